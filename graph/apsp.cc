@@ -1,0 +1,51 @@
+#include "graph/apsp.h"
+
+#include <utility>
+
+namespace tarnwick {
+
+Matrix load_APSP(const Graph& g) {
+  Matrix APSP(g.n);
+  for (int32_t i = 1; i <= g.n; ++i) {
+    int32_t* row = APSP.row(i);
+    for (int32_t j = 1; j <= g.n; ++j) row[j] = i == j ? 0 : INF;
+    for (const Neighbour& e : g.Dist.row(i)) {
+      if (e.to >= 1 && e.to <= g.n) row[e.to] = e.w;
+    }
+  }
+  return APSP;
+}
+
+void block_FW(Matrix& APSP) {
+  const int32_t n = APSP.n();
+  for (int32_t k = 1; k <= n; ++k) {
+    for (int32_t i = 1; i <= n; ++i) {
+      for (int32_t j = 1; j <= n; ++j) {
+        // APSP[i][k] is read afresh at every j: it may have been lowered at j = k.
+        int32_t t = wrap_add(APSP.at(i, k), APSP.at(k, j));
+        if (t < APSP.at(i, j)) APSP.at(i, j) = t;
+      }
+    }
+  }
+}
+
+SourceRow::SourceRow(const Graph& g, int32_t source, std::vector<int32_t> row)
+    : g_(&g), source_(source), row_(std::move(row)) {}
+
+int32_t SourceRow::at(int64_t k) const {
+  if (!fits_tables(k)) return 0;
+  if (!row_.empty() && k >= 1 && k <= g_->n) return row_[k];
+  return g_->Dist(source_, static_cast<int32_t>(k));
+}
+
+SourceRow solve_plain(const Graph& g, int32_t source) {
+  if (!row_is_solved(g, source)) return SourceRow(g, source, {});
+  Matrix APSP = load_APSP(g);
+  block_FW(APSP);
+  const int32_t* r = APSP.row(source);
+  return SourceRow(g, source, std::vector<int32_t>(r, r + g.n + 1));
+}
+
+SourceRow solve(const Graph& g, int32_t source) { return solve_plain(g, source); }
+
+}  // namespace tarnwick

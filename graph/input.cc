@@ -1,0 +1,133 @@
+#include "graph/input.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace tarnwick {
+
+namespace {
+
+// The outcome of reading one integer the way "%d" does.
+enum class Read { kNumber, kNoNumber, kTooBig };
+
+struct Number {
+  Read read = Read::kNoNumber;
+  bool negative = false;
+  int32_t value = 0;  // set only for kNumber
+};
+
+// Reads one integer from `in`: leading whitespace, an optional sign, decimal
+// digits. Returns kNoNumber at the end of the input or before text that is not
+// a number, kTooBig when the digits do not fit in 32 bits (all of them consumed).
+Number read_number(ByteReader& in) {
+  Number num;
+  while (is_space(in.peek())) in.skip();
+  int c = in.peek();
+  if (c == '+' || c == '-') {
+    num.negative = c == '-';
+    in.skip();
+  }
+  if (!is_digit(in.peek())) return num;
+  // The magnitude saturates just past what fits, however many digits follow.
+  const int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  int64_t magnitude = 0;
+  while (is_digit(c = in.peek())) {
+    magnitude = std::min(magnitude * 10 + (c - '0'), limit + 1);
+    in.skip();
+  }
+  if (magnitude > (num.negative ? limit : limit - 1)) {
+    num.read = Read::kTooBig;
+    return num;
+  }
+  num.read = Read::kNumber;
+  num.value = static_cast<int32_t>(num.negative ? -magnitude : magnitude);
+  return num;
+}
+
+// Returns what stopped an edge from being read whole.
+const char* why_cut_short(const Number& num, ByteReader& in) {
+  if (num.read == Read::kTooBig) return "a number too large for 32 bits";
+  return in.peek() < 0 ? "the end of the file" : "text that is not a number";
+}
+
+// Reads the header into g->n and g->m. Returns false with report->error set
+// when the vertex count cannot fit the tables.
+bool read_header(ByteReader& in, Graph* g, LoadReport* report) {
+  Number n = read_number(in);
+  if (n.read == Read::kNoNumber) {
+    report->warning = "no vertex count: judging an empty graph";
+    return true;
+  }
+  if ((n.read == Read::kTooBig && !n.negative) || n.value >= V) {
+    report->error = "the vertex count is too large: at most " + std::to_string(V - 1) +
+                    " vertices fit";
+    return false;
+  }
+  g->n = n.value < 0 ? 0 : n.value;  // a negative count, too large or not, means no vertex
+  Number m = read_number(in);
+  if (m.read == Read::kNoNumber) {
+    report->warning = "no edge count after the vertex count: no edge read";
+  } else if (m.read == Read::kTooBig) {
+    // More edges than any file can hold: read them all until the file ends.
+    g->m = m.negative ? -1 : std::numeric_limits<int32_t>::max();
+  } else {
+    g->m = m.value;
+  }
+  return true;
+}
+
+// Reads the g->m edges into `edges`. Returns false with report->error set
+// when an edge names a vertex that cannot fit the tables.
+bool read_edges(ByteReader& in, const Graph& g, DirectWeights::Builder& edges,
+                LoadReport* report) {
+  for (int64_t e = 1; e <= g.m; ++e) {
+    Number u = read_number(in);
+    Number v = u.read == Read::kNumber ? read_number(in) : u;
+    Number w = v.read == Read::kNumber ? read_number(in) : v;
+    if (w.read != Read::kNumber) {
+      // An edge cut short is dropped whole; the ones before it stand.
+      report->warning = "the edge list ends after " + std::to_string(e - 1) + " of " +
+                        std::to_string(g.m) + " edges: edge " + std::to_string(e) +
+                        " meets " + why_cut_short(w, in);
+      return true;
+    }
+    for (int32_t id : {u.value, v.value}) {
+      if (!fits_tables(id)) {
+        report->error = "edge " + std::to_string(e) + " names vertex " + std::to_string(id) +
+                        ", outside 0.." + std::to_string(V - 1);
+        return false;
+      }
+    }
+    edges.add(u.value, v.value, w.value);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool input(ByteReader& in, Graph* g, LoadReport* report) {
+  DirectWeights::Builder edges;
+  bool ok = read_header(in, g, report) && read_edges(in, *g, edges, report);
+  if (in.error() != 0) {
+    report->error = reason(in.error());
+    report->warning.clear();
+    return false;
+  }
+  if (!ok) return false;
+  g->Dist = edges.build(g->n);
+  return true;
+}
+
+bool input(const char* path, Graph* g, LoadReport* report) {
+  int fd = -1;
+  if (!open_file(path, &fd, &report->error)) return false;
+  ByteReader in(fd);
+  bool ok = input(in, g, report);
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,34 @@
+// The graph file loader.
+//
+// A graph file is a sequence of decimal integers separated by any whitespace:
+// the vertex count n, the edge count m, then m edges "u v w". Each integer is
+// read like scanf's "%d": leading whitespace, an optional sign, digits.
+#ifndef TARNWICK_GRAPH_INPUT_H_
+#define TARNWICK_GRAPH_INPUT_H_
+
+#include <string>
+#include <string_view>
+
+#include "graph/reader.h"
+#include "graph/tables.h"
+
+namespace tarnwick {
+
+// What a load produced besides the graph.
+struct LoadReport {
+  std::string error;    // set when the judge cannot judge this graph ("reason", no path)
+  std::string warning;  // set when the file is usable but defective ("reason", no path)
+};
+
+// Reads a graph from `in` into *g (which must be fresh). Returns false when
+// the graph cannot be judged, with report->error set; any warning is in
+// report->warning either way. Reads nothing after the m-th edge.
+bool input(ByteReader& in, Graph* g, LoadReport* report);
+
+// Loads the graph file at `path` as above; an unreadable file is an error
+// naming the system's reason.
+bool input(const char* path, Graph* g, LoadReport* report);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_GRAPH_INPUT_H_

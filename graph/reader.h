@@ -1,0 +1,58 @@
+// Byte-at-a-time reading of a file or of bytes in memory, through a fixed buffer,
+// so that memory does not grow with the size of the input.
+#ifndef TARNWICK_GRAPH_READER_H_
+#define TARNWICK_GRAPH_READER_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class ByteReader {
+ public:
+  // Reads the given bytes, which must outlive the reader.
+  explicit ByteReader(std::string_view bytes);
+  // Reads the open file descriptor fd (not closed by the reader).
+  explicit ByteReader(int fd);
+  ByteReader(const ByteReader&) = delete;
+  ByteReader& operator=(const ByteReader&) = delete;
+
+  // Returns the next byte (0..255) without consuming it, or -1 at the end of
+  // the input or after a read error.
+  int peek() {
+    if (p_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(*p_);
+  }
+  // Consumes the byte peek() returned. Requires peek() != -1.
+  void skip() { ++p_; }
+
+  // Returns the errno of the read that failed, or 0 when every read succeeded.
+  int error() const { return error_; }
+
+ private:
+  bool refill();
+
+  int fd_ = -1;
+  int error_ = 0;
+  std::vector<char> buffer_;
+  const char* p_ = nullptr;
+  const char* end_ = nullptr;
+};
+
+// Opens path read-only into *fd. Returns false with *err set to the system's
+// reason ("No such file or directory") when it cannot.
+bool open_file(const char* path, int* fd, std::string* err);
+
+// Returns the system's reason for errno value e.
+std::string reason(int e);
+
+// Returns true for the bytes scanf's "%d" skips before a number: space, \t, \n, \v, \f, \r.
+inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Returns true for '0' to '9'.
+inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_GRAPH_READER_H_
