@@ -16,7 +16,8 @@ enum class Read { kNumber, kNoNumber, kTooBig };
 struct Number {
   Read read = Read::kNoNumber;
   bool negative = false;
-  int32_t value = 0;  // set only for kNumber
+  bool at_end = false;  // kNoNumber because the input ended before any text
+  int32_t value = 0;    // set only for kNumber
 };
 
 // Reads one integer from `in`: leading whitespace, an optional sign, decimal
@@ -26,6 +27,7 @@ Number read_number(ByteReader& in) {
   Number num;
   while (is_space(in.peek())) in.skip();
   int c = in.peek();
+  num.at_end = c < 0;
   if (c == '+' || c == '-') {
     num.negative = c == '-';
     in.skip();
@@ -48,9 +50,9 @@ Number read_number(ByteReader& in) {
 }
 
 // Returns what stopped an edge from being read whole.
-const char* why_cut_short(const Number& num, ByteReader& in) {
+const char* why_cut_short(const Number& num) {
   if (num.read == Read::kTooBig) return "a number too large for 32 bits";
-  return in.peek() < 0 ? "the end of the file" : "text that is not a number";
+  return num.at_end ? "the end of the file" : "text that is not a number";
 }
 
 // Reads the header into g->n and g->m. Returns false with report->error set
@@ -91,7 +93,7 @@ bool read_edges(ByteReader& in, const Graph& g, DirectWeights::Builder& edges,
       // An edge cut short is dropped whole; the ones before it stand.
       report->warning = "the edge list ends after " + std::to_string(e - 1) + " of " +
                         std::to_string(g.m) + " edges: edge " + std::to_string(e) +
-                        " meets " + why_cut_short(w, in);
+                        " meets " + why_cut_short(w);
       return true;
     }
     for (int32_t id : {u.value, v.value}) {
