@@ -1,91 +1,17 @@
 // Golden cases for the whole command: graph file, result file and source in,
 // exact standard output and exit status out.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-extern char** environ;
+#include "tests/cli_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Outcome {
-  std::string out, err;
-  int status = -1;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-void write_file(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
-
-// A scratch folder for one test, removed afterwards.
-class Scratch {
- public:
-  Scratch() {
-    char tmpl[] = "/tmp/tarnwick-cli-XXXXXX";
-    dir_ = mkdtemp(tmpl);
-  }
-  ~Scratch() { fs::remove_all(dir_); }
-  // Returns the path of a file holding `bytes`.
-  std::string file(const std::string& name, const std::string& bytes) {
-    write_file(dir_ / name, bytes);
-    return (dir_ / name).string();
-  }
-  fs::path dir() const { return dir_; }
-
- private:
-  fs::path dir_;
-};
-
-// Runs the judge binary with `args`, capturing both streams and the exit status.
-Outcome run_judge(const std::vector<std::string>& args, const Scratch& scratch) {
-  std::string out = (scratch.dir() / "stdout").string(), err = (scratch.dir() / "stderr").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv{const_cast<char*>(TARNWICK_BINARY)};
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  Outcome o;
-  if (posix_spawn(&pid, TARNWICK_BINARY, &actions, nullptr, argv.data(), environ) == 0) {
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  o.out = slurp(out);
-  o.err = slurp(err);
-  return o;
-}
+using namespace tarnwick_test;
 
 const char kUsage[] = "Usage: ./tarnwick input_graph your_output_result source_vertex_id\n";
 // Three vertices; edges 1-2 of weight 4, 2-3 of weight 1, 1-3 of weight 7.
 const char kTriangle[] = "3 3\n1 2 4\n2 3 1\n1 3 7\n";
-
-std::string repeat(const std::string& s, int times) {
-  std::string r;
-  for (int i = 0; i < times; ++i) r += s;
-  return r;
-}
 
 struct Case {
   const char* name;
@@ -98,14 +24,6 @@ struct Case {
 };
 
 class Golden : public testing::TestWithParam<Case> {};
-
-// Returns `text` with every `from` replaced by `to`.
-std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 TEST_P(Golden, PrintsTheVerdict) {
   const Case& c = GetParam();
