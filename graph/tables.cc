@@ -5,8 +5,7 @@
 namespace tarnwick {
 
 void DirectWeights::Builder::add(int32_t u, int32_t v, int32_t w) {
-  entries_.push_back({u, v, w});
-  if (u != v) entries_.push_back({v, u, w});
+  entries_.push_back({std::min(u, v), std::max(u, v), w});
 }
 
 namespace {
@@ -24,26 +23,37 @@ void counting_sort(const std::vector<T>& from, std::vector<T>& to, Key key) {
 }  // namespace
 
 DirectWeights DirectWeights::Builder::build(int32_t n) {
-  // Sorting by target, then stably by source, orders the entries by (from, to)
-  // and keeps file order among repeats, so the last of each run is the one kept.
-  std::vector<Entry> by_to;
-  counting_sort(entries_, by_to, [](const Entry& e) { return e.to; });
-  counting_sort(by_to, entries_, [](const Entry& e) { return e.from; });
-  by_to = {};
+  // Sorting by the higher end, then stably by the lower, orders the edges by
+  // vertex pair and keeps file order among repeats: the last of a run wins.
+  std::vector<Entry> by_high;
+  counting_sort(entries_, by_high, [](const Entry& e) { return e.high; });
+  counting_sort(by_high, entries_, [](const Entry& e) { return e.low; });
+  by_high = {};
+  size_t kept = 0;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& e = entries_[i];
+    bool last = i + 1 == entries_.size() || entries_[i + 1].low != e.low ||
+                entries_[i + 1].high != e.high;
+    if (last) entries_[kept++] = e;
+  }
+  entries_.resize(kept);
 
   DirectWeights d;
   d.n_ = n;
   d.start_.assign(V + 1, 0);
-  d.adj_.reserve(entries_.size());
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    const Entry& e = entries_[i];
-    bool last_of_run = i + 1 == entries_.size() || entries_[i + 1].from != e.from ||
-                       entries_[i + 1].to != e.to;
-    if (!last_of_run) continue;
-    d.adj_.push_back({e.to, e.w});
-    ++d.start_[e.from + 1];
+  for (const Entry& e : entries_) {
+    ++d.start_[e.low + 1];
+    if (e.low != e.high) ++d.start_[e.high + 1];
   }
   for (int32_t i = 0; i < V; ++i) d.start_[i + 1] += d.start_[i];
+  // Walking the pairs in order fills every row in increasing id order: row x
+  // first hears from the lower ends below x, then its own pairs upwards.
+  std::vector<uint32_t> next(d.start_.begin(), d.start_.end() - 1);
+  d.adj_.resize(d.start_[V]);
+  for (const Entry& e : entries_) {
+    d.adj_[next[e.low]++] = {e.high, e.w};
+    if (e.low != e.high) d.adj_[next[e.high]++] = {e.low, e.w};
+  }
   entries_ = {};
   return d;
 }

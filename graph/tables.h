@@ -38,6 +38,8 @@ class DirectWeights {
   // Collects edges in file order before build().
   class Builder {
    public:
+    // Makes room for `edges` edges (a hint; memory is only reserved, not touched).
+    void reserve(size_t edges) { entries_.reserve(edges); }
     // Records edge u-v of weight w, both ways. Requires u and v to fit the tables.
     void add(int32_t u, int32_t v, int32_t w);
     // Returns the weights for vertices 1..n; a later edge between the same two
@@ -46,7 +48,7 @@ class DirectWeights {
 
    private:
     struct Entry {
-      int32_t from, to, w;
+      int32_t low, high, w;  // one entry per edge, low <= high
     };
     std::vector<Entry> entries_;
   };
