@@ -1,13 +1,13 @@
 #include "driver/run.h"
 
 #include <cerrno>
-#include <algorithm>
 #include <cstdio>
 
 #include "check/judge.h"
 #include "graph/apsp.h"
 #include "graph/input.h"
 #include "graph/reader.h"
+#include "graph/tables.h"
 
 namespace tarnwick {
 
@@ -35,19 +35,13 @@ bool print_verdict(const Verdict& v, std::string* err) {
 }  // namespace
 
 bool parse_source(const char* text, int32_t* source, std::string* err) {
-  const char* p = text;
-  while (is_space(static_cast<unsigned char>(*p))) ++p;
-  bool negative = *p == '-';
-  if (*p == '+' || *p == '-') ++p;
-  int64_t magnitude = 0;  // saturates at V: every larger id is outside the tables
-  for (; is_digit(static_cast<unsigned char>(*p)); ++p) {
-    magnitude = std::min<int64_t>(magnitude * 10 + (*p - '0'), V);
-  }
-  if (magnitude >= V || (negative && magnitude != 0)) {
+  ByteReader in{std::string_view(text)};
+  Number num = read_number(in);  // no digits at all reads as 0, as atoi has it
+  if (num.read == Read::kTooBig || !fits_tables(num.value)) {
     *err = "source vertex id '" + std::string(text) + "' is outside 0.." + std::to_string(V - 1);
     return false;
   }
-  *source = static_cast<int32_t>(magnitude);
+  *source = num.value;
   return true;
 }
 

@@ -10,45 +10,6 @@ namespace tarnwick {
 
 namespace {
 
-// The outcome of reading one integer the way "%d" does.
-enum class Read { kNumber, kNoNumber, kTooBig };
-
-struct Number {
-  Read read = Read::kNoNumber;
-  bool negative = false;
-  bool at_end = false;  // kNoNumber because the input ended before any text
-  int32_t value = 0;    // set only for kNumber
-};
-
-// Reads one integer from `in`: leading whitespace, an optional sign, decimal
-// digits. Returns kNoNumber at the end of the input or before text that is not
-// a number, kTooBig when the digits do not fit in 32 bits (all of them consumed).
-Number read_number(ByteReader& in) {
-  Number num;
-  while (is_space(in.peek())) in.skip();
-  int c = in.peek();
-  num.at_end = c < 0;
-  if (c == '+' || c == '-') {
-    num.negative = c == '-';
-    in.skip();
-  }
-  if (!is_digit(in.peek())) return num;
-  // The magnitude saturates just past what fits, however many digits follow.
-  const int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-  int64_t magnitude = 0;
-  while (is_digit(c = in.peek())) {
-    magnitude = std::min(magnitude * 10 + (c - '0'), limit + 1);
-    in.skip();
-  }
-  if (magnitude > (num.negative ? limit : limit - 1)) {
-    num.read = Read::kTooBig;
-    return num;
-  }
-  num.read = Read::kNumber;
-  num.value = static_cast<int32_t>(num.negative ? -magnitude : magnitude);
-  return num;
-}
-
 // Returns what stopped an edge from being read whole.
 const char* why_cut_short(const Number& num) {
   if (num.read == Read::kTooBig) return "a number too large for 32 bits";

@@ -1,7 +1,9 @@
 #include "graph/reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -43,6 +45,32 @@ bool open_file(const char* path, int* fd, std::string* err) {
   }
   *fd = f;
   return true;
+}
+
+Number read_number(ByteReader& in) {
+  Number num;
+  while (is_space(in.peek())) in.skip();
+  int c = in.peek();
+  num.at_end = c < 0;
+  if (c == '+' || c == '-') {
+    num.negative = c == '-';
+    in.skip();
+  }
+  if (!is_digit(in.peek())) return num;
+  // The magnitude saturates just past what fits, however many digits follow.
+  const int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+  int64_t magnitude = 0;
+  while (is_digit(c = in.peek())) {
+    magnitude = std::min(magnitude * 10 + (c - '0'), limit + 1);
+    in.skip();
+  }
+  if (magnitude > (num.negative ? limit : limit - 1)) {
+    num.read = Read::kTooBig;
+    return num;
+  }
+  num.read = Read::kNumber;
+  num.value = static_cast<int32_t>(num.negative ? -magnitude : magnitude);
+  return num;
 }
 
 std::string reason(int e) { return std::strerror(e); }

@@ -3,6 +3,7 @@
 #ifndef TARNWICK_GRAPH_READER_H_
 #define TARNWICK_GRAPH_READER_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,22 @@ class ByteReader {
   const char* p_ = nullptr;
   const char* end_ = nullptr;
 };
+
+// The outcome of reading one integer the way "%d" does.
+enum class Read { kNumber, kNoNumber, kTooBig };
+
+struct Number {
+  Read read = Read::kNoNumber;
+  bool negative = false;
+  bool at_end = false;  // kNoNumber because the input ended before any text
+  int32_t value = 0;    // set only for kNumber
+};
+
+// Reads one integer from `in`: leading whitespace, an optional sign, decimal
+// digits. Returns kNoNumber at the end of the input or before text that is not
+// a number (a lone sign is consumed), kTooBig when the digits do not fit in
+// 32 bits (all of them are consumed).
+Number read_number(ByteReader& in);
 
 // Opens path read-only into *fd. Returns false with *err set to the system's
 // reason ("No such file or directory") when it cannot.
