@@ -19,6 +19,11 @@ bool weights_are_small(const Graph& g);
 // source to k whose weight (steps weighed with Dist) is entry k; the path to
 // source itself is source alone, or source, v, source where going out to v and
 // back is cheaper than the diagonal. Requires weights_are_small(g) and 1 <= source <= g.n.
+// Precisely: (*parent)[source] is source when entry source is Dist(source, source)
+// (a tie keeps the diagonal), and otherwise the vertex v != source nearest to
+// the source, for which Dist(source, v) is the cheapest step to another vertex
+// and entry source is 2 * Dist(source, v); walking parents from any other k ends
+// at source without passing through it. *parent has n + 1 entries; [0] is 0.
 std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
                                      std::vector<int32_t>* parent = nullptr);
 

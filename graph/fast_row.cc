@@ -1,0 +1,158 @@
+#include "graph/fast_row.h"
+
+#include <functional>
+#include <limits>
+#include <queue>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+// The largest weight a graph may hold and still count as small.
+constexpr int32_t kSmallWeightMax = (1 << 30) - 1;
+
+// Dijkstra from one source over the complete graph on 1..n in which two
+// distinct vertices without an edge are joined by a step of weight INF. The
+// INF steps are never listed: when a vertex is settled, the vertices that no
+// INF step has reached yet and that are not its neighbours get one, and leave
+// the waiting list for good (vertices settle in increasing distance, so the
+// first INF step a vertex is offered is its cheapest). Each look at a waiting
+// vertex either removes it or is paid for by an edge: O((n + m) log n) overall.
+class CompleteGraphSearch {
+ public:
+  // Requires 1 <= source <= g.n and weights_are_small(g).
+  CompleteGraphSearch(const Graph& g, int32_t source);
+
+  // Settles every vertex of 1..n.
+  void run();
+
+  // Returns the distance from the source to v (v != source). Requires run().
+  int64_t distance(int32_t v) const { return dist_[v]; }
+  // Returns the vertex before v on a shortest path (v != source). Requires run().
+  int32_t previous(int32_t v) const { return from_[v]; }
+  // Returns the vertex settled right after the source (its nearest other
+  // vertex, reached in one step), or 0 when n == 1. Requires run().
+  int32_t nearest() const { return nearest_; }
+
+ private:
+  using Entry = std::pair<int64_t, int32_t>;  // tentative distance, vertex
+
+  void settle(int32_t u);
+  void offer(int32_t v, int64_t d, int32_t via);
+  void relax_edges(int32_t u);
+  void offer_missing_edges(int32_t u);
+  bool is_vertex(int32_t v) const { return v >= 1 && v <= g_.n; }
+
+  const Graph& g_;
+  int32_t source_;
+  int32_t nearest_ = 0;
+  std::vector<int64_t> dist_;
+  std::vector<int32_t> from_;
+  std::vector<char> settled_;
+  std::vector<int32_t> mark_;     // mark_[v] == u while u's neighbours are looked at
+  std::vector<int32_t> waiting_;  // vertices no INF step has reached yet
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> heap_;
+};
+
+CompleteGraphSearch::CompleteGraphSearch(const Graph& g, int32_t source)
+    : g_(g),
+      source_(source),
+      dist_(g.n + 1, std::numeric_limits<int64_t>::max()),
+      from_(g.n + 1, 0),
+      settled_(g.n + 1, 0),
+      mark_(g.n + 1, 0) {
+  waiting_.reserve(g.n);
+  for (int32_t v = 1; v <= g.n; ++v) waiting_.push_back(v);
+}
+
+void CompleteGraphSearch::run() {
+  offer(source_, 0, source_);
+  while (!heap_.empty()) {
+    auto [d, u] = heap_.top();
+    heap_.pop();
+    if (settled_[u] || d != dist_[u]) continue;
+    settle(u);
+  }
+}
+
+void CompleteGraphSearch::settle(int32_t u) {
+  settled_[u] = 1;
+  if (u != source_ && nearest_ == 0) nearest_ = u;
+  relax_edges(u);
+  offer_missing_edges(u);
+}
+
+void CompleteGraphSearch::offer(int32_t v, int64_t d, int32_t via) {
+  if (d >= dist_[v]) return;
+  dist_[v] = d;
+  from_[v] = via;
+  heap_.push({d, v});
+}
+
+void CompleteGraphSearch::relax_edges(int32_t u) {
+  for (const Neighbour& e : g_.Dist.row(u)) {
+    if (!is_vertex(e.to) || e.to == u || settled_[e.to]) continue;
+    offer(e.to, dist_[u] + e.w, u);
+  }
+}
+
+void CompleteGraphSearch::offer_missing_edges(int32_t u) {
+  for (const Neighbour& e : g_.Dist.row(u)) {
+    if (is_vertex(e.to)) mark_[e.to] = u;
+  }
+  size_t kept = 0;
+  for (int32_t v : waiting_) {
+    if (settled_[v]) continue;
+    if (mark_[v] == u) {
+      waiting_[kept++] = v;  // joined to u by a real edge: not an INF step
+      continue;
+    }
+    offer(v, dist_[u] + INF, u);
+  }
+  waiting_.resize(kept);
+}
+
+}  // namespace
+
+bool weights_are_small(const Graph& g) {
+  for (int32_t i = 1; i <= g.n; ++i) {
+    for (const Neighbour& e : g.Dist.row(i)) {
+      bool inside = e.to >= 1 && e.to <= g.n;
+      if (inside && (e.w < 0 || e.w > kSmallWeightMax)) return false;
+    }
+  }
+  return true;
+}
+
+std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
+                                     std::vector<int32_t>* parent) {
+  CompleteGraphSearch search(g, source);
+  search.run();
+
+  // With no negative weights a closed walk from the source costs at least
+  // twice the cheapest step to another vertex, and that step out and back
+  // costs exactly that, so the diagonal is the cheaper of the two.
+  int64_t diagonal = g.Dist(source, source);
+  int32_t turn = source;
+  int32_t v = search.nearest();
+  if (v != 0 && 2 * search.distance(v) < diagonal) {
+    diagonal = 2 * search.distance(v);
+    turn = v;
+  }
+
+  std::vector<int32_t> row(g.n + 1, 0);
+  for (int32_t k = 1; k <= g.n; ++k) {
+    row[k] = k == source ? static_cast<int32_t>(diagonal)
+                         : static_cast<int32_t>(search.distance(k));
+  }
+  if (parent != nullptr) {
+    parent->assign(g.n + 1, 0);
+    for (int32_t k = 1; k <= g.n; ++k) {
+      (*parent)[k] = k == source ? turn : search.previous(k);
+    }
+  }
+  return row;
+}
+
+}  // namespace tarnwick

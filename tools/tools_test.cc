@@ -1,0 +1,125 @@
+// The generator and the solver end to end: the generator is deterministic and
+// keeps its promises, and the judge accepts what the solver writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+};
+
+// Runs a shell command, standard error discarded; returns its exit status and output.
+Outcome run(const std::string& command) {
+  Outcome r;
+  std::FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return r;
+  char chunk[4096];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, p)) > 0;) r.out.append(chunk, got);
+  int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::string gen(const std::string& args) { return std::string(TARNWICK_GEN) + " " + args; }
+
+std::string temp_path(const std::string& name) { return testing::TempDir() + "tarnwick_" + name; }
+
+// Returns the root of v's set, halving paths on the way.
+int find(std::vector<int>& up, int v) {
+  while (up[v] != v) v = up[v] = up[up[v]];
+  return v;
+}
+
+TEST(Generator, DeterministicConnectedAndInRange) {
+  Outcome a = run(gen("5 7 1 9 42 connected"));
+  Outcome b = run(gen("5 7 1 9 42 connected"));
+  ASSERT_EQ(a.status, 0);
+  EXPECT_EQ(a.out, b.out);
+  EXPECT_NE(a.out, run(gen("5 7 1 9 43 connected")).out);
+
+  std::istringstream in(a.out);
+  int n = 0, m = 0;
+  in >> n >> m;
+  ASSERT_EQ(n, 5);
+  ASSERT_EQ(m, 7);
+  std::vector<int> up(n + 1);
+  std::iota(up.begin(), up.end(), 0);
+  int joins = 0;
+  for (int i = 0; i < m; ++i) {
+    int u = 0, v = 0, w = 0;
+    ASSERT_TRUE(in >> u >> v >> w);
+    EXPECT_TRUE(u >= 1 && u <= n && v >= 1 && v <= n && w >= 1 && w <= 9) << u << " " << v;
+    if (i < n - 1 && find(up, u) != find(up, v)) ++joins, up[find(up, u)] = find(up, v);
+  }
+  EXPECT_EQ(joins, n - 1) << "the first n - 1 edges are not a spanning tree";
+}
+
+TEST(Generator, ExtremeWeightRange) {
+  Outcome r = run(gen("3 200 -2147483648 2147483647 1"));
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("3 200\n", 0), 0u);
+}
+
+TEST(Generator, RejectsBadArguments) {
+  struct Case {
+    const char* args;
+    bool usage;
+  };
+  const Case cases[] = {
+      {"", true},          {"5 7 1 9", true},       {"5 7 1 9 1 connected x", true},
+      {"x 7 1 9 1", false}, {"0 7 1 9 1", false},    {"10010 7 1 9 1", false},
+      {"5 -1 1 9 1", false}, {"5 7 9 1 1", false},   {"5 7 1 9 -1", false},
+      {"5 3 1 9 1 connected", false}, {"5 7 1 9 1 connectd", false}, {"5 7 1 2147483648 1", false},
+  };
+  for (const Case& c : cases) {
+    Outcome r = run(gen(c.args));
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.out, c.usage ? "Usage: tarnwick-gen vertices edges min_weight max_weight "
+                               "seed [connected]\n"
+                             : "")
+        << c.args;
+  }
+}
+
+TEST(Solver, JudgeAcceptsItsPaths) {
+  const char* graphs[] = {
+      "60 150 0 20 7 connected", "40 30 1 1000 8", "30 300 0 1073741823 9",
+      "1 3 0 5 10",              "25 0 1 1 11",   "200 2000 9999990 10000010 12",
+  };
+  for (const char* args : graphs) {
+    std::string graph = temp_path("graph.txt"), result = temp_path("result.txt");
+    ASSERT_EQ(run(gen(args) + " > " + graph).status, 0) << args;
+    for (const char* source : {"1", "2", "17"}) {
+      Outcome solved = run(std::string(TARNWICK_SOLVE) + " " + graph + " " + source);
+      if (solved.status != 0) continue;  // a source the graph does not have
+      std::ofstream(result) << solved.out;
+      Outcome verdict =
+          run(std::string(TARNWICK_BINARY) + " " + graph + " " + result + " " + source);
+      EXPECT_EQ(verdict.out, "Success\n") << args << ", source " << source;
+    }
+  }
+}
+
+TEST(Solver, RefusesWhatItCannotSolve) {
+  std::string graph = temp_path("negative.txt");
+  std::ofstream(graph) << "3 2\n1 2 5\n2 3 -1\n";
+  std::string solve = std::string(TARNWICK_SOLVE) + " ";
+  EXPECT_EQ(run(solve + graph + " 1").status, 2);
+  std::ofstream(graph) << "3 1\n1 2 5\n";
+  EXPECT_EQ(run(solve + graph + " 1").status, 0);
+  EXPECT_EQ(run(solve + graph + " 0").status, 2);
+  EXPECT_EQ(run(solve + graph + " 4").status, 2);
+  EXPECT_EQ(run(solve + temp_path("missing.txt") + " 1").status, 2);
+  EXPECT_EQ(run(solve + graph).out, "Usage: tarnwick-solve input_graph source_vertex_id\n");
+}
+
+}  // namespace
