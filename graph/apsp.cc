@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "graph/exact_fw.h"
+#include "graph/fast_row.h"
+
 namespace tarnwick {
 
 Matrix load_APSP(const Graph& g) {
@@ -38,14 +41,29 @@ int32_t SourceRow::at(int64_t k) const {
   return g_->Dist(source_, static_cast<int32_t>(k));
 }
 
-SourceRow solve_plain(const Graph& g, int32_t source) {
-  if (!row_is_solved(g, source)) return SourceRow(g, source, {});
-  Matrix APSP = load_APSP(g);
-  block_FW(APSP);
+namespace {
+
+// Returns the solved row `source` of APSP as the checker reads it.
+SourceRow solved_row(const Graph& g, const Matrix& APSP, int32_t source) {
   const int32_t* r = APSP.row(source);
   return SourceRow(g, source, std::vector<int32_t>(r, r + g.n + 1));
 }
 
-SourceRow solve(const Graph& g, int32_t source) { return solve_plain(g, source); }
+}  // namespace
+
+SourceRow solve_plain(const Graph& g, int32_t source) {
+  if (!row_is_solved(g, source)) return SourceRow(g, source, {});
+  Matrix APSP = load_APSP(g);
+  block_FW(APSP);
+  return solved_row(g, APSP, source);
+}
+
+SourceRow solve(const Graph& g, int32_t source, const std::function<void(double)>& progress) {
+  if (!row_is_solved(g, source)) return SourceRow(g, source, {});
+  if (weights_are_small(g)) return SourceRow(g, source, fast_source_row(g, source));
+  Matrix APSP = load_APSP(g);
+  exact_FW_row(APSP, source, progress);
+  return solved_row(g, APSP, source);
+}
 
 }  // namespace tarnwick

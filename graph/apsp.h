@@ -4,6 +4,7 @@
 #define TARNWICK_GRAPH_APSP_H_
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "graph/matrix.h"
@@ -48,9 +49,13 @@ inline bool row_is_solved(const Graph& g, int32_t source) {
 // Requires source to fit the tables.
 SourceRow solve_plain(const Graph& g, int32_t source);
 
-// Returns row `source` of APSP after the pass, by the fastest exact means.
+// Returns row `source` of APSP after the pass, by the fastest exact means:
+// no pass at all when the row is not one the pass rewrites, a single-source
+// search when no sum can wrap and no cycle is negative, otherwise the pass in
+// its exact order. `progress`, when set, hears the share done of a long pass.
 // Requires source to fit the tables.
-SourceRow solve(const Graph& g, int32_t source);
+SourceRow solve(const Graph& g, int32_t source,
+                const std::function<void(double)>& progress = {});
 
 }  // namespace tarnwick
 

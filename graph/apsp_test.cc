@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+#include <random>
+
 #include "graph/input.h"
 
 namespace tarnwick {
@@ -85,6 +89,66 @@ TEST(SourceRow, EntriesOutsideThePassKeepTheirLoadedValue) {
   SourceRow above = solve_plain(g, 9);
   EXPECT_EQ(above.at(1), 6);
   EXPECT_EQ(above.at(2), 0) << "row 9 is not part of the pass";
+}
+
+// Returns a random graph on n vertices whose weights come from `weights`;
+// some edges name 0 or vertices above n.
+template <typename Weight>
+Graph random_graph(std::mt19937& rng, int32_t n, int32_t m, Weight weight) {
+  DirectWeights::Builder b;
+  std::uniform_int_distribution<int32_t> vertex(1, n), stray(0, n + 3);
+  for (int32_t e = 0; e < m; ++e) {
+    bool odd = rng() % 8 == 0;
+    b.add(odd ? stray(rng) : vertex(rng), vertex(rng), weight(rng));
+  }
+  Graph g;
+  g.n = n;
+  g.m = m;
+  g.Dist = b.build(n);
+  return g;
+}
+
+// Expects solve() and solve_plain() to agree on every entry the checker can read.
+void expect_same_rows(const Graph& g, int32_t source) {
+  SourceRow fast = solve(g, source), plain = solve_plain(g, source);
+  for (int64_t k : {int64_t{0}, int64_t{V - 1}, int64_t{V}}) ASSERT_EQ(fast.at(k), plain.at(k));
+  for (int64_t k = 1; k <= g.n + 4; ++k) ASSERT_EQ(fast.at(k), plain.at(k)) << "k " << k;
+}
+
+TEST(Solve, AgreesWithThePlainPassOnEveryWeightRegime) {
+  std::mt19937 rng(2026);
+  const int32_t kMax = std::numeric_limits<int32_t>::max(), kMin = -kMax - 1;
+  std::vector<std::function<int32_t(std::mt19937&)>> regimes = {
+      [](std::mt19937& r) { return int32_t(r() % 10); },
+      [](std::mt19937& r) { return int32_t((1 << 30) - 1 - r() % 3); },
+      [](std::mt19937& r) { return int32_t(r() % 2 ? (1 << 30) : r() % 50); },
+      [](std::mt19937& r) { return int32_t(r() % 100) - (r() % 20 == 0 ? 1 : 0); },
+      [](std::mt19937& r) { return INF + int32_t(r() % 7) - 3; },
+      [=](std::mt19937& r) { return int32_t(r() % 3 == 0 ? kMax : r() % 3 == 1 ? kMin : 5); },
+  };
+  for (int trial = 0; trial < 600; ++trial) {
+    int32_t n = 1 + rng() % 24;
+    Graph g = random_graph(rng, n, rng() % (2 * n + 2), regimes[trial % regimes.size()]);
+    for (int32_t source : {0, 1, n, n + 1, int32_t(1 + rng() % n), V - 1}) {
+      expect_same_rows(g, source);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(Solve, ChoiceBoundariesGiveThePlainValues) {
+  const char* graphs[] = {
+      "3 2 1 2 1073741823 2 3 1",  // 2^30 - 1: the search
+      "3 2 1 2 1073741824 2 3 1",  // 2^30: the exact pass
+      "3 2 1 2 0 2 3 5",           // 0: the search
+      "3 2 1 2 -1 2 3 5",          // -1: the exact pass
+      "3 2 1 1 -1 2 3 5",          // a negative self-loop
+      "3 2 1 9 -1 2 3 5",          // a negative edge outside 1..n does not count
+  };
+  for (const char* text : graphs) {
+    Graph g = load(text);
+    for (int32_t source = 0; source <= 4; ++source) expect_same_rows(g, source);
+  }
 }
 
 }  // namespace
