@@ -47,7 +47,31 @@ bool open_file(const char* path, int* fd, std::string* err) {
   return true;
 }
 
-Number read_number(ByteReader& in) {
+namespace {
+
+// Reads from bytes already in memory and notes whether it ran off their end.
+class WindowCursor {
+ public:
+  explicit WindowCursor(std::string_view w) : begin_(w.data()), p_(w.data()), end_(p_ + w.size()) {}
+  int peek() {
+    if (p_ != end_) return static_cast<unsigned char>(*p_);
+    ran_out_ = true;
+    return -1;
+  }
+  void skip() { ++p_; }
+  bool ran_out() const { return ran_out_; }
+  size_t consumed() const { return static_cast<size_t>(p_ - begin_); }
+
+ private:
+  const char* begin_;
+  const char* p_;
+  const char* end_;
+  bool ran_out_ = false;
+};
+
+// Reads one number from `in` as read_number describes; `in` has peek() and skip().
+template <typename Cursor>
+Number parse_number(Cursor& in) {
   Number num;
   while (is_space(in.peek())) in.skip();
   int c = in.peek();
@@ -71,6 +95,20 @@ Number read_number(ByteReader& in) {
   num.read = Read::kNumber;
   num.value = static_cast<int32_t>(num.negative ? -magnitude : magnitude);
   return num;
+}
+
+}  // namespace
+
+Number read_number(ByteReader& in) {
+  // Nearly every number lies wholly in the buffer: read it there, with no
+  // refill checks, and fall back to the byte-at-a-time reader at the buffer's end.
+  WindowCursor window(in.window());
+  Number num = parse_number(window);
+  if (!window.ran_out()) {
+    in.skip(window.consumed());
+    return num;
+  }
+  return parse_number(in);
 }
 
 std::string reason(int e) { return std::strerror(e); }

@@ -28,6 +28,11 @@ class ByteReader {
   // Consumes the byte peek() returned. Requires peek() != -1.
   void skip() { ++p_; }
 
+  // Returns the bytes already buffered and not yet consumed (possibly none).
+  std::string_view window() const { return {p_, static_cast<size_t>(end_ - p_)}; }
+  // Consumes the first `count` bytes of window().
+  void skip(size_t count) { p_ += count; }
+
   // Returns the errno of the read that failed, or 0 when every read succeeded.
   int error() const { return error_; }
 

@@ -1,0 +1,215 @@
+// End-to-end figures for the judge, side by side with the plain pass.
+//
+//   judge_bench [--big]
+//
+// Generates its graphs with tarnwick-gen (deterministic seeds) and correct
+// result files with tarnwick-solve into a scratch folder, then prints:
+//   - load, solve and judge in this process, plain pass against the fast paths,
+//     for n = 2000, m = 10^4 with non-negative and with negative weights;
+//   - whole runs of the tarnwick binary (wall time, peak resident memory) on
+//     sparse graphs of 10^3 and 10^4 vertices, and on a small one;
+//   - the loader's throughput on a large graph file;
+//   - with --big, the exact pass on 10^4 vertices with negative weights.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "check/judge.h"
+#include "graph/apsp.h"
+#include "graph/input.h"
+
+extern char** environ;
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Child {
+  int status = -1;
+  double seconds = 0;
+  long peak_kib = 0;
+};
+
+// Runs argv[0] with stdout sent to `out` (or /dev/null) and returns its
+// status, wall time and peak resident memory.
+Child spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null") {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  Child c;
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    c.seconds = seconds_since(start);
+    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    c.peak_kib = usage.ru_maxrss;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return c;
+}
+
+class Bench {
+ public:
+  Bench() : dir_(fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(getpid()))) {
+    fs::create_directories(dir_);
+  }
+  ~Bench() { fs::remove_all(dir_); }
+
+  // Writes a generated graph and returns its path.
+  std::string graph(const std::string& name, const std::vector<std::string>& gen_args) {
+    std::string path = (dir_ / name).string();
+    std::vector<std::string> args{TARNWICK_GEN};
+    args.insert(args.end(), gen_args.begin(), gen_args.end());
+    if (spawn(args, path).status != 0) die("tarnwick-gen failed for " + name);
+    return path;
+  }
+
+  // Writes the reference solver's result for `graph` from source 1 and returns its path,
+  // or a one-line result when the solver declines (negative weights).
+  std::string result(const std::string& graph) {
+    std::string path = graph + ".result";
+    if (spawn({TARNWICK_SOLVE, graph, "1"}, path).status != 0) {
+      std::FILE* f = std::fopen(path.c_str(), "w");
+      std::fputs("1\n", f);
+      std::fclose(f);
+    }
+    return path;
+  }
+
+  [[noreturn]] static void die(const std::string& why) {
+    std::fprintf(stderr, "judge_bench: %s\n", why.c_str());
+    std::exit(1);
+  }
+
+ private:
+  fs::path dir_;
+};
+
+// Loads, solves and judges in this process; returns the seconds taken and the verdict.
+double judge_in_process(const std::string& graph, const std::string& result, bool plain,
+                        std::string* verdict) {
+  auto start = std::chrono::steady_clock::now();
+  Graph g;
+  LoadReport report;
+  if (!input(graph.c_str(), &g, &report)) Bench::die(graph + ": " + report.error);
+  SourceRow row = plain ? solve_plain(g, 1) : solve(g, 1);
+  Verdict v;
+  std::string err;
+  if (!judge(result.c_str(), g.Dist, row, &v, &err)) Bench::die(result + ": " + err);
+  *verdict = verdict_line(v);
+  verdict->pop_back();
+  return seconds_since(start);
+}
+
+// Returns the fastest of `runs` whole runs of the judge binary.
+Child best_run(const std::string& graph, const std::string& result, int runs) {
+  Child best;
+  best.seconds = 1e9;
+  for (int i = 0; i < runs; ++i) {
+    Child c = spawn({TARNWICK_BINARY, graph, result, "1"});
+    if (c.status != 0) Bench::die("tarnwick failed on " + graph);
+    if (c.seconds < best.seconds) best = c;
+  }
+  return best;
+}
+
+void side_by_side(Bench& b, const char* label, const std::string& graph) {
+  std::string result = b.result(graph), plain_verdict, fast_verdict;
+  double plain = judge_in_process(graph, result, true, &plain_verdict);
+  double fast = 1e9;
+  for (int i = 0; i < 5; ++i) fast = std::min(fast, judge_in_process(graph, result, false, &fast_verdict));
+  std::printf("%-34s plain %8.3f s   fast %8.4f s   %7.0fx   verdicts %s\n", label, plain, fast,
+              plain / fast, plain_verdict == fast_verdict ? ("agree: " + fast_verdict).c_str() : "DIFFER");
+}
+
+void growth(Bench& b) {
+  std::string small = b.graph("g1k", {"1000", "5000", "1", "1000", "11", "connected"});
+  std::string large = b.graph("g10k", {"10000", "50000", "1", "1000", "12", "connected"});
+  std::string tiny = b.graph("g3", {"3", "3", "1", "9", "13", "connected"});
+  Child s = best_run(small, b.result(small), 5), l = best_run(large, b.result(large), 5);
+  Child t = best_run(tiny, b.result(tiny), 5);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=10^3 m=5*10^3", s.seconds, s.peak_kib / 1024.0);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB   (%.1fx the 10^3 run)\n", "whole run, n=10^4 m=5*10^4",
+              l.seconds, l.peak_kib / 1024.0, l.seconds / s.seconds);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=3", t.seconds, t.peak_kib / 1024.0);
+}
+
+// Returns the seconds taken to read every number of the file at `path`.
+double parse_only(const std::string& path) {
+  auto start = std::chrono::steady_clock::now();
+  int fd = open(path.c_str(), O_RDONLY);
+  ByteReader in(fd);
+  int64_t sum = 0;
+  for (Number num; (num = read_number(in)).read == Read::kNumber;) sum += num.value;
+  close(fd);
+  if (sum == 42) std::puts("");  // keeps the loop from being optimised away
+  return seconds_since(start);
+}
+
+// Returns the seconds taken to load the graph file at `path` into the tables.
+double load_only(const std::string& path) {
+  auto start = std::chrono::steady_clock::now();
+  Graph g;
+  LoadReport report;
+  if (!input(path.c_str(), &g, &report)) Bench::die(report.error);
+  return seconds_since(start);
+}
+
+void reading(Bench& b) {
+  std::string big = b.graph("dense", {"10000", "20000000", "0", "1000000", "14"});
+  double mb = static_cast<double>(fs::file_size(big)) / 1e6, parse = 1e9, load = 1e9;
+  for (int i = 0; i < 3; ++i) {
+    parse = std::min(parse, parse_only(big));
+    load = std::min(load, load_only(big));
+  }
+  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "reading numbers, n=10^4 m=2*10^7", parse, mb,
+              mb / parse);
+  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "loading into tables, same file", load, mb,
+              mb / load);
+}
+
+void big_negative(Bench& b) {
+  std::string g = b.graph("neg10k", {"10000", "50000", "-5", "1000", "15", "connected"});
+  Child c = best_run(g, b.result(g), 1);
+  std::printf("%-34s %8.3f s   peak %6.1f MiB\n", "whole run, n=10^4 negative", c.seconds,
+              c.peak_kib / 1024.0);
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv) {
+  using namespace tarnwick;
+  bool big = argc > 1 && std::strcmp(argv[1], "--big") == 0;
+  Bench b;
+  growth(b);  // first, while this process is small: a spawned child starts with its memory
+  side_by_side(b, "n=2000 m=10^4, weights 1..1000",
+               b.graph("pos2k", {"2000", "10000", "1", "1000", "1", "connected"}));
+  side_by_side(b, "n=2000 m=10^4, weights -5..1000",
+               b.graph("neg2k", {"2000", "10000", "-5", "1000", "2", "connected"}));
+  reading(b);
+  if (big) big_negative(b);
+  return 0;
+}
