@@ -1,1 +1,82 @@
-# Installation and packaging: filled in next.
+# Installing the judge, its instructor tools, their manual pages and the
+# examples; packing all that as a Debian package with `cpack -G DEB`.
+#
+#   cmake --install build --prefix DIR      # DIR/bin, DIR/share/man/man1, ...
+#   (cd build && cpack -G DEB)              # build/tarnwick_VERSION_ARCH.deb
+include(GNUInstallDirs)
+
+# The programs. The tools are defined in tools/, which may be left out.
+install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+set(_tarnwick_pages tarnwick)
+foreach(tool tarnwick-gen tarnwick-solve)
+  if(TARGET ${tool})
+    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    list(APPEND _tarnwick_pages ${tool})
+  endif()
+endforeach()
+
+# The manual pages, compressed the way Debian ships them (gzip -9n: no name or
+# time stamp inside, so the same page always packs to the same bytes).
+find_program(TARNWICK_GZIP gzip)
+set(_tarnwick_installed_pages)
+foreach(page ${_tarnwick_pages})
+  set(_tarnwick_source ${CMAKE_CURRENT_SOURCE_DIR}/man/${page}.1)
+  if(TARNWICK_GZIP)
+    set(_tarnwick_packed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(
+      OUTPUT ${_tarnwick_packed}
+      COMMAND ${CMAKE_COMMAND} -E copy ${_tarnwick_source} ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1
+      COMMAND ${TARNWICK_GZIP} -9nf ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1
+      DEPENDS ${_tarnwick_source}
+      COMMENT "Compressing the manual page ${page}(1)"
+      VERBATIM)
+    list(APPEND _tarnwick_installed_pages ${_tarnwick_packed})
+  else()
+    list(APPEND _tarnwick_installed_pages ${_tarnwick_source})
+  endif()
+endforeach()
+add_custom_target(tarnwick_man ALL DEPENDS ${_tarnwick_installed_pages})
+install(FILES ${_tarnwick_installed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# A graph and two result files to try the judge on (see tarnwick(1), EXAMPLES).
+install(FILES
+  ${CMAKE_CURRENT_SOURCE_DIR}/examples/graph.txt
+  ${CMAKE_CURRENT_SOURCE_DIR}/examples/result-right.txt
+  ${CMAKE_CURRENT_SOURCE_DIR}/examples/result-wrong.txt
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The Debian package.
+set(TARNWICK_MAINTAINER "Tarnwick developers <tarnwick@example.org>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tarnwick)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Tarnwick developers")
+set(CPACK_PACKAGE_CONTACT ${TARNWICK_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "judge for a shortest-path programming exercise")
+# Continuation lines of the Debian description: CPack indents each one.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "tarnwick checks a student's answer to a single-source shortest-path"
+  "exercise: it reads a weighted undirected graph, a result file holding one"
+  "path per vertex and a source vertex, and prints Success, Empty file, or"
+  "the first path whose weight is not the shortest distance."
+  "The instructor tools tarnwick-gen and tarnwick-solve write random graphs"
+  "and model answers.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TARNWICK_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+
+# Dependencies as dpkg-shlibdeps (dpkg-dev) finds them in the binaries;
+# without it, the libraries every C++ program here links to.
+find_program(TARNWICK_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(TARNWICK_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
+endif()
+
+include(CPack)

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "check/judge.h"
+#include "driver/progress.h"
 #include "graph/apsp.h"
 #include "graph/input.h"
 #include "graph/reader.h"
@@ -66,7 +67,9 @@ int run(int argc, const char* const* argv) {
     complain(nullptr, err);
     return kCannotJudge;
   }
-  SourceRow APSP = solve(g, source);
+  ProgressLine progress;  // on standard error, and only when it is a terminal
+  SourceRow APSP = solve(g, source, [&progress](double done) { progress.update(done); });
+  progress.clear();
   Verdict verdict;
   if (!judge(result_path, g.Dist, APSP, &verdict, &err)) {
     complain(result_path, err);

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Packs a built tree as a Debian package and installs it two ways, checking
+# that what lands is a working judge with its manual pages:
+#   - the .deb: its control fields, its file list, `dpkg --dry-run -i` (as
+#     root), and its contents unpacked with `dpkg -x` and run from there;
+#   - `cmake --install` into a scratch prefix.
+#
+#   tests/package.sh BUILD_DIR
+#
+# Needs cmake (cpack), dpkg-dev, man-db and groff-base. Exits non-zero when a
+# check fails; the build folder is left as it was.
+set -uo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "Usage: tests/package.sh BUILD_DIR" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd) || exit 2
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+scratch=$(mktemp -d /tmp/tarnwick-package-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+
+passed=0
+failed=0
+# check DESCRIPTION COMMAND...: runs the command and counts the outcome.
+check() {
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok - $what"
+  else
+    failed=$((failed + 1))
+    echo "FAILED - $what"
+  fi
+}
+
+# equals ACTUAL EXPECTED: true when they are the same, saying so otherwise.
+equals() {
+  [ "$1" = "$2" ] && return 0
+  printf '    got:      %s\n    expected: %s\n' "$1" "$2"
+  return 1
+}
+
+# judges ROOT: the judge under ROOT gives the verdicts the bundled examples call for.
+judges() {
+  local bin=$1/bin/tarnwick examples=$1/share/doc/tarnwick/examples
+  equals "$("$bin" "$examples/graph.txt" "$examples/result-right.txt" 1)" "Success" &&
+    equals "$("$bin" "$examples/graph.txt" "$examples/result-wrong.txt" 1)" \
+      "Wrong answer in path 1 to 3"
+}
+
+# tools_agree ROOT: the model answer of ROOT's solver for a generated graph passes ROOT's judge.
+tools_agree() {
+  local bin=$1/bin
+  "$bin/tarnwick-gen" 200 800 0 50 11 connected >"$scratch/gen.txt" &&
+    "$bin/tarnwick-solve" "$scratch/gen.txt" 1 >"$scratch/answer.txt" &&
+    equals "$("$bin/tarnwick" "$scratch/gen.txt" "$scratch/answer.txt" 1)" "Success"
+}
+
+# renders PAGE TEXT: man shows PAGE without a roff warning, with TEXT in it
+# (runs of spaces count as one).
+renders() {
+  local out err
+  out=$(MANWIDTH=80 MANROFFOPT=-ww man -l "$1" 2>"$scratch/man.err") || return 1
+  err=$(cat "$scratch/man.err")
+  out=$(tr -s ' ' <<<"$out")
+  equals "$err" "" && [[ $out == *"$2"* ]]
+}
+
+# quietly COMMAND...: runs the command, showing its output only when it fails.
+quietly() {
+  "$@" >"$scratch/quiet.log" 2>&1 && return 0
+  sed 's/^/    /' "$scratch/quiet.log"
+  return 1
+}
+
+# has_files ROOT PATH...: every PATH exists under ROOT.
+has_files() {
+  local root=$1 missing=0
+  shift
+  for f in "$@"; do
+    [ -e "$root/$f" ] || { echo "    missing: $f"; missing=1; }
+  done
+  return $missing
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+tools_built=0
+[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] && tools_built=1
+
+echo "== manual page sources"
+for page in "$source_dir"/man/*.1; do
+  name=$(basename "$page" .1)
+  check "$name.1 renders cleanly" renders "$page" "$name - "
+done
+
+echo "== Debian package"
+(cd "$build" && cpack -G DEB -B "$scratch/pkg" >"$scratch/cpack.log" 2>&1) ||
+  { cat "$scratch/cpack.log"; echo "FAILED - cpack -G DEB"; exit 1; }
+debs=("$scratch"/pkg/*.deb)
+check "cpack makes one package" equals "${#debs[@]}" 1
+deb=${debs[0]}
+field() { dpkg-deb -f "$deb" "$1"; }
+check "package name" equals "$(field Package)" tarnwick
+check "package version is the project's" equals "$(field Version)" "$version"
+check "architecture" equals "$(field Architecture)" "$(dpkg --print-architecture)"
+check "section" equals "$(field Section)" education
+check "maintainer set" test -n "$(field Maintainer)"
+for lib in libc6 'libstdc\+\+6'; do
+  check "depends on ${lib//\\/}" grep -qE "(^|, )$lib( |,|$)" <<<"$(field Depends)"
+done
+dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$scratch/contents"
+for f in /usr/bin/tarnwick /usr/share/man/man1/tarnwick.1.gz \
+  /usr/share/doc/tarnwick/examples/graph.txt; do
+  check "package holds $f" grep -qxF "$f" "$scratch/contents"
+done
+if [ "$(id -u)" = 0 ]; then
+  check "dpkg would install it" quietly dpkg --dry-run -i "$deb"
+else
+  echo "skipped - dpkg --dry-run -i (needs root)"
+fi
+dpkg -x "$deb" "$scratch/root"
+check "unpacked judge judges the examples" judges "$scratch/root/usr"
+check "unpacked manual page renders" \
+  renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
+if [ $tools_built = 1 ]; then
+  check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
+fi
+
+echo "== cmake --install"
+prefix=$scratch/prefix
+check "cmake --install into a prefix" quietly cmake --install "$build" --prefix "$prefix"
+check "installed files in place" has_files "$prefix" bin/tarnwick share/man/man1/tarnwick.1.gz \
+  share/doc/tarnwick/examples/result-right.txt
+check "installed judge judges the examples" judges "$prefix"
+check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
+if [ $tools_built = 1 ]; then
+  check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
+    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz
+fi
+
+echo "package: $passed passed, $failed failed"
+[ "$failed" = 0 ]
