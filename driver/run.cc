@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <string_view>
 
 #include "check/judge.h"
 #include "driver/progress.h"
@@ -14,13 +15,32 @@ namespace tarnwick {
 
 namespace {
 
-// Prints "tarnwick: [what: ]message" on standard error.
-void complain(const char* what, const std::string& message) {
-  if (what != nullptr) {
-    std::fprintf(stderr, "tarnwick: %s: %s\n", what, message.c_str());
-  } else {
-    std::fprintf(stderr, "tarnwick: %s\n", message.c_str());
+// Returns text with every control character written as an escape (\n, \x01),
+// so that a message naming it stays on one line.
+std::string printable(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7f) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
   }
+  return out;
+}
+
+// Prints "tarnwick: [what: ]message" on standard error, on one line.
+void complain(const char* what, const std::string& message) {
+  std::string line = "tarnwick: ";
+  if (what != nullptr) line += printable(what) + ": ";
+  line += printable(message) + "\n";
+  std::fputs(line.c_str(), stderr);
 }
 
 // Prints the verdict. Returns false with *err set when standard output fails.
@@ -56,7 +76,6 @@ int run(int argc, const char* const* argv) {
   Graph g;
   LoadReport report;
   bool loaded = input(graph_path, &g, &report);
-  if (!report.warning.empty()) complain(graph_path, "warning: " + report.warning);
   if (!loaded) {
     complain(graph_path, report.error);
     return kCannotJudge;
@@ -79,6 +98,9 @@ int run(int argc, const char* const* argv) {
     complain("standard output", err);
     return kCannotJudge;
   }
+  // A warning about the graph is told only once a verdict stands: a run that
+  // cannot judge says one thing, why.
+  if (!report.warning.empty()) complain(graph_path, "warning: " + report.warning);
   return kJudged;
 }
 

@@ -46,7 +46,9 @@ bool read_header(ByteReader& in, Graph* g, LoadReport* report) {
 // when an edge names a vertex that cannot fit the tables.
 bool read_edges(ByteReader& in, const Graph& g, DirectWeights::Builder& edges,
                 LoadReport* report) {
-  edges.reserve(static_cast<size_t>(std::clamp(g.m, 0, 1 << 24)));
+  // Room for the announced edges, but never for more than the file can hold:
+  // an edge takes at least six bytes ("1 2 3\n").
+  edges.reserve(std::min(static_cast<size_t>(std::max(g.m, 0)), in.size_hint() / 6));
   for (int64_t e = 1; e <= g.m; ++e) {
     Number u = read_number(in);
     Number v = u.read == Read::kNumber ? read_number(in) : u;

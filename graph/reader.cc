@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarnwick {
@@ -14,10 +15,12 @@ constexpr size_t kBufferSize = 1 << 20;
 }
 
 ByteReader::ByteReader(std::string_view bytes)
-    : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+    : size_hint_(bytes.size()), p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
 
 ByteReader::ByteReader(int fd) : fd_(fd), buffer_(kBufferSize) {
   p_ = end_ = buffer_.data();
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) size_hint_ = static_cast<size_t>(st.st_size);
 }
 
 bool ByteReader::refill() {

@@ -36,11 +36,16 @@ class ByteReader {
   // Returns the errno of the read that failed, or 0 when every read succeeded.
   int error() const { return error_; }
 
+  // Returns how many bytes the whole input holds when that is known (bytes in
+  // memory, a regular file), or 0 when it is not (a pipe, a terminal).
+  size_t size_hint() const { return size_hint_; }
+
  private:
   bool refill();
 
   int fd_ = -1;
   int error_ = 0;
+  size_t size_hint_ = 0;
   std::vector<char> buffer_;
   const char* p_ = nullptr;
   const char* end_ = nullptr;
