@@ -1,0 +1,86 @@
+// Arbitrary bytes as a graph file: the loader must not crash, and what it
+// loads must match the plain re-reading in reference.h, lookup for lookup.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/reference.h"
+#include "graph/input.h"
+#include "graph/reader.h"
+#include "graph/tables.h"
+
+namespace tarnwick {
+namespace {
+
+using reference::require;
+
+// The ids whose weights are compared pairwise: the edges of the tables and of
+// the graph's vertices, plus a few ids that edges name.
+std::vector<int64_t> sample_ids(const reference::Graph& ref) {
+  std::vector<int64_t> ids{-1, 0, 1, 2, ref.n - 1, ref.n, ref.n + 1, V - 1, V};
+  size_t taken = 0;
+  for (const auto& [uv, w] : ref.edge) {
+    if (++taken > 16) break;
+    ids.push_back(uv.first);
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
+void check(std::string_view bytes) {
+  Graph g;
+  LoadReport report;
+  ByteReader in(bytes);
+  bool ok = input(in, &g, &report);
+  reference::Graph ref = reference::load(bytes);
+
+  require(ok == report.error.empty(), "input() returns false exactly when it sets an error");
+  require(ok == ref.ok, "the loader refuses exactly the graphs the plain reading refuses");
+  if (!ok) {
+    require(report.warning.empty(), "a refused graph carries no warning");
+    return;
+  }
+  require(!report.warning.empty() == ref.warned, "a warning exactly when the file is defective");
+  require(g.n >= 0 && g.n < V, "the vertex count fits the tables");
+  require(g.n == ref.n && g.m == ref.m, "n and m as read plainly");
+  require(g.Dist.n() == g.n, "the weights know the vertex count");
+
+  std::vector<int64_t> ids = sample_ids(ref);
+  for (int64_t i : ids) {
+    for (int64_t j : ids) {
+      int32_t a = static_cast<int32_t>(i), b = static_cast<int32_t>(j);
+      require(g.Dist(a, b) == g.Dist(b, a), "Dist is symmetric");
+      require(g.Dist(a, b) == ref.dist(i, j), "Dist matches the plain reading");
+    }
+  }
+  // The rows of the sampled ids and of every id an edge names are sorted,
+  // free of repeats, and hold exactly the edges given.
+  std::map<int64_t, size_t> given;  // edges per id
+  for (const auto& [uv, w] : ref.edge) ++given[uv.first];
+  for (int64_t id : ids) given.emplace(id, 0);
+  for (const auto& [id, count] : given) {
+    if (id < 0 || id >= V) continue;
+    int32_t i = static_cast<int32_t>(id), before = -1;
+    std::span<const Neighbour> row = g.Dist.row(i);
+    require(row.size() == count, "a row holds every edge given for its id");
+    for (const Neighbour& e : row) {
+      require(e.to > before, "a row is in increasing id order without repeats");
+      before = e.to;
+      auto it = ref.edge.find({i, e.to});
+      require(it != ref.edge.end() && it->second == e.w, "a stored edge was given, last one wins");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tarnwick::check(std::string_view(reinterpret_cast<const char*>(data), size));
+  return 0;
+}

@@ -1,0 +1,120 @@
+// One input holds a whole run: the source argument on the first line, then the
+// graph file, then "\n%%\n" and the result file. The run goes input ->
+// parse_source -> solve -> judge in memory; the verdict must be a single line,
+// and equal to the one the plain pass gives and to the plain checker's.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "check/judge.h"
+#include "driver/run.h"
+#include "fuzz/reference.h"
+#include "graph/apsp.h"
+#include "graph/fast_row.h"
+#include "graph/input.h"
+
+namespace tarnwick {
+namespace {
+
+using reference::require;
+
+// Largest graph whose row solve() is asked for when its weights are not small:
+// the exact pass costs n^3 however fast it is.
+constexpr int32_t kMaxFuzzVertices = 200;
+// Largest graph compared with the plain pass (always n^3).
+constexpr int32_t kMaxPlainVertices = 200;
+// Largest graph compared with reference.h's own pass and checker.
+constexpr int32_t kMaxReferenceVertices = 64;
+
+constexpr std::string_view kSeparator = "\n%%\n";
+
+struct Parts {
+  std::string source;  // as it would arrive in argv: up to the first NUL
+  std::string_view graph, result;
+};
+
+Parts split(std::string_view bytes) {
+  Parts p;
+  size_t eol = bytes.find('\n');
+  std::string_view first = bytes.substr(0, eol);
+  p.source = std::string(first.substr(0, first.find('\0')));
+  std::string_view rest =
+      eol == std::string_view::npos ? std::string_view() : bytes.substr(eol + 1);
+  size_t sep = rest.find(kSeparator);
+  p.graph = rest.substr(0, sep);
+  if (sep != std::string_view::npos) p.result = rest.substr(sep + kSeparator.size());
+  return p;
+}
+
+// Returns the verdict for `result` judged against row.
+Verdict judge_bytes(std::string_view result, const Graph& g, const SourceRow& row) {
+  ByteReader in(result);
+  Verdict v;
+  require(judge(in, g.Dist, row, &v), "judging bytes in memory cannot fail");
+  std::string line = verdict_line(v);
+  require(line.find('\n') == line.size() - 1, "exactly one verdict line");
+  return v;
+}
+
+bool same(const Verdict& a, const Verdict& b) {
+  return a.kind == b.kind && a.source == b.source &&
+         (a.kind != Verdict::kWrongAnswer || a.line == b.line);
+}
+
+void check(std::string_view bytes) {
+  Parts p = split(bytes);
+  Graph g;
+  LoadReport report;
+  ByteReader in(p.graph);
+  if (!input(in, &g, &report)) {
+    require(!report.error.empty(), "a refused graph says why");
+    return;
+  }
+  int32_t source = -1;
+  std::string err;
+  reference::Scan s = reference::scan(p.source, 0);
+  bool source_fits = !s.number || (s.fits32 && s.value >= 0 && s.value < V);
+  bool parsed = parse_source(p.source.c_str(), &source, &err);
+  require(parsed == source_fits, "the source is refused exactly when it is outside 0..V-1");
+  if (!parsed) {
+    require(err.rfind("source vertex id '", 0) == 0, "a refused source is named");
+    return;
+  }
+  require(source == (s.number ? s.value : 0), "the source is read like atoi");
+
+  const bool solved = row_is_solved(g, source);
+  // Small non-negative weights take the fast path, cheap at any size.
+  if (solved && g.n > kMaxFuzzVertices && !weights_are_small(g)) return;
+  SourceRow fast = solve(g, source);
+  Verdict verdict = judge_bytes(p.result, g, fast);
+
+  // The pass never raises an entry above its direct weight.
+  for (int32_t k = 0; k < V; k += k <= g.n + 1 ? 1 : 997) {
+    require(fast.at(k) <= g.Dist(source, k), "no distance above the direct weight");
+  }
+  if (solved && g.n > kMaxPlainVertices) return;
+  SourceRow plain = solve_plain(g, source);
+  for (int64_t k = -1; k <= g.n + 2; ++k) {
+    require(fast.at(k) == plain.at(k), "solve() matches the plain pass");
+  }
+  require(fast.at(V - 1) == plain.at(V - 1) && fast.at(V) == 0, "solve() matches past n");
+  require(same(verdict, judge_bytes(p.result, g, plain)), "the same verdict as the plain pass");
+
+  if (solved && g.n > kMaxReferenceVertices) return;
+  reference::Graph ref = reference::load(p.graph);
+  reference::Row row(ref, source);
+  reference::Verdict r =
+      reference::judge(p.result, ref, source, [&](int64_t k) { return row.at(k); });
+  require(static_cast<int>(verdict.kind) == static_cast<int>(r.kind) &&
+              (r.kind != reference::Verdict::kWrongAnswer || verdict.line == r.line),
+          "the same verdict as the plain checker");
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tarnwick::check(std::string_view(reinterpret_cast<const char*>(data), size));
+  return 0;
+}
