@@ -1,7 +1,5 @@
 #include "check/judge.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 
 namespace tarnwick {
@@ -63,31 +61,27 @@ class PathWeigher {
   int32_t magnitude_ = 0;  // saturates at V: anything from V up is outside the tables
 };
 
+// Reads c as part of the current token the way "%d" reads: leading whitespace,
+// an optional sign, then digits. The first byte that is not a digit ends the
+// number, and the rest of the token is passed over.
 void PathWeigher::take_in_token(int c) {
-  switch (token_) {
-    case Token::kNone:
-    case Token::kLeadingSpace:
-      token_ = Token::kLeadingSpace;
-      if (is_space(c)) return;
-      if (c == '+' || c == '-') {
-        negative_ = c == '-';
-        token_ = Token::kSign;
-        return;
-      }
-      [[fallthrough]];
-    case Token::kSign:
-      token_ = is_digit(c) ? Token::kDigits : Token::kRest;
-      [[fallthrough]];
-    case Token::kDigits:
-      if (!is_digit(c)) {
-        token_ = Token::kRest;
-        return;
-      }
-      has_number_ = true;
-      magnitude_ = std::min<int32_t>(magnitude_ * 10 + (c - '0'), V);
+  if (token_ == Token::kNone) token_ = Token::kLeadingSpace;
+  if (token_ == Token::kLeadingSpace) {
+    if (is_space(c)) return;
+    token_ = Token::kSign;  // with or without a sign, digits come next
+    if (c == '+' || c == '-') {
+      negative_ = c == '-';
       return;
-    case Token::kRest:
+    }
+  }
+  if (token_ == Token::kSign || token_ == Token::kDigits) {
+    if (!is_digit(c)) {
+      token_ = Token::kRest;
       return;
+    }
+    token_ = Token::kDigits;
+    has_number_ = true;
+    magnitude_ = std::min<int32_t>(magnitude_ * 10 + (c - '0'), V);
   }
 }
 
@@ -163,12 +157,11 @@ bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Ver
 
 bool judge(const char* path, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,
            std::string* err) {
-  int fd = -1;
-  if (!open_file(path, &fd, err)) return false;
-  ByteReader in(fd);
+  InputFile file;
+  if (!file.open(path, err)) return false;
+  ByteReader in(file.fd());
   bool ok = judge(in, Dist, APSP, out);
   if (!ok) *err = reason(in.error());
-  ::close(fd);
   return ok;
 }
 

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "driver/run.h"
@@ -7,8 +8,10 @@ int main(int argc, char** argv) {
   try {
     return tarnwick::run(argc, argv);
   } catch (const std::bad_alloc&) {
-    // The only exception the judge lets out: a graph too large for this machine.
+    // A graph too large for the memory this process may have.
     std::fputs("tarnwick: out of memory\n", stderr);
-    return tarnwick::kCannotJudge;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tarnwick: %s\n", e.what());
   }
+  return tarnwick::kCannotJudge;
 }

@@ -16,7 +16,8 @@ namespace tarnwick {
 // Requires 0 <= g.n < V.
 Matrix load_APSP(const Graph& g);
 
-// The plain pass, kept as the reference every faster path is tested against:
+// The plain pass (its name notwithstanding, no blocks: the blocked exact pass is
+// exact_FW_row), kept as the reference every faster path is tested against:
 // for k, then i, then j over 1..n, APSP[i][j] = APSP[i][k] + APSP[k][j] (32-bit,
 // wrapping) whenever that is strictly less. In place; the diagonal is relaxed too.
 void block_FW(Matrix& APSP);

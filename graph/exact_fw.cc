@@ -159,7 +159,8 @@ TARNWICK_AVX512 inline void block_pass_avx512(int32_t* C, const int32_t* P, int3
 }
 
 // block_columns_portable, vectorised over the block's columns. Lanes outside
-// [k0, k1) are never written. Each pass waits on the one before in the same
+// [k0, k1) are stored back unchanged, whole vectors at a time: a row must have
+// one owner at a time. Each pass waits on the one before in the same
 // row, so taking several rows at once lets the CPU overlap them.
 TARNWICK_AVX512 void block_columns_avx512(int32_t* const* rows, int32_t count, Pivots piv,
                                           int32_t k0, int32_t k1, int32_t* const* before,
@@ -281,9 +282,9 @@ class RowPass {
  public:
   RowPass(Matrix& A, int32_t source, int32_t block, int32_t threads, const Kernels& kernels,
           const std::function<void(double)>& progress)
-      : A_(A), n_(A.n()), S_(A.stride()), source_(source), K_(block), T_(threads),
+      : matrix_(A), n_(A.n()), stride_(A.stride()), source_(source), block_(block), threads_(threads),
         kern_(kernels), progress_(progress), sync_(threads),
-        new_(static_cast<size_t>(block) * S_), old_(static_cast<size_t>(block) * S_),
+        new_(static_cast<size_t>(block) * stride_), old_(static_cast<size_t>(block) * stride_),
         own_coef_(2 * static_cast<size_t>(block) * block), source_coef_(2 * static_cast<size_t>(block)),
         row_coef_(2 * (static_cast<size_t>(n_) + 1) * block),
         panel_cols_(std::max(kChunkCols, kPanelBytes / 4 / block / kChunkCols * kChunkCols)),
@@ -294,8 +295,8 @@ class RowPass {
 
  private:
   // Block of pivots [k0, k1); the first starts at 1, the others at multiples of K.
-  Range first_block() const { return {1, std::min(n_ + 1, K_)}; }
-  Range next_block(Range b) const { return {b.hi, std::min(n_ + 1, b.hi + K_)}; }
+  Range first_block() const { return {1, std::min(n_ + 1, block_)}; }
+  Range next_block(Range b) const { return {b.hi, std::min(n_ + 1, b.hi + block_)}; }
 
   void run_thread(int32_t t);
   void own_rows_block_columns(Range b);
@@ -312,24 +313,24 @@ class RowPass {
     if (source_ >= b.hi) return b.hi - b.lo;
     return source_ < b.lo ? 0 : source_ - b.lo + 1;
   }
-  Pivots new_pivots(int32_t begin, int32_t end) const { return {new_.get(), S_, begin, end}; }
-  Pivots old_pivots(int32_t begin, int32_t end) const { return {old_.get(), S_, begin, end}; }
-  int32_t* new_row(int32_t p) { return new_.get() + static_cast<size_t>(p) * S_; }
-  int32_t* old_row(int32_t p) { return old_.get() + static_cast<size_t>(p) * S_; }
+  Pivots new_pivots(int32_t begin, int32_t end) const { return {new_.get(), stride_, begin, end}; }
+  Pivots old_pivots(int32_t begin, int32_t end) const { return {old_.get(), stride_, begin, end}; }
+  int32_t* new_row(int32_t p) { return new_.get() + static_cast<size_t>(p) * stride_; }
+  int32_t* old_row(int32_t p) { return old_.get() + static_cast<size_t>(p) * stride_; }
   // Coefficients of the block's own row p: before (j < k0) or after (j >= k1).
   int32_t* own_coef(int32_t p, bool after) {
-    return own_coef_.get() + (static_cast<size_t>(2 * p) + after) * K_;
+    return own_coef_.get() + (static_cast<size_t>(2 * p) + after) * block_;
   }
-  int32_t* source_coef(bool after) { return source_coef_.get() + (after ? K_ : 0); }
+  int32_t* source_coef(bool after) { return source_coef_.get() + (after ? block_ : 0); }
   // Coefficients of a later row i: before (j < k0) or after (j >= k1).
   int32_t* row_coef(int32_t i, bool after) {
-    return row_coef_.get() + (static_cast<size_t>(2 * i) + after) * K_;
+    return row_coef_.get() + (static_cast<size_t>(2 * i) + after) * block_;
   }
 
-  Matrix& A_;
+  Matrix& matrix_;
   const int32_t n_;
-  const size_t S_;
-  const int32_t source_, K_, T_;
+  const size_t stride_;
+  const int32_t source_, block_, threads_;
   const Kernels kern_;
   const std::function<void(double)>& progress_;
   std::barrier<> sync_;
@@ -351,12 +352,13 @@ void copy_columns(const int32_t* from, int32_t* to, int32_t lo, int32_t hi) {
 void RowPass::run() {
   std::vector<std::jthread> workers;
   try {
-    for (int32_t t = 1; t < T_; ++t) workers.emplace_back([this, t] { run_thread(t); });
-  } catch (...) {
-    // Let the threads already started leave at their first barrier.
-    failure_ = std::current_exception();
-    stop_ = true;
-    for (int32_t t = static_cast<int32_t>(workers.size()) + 1; t < T_; ++t) sync_.arrive_and_drop();
+    for (int32_t t = 1; t < threads_; ++t) workers.emplace_back([this, t] { run_thread(t); });
+  } catch (const std::exception&) {
+    // A thread that cannot be started leaves its share to the others: steps B
+    // and C hand their work to whichever thread asks, and step A is thread 0's.
+    for (int32_t t = static_cast<int32_t>(workers.size()) + 1; t < threads_; ++t) {
+      sync_.arrive_and_drop();
+    }
   }
   run_thread(0);
   for (std::jthread& w : workers) w.join();
@@ -384,7 +386,7 @@ void RowPass::run_thread(int32_t t) {
 void RowPass::own_rows_block_columns(Range b) {
   const int32_t size = b.hi - b.lo;
   for (int32_t p = 0; p < size; ++p) {
-    int32_t* row = A_.row(b.lo + p);
+    int32_t* row = matrix_.row(b.lo + p);
     int32_t* before = own_coef(p, false);
     int32_t* after = own_coef(p, true);
     kern_.block_columns(&row, 1, new_pivots(0, p), b.lo, b.hi, &before, &after);
@@ -395,7 +397,7 @@ void RowPass::own_rows_block_columns(Range b) {
   }
   const int32_t first = source_first_old(b);
   if (first < size) {
-    int32_t* row = A_.row(source_);
+    int32_t* row = matrix_.row(source_);
     int32_t* before = source_coef(false);
     int32_t* after = source_coef(true);
     kern_.block_columns(&row, 1, old_pivots(first, size), b.lo, b.hi, &before, &after);
@@ -423,7 +425,7 @@ void RowPass::own_rows_elsewhere(Range b) {
 void RowPass::own_rows_columns(Range b, Range cols, bool after) {
   const int32_t size = b.hi - b.lo;
   for (int32_t p = 0; p < size; ++p) {
-    int32_t* row = A_.row(b.lo + p);
+    int32_t* row = matrix_.row(b.lo + p);
     const int32_t* coef = own_coef(p, after);
     kern_.outer_columns(&row, &coef, 1, new_pivots(0, p), cols.lo, cols.hi);
     copy_columns(row, old_row(p), cols.lo, cols.hi);
@@ -432,7 +434,7 @@ void RowPass::own_rows_columns(Range b, Range cols, bool after) {
   }
   const int32_t first = source_first_old(b);
   if (first < size) {
-    int32_t* row = A_.row(source_);
+    int32_t* row = matrix_.row(source_);
     const int32_t* coef = source_coef(after);
     kern_.outer_columns(&row, &coef, 1, old_pivots(first, size), cols.lo, cols.hi);
   }
@@ -457,7 +459,7 @@ void RowPass::later_rows_group(Range b, Range rows) {
     int32_t* before[kTileRows];
     int32_t* after[kTileRows];
     for (int32_t r = 0; r < count; ++r) {
-      row[r] = A_.row(i + r);
+      row[r] = matrix_.row(i + r);
       before[r] = row_coef(i + r, false);
       after[r] = row_coef(i + r, true);
     }
@@ -480,7 +482,7 @@ void RowPass::later_rows_columns(Range b, Range rows, Range cols, bool after) {
     int32_t* row[kTileRows];
     const int32_t* coef[kTileRows];
     for (int32_t r = 0; r < count; ++r) {
-      row[r] = A_.row(i + r);
+      row[r] = matrix_.row(i + r);
       coef[r] = row_coef(i + r, after);
     }
     kern_.outer_columns(row, coef, count, new_pivots(0, b.hi - b.lo), cols.lo, cols.hi);

@@ -14,16 +14,17 @@ namespace tarnwick {
 // lies in 0..2^30-1: then no sum in the pass wraps and no cycle is negative.
 bool weights_are_small(const Graph& g);
 
-// Returns entries 0..n of row `source` of APSP after the pass (entry 0 unused).
-// When `parent` is given, (*parent)[k] is the vertex before k on a path from
-// source to k whose weight (steps weighed with Dist) is entry k; the path to
-// source itself is source alone, or source, v, source where going out to v and
-// back is cheaper than the diagonal. Requires weights_are_small(g) and 1 <= source <= g.n.
-// Precisely: (*parent)[source] is source when entry source is Dist(source, source)
-// (a tie keeps the diagonal), and otherwise the vertex v != source nearest to
-// the source, for which Dist(source, v) is the cheapest step to another vertex
-// and entry source is 2 * Dist(source, v); walking parents from any other k ends
-// at source without passing through it. *parent has n + 1 entries; [0] is 0.
+// Returns entries 0..n of row `source` of APSP after the pass (entry 0 unused),
+// and with `parent` the last step of a path of that weight to each vertex.
+// Requires weights_are_small(g) and 1 <= source <= g.n.
+//
+// (*parent)[k], for k != source, is the vertex before k on a path from the
+// source whose steps, weighed with Dist, add up to entry k; walking parents
+// ends at the source without passing through it. (*parent)[source] is the
+// source when entry source is its diagonal Dist(source, source) (a tie keeps
+// the diagonal); otherwise it is the vertex v nearest the source, and entry
+// source is 2 * Dist(source, v): out to v and back. *parent has n + 1 entries;
+// [0] is 0.
 std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
                                      std::vector<int32_t>* parent = nullptr);
 

@@ -1,7 +1,5 @@
 #include "graph/input.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -16,9 +14,10 @@ const char* why_cut_short(const Number& num) {
   return num.at_end ? "the end of the file" : "text that is not a number";
 }
 
-// Reads the header into g->n and g->m. Returns false with report->error set
-// when the vertex count cannot fit the tables.
-bool read_header(ByteReader& in, Graph* g, LoadReport* report) {
+// Reads the header into g->n and g->m; *m_too_big tells that the edge count did
+// not fit in 32 bits. Returns false with report->error set when the vertex count
+// cannot fit the tables.
+bool read_header(ByteReader& in, Graph* g, bool* m_too_big, LoadReport* report) {
   Number n = read_number(in);
   if (n.read == Read::kNoNumber) {
     report->warning = "no vertex count: judging an empty graph";
@@ -36,15 +35,17 @@ bool read_header(ByteReader& in, Graph* g, LoadReport* report) {
   } else if (m.read == Read::kTooBig) {
     // More edges than any file can hold: read them all until the file ends.
     g->m = m.negative ? -1 : std::numeric_limits<int32_t>::max();
+    *m_too_big = !m.negative;
   } else {
     g->m = m.value;
   }
   return true;
 }
 
-// Reads the g->m edges into `edges`. Returns false with report->error set
-// when an edge names a vertex that cannot fit the tables.
-bool read_edges(ByteReader& in, const Graph& g, DirectWeights::Builder& edges,
+// Reads the g.m edges into `edges` (m_too_big: more were announced than fit
+// in 32 bits). Returns false with report->error set when an edge names a vertex
+// that cannot fit the tables.
+bool read_edges(ByteReader& in, const Graph& g, bool m_too_big, DirectWeights::Builder& edges,
                 LoadReport* report) {
   // Room for the announced edges, but never for more than the file can hold:
   // an edge takes at least six bytes ("1 2 3\n").
@@ -55,9 +56,9 @@ bool read_edges(ByteReader& in, const Graph& g, DirectWeights::Builder& edges,
     Number w = v.read == Read::kNumber ? read_number(in) : v;
     if (w.read != Read::kNumber) {
       // An edge cut short is dropped whole; the ones before it stand.
-      report->warning = "the edge list ends after " + std::to_string(e - 1) + " of " +
-                        std::to_string(g.m) + " edges: edge " + std::to_string(e) +
-                        " meets " + why_cut_short(w);
+      std::string announced = (m_too_big ? "more than " : "") + std::to_string(g.m);
+      report->warning = "the edge list ends after " + std::to_string(e - 1) + " of " + announced +
+                        " edges: edge " + std::to_string(e) + " meets " + why_cut_short(w);
       return true;
     }
     for (int32_t id : {u.value, v.value}) {
@@ -76,7 +77,8 @@ bool read_edges(ByteReader& in, const Graph& g, DirectWeights::Builder& edges,
 
 bool input(ByteReader& in, Graph* g, LoadReport* report) {
   DirectWeights::Builder edges;
-  bool ok = read_header(in, g, report) && read_edges(in, *g, edges, report);
+  bool m_too_big = false;
+  bool ok = read_header(in, g, &m_too_big, report) && read_edges(in, *g, m_too_big, edges, report);
   if (in.error() != 0) {
     report->error = reason(in.error());
     report->warning.clear();
@@ -88,12 +90,10 @@ bool input(ByteReader& in, Graph* g, LoadReport* report) {
 }
 
 bool input(const char* path, Graph* g, LoadReport* report) {
-  int fd = -1;
-  if (!open_file(path, &fd, &report->error)) return false;
-  ByteReader in(fd);
-  bool ok = input(in, g, report);
-  ::close(fd);
-  return ok;
+  InputFile file;
+  if (!file.open(path, &report->error)) return false;
+  ByteReader in(file.fd());
+  return input(in, g, report);
 }
 
 }  // namespace tarnwick

@@ -40,14 +40,14 @@ bool ByteReader::refill() {
   }
 }
 
-bool open_file(const char* path, int* fd, std::string* err) {
-  int f = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (f < 0) {
-    *err = reason(errno);
-    return false;
-  }
-  *fd = f;
-  return true;
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool InputFile::open(const char* path, std::string* err) {
+  fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) *err = reason(errno);
+  return fd_ >= 0;
 }
 
 namespace {

@@ -67,9 +67,23 @@ struct Number {
 // 32 bits (all of them are consumed).
 Number read_number(ByteReader& in);
 
-// Opens path read-only into *fd. Returns false with *err set to the system's
-// reason ("No such file or directory") when it cannot.
-bool open_file(const char* path, int* fd, std::string* err);
+// A file opened read-only, closed when this goes away.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // Opens path. Returns false with *err set to the system's reason ("No such
+  // file or directory") when it cannot. Requires that nothing is open yet.
+  bool open(const char* path, std::string* err);
+  // Returns the open file's descriptor. Requires a successful open().
+  int fd() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
 
 // Returns the system's reason for errno value e.
 std::string reason(int e);

@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Checker, Golden, testing::Values(
          "Wrong answer in path 1 to 4\n"},
     Case{"FinalSpacesWithoutLineEnd", kTriangle, "1\n1 2\n1 2 3\n   ", "1", "Success\n"},
     Case{"LineBeyondNComparedWithZero", kTriangle, "1\n1 2\n1 2 3\n1\n", "1", "Success\n"},
-    Case{"IdsZeroAndAboveNWeighNothing", kTriangle, "0\n2 7\n2 3 0\n", "1", "Success\n"},
+    Case{"IdsZeroAndAboveNWithoutEdgesWeighNothing", kTriangle, "0\n2 7\n2 3 0\n", "1", "Success\n"},
     Case{"TokenWithoutNumberRepeatsLastId", kTriangle, "1\n2 x\nx 3\n", "1", "Success\n"},
     Case{"NumberPrefixOfToken", kTriangle, "1\n2abc\n2;3\n", "1", "Wrong answer in path 1 to 3\n"},
     Case{"SignsAndLeadingZeros", kTriangle, "-0\n+2\n002 0003\n", "1", "Success\n"},
@@ -88,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, Golden, testing::Values(
 INSTANTIATE_TEST_SUITE_P(Loader, Golden, testing::Values(
     Case{"GraphOnOneLine", "3 3 1 2 4 2 3 1 1 3 7", "1\n2\n2 3\n", "1", "Success\n"},
     Case{"LaterEdgeWins", "2 2\n1 2 5\n2 1 3\n", "1\n2\n", "1", "Success\n"},
+    Case{"LaterEdgeWinsEvenWhenHeavier", "2 2\n1 2 3\n2 1 5\n", "1\n2\n", "1", "Success\n"},
     Case{"NegativeEdgeCountReadsNoEdge", "3 -1\n1 9 4\n", "9\n", "1", "Success\n"},
     Case{"TextAfterTheEdgesIgnored", "3 1\n1 2 4\ngarbage 1 3 1\n", "1\n2\n3\n", "1", "Success\n"},
     Case{"NegativeVertexCountIsEmpty", "-3 1\n1 2 4\n", "0\n2\n", "1", "Success\n"},

@@ -11,9 +11,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "check/judge.h"
+#include "graph/apsp.h"
+#include "graph/input.h"
 #include "tests/cli_support.h"
 
 namespace {
@@ -167,7 +171,7 @@ INSTANTIATE_TEST_SUITE_P(GraphNumbers, Hostile, testing::Values(
          cut_short(0, "1", 1, "a number too large for 32 bits")},
     // An edge count too large for 32 bits means "read edges until the file ends".
     Case{"EdgeCountOfThirtyDigits", "3 100000000000000000000000000003\n1 2 4\n2 3 1\n1 3 7\n",
-         kRightPaths, "Success\n", cut_short(3, "2147483647", 4, "the end of the file")},
+         kRightPaths, "Success\n", cut_short(3, "more than 2147483647", 4, "the end of the file")},
     // ... and a negative one reads no edge, quietly: 1-2 stays INF.
     Case{"NegativeEdgeCountAbove32Bits", "3 -4294967295\n1 2 4\n", "1\n2\n", "Success\n"},
     Case{"EdgeCountIntMaxThenText", "3 2147483647\n1 2 4\n2 3 1\n1 3 7\nend\n", kRightPaths,
@@ -443,6 +447,64 @@ TEST(HostileResources, TableTooLargeForTheAddressSpace) {
   EXPECT_EQ(o.out, "");
   EXPECT_EQ(o.err, "tarnwick: out of memory\n");
   EXPECT_EQ(o.status, 2);
+}
+
+// A graph with negative weights, large enough for the exact pass to take two
+// threads, and a result file whose line k is "k" (the direct weight from 1).
+struct NegativeCase {
+  std::string graph, result;
+};
+
+NegativeCase negative_case(int32_t n) {
+  std::mt19937 rng(77);
+  NegativeCase c;
+  c.graph = std::to_string(n) + " " + std::to_string(3 * n) + "\n";
+  for (int32_t e = 0; e < 3 * n; ++e) {
+    int32_t w = static_cast<int32_t>(rng() % 200) - (e % 50 == 0 ? 300 : 0);
+    c.graph += std::to_string(1 + rng() % n) + " " + std::to_string(1 + rng() % n) + " " +
+               std::to_string(w) + "\n";
+  }
+  for (int32_t k = 1; k <= n; ++k) c.result += std::to_string(k) + "\n";
+  return c;
+}
+
+// Returns the verdict the plain pass gives, computed in this process.
+std::string plain_verdict(const NegativeCase& c) {
+  tarnwick::Graph g;
+  tarnwick::LoadReport report;
+  tarnwick::ByteReader graph(c.graph), result(c.result);
+  EXPECT_TRUE(tarnwick::input(graph, &g, &report));
+  tarnwick::Verdict v;
+  EXPECT_TRUE(tarnwick::judge(result, g.Dist, tarnwick::solve_plain(g, 1), &v));
+  return tarnwick::verdict_line(v);
+}
+
+// The whole command on the exact pass agrees with the plain pass, with both
+// threads and with only the one a tight address space leaves room for.
+TEST(HostileResources, ExactPassWithAndWithoutASecondThread) {
+  NegativeCase c = negative_case(300);
+  std::string expected = plain_verdict(c);
+  ASSERT_NE(expected, "Success\n") << "the case should tell the passes apart";
+  Scratch s;
+  std::string graph = s.file("graph", c.graph), result = s.file("result", c.result);
+  EXPECT_EQ(run_judge({graph, result, "1"}, s).out, expected);
+  SKIP_WITHOUT_ADDRESS_LIMIT();
+  // 8 MB cannot hold a second thread's stack.
+  Outcome o = run_piped(graph, "/dev/stdin", {{c.result}}, s, 8L << 20);
+  EXPECT_EQ(o.out, expected);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(o.status, 0);
+}
+
+// A verdict that cannot be written is not a verdict: the judge says why.
+TEST(HostilePaths, StandardOutputFull) {
+  Scratch s;
+  std::string graph = s.file("graph", kTriangle), result = s.file("result", kRightPaths);
+  std::string cmd = std::string(TARNWICK_BINARY) + " " + graph + " " + result + " 1 >/dev/full 2>" +
+                    (s.dir() / "err").string();
+  int status = std::system(cmd.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_EQ(slurp(s.dir() / "err"), "tarnwick: standard output: No space left on device\n");
 }
 
 }  // namespace
