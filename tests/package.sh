@@ -20,20 +20,8 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d /tmp/tarnwick-package-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 
-passed=0
-failed=0
-# check DESCRIPTION COMMAND...: runs the command and counts the outcome.
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok - $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED - $what"
-  fi
-}
+# shellcheck source=tests/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 # equals ACTUAL EXPECTED: true when they are the same, saying so otherwise.
 equals() {
@@ -140,5 +128,4 @@ if [ $tools_built = 1 ]; then
     share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz
 fi
 
-echo "package: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+summary package

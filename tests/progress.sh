@@ -18,20 +18,8 @@ judge=$build/tarnwick
 scratch=$(mktemp -d /tmp/tarnwick-progress-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 
-passed=0
-failed=0
-# check DESCRIPTION COMMAND...: runs the command and counts the outcome.
-check() {
-  local what=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok - $what"
-  else
-    failed=$((failed + 1))
-    echo "FAILED - $what"
-  fi
-}
+# shellcheck source=tests/checks.sh
+source "$(dirname "$0")/checks.sh"
 
 # shows FILE: prints FILE with its control characters made visible, indented.
 shows() { cat -A "$1" | sed 's/^/    /' | head -c 2000; echo; }
@@ -112,5 +100,4 @@ TERM=xterm script -qec "'$judge' '$graph' '$result' 1 2>'$scratch/err.txt'" /dev
 check "standard error on a file gets no progress" only_warnings "$scratch/err.txt"
 check "the terminal gets only the verdict" equals "$(cat "$scratch/tty2.log")" "$verdict$cr"
 
-echo "progress: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+summary progress
