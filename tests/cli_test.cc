@@ -23,6 +23,9 @@ struct Case {
   std::string err = "";  // expected standard error; "*" accepts any
 };
 
+// Names a case in test listings (instead of a dump of its bytes).
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class Golden : public testing::TestWithParam<Case> {};
 
 TEST_P(Golden, PrintsTheVerdict) {

@@ -42,6 +42,9 @@ struct Case {
   std::string source = "1";
 };
 
+// Names a case in test listings (instead of a dump of its bytes).
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class Hostile : public testing::TestWithParam<Case> {};
 
 TEST_P(Hostile, GetsTheSettledVerdict) {
