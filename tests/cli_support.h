@@ -84,6 +84,20 @@ inline Outcome run_judge(const std::vector<std::string>& args, const Scratch& sc
   return run_program(TARNWICK_BINARY, args, scratch);
 }
 
+// The outcome of judging texts, with the paths of the files they were put in.
+struct Judged {
+  Outcome outcome;
+  std::string graph, result;
+};
+
+// Writes `graph` and `result` into scratch files and judges them from `source`.
+inline Judged judge_texts(const std::string& graph, const std::string& result,
+                          const std::string& source, Scratch& scratch) {
+  Judged j{{}, scratch.file("graph", graph), scratch.file("result", result)};
+  j.outcome = run_judge({j.graph, j.result, source}, scratch);
+  return j;
+}
+
 // Returns `text` with every `from` replaced by `to`.
 inline std::string replace_all(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {

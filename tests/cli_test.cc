@@ -31,12 +31,12 @@ class Golden : public testing::TestWithParam<Case> {};
 TEST_P(Golden, PrintsTheVerdict) {
   const Case& c = GetParam();
   Scratch s;
-  std::string graph = s.file("graph", c.graph), result = s.file("result", c.result);
-  Outcome o = run_judge({graph, result, c.source}, s);
-  EXPECT_EQ(o.out, c.out);
-  EXPECT_EQ(o.status, c.status);
+  Judged j = judge_texts(c.graph, c.result, c.source, s);
+  EXPECT_EQ(j.outcome.out, c.out);
+  EXPECT_EQ(j.outcome.status, c.status);
   if (c.err != "*") {
-    EXPECT_EQ(o.err, replace_all(replace_all(c.err, "$GRAPH", graph), "$RESULT", result));
+    EXPECT_EQ(j.outcome.err,
+              replace_all(replace_all(c.err, "$GRAPH", j.graph), "$RESULT", j.result));
   }
 }
 

@@ -50,11 +50,10 @@ class Hostile : public testing::TestWithParam<Case> {};
 TEST_P(Hostile, GetsTheSettledVerdict) {
   const Case& c = GetParam();
   Scratch s;
-  std::string graph = s.file("graph", c.graph), result = s.file("result", c.result);
-  Outcome o = run_judge({graph, result, c.source}, s);
-  EXPECT_EQ(o.out, c.out);
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.err, replace_all(c.err, "$GRAPH", graph));
+  Judged j = judge_texts(c.graph, c.result, c.source, s);
+  EXPECT_EQ(j.outcome.out, c.out);
+  EXPECT_EQ(j.outcome.status, 0);
+  EXPECT_EQ(j.outcome.err, replace_all(c.err, "$GRAPH", j.graph));
 }
 
 std::string name_of(const testing::TestParamInfo<Case>& info) { return info.param.name; }
