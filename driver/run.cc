@@ -13,10 +13,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-// Returns text with every control character written as an escape (\n, \x01),
-// so that a message naming it stays on one line.
 std::string printable(std::string_view text) {
   std::string out;
   for (unsigned char c : text) {
@@ -34,6 +30,8 @@ std::string printable(std::string_view text) {
   }
   return out;
 }
+
+namespace {
 
 // Prints "tarnwick: [what: ]message" on standard error, on one line.
 void complain(const char* what, const std::string& message) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -15,6 +16,10 @@ inline constexpr char kUsage[] =
 inline constexpr int kJudged = 0;       // a verdict was printed, whatever it says
 inline constexpr int kUsageError = 1;   // wrong number of arguments
 inline constexpr int kCannotJudge = 2;  // an input cannot be read or does not fit
+
+// Returns text with every control character written as an escape (\n, \t,
+// \x01, \x7f), so that a message naming it stays on one line.
+std::string printable(std::string_view text);
 
 // Reads a source vertex id the way atoi does (leading whitespace, an optional
 // sign, the digits up to the first other character; 0 when there is none) into

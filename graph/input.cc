@@ -8,6 +8,23 @@ namespace tarnwick {
 
 namespace {
 
+// Reads numbers for the loader, telling the observer (when there is one) of each.
+class NumberSource {
+ public:
+  NumberSource(ByteReader& in, LoadObserver* observer) : in_(in), observer_(observer) {}
+  // Reads number `index` of the file (see LoadObserver::number).
+  Number next(int64_t index) {
+    Number num = read_number(in_);
+    if (observer_ != nullptr) observer_->number(index, num);
+    return num;
+  }
+  size_t size_hint() const { return in_.size_hint(); }
+
+ private:
+  ByteReader& in_;
+  LoadObserver* observer_;
+};
+
 // Returns what stopped an edge from being read whole.
 const char* why_cut_short(const Number& num) {
   if (num.read == Read::kTooBig) return "a number too large for 32 bits";
@@ -17,8 +34,8 @@ const char* why_cut_short(const Number& num) {
 // Reads the header into g->n and g->m; *m_too_big tells that the edge count did
 // not fit in 32 bits. Returns false with report->error set when the vertex count
 // cannot fit the tables.
-bool read_header(ByteReader& in, Graph* g, bool* m_too_big, LoadReport* report) {
-  Number n = read_number(in);
+bool read_header(NumberSource& in, Graph* g, bool* m_too_big, LoadReport* report) {
+  Number n = in.next(0);
   if (n.read == Read::kNoNumber) {
     report->warning = "no vertex count: judging an empty graph";
     return true;
@@ -29,7 +46,7 @@ bool read_header(ByteReader& in, Graph* g, bool* m_too_big, LoadReport* report) 
     return false;
   }
   g->n = n.value < 0 ? 0 : n.value;  // a negative count, too large or not, means no vertex
-  Number m = read_number(in);
+  Number m = in.next(1);
   if (m.read == Read::kNoNumber) {
     report->warning = "no edge count after the vertex count: no edge read";
   } else if (m.read == Read::kTooBig) {
@@ -45,15 +62,16 @@ bool read_header(ByteReader& in, Graph* g, bool* m_too_big, LoadReport* report) 
 // Reads the g.m edges into `edges` (m_too_big: more were announced than fit
 // in 32 bits). Returns false with report->error set when an edge names a vertex
 // that cannot fit the tables.
-bool read_edges(ByteReader& in, const Graph& g, bool m_too_big, DirectWeights::Builder& edges,
+bool read_edges(NumberSource& in, const Graph& g, bool m_too_big, DirectWeights::Builder& edges,
                 LoadReport* report) {
   // Room for the announced edges, but never for more than the file can hold:
   // an edge takes at least six bytes ("1 2 3\n").
   edges.reserve(std::min(static_cast<size_t>(std::max(g.m, 0)), in.size_hint() / 6));
   for (int64_t e = 1; e <= g.m; ++e) {
-    Number u = read_number(in);
-    Number v = u.read == Read::kNumber ? read_number(in) : u;
-    Number w = v.read == Read::kNumber ? read_number(in) : v;
+    const int64_t first = 2 + 3 * (e - 1);
+    Number u = in.next(first);
+    Number v = u.read == Read::kNumber ? in.next(first + 1) : u;
+    Number w = v.read == Read::kNumber ? in.next(first + 2) : v;
     if (w.read != Read::kNumber) {
       // An edge cut short is dropped whole; the ones before it stand.
       std::string announced = (m_too_big ? "more than " : "") + std::to_string(g.m);
@@ -75,10 +93,12 @@ bool read_edges(ByteReader& in, const Graph& g, bool m_too_big, DirectWeights::B
 
 }  // namespace
 
-bool input(ByteReader& in, Graph* g, LoadReport* report) {
+bool input(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer) {
   DirectWeights::Builder edges;
   bool m_too_big = false;
-  bool ok = read_header(in, g, &m_too_big, report) && read_edges(in, *g, m_too_big, edges, report);
+  NumberSource numbers(in, observer);
+  bool ok = read_header(numbers, g, &m_too_big, report) &&
+            read_edges(numbers, *g, m_too_big, edges, report);
   if (in.error() != 0) {
     report->error = reason(in.error());
     report->warning.clear();

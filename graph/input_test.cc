@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace tarnwick {
 namespace {
@@ -127,6 +129,30 @@ TEST(Input, ReadErrorIsReported) {
   EXPECT_FALSE(input("/proc/self/mem", &g, &report));
   EXPECT_EQ(report.error, "Input/output error");
   EXPECT_EQ(report.warning, "");
+}
+
+// Records what an observer hears: index, kind of read, offset.
+struct Heard : LoadObserver {
+  std::vector<std::tuple<int64_t, Read, uint64_t>> numbers;
+  void number(int64_t index, const Number& num) override {
+    numbers.emplace_back(index, num.read, num.where);
+  }
+};
+
+TEST(Input, ObserverHearsEachNumberWhereItStands) {
+  std::string text = "2 2\n 1 2 -5\n2 2 x";
+  Graph g;
+  LoadReport report;
+  ByteReader in(text);
+  Heard heard;
+  ASSERT_TRUE(input(in, &g, &report, &heard));
+  using T = std::tuple<int64_t, Read, uint64_t>;
+  std::vector<T> want = {T{0, Read::kNumber, 0},  T{1, Read::kNumber, 2},
+                         T{2, Read::kNumber, 5},  T{3, Read::kNumber, 7},
+                         T{4, Read::kNumber, 9},  T{5, Read::kNumber, 12},
+                         T{6, Read::kNumber, 14}, T{7, Read::kNoNumber, 16}};
+  EXPECT_EQ(heard.numbers, want);
+  EXPECT_NE(report.warning, "");
 }
 
 }  // namespace

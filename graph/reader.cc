@@ -15,10 +15,13 @@ constexpr size_t kBufferSize = 1 << 20;
 }
 
 ByteReader::ByteReader(std::string_view bytes)
-    : size_hint_(bytes.size()), p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+    : size_hint_(bytes.size()),
+      begin_(bytes.data()),
+      p_(bytes.data()),
+      end_(bytes.data() + bytes.size()) {}
 
 ByteReader::ByteReader(int fd) : fd_(fd), buffer_(kBufferSize) {
-  p_ = end_ = buffer_.data();
+  begin_ = p_ = end_ = buffer_.data();
   struct stat st;
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) size_hint_ = static_cast<size_t>(st.st_size);
 }
@@ -28,7 +31,8 @@ bool ByteReader::refill() {
   for (;;) {
     ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
     if (got > 0) {
-      p_ = buffer_.data();
+      base_ += static_cast<uint64_t>(end_ - begin_);
+      begin_ = p_ = buffer_.data();
       end_ = p_ + got;
       return true;
     }
@@ -62,6 +66,7 @@ class WindowCursor {
     return -1;
   }
   void skip() { ++p_; }
+  uint64_t offset() const { return consumed(); }
   bool ran_out() const { return ran_out_; }
   size_t consumed() const { return static_cast<size_t>(p_ - begin_); }
 
@@ -72,12 +77,14 @@ class WindowCursor {
   bool ran_out_ = false;
 };
 
-// Reads one number from `in` as read_number describes; `in` has peek() and skip().
+// Reads one number from `in` as read_number describes; `in` has peek(), skip()
+// and offset(), to which `base` is added for Number::where.
 template <typename Cursor>
-Number parse_number(Cursor& in) {
+Number parse_number(Cursor& in, uint64_t base) {
   Number num;
   while (is_space(in.peek())) in.skip();
   int c = in.peek();
+  num.where = base + in.offset();
   num.at_end = c < 0;
   if (c == '+' || c == '-') {
     num.negative = c == '-';
@@ -106,12 +113,12 @@ Number read_number(ByteReader& in) {
   // Nearly every number lies wholly in the buffer: read it there, with no
   // refill checks, and fall back to the byte-at-a-time reader at the buffer's end.
   WindowCursor window(in.window());
-  Number num = parse_number(window);
+  Number num = parse_number(window, in.offset());
   if (!window.ran_out()) {
     in.skip(window.consumed());
     return num;
   }
-  return parse_number(in);
+  return parse_number(in, 0);
 }
 
 std::string reason(int e) { return std::strerror(e); }

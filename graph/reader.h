@@ -40,6 +40,9 @@ class ByteReader {
   // memory, a regular file), or 0 when it is not (a pipe, a terminal).
   size_t size_hint() const { return size_hint_; }
 
+  // Returns how many bytes have been consumed since the start of the input.
+  uint64_t offset() const { return base_ + static_cast<uint64_t>(p_ - begin_); }
+
  private:
   bool refill();
 
@@ -47,6 +50,8 @@ class ByteReader {
   int error_ = 0;
   size_t size_hint_ = 0;
   std::vector<char> buffer_;
+  uint64_t base_ = 0;             // offset of begin_ in the input
+  const char* begin_ = nullptr;  // start of the bytes p_ walks
   const char* p_ = nullptr;
   const char* end_ = nullptr;
 };
@@ -59,6 +64,8 @@ struct Number {
   bool negative = false;
   bool at_end = false;  // kNoNumber because the input ended before any text
   int32_t value = 0;    // set only for kNumber
+  uint64_t where = 0;   // offset of its first byte after the leading whitespace
+                        // (for kNoNumber: of the text that is not a number, or the end)
 };
 
 // Reads one integer from `in`: leading whitespace, an optional sign, decimal
