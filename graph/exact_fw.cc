@@ -42,6 +42,7 @@
 #include <thread>
 #include <vector>
 
+#include "graph/cpus.h"
 #include "graph/tables.h"
 
 namespace tarnwick {
@@ -509,13 +510,13 @@ int32_t choose_block(int32_t n, int32_t asked) {
   return std::clamp((block + kLanes - 1) / kLanes * kLanes, kLanes, kMaxBlock);
 }
 
-// Returns the number of threads to use for n vertices: below a few hundred
-// vertices starting a thread costs more than it saves.
+// Returns the number of threads to use for n vertices: the CPUs this process
+// was given, but one below a few hundred vertices, where starting a thread
+// costs more than it saves.
 int32_t choose_threads(int32_t n, int32_t asked) {
-  constexpr unsigned kMaxThreads = 2;
   if (asked > 0) return asked;
   if (n < 256) return 1;
-  return static_cast<int32_t>(std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads));
+  return usable_cpus();
 }
 
 }  // namespace
