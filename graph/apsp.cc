@@ -1,5 +1,6 @@
 #include "graph/apsp.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "graph/exact_fw.h"
@@ -11,6 +12,10 @@ Matrix load_APSP(const Graph& g) {
   Matrix APSP(g.n);
   for (int32_t i = 1; i <= g.n; ++i) {
     int32_t* row = APSP.row(i);
+    if (g.Dist.dense()) {
+      std::copy(g.Dist.dense_row(i) + 1, g.Dist.dense_row(i) + g.n + 1, row + 1);
+      continue;
+    }
     for (int32_t j = 1; j <= g.n; ++j) row[j] = i == j ? 0 : INF;
     for (const Neighbour& e : g.Dist.row(i)) {
       if (e.to >= 1 && e.to <= g.n) row[e.to] = e.w;

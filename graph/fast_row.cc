@@ -3,6 +3,7 @@
 #include <functional>
 #include <limits>
 #include <queue>
+#include <type_traits>
 #include <utility>
 
 namespace tarnwick {
@@ -113,9 +114,100 @@ void CompleteGraphSearch::offer_missing_edges(int32_t u) {
   waiting_.resize(kept);
 }
 
+// The same search over a dense table: n rounds, each settling the nearest
+// waiting vertex (the lowest id among equals, as the heap above pops them) and
+// relaxing its whole row, INF entries included; O(n^2) with no heap. A vertex
+// keeps the first settled vertex that offered its distance, as above, so both
+// searches leave the same distances and the same previous vertices.
+class DenseSearch {
+ public:
+  // Requires 1 <= source <= g.n, g.Dist.dense() and weights_are_small(g).
+  DenseSearch(const Graph& g, int32_t source)
+      : g_(g), dist_(g.n + 1, std::numeric_limits<int64_t>::max()), from_(g.n + 1, 0) {
+    dist_[source] = 0;
+    from_[source] = source;
+    waiting_.reserve(g.n);
+    for (int32_t v = 1; v <= g.n; ++v) waiting_.push_back(v);
+  }
+
+  // Settles every vertex of 1..n; returns the vertex settled second (0 when n == 1).
+  int32_t run() {
+    int32_t nearest = 0;
+    for (int32_t round = 0; !waiting_.empty(); ++round) {
+      int32_t u = take_nearest();
+      if (round == 1) nearest = u;
+      const int32_t* row = g_.Dist.dense_row(u);
+      const int64_t du = dist_[u];
+      for (int32_t v : waiting_) {
+        int64_t d = du + row[v];
+        if (d < dist_[v]) {
+          dist_[v] = d;
+          from_[v] = u;
+        }
+      }
+    }
+    return nearest;
+  }
+
+  int64_t distance(int32_t v) const { return dist_[v]; }
+  int32_t previous(int32_t v) const { return from_[v]; }
+
+ private:
+  // Removes and returns the waiting vertex of least distance, lowest id first.
+  int32_t take_nearest() {
+    size_t best = 0;
+    for (size_t k = 1; k < waiting_.size(); ++k) {
+      int32_t v = waiting_[k], b = waiting_[best];
+      if (dist_[v] < dist_[b] || (dist_[v] == dist_[b] && v < b)) best = k;
+    }
+    int32_t u = waiting_[best];
+    waiting_[best] = waiting_.back();
+    waiting_.pop_back();
+    return u;
+  }
+
+  const Graph& g_;
+  std::vector<int64_t> dist_;
+  std::vector<int32_t> from_;
+  std::vector<int32_t> waiting_;  // vertices not settled yet, in no order
+};
+
+// Returns true when every weight among 1..n of a dense table is small.
+bool dense_weights_are_small(const Graph& g) {
+  for (int32_t i = 1; i <= g.n; ++i) {
+    const int32_t* row = g.Dist.dense_row(i);
+    bool small = true;
+    for (int32_t j = 1; j <= g.n; ++j) small &= row[j] >= 0 && row[j] <= kSmallWeightMax;
+    if (!small) return false;
+  }
+  return true;
+}
+
+// Returns the distances and previous vertices of the search that suits the storage,
+// and the vertex settled right after the source.
+template <typename Search>
+int32_t search_from(Search& search, const Graph& g, std::vector<int64_t>* dist,
+                    std::vector<int32_t>* from) {
+  int32_t nearest;
+  if constexpr (std::is_same_v<Search, CompleteGraphSearch>) {
+    search.run();
+    nearest = search.nearest();
+  } else {
+    nearest = search.run();
+  }
+  dist->assign(g.n + 1, 0);
+  from->assign(g.n + 1, 0);
+  for (int32_t v = 1; v <= g.n; ++v) {
+    (*dist)[v] = search.distance(v);
+    (*from)[v] = search.previous(v);
+  }
+  return nearest;
+}
+
 }  // namespace
 
 bool weights_are_small(const Graph& g) {
+  if (g.Dist.dense()) return dense_weights_are_small(g);
   for (int32_t i = 1; i <= g.n; ++i) {
     for (const Neighbour& e : g.Dist.row(i)) {
       bool inside = e.to >= 1 && e.to <= g.n;
@@ -127,30 +219,34 @@ bool weights_are_small(const Graph& g) {
 
 std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
                                      std::vector<int32_t>* parent) {
-  CompleteGraphSearch search(g, source);
-  search.run();
+  std::vector<int64_t> dist;
+  std::vector<int32_t> from;
+  int32_t v;
+  if (g.Dist.dense()) {
+    DenseSearch search(g, source);
+    v = search_from(search, g, &dist, &from);
+  } else {
+    CompleteGraphSearch search(g, source);
+    v = search_from(search, g, &dist, &from);
+  }
 
   // With no negative weights a closed walk from the source costs at least
   // twice the cheapest step to another vertex, and that step out and back
   // costs exactly that, so the diagonal is the cheaper of the two.
   int64_t diagonal = g.Dist(source, source);
   int32_t turn = source;
-  int32_t v = search.nearest();
-  if (v != 0 && 2 * search.distance(v) < diagonal) {
-    diagonal = 2 * search.distance(v);
+  if (v != 0 && 2 * dist[v] < diagonal) {
+    diagonal = 2 * dist[v];
     turn = v;
   }
 
   std::vector<int32_t> row(g.n + 1, 0);
   for (int32_t k = 1; k <= g.n; ++k) {
-    row[k] = k == source ? static_cast<int32_t>(diagonal)
-                         : static_cast<int32_t>(search.distance(k));
+    row[k] = k == source ? static_cast<int32_t>(diagonal) : static_cast<int32_t>(dist[k]);
   }
   if (parent != nullptr) {
     parent->assign(g.n + 1, 0);
-    for (int32_t k = 1; k <= g.n; ++k) {
-      (*parent)[k] = k == source ? turn : search.previous(k);
-    }
+    for (int32_t k = 1; k <= g.n; ++k) (*parent)[k] = k == source ? turn : from[k];
   }
   return row;
 }

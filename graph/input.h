@@ -38,6 +38,25 @@ class LoadObserver {
 // when set, hears each number read.
 bool input(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer = nullptr);
 
+namespace detail {
+
+// How the weights among 1..n are stored.
+enum class Storage { kByDensity, kLists, kDense };
+
+// Knobs of input(), so that tests, benchmarks and fuzz targets reach every path.
+// A value of 0 (or false, or kByDensity) lets input() choose.
+struct LoadTuning {
+  Storage storage = Storage::kByDensity;
+  int32_t threads = 0;     // threads reading the edge list, the caller's included
+  size_t range_bytes = 0;  // bytes each thread reads at a time (even a few)
+  bool split = false;      // read in ranges even an input too small to be worth it
+};
+
+// Same as input(in, g, report) without an observer, with the given knobs.
+bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning& tuning);
+
+}  // namespace detail
+
 // Loads the graph file at `path` as above; an unreadable file is an error
 // naming the system's reason.
 bool input(const char* path, Graph* g, LoadReport* report);

@@ -16,18 +16,63 @@ constexpr size_t kBufferSize = 1 << 20;
 
 ByteReader::ByteReader(std::string_view bytes)
     : size_hint_(bytes.size()),
+      memory_(bytes),
+      split_end_(bytes.size()),
       begin_(bytes.data()),
       p_(bytes.data()),
       end_(bytes.data() + bytes.size()) {}
 
-ByteReader::ByteReader(int fd) : fd_(fd), buffer_(kBufferSize) {
+ByteReader::ByteReader(int fd) : fd_(fd), buffer_(kBufferSize), window_(buffer_) {
   begin_ = p_ = end_ = buffer_.data();
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) size_hint_ = static_cast<size_t>(st.st_size);
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    size_hint_ = static_cast<size_t>(st.st_size);
+    off_t at = ::lseek(fd, 0, SEEK_CUR);
+    if (at >= 0 && at < st.st_size) {
+      origin_ = static_cast<uint64_t>(at);
+      split_end_ = static_cast<uint64_t>(st.st_size) - origin_;
+    }
+  }
+}
+
+ByteReader::ByteReader(const ByteReader& whole, uint64_t begin, uint64_t end, std::span<char> buffer)
+    : fd_(whole.fd_), size_hint_(static_cast<size_t>(end - begin)), base_(begin) {
+  if (fd_ < 0) {
+    begin_ = p_ = whole.memory_.data() + begin;
+    end_ = whole.memory_.data() + end;
+    return;
+  }
+  window_ = buffer;
+  origin_ = whole.origin_;
+  next_ = begin;
+  limit_ = end;
+  range_ = true;
+  begin_ = p_ = end_ = buffer.data();
+}
+
+bool ByteReader::refill_range() {
+  size_t want = static_cast<size_t>(std::min<uint64_t>(window_.size(), limit_ - next_));
+  while (want > 0) {
+    ssize_t got = ::pread(fd_, window_.data(), want, static_cast<off_t>(origin_ + next_));
+    if (got > 0) {
+      base_ = next_;
+      next_ += static_cast<uint64_t>(got);
+      begin_ = p_ = window_.data();
+      end_ = p_ + got;
+      return true;
+    }
+    if (got == 0) return false;  // the file got shorter
+    if (errno != EINTR) {
+      error_ = errno;
+      return false;
+    }
+  }
+  return false;
 }
 
 bool ByteReader::refill() {
   if (fd_ < 0 || error_ != 0) return false;
+  if (range_) return refill_range();
   for (;;) {
     ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
     if (got > 0) {

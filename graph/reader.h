@@ -4,6 +4,7 @@
 #define TARNWICK_GRAPH_READER_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,12 @@ class ByteReader {
   explicit ByteReader(std::string_view bytes);
   // Reads the open file descriptor fd (not closed by the reader).
   explicit ByteReader(int fd);
+  // Reads bytes [begin, end) of the input `whole` reads (offsets as offset()
+  // counts them), through `buffer` when that input is a file; offset() goes on
+  // from begin. Requires whole.can_split(), begin <= end <= whole.split_end(),
+  // and `buffer` (not empty) to outlive the reader. Safe on several threads at
+  // once: `whole` is only read.
+  ByteReader(const ByteReader& whole, uint64_t begin, uint64_t end, std::span<char> buffer);
   ByteReader(const ByteReader&) = delete;
   ByteReader& operator=(const ByteReader&) = delete;
 
@@ -40,16 +47,30 @@ class ByteReader {
   // memory, a regular file), or 0 when it is not (a pipe, a terminal).
   size_t size_hint() const { return size_hint_; }
 
+  // Returns true when any range of the input can be read on its own (bytes in
+  // memory, a regular file), so that threads can share it out.
+  bool can_split() const { return split_end_ > 0; }
+  // Returns the offset of the end of the input when can_split().
+  uint64_t split_end() const { return split_end_; }
+
   // Returns how many bytes have been consumed since the start of the input.
   uint64_t offset() const { return base_ + static_cast<uint64_t>(p_ - begin_); }
 
  private:
   bool refill();
+  bool refill_range();
 
   int fd_ = -1;
   int error_ = 0;
   size_t size_hint_ = 0;
   std::vector<char> buffer_;
+  std::span<char> window_;        // what refill() reads into
+  std::string_view memory_;       // the whole input when it is bytes in memory
+  uint64_t split_end_ = 0;        // offset of the input's end when it can be split
+  uint64_t origin_ = 0;           // file offset of offset() 0
+  uint64_t next_ = 0;             // offset of the next byte to read at (ranges only)
+  uint64_t limit_ = 0;            // offset of the end of a range
+  bool range_ = false;            // reads a range with pread
   uint64_t base_ = 0;             // offset of begin_ in the input
   const char* begin_ = nullptr;  // start of the bytes p_ walks
   const char* p_ = nullptr;

@@ -1,14 +1,43 @@
 #include "graph/tables.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "graph/parallel.h"
 
 namespace tarnwick {
 
-void DirectWeights::Builder::add(int32_t u, int32_t v, int32_t w) {
+void DirectWeights::Builder::add_listed(int32_t u, int32_t v, int32_t w) {
   entries_.push_back({std::min(u, v), std::max(u, v), w});
 }
 
 namespace {
+
+// Returns room for `count` entries, uninitialised, on huge pages where the
+// system offers them (a dense table is walked in every direction).
+std::shared_ptr<int32_t[]> allocate_cells(size_t count) {
+  constexpr size_t kHuge = size_t{2} << 20;
+  size_t bytes = (count * sizeof(int32_t) + kHuge - 1) / kHuge * kHuge;
+  void* p = std::aligned_alloc(kHuge, bytes);
+  if (p == nullptr) throw std::bad_alloc();
+  ::madvise(p, bytes, MADV_HUGEPAGE);  // only a hint
+  return std::shared_ptr<int32_t[]>(static_cast<int32_t*>(p), [](int32_t* q) { std::free(q); });
+}
+
+// Fills rows lo..hi-1 of an (n + 1)-wide table as loaded with no edge: 0 on
+// the diagonal, in row 0 and column 0, INF elsewhere.
+void fill_rows(int32_t* cells, int32_t n, int32_t lo, int32_t hi) {
+  const size_t stride = static_cast<size_t>(n) + 1;
+  for (int32_t i = lo; i < hi; ++i) {
+    int32_t* row = cells + i * stride;
+    std::fill(row, row + stride, i == 0 ? 0 : INF);
+    row[0] = 0;
+    row[i] = 0;
+  }
+}
 
 // Sorts `from` into `to` by key(entry), stably, for keys in 0..V-1.
 template <typename T, typename Key>
@@ -21,6 +50,56 @@ void counting_sort(const std::vector<T>& from, std::vector<T>& to, Key key) {
 }
 
 }  // namespace
+
+DirectWeights::Builder::Builder(int32_t n, bool dense, int32_t threads)
+    : n_(n), threads_(std::max(threads, 1)) {
+  if (dense) make_dense();
+}
+
+void DirectWeights::Builder::make_dense() {
+  if (dense()) return;
+  stride_ = static_cast<size_t>(n_) + 1;
+  cells_ = allocate_cells(stride_ * stride_);
+  int32_t* cells = cells_.get();
+  const int32_t rows = n_ + 1, n = n_;
+  // Each thread touches its own rows first; a small table is not worth a thread.
+  int32_t threads = rows < 1024 ? 1 : threads_;
+  run_threads(threads, [cells, rows, n](int32_t t, int32_t count) {
+    fill_rows(cells, n, static_cast<int32_t>(int64_t{rows} * t / count),
+              static_cast<int32_t>(int64_t{rows} * (t + 1) / count));
+  });
+  std::vector<Entry> listed;
+  for (const Entry& e : entries_) {
+    if (inside(e.low) && inside(e.high)) {
+      put(e.low, e.high, e.w);
+      put(e.high, e.low, e.w);
+    } else {
+      listed.push_back(e);
+    }
+  }
+  entries_ = std::move(listed);
+}
+
+void DirectWeights::Builder::mirror_upper() {
+  // Tiles of 64 x 64: the reads of a tile's rows and the writes of its columns
+  // stay in cache. Tile row r goes to thread r % count.
+  constexpr int32_t kTile = 64;
+  int32_t* cells = cells_.get();
+  const size_t stride = stride_;
+  const int32_t n = n_, tiles = n_ / kTile + 1;
+  run_threads(n_ < 1024 ? 1 : threads_, [=](int32_t t, int32_t count) {
+    for (int32_t ti = t; ti < tiles; ti += count) {
+      for (int32_t tj = ti; tj < tiles; ++tj) {
+        for (int32_t i = ti * kTile; i < std::min((ti + 1) * kTile, n + 1); ++i) {
+          const int32_t* row = cells + i * stride;
+          for (int32_t j = std::max(tj * kTile, i + 1); j < std::min((tj + 1) * kTile, n + 1); ++j) {
+            cells[j * stride + i] = row[j];
+          }
+        }
+      }
+    }
+  });
+}
 
 DirectWeights DirectWeights::Builder::build(int32_t n) {
   // Sorting by the higher end, then stably by the lower, orders the edges by
@@ -40,6 +119,8 @@ DirectWeights DirectWeights::Builder::build(int32_t n) {
 
   DirectWeights d;
   d.n_ = n;
+  d.stride_ = stride_;
+  d.cells_ = std::move(cells_);
   d.start_.assign(V + 1, 0);
   for (const Entry& e : entries_) {
     ++d.start_[e.low + 1];
@@ -63,7 +144,7 @@ std::span<const Neighbour> DirectWeights::row(int32_t i) const {
   return {adj_.data() + start_[i], adj_.data() + start_[i + 1]};
 }
 
-int32_t DirectWeights::operator()(int32_t i, int32_t j) const {
+int32_t DirectWeights::listed(int32_t i, int32_t j) const {
   if (!fits_tables(i) || !fits_tables(j)) return 0;
   std::span<const Neighbour> r = row(i);
   auto it = std::lower_bound(r.begin(), r.end(), j,

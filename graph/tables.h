@@ -3,7 +3,9 @@
 #ifndef TARNWICK_GRAPH_TABLES_H_
 #define TARNWICK_GRAPH_TABLES_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -32,24 +34,64 @@ struct Neighbour {
 // The direct weights as loaded: Dist(i, j) is the weight of the last edge given
 // between i and j (a self-loop included); otherwise INF between two distinct
 // vertices of 1..n and 0 everywhere else (the diagonal, id 0, ids above n, and
-// ids outside the tables). Stored sparsely: one sorted neighbour list per id.
+// ids outside the tables). Stored one of two ways, which answer every lookup
+// alike: neighbour lists (one sorted list per id), or a dense (n + 1) x (n + 1)
+// table for the pairs of 1..n with lists for the edges that name any other id.
 class DirectWeights {
  public:
   // Collects edges in file order before build().
   class Builder {
    public:
+    // Collects every edge into neighbour lists.
+    Builder() = default;
+    // With dense = true, writes the edges among 1..n straight into a dense
+    // table, filled first by up to `threads` threads, and collects the others
+    // into lists; with dense = false, as Builder(). Requires 0 <= n < V.
+    Builder(int32_t n, bool dense, int32_t threads = 1);
     // Makes room for `edges` edges (a hint; memory is only reserved, not touched).
     void reserve(size_t edges) { entries_.reserve(edges); }
     // Records edge u-v of weight w, both ways. Requires u and v to fit the tables.
-    void add(int32_t u, int32_t v, int32_t w);
+    void add(int32_t u, int32_t v, int32_t w) {
+      if (dense() && inside(u) && inside(v)) {
+        put(u, v, w);
+        put(v, u, w);
+      } else {
+        add_listed(u, v, w);
+      }
+    }
+    // Records edge u-v of weight w in the lists, whatever the storage. Requires
+    // u and v to fit the tables, and one of them outside 1..n when dense().
+    void add_listed(int32_t u, int32_t v, int32_t w);
+    // Writes w at [i][j] of the dense table only. Requires dense() and i, j in
+    // 1..n; threads that write at once must write different rows.
+    void put(int32_t i, int32_t j, int32_t w) { *cell(i, j) = w; }
+    // Returns the address of [i][j] of the dense table. Requires as put().
+    int32_t* cell(int32_t i, int32_t j) { return cells_.get() + static_cast<size_t>(i) * stride_ + j; }
+    // Copies [i][j] to [j][i] for all i < j of the dense table, with up to
+    // the threads given at construction. Requires dense().
+    void mirror_upper();
+    // Switches to a dense table for the pairs of 1..n, moving the edges among
+    // them collected so far (file order kept). Requires n given at construction.
+    void make_dense();
+    // Returns true when the edges among 1..n go to a dense table.
+    bool dense() const { return cells_ != nullptr; }
+    // Returns the number of edges collected into lists so far.
+    size_t listed() const { return entries_.size(); }
+    // Returns true when id is a vertex of 1..n.
+    bool inside(int32_t id) const { return id >= 1 && id <= n_; }
     // Returns the weights for vertices 1..n; a later edge between the same two
-    // vertices replaces an earlier one. Leaves the builder empty.
+    // vertices replaces an earlier one. Requires n to be the n given at
+    // construction when dense(). Leaves the builder empty.
     DirectWeights build(int32_t n);
 
    private:
     struct Entry {
       int32_t low, high, w;  // one entry per edge, low <= high
     };
+    int32_t n_ = 0;
+    int32_t threads_ = 1;
+    size_t stride_ = 0;
+    std::shared_ptr<int32_t[]> cells_;
     std::vector<Entry> entries_;
   };
 
@@ -57,19 +99,33 @@ class DirectWeights {
   DirectWeights() = default;
 
   // Returns the direct weight from i to j; 0 when either id is outside 0..V-1.
-  int32_t operator()(int32_t i, int32_t j) const;
+  int32_t operator()(int32_t i, int32_t j) const {
+    if (dense() && i >= 1 && i <= n_ && j >= 1 && j <= n_) return dense_row(i)[j];
+    return listed(i, j);
+  }
 
-  // Returns the neighbours of vertex i in increasing id order, without duplicates.
-  // Requires i to fit the tables.
+  // Returns the listed neighbours of vertex i in increasing id order, without
+  // duplicates: every edge of i when stored as lists, and only the edges that
+  // name an id outside 1..n when dense(). Requires i to fit the tables.
   std::span<const Neighbour> row(int32_t i) const;
+
+  // Returns true when the weights among 1..n are a dense table.
+  bool dense() const { return cells_ != nullptr; }
+  // Returns row i of the dense table: entry j is Dist(i, j) for j in 1..n
+  // (entry 0 is 0). Requires dense() and 1 <= i <= n.
+  const int32_t* dense_row(int32_t i) const { return cells_.get() + static_cast<size_t>(i) * stride_; }
 
   // Returns the vertex count n given to build() (0 for an empty graph).
   int32_t n() const { return n_; }
 
  private:
+  int32_t listed(int32_t i, int32_t j) const;
+
   int32_t n_ = 0;
   std::vector<uint32_t> start_;  // V + 1 offsets into adj_ once built
   std::vector<Neighbour> adj_;
+  size_t stride_ = 0;
+  std::shared_ptr<const int32_t[]> cells_;  // (n + 1) x (n + 1) when dense
 };
 
 // A loaded graph: the vertex count, the edge count the header announced, and
