@@ -8,6 +8,7 @@
 #include <exception>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -101,21 +102,23 @@ class EdgeList {
     edge(held_[0], held_[1], held_[2], store);
   }
 
-  // Takes numbers a[0..count) while wants_more(); returns how many it took.
-  // The store is told of the cells of edges a few ahead (random writes into a
-  // large table wait on memory; asking early lets several wait at once).
-  template <typename Store>
-  [[gnu::noinline]] size_t take_all(const int32_t* a, size_t count, Store& store) {
-    constexpr size_t kAhead = 3 * 16;
-    size_t i = 0;
-    while (i < count && pending_ != 0 && wants_more()) take(a[i++], store);
-    for (; i + 3 <= count && wants_more(); i += 3) {
-      if (i + kAhead + 2 < count) store.prefetch(a[i + kAhead], a[i + kAhead + 1]);
-      edge(a[i], a[i + 1], a[i + 2], store);
-    }
-    while (i < count && wants_more()) take(a[i++], store);
-    return i;
+  // Places the list at edge e with nothing of it read yet (the numbers
+  // before were taken elsewhere), so that a fault found there is worded here.
+  void move_to(int64_t e) {
+    next_ = e;
+    pending_ = 0;
   }
+
+  // Ends the list at edge next_, whose end `id` cannot fit the tables.
+  // Ends the list at edge next_, whose end `id` cannot fit the tables.
+  [[gnu::noinline]] void refuse(int32_t id) {
+    error_ = "edge " + std::to_string(next_) + " names vertex " + std::to_string(id) +
+             ", outside 0.." + std::to_string(V - 1);
+    stopped_ = true;
+  }
+
+  // Ends the list at edge next_, all m edges read: nothing to tell.
+  void complete() { stopped_ = true; }
 
   // Ends the list at a read that found no number (num.read != Read::kNumber).
   void cut_short(const Number& num) {
@@ -151,12 +154,6 @@ class EdgeList {
     }
     store(u, v, w);
     ++next_;
-  }
-
-  [[gnu::noinline]] void refuse(int32_t id) {
-    error_ = "edge " + std::to_string(next_) + " names vertex " + std::to_string(id) +
-             ", outside 0.." + std::to_string(V - 1);
-    stopped_ = true;
   }
 
   int64_t m_;
@@ -322,90 +319,228 @@ uint64_t cut_at(const ByteReader& whole, uint64_t x, uint64_t end) {
   }
 }
 
-// Stores edges for thread t of `count`. In a dense table, an edge among 1..n
-// is written once, at [low][high], and only by the thread that owns row low
-// (rows go round the threads 64 at a time); the table is made symmetric once
-// all are in. Every other edge is listed by thread 0 alone, in file order.
-class ShareStore {
+// An edge handed from the thread that read it to the one that stores it.
+struct Handed {
+  uint32_t ends;  // low << 14 | high: both ends fit the tables
+  int32_t w;
+};
+static_assert(V <= (1 << 14));
+
+// What one thread made of its range of a round: the edges whose last number
+// lies in it, sorted out by the thread that stores them, up to the first edge
+// with an end that cannot fit the tables.
+struct Sorted {
+  std::vector<std::vector<Handed>> to;  // [s]: cells of thread s; [count]: for the lists
+  int64_t bad_edge = 0;                 // that edge, or 0
+  int32_t bad_id = 0;                   // its first end that cannot fit
+};
+
+// Reads the edge list from `start`, the offset after the header (number 2 of
+// the file), with `threads` threads, in rounds. In a round, thread t:
+//   1. reads the numbers of range t of the round (ranges cut at reads' ends);
+//   2. once all have, knows where its numbers stand in the file, and sorts
+//      out the edges whose last number it read: in a dense table an edge among
+//      1..n goes, as [low][high], to the thread owning row low (rows go round
+//      the threads 64 at a time); every other edge to thread 0 for the lists;
+//   3. once all have, stores what it was handed, range by range in file order,
+//      so the later of two edges between the same vertices wins.
+// Between 2 and 3 one thread finds the first event in file order (an end that
+// cannot fit, the m-th edge, a read that is not a number, a read error) and
+// words it with *edges; no range after it is stored. A dense table is made
+// symmetric at the end.
+class RangedReading {
  public:
-  ShareStore(DirectWeights::Builder* b, int32_t t, int32_t count) : b_(b), t_(t) {
-    for (size_t k = 0; k < std::size(owner_); ++k) owner_[k] = static_cast<int32_t>(k % count);
-  }
-  void operator()(int32_t u, int32_t v, int32_t w) {
-    if (b_->dense() && b_->inside(u) && b_->inside(v)) {
-      if (u > v) std::swap(u, v);
-      if (owns(u)) b_->put(u, v, w);
-    } else if (t_ == 0) {
-      b_->add_listed(u, v, w);
-    }
-  }
-  void prefetch(int32_t u, int32_t v) const {
-    if (!b_->dense() || !b_->inside(u) || !b_->inside(v)) return;
-    if (u > v) std::swap(u, v);
-    if (owns(u)) __builtin_prefetch(b_->cell(u, v), 1);
+  RangedReading(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
+                DirectWeights::Builder* b, size_t range_bytes)
+      : in_(in), start_(start), end_(in.split_end()), range_bytes_(range_bytes),
+        ranges_((end_ - start + range_bytes - 1) / range_bytes), list_end_(2 + 3 * m), edges_(edges), b_(b) {}
+
+  void run(int32_t threads) {
+    auto prepare = [&](int32_t count) { setup(count); };
+    auto work = [&](int32_t t, int32_t) {
+      for (uint64_t first = 0; !done_; first += count_) round(t, first);
+    };
+    run_threads(threads, work, prepare);
+    if (failure_) std::rethrow_exception(failure_);
+    if (b_->dense()) b_->mirror_upper();
   }
 
  private:
-  bool owns(int32_t row) const { return owner_[row >> 6] == t_; }
+  void setup(int32_t count) {
+    count_ = count;
+    read_.resize(count);
+    sorted_.resize(count);
+    stand_.assign(count, 0);
+    for (Range& r : read_) {
+      r.buffer.resize(std::min(kReadBuffer, range_bytes_ + 1));
+      r.make_room(std::min(kReadBuffer, range_bytes_) / 2 + 4);  // a number takes two bytes
+    }
+    for (Sorted& s : sorted_) s.to.resize(count + 1);
+    for (size_t k = 0; k < std::size(owner_); ++k) owner_[k] = static_cast<int32_t>(k % count);
+    located_.emplace(count, Locate{this});
+    decided_.emplace(count, Decide{this});
+  }
 
+  // Returns the offset where range c starts.
+  uint64_t range_start(uint64_t c) const {
+    if (c == 0) return start_;
+    return c >= ranges_ ? end_ : cut_at(in_, start_ + c * range_bytes_, end_);
+  }
+
+  void round(int32_t t, uint64_t first) {
+    guard([&] {
+      Range& r = read_[t];
+      r.count = 0;
+      r.stop.reset();
+      r.error = 0;
+      if (uint64_t c = first + t; c < ranges_ && !failed_) {
+        uint64_t hi = range_start(c + 1);
+        read_range(in_, range_start(c), hi, hi == end_, &r);
+      }
+    });
+    located_->arrive_and_wait();
+    guard([&] { sort_out(t); });
+    decided_->arrive_and_wait();
+    guard([&] { store(t); });
+  }
+
+  // Runs a step unless a thread has failed; a failure (out of memory) is kept
+  // for the caller, and every thread leaves at the end of the round.
+  template <typename Step>
+  void guard(Step step) {
+    if (failed_) return;
+    try {
+      step();
+    } catch (...) {
+      std::lock_guard lock(failure_lock_);
+      if (!failure_) failure_ = std::current_exception();
+      failed_ = true;
+    }
+  }
+
+  // Returns number g of the file. Requires it to lie in this round's ranges
+  // up to t, or in the carried numbers just before them.
+  int32_t number(int64_t g, int32_t t) const {
+    for (int32_t k = t; k >= 0; --k) {
+      if (g >= stand_[k]) return read_[k].numbers[g - stand_[k]];
+    }
+    return carried_[g - (stand_[0] - carried_count_)];
+  }
+
+  // Sorts out the edges whose last number lies in range t (step 2).
+  void sort_out(int32_t t) {
+    Sorted& out = sorted_[t];
+    for (auto& v : out.to) v.clear();
+    out.bad_edge = 0;
+    const int64_t g0 = stand_[t], g1 = std::min<int64_t>(g0 + read_[t].count, list_end_);
+    const int32_t* a = read_[t].numbers.get();  // a[g - g0] is number g of the file
+    const bool dense = b_->dense();
+    int64_t last = g0 + ((1 - g0) % 3 + 3) % 3;  // last numbers of edges: 4, 7, 10...
+    for (; last < g1; last += 3) {
+      int32_t u = last - 2 >= g0 ? a[last - 2 - g0] : number(last - 2, t);
+      int32_t v = last - 1 >= g0 ? a[last - 1 - g0] : number(last - 1, t);
+      if (!fits_tables(u) || !fits_tables(v)) [[unlikely]] {
+        out.bad_edge = (last - 4) / 3 + 1;
+        out.bad_id = fits_tables(u) ? v : u;
+        return;
+      }
+      uint32_t low = static_cast<uint32_t>(std::min(u, v)), high = static_cast<uint32_t>(std::max(u, v));
+      bool cell = dense && b_->inside(u) && b_->inside(v);
+      out.to[cell ? owner_[low >> 6] : count_].push_back({low << 14 | high, a[last - g0]});
+    }
+  }
+
+  // Finds the first event of the round and what comes next (between steps 2 and 3).
+  void decide() {
+    upto_ = count_ - 1;
+    for (int32_t k = 0; k < count_ && !done_; ++k) {
+      const Range& r = read_[k];
+      const int64_t after = stand_[k] + static_cast<int64_t>(r.count);  // index of the read that stopped it
+      done_ = true;
+      upto_ = k;
+      if (sorted_[k].bad_edge != 0) {
+        edges_->move_to(sorted_[k].bad_edge);
+        edges_->refuse(sorted_[k].bad_id);
+      } else if (after >= list_end_) {
+        edges_->complete();
+      } else if (r.error != 0) {
+        edges_->fail(r.error);
+      } else if (r.stop) {
+        edges_->move_to((after - 2) / 3 + 1);
+        edges_->cut_short(*r.stop);
+      } else {
+        done_ = false;
+      }
+    }
+    if (failed_) done_ = true;
+    if (done_) return;
+    // The numbers of an edge begun in this round, for the next one.
+    const int64_t next = stand_[count_ - 1] + static_cast<int64_t>(read_[count_ - 1].count);
+    int32_t keep = static_cast<int32_t>((next - 2) % 3), kept[2] = {0, 0};
+    for (int32_t i = 0; i < keep; ++i) kept[i] = number(next - keep + i, count_ - 1);
+    std::copy(kept, kept + 2, carried_);
+    carried_count_ = keep;
+    next_stand_ = next;
+  }
+
+  // Stores what thread t was handed in this round (step 3).
+  void store(int32_t t) {
+    for (int32_t k = 0; k <= upto_; ++k) {
+      const std::vector<Handed>& cells = sorted_[k].to[t];
+      const size_t size = cells.size();
+      for (size_t i = 0; i < size; ++i) {
+        if (i + 16 < size) {
+          uint32_t ends = cells[i + 16].ends;
+          __builtin_prefetch(b_->cell(ends >> 14, ends & 0x3fff), 1);
+        }
+        b_->put(cells[i].ends >> 14, cells[i].ends & 0x3fff, cells[i].w);
+      }
+      if (t != 0) continue;
+      for (const Handed& e : sorted_[k].to[count_]) b_->add_listed(e.ends >> 14, e.ends & 0x3fff, e.w);
+    }
+  }
+
+  // Completions of the two barriers of a round: run on one thread while the
+  // others wait.
+  struct Locate {
+    RangedReading* r;
+    void operator()() noexcept {
+      r->stand_[0] = r->next_stand_;
+      for (int32_t k = 1; k < r->count_; ++k) r->stand_[k] = r->stand_[k - 1] + r->read_[k - 1].count;
+    }
+  };
+  struct Decide {
+    RangedReading* r;
+    void operator()() noexcept { r->decide(); }
+  };
+
+  const ByteReader& in_;
+  const uint64_t start_, end_;
+  const size_t range_bytes_;
+  const uint64_t ranges_;
+  const int64_t list_end_;  // index of the first number after the m-th edge
+  EdgeList* edges_;
   DirectWeights::Builder* b_;
-  int32_t t_;
-  int32_t owner_[(V >> 6) + 1];
+  int32_t count_ = 1;
+  int32_t owner_[(V >> 6) + 1] = {};
+  std::vector<Range> read_;
+  std::vector<Sorted> sorted_;
+  std::vector<int64_t> stand_;  // index in the file of the first number of each range
+  int64_t next_stand_ = 2;
+  int32_t carried_[2] = {0, 0};
+  int32_t carried_count_ = 0;
+  int32_t upto_ = 0;           // the last range of the round to store
+  bool done_ = false;
+  std::atomic<bool> failed_{false};
+  std::mutex failure_lock_;
+  std::exception_ptr failure_;
+  std::optional<std::barrier<Locate>> located_;
+  std::optional<std::barrier<Decide>> decided_;
 };
 
-// Reads the edge list from `start`, the offset after the header, with
-// `threads` threads: each round, thread t reads range t of the round, cut at
-// reads' ends (cut_at); then every thread takes all the round's numbers in file
-// order with its own copy of `edges`, so all stop alike, and stores the edges
-// of its share. Leaves thread 0's copy in *edges.
-void read_edges_in_ranges(const ByteReader& in, uint64_t start, EdgeList* edges,
+void read_edges_in_ranges(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
                           DirectWeights::Builder& b, int32_t threads, size_t range_bytes) {
-  const uint64_t end = in.split_end();
-  const uint64_t ranges = (end - start + range_bytes - 1) / range_bytes;
-  auto range_start = [&](uint64_t c) { return c >= ranges ? end : cut_at(in, start + c * range_bytes, end); };
-  std::vector<Range> share;
-  std::vector<EdgeList> copies;
-  std::optional<std::barrier<>> sync;
-  std::atomic<bool> failed{false};
-  std::exception_ptr failure;
-  auto prepare = [&](int32_t count) {
-    share.resize(count);
-    for (Range& r : share) {
-      r.buffer.resize(std::min(kReadBuffer, range_bytes + 1));
-      r.make_room(std::min(kReadBuffer, range_bytes) / 2 + 4);  // a number takes two bytes
-    }
-    copies.assign(count, *edges);
-    sync.emplace(count);
-  };
-  auto work = [&](int32_t t, int32_t count) {
-    ShareStore store{&b, t, count};
-    EdgeList& mine = copies[t];
-    for (uint64_t first = 0; first < ranges; first += count) {
-      if (uint64_t c = first + t; c < ranges) {
-        uint64_t lo = c == 0 ? start : range_start(c), hi = range_start(c + 1);
-        read_range(in, lo, hi, hi == end, &share[t]);
-      }
-      sync->arrive_and_wait();
-      try {
-        for (uint64_t c = first; c < std::min(ranges, first + count) && mine.wants_more(); ++c) {
-          const Range& r = share[c - first];
-          mine.take_all(r.numbers.get(), r.count, store);
-          if (!mine.wants_more()) break;
-          if (r.error != 0) mine.fail(r.error);
-          if (r.stop) mine.cut_short(*r.stop);
-        }
-      } catch (...) {  // out of memory for the lists, on thread 0
-        failure = std::current_exception();
-        failed = true;
-      }
-      sync->arrive_and_wait();
-      if (!mine.wants_more() || failed) break;
-    }
-  };
-  run_threads(threads, work, prepare);
-  if (failure) std::rethrow_exception(failure);
-  if (b.dense()) b.mirror_upper();
-  *edges = std::move(copies[0]);
+  RangedReading(in, start, m, edges, &b, range_bytes).run(threads);
 }
 
 // Returns the bytes each thread reads at a time.
@@ -432,7 +567,7 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   // Room for the announced edges, but never for more than the file can hold.
   if (!dense) b.reserve(std::min<uint64_t>(std::max(g->m, 0), in.size_hint() / 6));
   if (split) {
-    read_edges_in_ranges(in, in.offset(), &edges, b, threads, range_bytes(tuning));
+    read_edges_in_ranges(in, in.offset(), g->m, &edges, b, threads, range_bytes(tuning));
   } else {
     const uint64_t side = static_cast<uint64_t>(std::max(g->n, 0)) + 1;
     const bool may_switch = !dense && left == 0 && tuning.storage == Storage::kByDensity && g->n > 0;
