@@ -1,10 +1,14 @@
 #include "graph/fast_row.h"
 
+#include <atomic>
 #include <functional>
 #include <limits>
 #include <queue>
 #include <type_traits>
 #include <utility>
+
+#include "graph/cpus.h"
+#include "graph/parallel.h"
 
 namespace tarnwick {
 
@@ -116,34 +120,37 @@ void CompleteGraphSearch::offer_missing_edges(int32_t u) {
 
 // The same search over a dense table: n rounds, each settling the nearest
 // waiting vertex (the lowest id among equals, as the heap above pops them) and
-// relaxing its whole row, INF entries included; O(n^2) with no heap. A vertex
-// keeps the first settled vertex that offered its distance, as above, so both
-// searches leave the same distances and the same previous vertices.
+// relaxing its whole row, INF entries included; O(n^2) with no heap, in flat
+// loops the compiler turns into vector code. A vertex keeps the first settled
+// vertex that offered its distance, as above, so both searches leave the same
+// distances and the same previous vertices.
 class DenseSearch {
  public:
   // Requires 1 <= source <= g.n, g.Dist.dense() and weights_are_small(g).
   DenseSearch(const Graph& g, int32_t source)
-      : g_(g), dist_(g.n + 1, std::numeric_limits<int64_t>::max()), from_(g.n + 1, 0) {
+      : g_(g), dist_(g.n + 1, kFar), from_(g.n + 1, 0), settled_(g.n + 1, 0) {
     dist_[source] = 0;
     from_[source] = source;
-    waiting_.reserve(g.n);
-    for (int32_t v = 1; v <= g.n; ++v) waiting_.push_back(v);
+    settled_[0] = 1;  // id 0 is no vertex
   }
 
   // Settles every vertex of 1..n; returns the vertex settled second (0 when n == 1).
   int32_t run() {
     int32_t nearest = 0;
-    for (int32_t round = 0; !waiting_.empty(); ++round) {
+    const int32_t n = g_.n;
+    int64_t* dist = dist_.data();
+    int32_t* from = from_.data();
+    const char* settled = settled_.data();
+    for (int32_t round = 0; round < n; ++round) {
       int32_t u = take_nearest();
       if (round == 1) nearest = u;
       const int32_t* row = g_.Dist.dense_row(u);
-      const int64_t du = dist_[u];
-      for (int32_t v : waiting_) {
+      const int64_t du = dist[u];
+      for (int32_t v = 1; v <= n; ++v) {
         int64_t d = du + row[v];
-        if (d < dist_[v]) {
-          dist_[v] = d;
-          from_[v] = u;
-        }
+        bool better = d < dist[v] && !settled[v];
+        dist[v] = better ? d : dist[v];
+        from[v] = better ? u : from[v];
       }
     }
     return nearest;
@@ -153,34 +160,39 @@ class DenseSearch {
   int32_t previous(int32_t v) const { return from_[v]; }
 
  private:
-  // Removes and returns the waiting vertex of least distance, lowest id first.
+  static constexpr int64_t kFar = std::numeric_limits<int64_t>::max() / 4;
+
+  // Settles and returns the waiting vertex of least distance, lowest id first.
   int32_t take_nearest() {
-    size_t best = 0;
-    for (size_t k = 1; k < waiting_.size(); ++k) {
-      int32_t v = waiting_[k], b = waiting_[best];
-      if (dist_[v] < dist_[b] || (dist_[v] == dist_[b] && v < b)) best = k;
-    }
-    int32_t u = waiting_[best];
-    waiting_[best] = waiting_.back();
-    waiting_.pop_back();
+    const int32_t n = g_.n;
+    int64_t best = std::numeric_limits<int64_t>::max();
+    for (int32_t v = 1; v <= n; ++v) best = std::min(best, settled_[v] ? best : dist_[v]);
+    int32_t u = 1;
+    while (settled_[u] || dist_[u] != best) ++u;
+    settled_[u] = 1;
     return u;
   }
 
   const Graph& g_;
   std::vector<int64_t> dist_;
   std::vector<int32_t> from_;
-  std::vector<int32_t> waiting_;  // vertices not settled yet, in no order
+  std::vector<char> settled_;
 };
 
-// Returns true when every weight among 1..n of a dense table is small.
+// Returns true when every weight among 1..n of a dense table is small,
+// looking at the rows on every usable CPU.
 bool dense_weights_are_small(const Graph& g) {
-  for (int32_t i = 1; i <= g.n; ++i) {
-    const int32_t* row = g.Dist.dense_row(i);
-    bool small = true;
-    for (int32_t j = 1; j <= g.n; ++j) small &= row[j] >= 0 && row[j] <= kSmallWeightMax;
-    if (!small) return false;
-  }
-  return true;
+  std::atomic<bool> small{true};
+  const int32_t n = g.n;
+  run_threads(n < 1024 ? 1 : usable_cpus(), [&](int32_t t, int32_t count) {
+    for (int32_t i = 1 + t; i <= n && small.load(std::memory_order_relaxed); i += count) {
+      const int32_t* row = g.Dist.dense_row(i);
+      bool ok = true;
+      for (int32_t j = 1; j <= n; ++j) ok &= row[j] >= 0 && row[j] <= kSmallWeightMax;
+      if (!ok) small = false;
+    }
+  });
+  return small;
 }
 
 // Returns the distances and previous vertices of the search that suits the storage,

@@ -21,8 +21,8 @@ struct Edge {
   int32_t u, v, w;
 };
 
-Graph make_graph(int32_t n, const std::vector<Edge>& edges) {
-  DirectWeights::Builder b;
+Graph make_graph(int32_t n, const std::vector<Edge>& edges, bool dense = false) {
+  DirectWeights::Builder b(n, dense);
   for (const Edge& e : edges) b.add(e.u, e.v, e.w);
   Graph g;
   g.n = n;
@@ -231,6 +231,32 @@ TEST(FastSourceRow, MatchesPlainPassOnLargerGraph) {
   edges.push_back({0, 7, -3});
   edges.push_back({n + 1, 9, -3});
   ASSERT_TRUE(matches_plain_pass(make_graph(n, edges)));
+}
+
+// Both storages give the same row and the same parents, ties included: the
+// dense search settles and relaxes in the heap search's order.
+TEST(FastSourceRow, DenseTableAgreesWithLists) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    int32_t n = 1 + static_cast<int32_t>(rng() % 30);
+    int32_t wmax = trial % 3 == 0 ? 2 : trial % 3 == 1 ? 1000 : kSmallMax;
+    std::vector<Edge> edges;
+    for (uint32_t e = rng() % (n * n + 1); e > 0; --e) {
+      int32_t w = static_cast<int32_t>(rng() % (static_cast<uint32_t>(wmax) + 1));
+      if (rng() % 20 == 0) w = INF;
+      edges.push_back({static_cast<int32_t>(rng() % (n + 2)), static_cast<int32_t>(rng() % (n + 2)), w});
+    }
+    Graph lists = make_graph(n, edges), dense = make_graph(n, edges, true);
+    ASSERT_TRUE(dense.Dist.dense());
+    ASSERT_EQ(weights_are_small(lists), weights_are_small(dense));
+    for (int32_t s = 1; s <= n; ++s) {
+      std::vector<int32_t> p1, p2;
+      ASSERT_EQ(fast_source_row(lists, s, &p1), fast_source_row(dense, s, &p2)) << trial << " " << s;
+      ASSERT_EQ(p1, p2) << trial << " " << s;
+    }
+  }
+  Graph negative = make_graph(3, {{1, 2, -1}}, true);
+  EXPECT_FALSE(weights_are_small(negative));
 }
 
 }  // namespace
