@@ -118,40 +118,69 @@ void CompleteGraphSearch::offer_missing_edges(int32_t u) {
   waiting_.resize(kept);
 }
 
+// One round of the dense search over entries 1..n: lowers dist[v] (and key[v])
+// to du + row[v] where that is strictly less, noting u in from[v]. A settled
+// vertex is never lowered: weights are not negative, so its distance is at
+// most du. Flat, so that it compiles to vector code.
+[[gnu::always_inline]] inline void relax_row(int64_t* dist, int64_t* key, int32_t* from,
+                                             const int32_t* row, int64_t du, int32_t u, int32_t n) {
+  for (int32_t v = 1; v <= n; ++v) {
+    int64_t d = du + row[v];
+    bool better = d < dist[v];
+    dist[v] = better ? d : dist[v];
+    key[v] = better ? d : key[v];
+    from[v] = better ? u : from[v];
+  }
+}
+
+// Returns the least of key[1..n].
+[[gnu::always_inline]] inline int64_t least_key(const int64_t* key, int32_t n) {
+  int64_t best = std::numeric_limits<int64_t>::max();
+  for (int32_t v = 1; v <= n; ++v) best = key[v] < best ? key[v] : best;
+  return best;
+}
+
+[[gnu::target("avx2")]] void relax_row_avx2(int64_t* dist, int64_t* key, int32_t* from,
+                                            const int32_t* row, int64_t du, int32_t u, int32_t n) {
+  relax_row(dist, key, from, row, du, u, n);
+}
+[[gnu::target("avx2")]] int64_t least_key_avx2(const int64_t* key, int32_t n) { return least_key(key, n); }
+void relax_row_plain(int64_t* dist, int64_t* key, int32_t* from, const int32_t* row, int64_t du,
+                     int32_t u, int32_t n) {
+  relax_row(dist, key, from, row, du, u, n);
+}
+int64_t least_key_plain(const int64_t* key, int32_t n) { return least_key(key, n); }
+
 // The same search over a dense table: n rounds, each settling the nearest
 // waiting vertex (the lowest id among equals, as the heap above pops them) and
 // relaxing its whole row, INF entries included; O(n^2) with no heap, in flat
-// loops the compiler turns into vector code. A vertex keeps the first settled
-// vertex that offered its distance, as above, so both searches leave the same
-// distances and the same previous vertices.
+// loops of vector code. A vertex keeps the first settled vertex that offered
+// its distance, as above, so both searches leave the same distances and the
+// same previous vertices.
 class DenseSearch {
  public:
   // Requires 1 <= source <= g.n, g.Dist.dense() and weights_are_small(g).
   DenseSearch(const Graph& g, int32_t source)
-      : g_(g), dist_(g.n + 1, kFar), from_(g.n + 1, 0), settled_(g.n + 1, 0) {
-    dist_[source] = 0;
+      : g_(g), dist_(g.n + 1, kFar), key_(g.n + 1, kFar), from_(g.n + 1, 0) {
+    dist_[source] = key_[source] = 0;
     from_[source] = source;
-    settled_[0] = 1;  // id 0 is no vertex
+    key_[0] = kSettled;  // id 0 is no vertex
   }
 
   // Settles every vertex of 1..n; returns the vertex settled second (0 when n == 1).
   int32_t run() {
-    int32_t nearest = 0;
+    const bool avx2 = __builtin_cpu_supports("avx2");
+    auto relax = avx2 ? relax_row_avx2 : relax_row_plain;
+    auto least = avx2 ? least_key_avx2 : least_key_plain;
     const int32_t n = g_.n;
-    int64_t* dist = dist_.data();
-    int32_t* from = from_.data();
-    const char* settled = settled_.data();
+    int32_t nearest = 0;
     for (int32_t round = 0; round < n; ++round) {
-      int32_t u = take_nearest();
+      const int64_t best = least(key_.data(), n);
+      int32_t u = 1;
+      while (key_[u] != best) ++u;  // the lowest id among equals
+      key_[u] = kSettled;
       if (round == 1) nearest = u;
-      const int32_t* row = g_.Dist.dense_row(u);
-      const int64_t du = dist[u];
-      for (int32_t v = 1; v <= n; ++v) {
-        int64_t d = du + row[v];
-        bool better = d < dist[v] && !settled[v];
-        dist[v] = better ? d : dist[v];
-        from[v] = better ? u : from[v];
-      }
+      relax(dist_.data(), key_.data(), from_.data(), g_.Dist.dense_row(u), dist_[u], u, n);
     }
     return nearest;
   }
@@ -160,23 +189,13 @@ class DenseSearch {
   int32_t previous(int32_t v) const { return from_[v]; }
 
  private:
-  static constexpr int64_t kFar = std::numeric_limits<int64_t>::max() / 4;
-
-  // Settles and returns the waiting vertex of least distance, lowest id first.
-  int32_t take_nearest() {
-    const int32_t n = g_.n;
-    int64_t best = std::numeric_limits<int64_t>::max();
-    for (int32_t v = 1; v <= n; ++v) best = std::min(best, settled_[v] ? best : dist_[v]);
-    int32_t u = 1;
-    while (settled_[u] || dist_[u] != best) ++u;
-    settled_[u] = 1;
-    return u;
-  }
+  static constexpr int64_t kFar = std::numeric_limits<int64_t>::max() / 4;  // not reached yet
+  static constexpr int64_t kSettled = std::numeric_limits<int64_t>::max();
 
   const Graph& g_;
   std::vector<int64_t> dist_;
+  std::vector<int64_t> key_;  // dist_ while waiting, kSettled once settled
   std::vector<int32_t> from_;
-  std::vector<char> settled_;
 };
 
 // Returns true when every weight among 1..n of a dense table is small,
