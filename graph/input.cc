@@ -421,6 +421,7 @@ class RangedReading {
     }
     for (Sorted& s : sorted_) s.to.resize(count + 1);
     for (size_t k = 0; k < std::size(owner_); ++k) owner_[k] = static_cast<int32_t>(k % count);
+    cells_up_to_ = b_->dense() ? static_cast<uint32_t>(b_->n()) : 0;
     located_.emplace(count, Locate{this});
     decided_.emplace(count, Decide{this});
   }
@@ -478,20 +479,27 @@ class RangedReading {
     out.bad_edge = 0;
     const int64_t g0 = stand_[t], g1 = std::min<int64_t>(g0 + read_[t].count, list_end_);
     const int32_t* a = read_[t].numbers.get();  // a[g - g0] is number g of the file
-    const bool dense = b_->dense();
     int64_t last = g0 + ((1 - g0) % 3 + 3) % 3;  // last numbers of edges: 4, 7, 10...
-    for (; last < g1; last += 3) {
-      int32_t u = last - 2 >= g0 ? a[last - 2 - g0] : number(last - 2, t);
-      int32_t v = last - 1 >= g0 ? a[last - 1 - g0] : number(last - 1, t);
-      if (!fits_tables(u) || !fits_tables(v)) [[unlikely]] {
-        out.bad_edge = (last - 4) / 3 + 1;
-        out.bad_id = fits_tables(u) ? v : u;
-        return;
-      }
-      uint32_t low = static_cast<uint32_t>(std::min(u, v)), high = static_cast<uint32_t>(std::max(u, v));
-      bool cell = dense && b_->inside(u) && b_->inside(v);
-      out.to[cell ? owner_[low >> 6] : count_].push_back({low << 14 | high, a[last - g0]});
+    for (; last < g1 && last - 2 < g0; last += 3) {  // an edge begun before the range
+      if (!sort_edge(number(last - 2, t), number(last - 1, t), a[last - g0], last, &out)) return;
     }
+    for (const int32_t* p = a + (last - g0); last < g1; last += 3, p += 3) {
+      if (!sort_edge(p[-2], p[-1], p[0], last, &out)) return;
+    }
+  }
+
+  // Sorts out edge u-v of weight w, whose last number is number `last` of the
+  // file. Returns false when an end cannot fit the tables.
+  bool sort_edge(int32_t u, int32_t v, int32_t w, int64_t last, Sorted* out) {
+    if (!fits_tables(u) || !fits_tables(v)) [[unlikely]] {
+      out->bad_edge = (last - 4) / 3 + 1;
+      out->bad_id = fits_tables(u) ? v : u;
+      return false;
+    }
+    const uint32_t low = static_cast<uint32_t>(std::min(u, v)), high = static_cast<uint32_t>(std::max(u, v));
+    const bool cell = low != 0 && high <= cells_up_to_;  // both in 1..n, and dense
+    out->to[cell ? owner_[low >> 6] : count_].push_back({low << 14 | high, w});
+    return true;
   }
 
   // Finds the first event of the round and what comes next (between steps 2 and 3).
@@ -566,6 +574,7 @@ class RangedReading {
   EdgeList* edges_;
   DirectWeights::Builder* b_;
   int32_t count_ = 1;
+  uint32_t cells_up_to_ = 0;  // n when the table is dense, else 0
   int32_t owner_[(V >> 6) + 1] = {};
   std::vector<Range> read_;
   std::vector<Sorted> sorted_;

@@ -77,6 +77,8 @@ class DirectWeights {
     bool dense() const { return cells_ != nullptr; }
     // Returns the number of edges collected into lists so far.
     size_t listed() const { return entries_.size(); }
+    // Returns the vertex count given at construction.
+    int32_t n() const { return n_; }
     // Returns true when id is a vertex of 1..n.
     bool inside(int32_t id) const { return id >= 1 && id <= n_; }
     // Returns the weights for vertices 1..n; a later edge between the same two
