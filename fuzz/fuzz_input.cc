@@ -1,5 +1,6 @@
 // Arbitrary bytes as a graph file: the loader must not crash, and what it
-// loads must match the plain re-reading in reference.h, lookup for lookup.
+// loads must match the plain re-reading in reference.h, lookup for lookup;
+// read in ranges by several threads, it must load the same.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -32,17 +33,54 @@ std::vector<int64_t> sample_ids(const reference::Graph& ref) {
   return ids;
 }
 
+// The edge list read in ranges of a few bytes by a few threads, in either
+// storage (the knobs come from the input's last byte), must load what the
+// number-by-number reading loads: the same messages and every sampled weight.
+void check_ranges(std::string_view bytes, const Graph& plain, const LoadReport& plain_report,
+                  bool plain_ok, const std::vector<int64_t>& ids) {
+  unsigned knob = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
+  detail::LoadTuning tuning;
+  tuning.range_bytes = 1 + knob % 9;
+  tuning.threads = 1 + static_cast<int32_t>(knob / 9 % 3);
+  tuning.split = true;
+  // A dense table only where it stays small: its size follows n, not the input.
+  bool small = plain.n <= 1000;
+  tuning.storage = knob / 27 % 2 == 1 && small ? detail::Storage::kDense : detail::Storage::kLists;
+  Graph g;
+  LoadReport report;
+  ByteReader in(bytes);
+  bool ok = detail::input_tuned(in, &g, &report, tuning);
+  require(ok == plain_ok, "ranges refuse exactly what the plain reading refuses");
+  require(report.error == plain_report.error, "ranges word the same error");
+  require(report.warning == plain_report.warning, "ranges word the same warning");
+  if (!ok) return;
+  require(g.n == plain.n && g.m == plain.m, "ranges read the same header");
+  for (int64_t i : ids) {
+    for (int64_t j : ids) {
+      int32_t a = static_cast<int32_t>(i), b = static_cast<int32_t>(j);
+      require(g.Dist(a, b) == plain.Dist(a, b), "ranges load the same weights");
+    }
+  }
+}
+
+// Hears nothing: reading through it takes the number-by-number path.
+class Deaf : public LoadObserver {
+  void number(int64_t, const Number&) override {}
+};
+
 void check(std::string_view bytes) {
   Graph g;
   LoadReport report;
   ByteReader in(bytes);
-  bool ok = input(in, &g, &report);
+  Deaf deaf;
+  bool ok = input(in, &g, &report, &deaf);
   reference::Graph ref = reference::load(bytes);
 
   require(ok == report.error.empty(), "input() returns false exactly when it sets an error");
   require(ok == ref.ok, "the loader refuses exactly the graphs the plain reading refuses");
   if (!ok) {
     require(report.warning.empty(), "a refused graph carries no warning");
+    check_ranges(bytes, g, report, ok, {});
     return;
   }
   require(!report.warning.empty() == ref.warned, "a warning exactly when the file is defective");
@@ -51,6 +89,7 @@ void check(std::string_view bytes) {
   require(g.Dist.n() == g.n, "the weights know the vertex count");
 
   std::vector<int64_t> ids = sample_ids(ref);
+  check_ranges(bytes, g, report, ok, ids);
   for (int64_t i : ids) {
     for (int64_t j : ids) {
       int32_t a = static_cast<int32_t>(i), b = static_cast<int32_t>(j);
@@ -59,9 +98,14 @@ void check(std::string_view bytes) {
     }
   }
   // The rows of the sampled ids and of every id an edge names are sorted,
-  // free of repeats, and hold exactly the edges given.
+  // free of repeats, and hold exactly the edges given (with a dense table,
+  // the edges that name an id outside 1..n).
+  auto listed = [&](int64_t u, int64_t v) {
+    auto inside = [&](int64_t id) { return id >= 1 && id <= g.n; };
+    return !g.Dist.dense() || !inside(u) || !inside(v);
+  };
   std::map<int64_t, size_t> given;  // edges per id
-  for (const auto& [uv, w] : ref.edge) ++given[uv.first];
+  for (const auto& [uv, w] : ref.edge) given[uv.first] += listed(uv.first, uv.second);
   for (int64_t id : ids) given.emplace(id, 0);
   for (const auto& [id, count] : given) {
     if (id < 0 || id >= V) continue;
@@ -73,6 +117,7 @@ void check(std::string_view bytes) {
       before = e.to;
       auto it = ref.edge.find({i, e.to});
       require(it != ref.edge.end() && it->second == e.w, "a stored edge was given, last one wins");
+      require(listed(i, e.to), "a dense table lists only edges naming an id outside 1..n");
     }
   }
 }

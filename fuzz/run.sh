@@ -13,7 +13,7 @@ set -euo pipefail
 seconds=${1:?usage: fuzz/run.sh SECONDS}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
-targets=(fuzz_input fuzz_judge fuzz_run)
+targets=(${TARNWICK_FUZZ_TARGETS:-fuzz_input fuzz_judge fuzz_run})
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DTARNWICK_FUZZ=ON -DTARNWICK_TESTS=OFF \
