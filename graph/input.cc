@@ -644,6 +644,36 @@ bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning&
   return load(in, g, report, nullptr, tuning);
 }
 
+int64_t read_numbers_in_ranges(const ByteReader& in, const LoadTuning& tuning, int64_t* sum) {
+  const uint64_t end = in.split_end(), size = range_bytes(tuning);
+  const uint64_t ranges = (end + size - 1) / size;
+  std::vector<Range> share;
+  std::vector<int64_t> counts, sums;
+  auto prepare = [&](int32_t count) {
+    share.resize(count);
+    counts.assign(count, 0);
+    sums.assign(count, 0);
+    for (Range& r : share) r.buffer.resize(std::min(kReadBuffer, size + 1));
+  };
+  auto work = [&](int32_t t, int32_t count) {
+    Range& r = share[t];
+    for (uint64_t c = t; c < ranges; c += count) {
+      uint64_t lo = c == 0 ? 0 : cut_at(in, c * size, end), hi = c + 1 >= ranges ? end : cut_at(in, (c + 1) * size, end);
+      read_range(in, lo, hi, false, &r);
+      for (size_t i = 0; i < r.count; ++i) sums[t] += r.numbers[i];
+      counts[t] += static_cast<int64_t>(r.count);
+    }
+  };
+  run_threads(tuning.threads > 0 ? tuning.threads : usable_cpus(), work, prepare);
+  *sum = 0;
+  int64_t total = 0;
+  for (size_t t = 0; t < counts.size(); ++t) {
+    *sum += sums[t];
+    total += counts[t];
+  }
+  return total;
+}
+
 }  // namespace detail
 
 bool input(const char* path, Graph* g, LoadReport* report) {

@@ -55,6 +55,12 @@ struct LoadTuning {
 // Same as input(in, g, report) without an observer, with the given knobs.
 bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning& tuning);
 
+// Reads every number of `in` from its start, in ranges as the loader does but
+// storing nothing; returns how many it read, and their sum in *sum. Requires
+// in.can_split() and an input of numbers and whitespace alone. For benchmarks:
+// the loader's reading of numbers on its own.
+int64_t read_numbers_in_ranges(const ByteReader& in, const LoadTuning& tuning, int64_t* sum);
+
 }  // namespace detail
 
 // Loads the graph file at `path` as above; an unreadable file is an error

@@ -1,0 +1,219 @@
+// Big graph files end to end, this build against another build of the judge
+// (say, an older one), side by side in one run; and the reading of numbers
+// and the exact pass on one thread against all.
+//
+//   load_bench [--big] [--baseline PATH_OF_AN_OTHER_TARNWICK] [--runs N] [--plot FILE]
+//
+// Generates its graphs with tarnwick-gen into a scratch folder under $TMPDIR
+// (at most about 0.9 GB at a time, removed as it goes) and prints, best of N
+// runs (default 3) since the machine may be shared:
+//   - whole runs on each file: wall time, MB/s, peak resident memory, for this
+//     judge on all usable CPUs, on one (TARNWICK_THREADS=1), and the baseline;
+//   - the numbers of a file read in ranges alone, on one thread and on all;
+//   - with --big, the 684 MB complete graph and the exact pass (n = 10^4,
+//     negative weights) on one thread and on all.
+// --plot FILE writes "MB tarnwick-seconds baseline-seconds" lines for bench/plot.sh.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "graph/cpus.h"
+#include "graph/input.h"
+
+extern char** environ;
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Child {
+  int status = -1;
+  double seconds = 1e9;
+  double peak_mib = 0;
+};
+
+// Runs args with stdout sent to `out`, TARNWICK_THREADS set to `threads` when
+// it is not empty; returns status, wall time and peak resident memory.
+Child spawn(const std::vector<std::string>& args, const std::string& out, const std::string& threads) {
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "TARNWICK_THREADS=", 17) != 0) env_text.push_back(*e);
+  }
+  if (!threads.empty()) env_text.push_back("TARNWICK_THREADS=" + threads);
+  std::vector<char*> env, argv;
+  for (std::string& e : env_text) env.push_back(e.data());
+  env.push_back(nullptr);
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  Child c;
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    c.peak_mib = usage.ru_maxrss / 1024.0;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return c;
+}
+
+[[noreturn]] void die(const std::string& why) {
+  std::fprintf(stderr, "load_bench: %s\n", why.c_str());
+  std::exit(1);
+}
+
+struct Options {
+  bool big = false;
+  std::string baseline;
+  int runs = 3;
+  std::FILE* plot = nullptr;
+};
+
+class Bench {
+ public:
+  explicit Bench(const Options& o) : o_(o) {
+    std::string tmpl = (fs::temp_directory_path() / "tarnwick-load-bench-XXXXXX").string();
+    if (mkdtemp(tmpl.data()) == nullptr) die("cannot make a scratch folder");
+    dir_ = tmpl;
+    result_ = (dir_ / "result").string();
+    std::FILE* f = std::fopen(result_.c_str(), "w");
+    std::fputs("1\n", f);  // the verdict does not matter here, only the run
+    std::fclose(f);
+  }
+  ~Bench() { fs::remove_all(dir_); }
+
+  // Writes a generated graph and returns its path.
+  std::string graph(const std::string& name, const std::vector<std::string>& gen_args) {
+    std::string path = (dir_ / name).string();
+    std::vector<std::string> args{TARNWICK_GEN};
+    args.insert(args.end(), gen_args.begin(), gen_args.end());
+    if (spawn(args, path, "").status != 0) die("tarnwick-gen failed for " + name);
+    return path;
+  }
+
+  // Returns the best of the runs of `judge` on `graph`.
+  Child best(const std::string& judge, const std::string& graph, const std::string& threads) {
+    Child best;
+    for (int i = 0; i < o_.runs; ++i) {
+      Child c = spawn({judge, graph, result_, "1"}, "/dev/null", threads);
+      if (c.status != 0) die(judge + " failed on " + graph);
+      if (c.seconds < best.seconds) best = c;
+    }
+    return best;
+  }
+
+  // Prints whole runs on `graph` (then removes it): all CPUs, one, the baseline.
+  void whole_runs(const char* label, const std::string& graph) {
+    double mb = static_cast<double>(fs::file_size(graph)) / 1e6;
+    Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
+    std::printf("%-30s %7.1f MB  all CPUs %7.3f s %6.0f MB/s %6.1f MiB | 1 CPU %7.3f s (%.2fx)", label, mb,
+                all.seconds, mb / all.seconds, all.peak_mib, one.seconds, one.seconds / all.seconds);
+    double base = 0;
+    if (!o_.baseline.empty()) {
+      Child b = best(o_.baseline, graph, "");
+      base = b.seconds;
+      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_mib, b.seconds / all.seconds);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+    if (o_.plot != nullptr) std::fprintf(o_.plot, "%.1f %.4f %.4f\n", mb, all.seconds, base);
+    fs::remove(graph);
+  }
+
+  // Prints how fast the numbers of `graph` are read in ranges, on one thread and on all.
+  void numbers_alone(const std::string& graph) {
+    int fd = open(graph.c_str(), O_RDONLY);
+    ByteReader in(fd);
+    double mb = static_cast<double>(fs::file_size(graph)) / 1e6;
+    double seconds[2] = {1e9, 1e9};
+    for (int i = 0; i < o_.runs; ++i) {
+      for (int k = 0; k < 2; ++k) {
+        detail::LoadTuning tuning;
+        tuning.threads = k == 0 ? 1 : usable_cpus();
+        int64_t sum = 0;
+        auto start = std::chrono::steady_clock::now();
+        detail::read_numbers_in_ranges(in, tuning, &sum);
+        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        seconds[k] = std::min(seconds[k], s + (sum == 42 ? 1e-9 : 0));
+      }
+    }
+    close(fd);
+    std::printf("%-30s %7.1f MB  1 CPU %6.0f MB/s | %d CPUs %6.0f MB/s (%.2fx)\n", "reading numbers alone", mb,
+                mb / seconds[0], usable_cpus(), mb / seconds[1], seconds[0] / seconds[1]);
+  }
+
+  // Prints whole runs with negative weights (the exact pass) on one thread and on all.
+  void exact_pass(const char* label, const std::string& graph) {
+    Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
+    std::printf("%-30s all CPUs %7.3f s %6.1f MiB | 1 CPU %7.3f s (%.2fx)\n", label, all.seconds, all.peak_mib,
+                one.seconds, one.seconds / all.seconds);
+    fs::remove(graph);
+  }
+
+ private:
+  Options o_;
+  fs::path dir_;
+  std::string result_;
+};
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--big") {
+      o.big = true;
+    } else if (a == "--baseline" && i + 1 < argc) {
+      o.baseline = argv[++i];
+    } else if (a == "--runs" && i + 1 < argc) {
+      o.runs = std::max(1, std::atoi(argv[++i]));
+    } else if (a == "--plot" && i + 1 < argc) {
+      o.plot = std::fopen(argv[++i], "w");
+      if (o.plot == nullptr) die(std::string("cannot write ") + argv[i]);
+    } else {
+      die("usage: load_bench [--big] [--baseline PATH] [--runs N] [--plot FILE]");
+    }
+  }
+  return o;
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv) {
+  using namespace tarnwick;
+  Options o = parse(argc, argv);
+  Bench b(o);
+  b.whole_runs("n=3", b.graph("tiny", {"3", "3", "1", "9", "13", "connected"}));
+  b.whole_runs("sparse n=10^4 m=5*10^4", b.graph("sparse", {"10000", "50000", "1", "1000", "12", "connected"}));
+  b.whole_runs("n=3000 m=4*10^6", b.graph("g52", {"3000", "4000000", "1", "1000", "5"}));
+  std::string repeated = b.graph("repeated", {"2000", "10000000", "1", "1000", "9"});
+  b.numbers_alone(repeated);
+  b.whole_runs("repeated n=2000 m=10^7", repeated);
+  b.whole_runs("n=10^4 m=2*10^7", b.graph("half", {"10000", "20000000", "1", "1000", "14"}));
+  if (o.big) {
+    b.whole_runs("complete n=10^4", b.graph("complete", {"10000", "49995000", "1", "1000", "7"}));
+    b.exact_pass("n=10^4 negative (exact pass)",
+                 b.graph("neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}));
+  }
+  b.exact_pass("n=3000 negative (exact pass)", b.graph("neg3k", {"3000", "20000", "-5", "1000", "16", "connected"}));
+  if (o.plot != nullptr) std::fclose(o.plot);
+  return 0;
+}
