@@ -524,7 +524,10 @@ class RangedReading {
         done_ = false;
       }
     }
-    if (failed_) done_ = true;
+    // The last range always stops (at the end of the input, if not before);
+    // running out of ranges without a stop would be a fault here: end anyway.
+    rounds_done_ += static_cast<uint64_t>(count_);
+    if (failed_ || rounds_done_ >= ranges_) done_ = true;
     if (done_) return;
     // The numbers of an edge begun in this round, for the next one.
     const int64_t next = stand_[count_ - 1] + static_cast<int64_t>(read_[count_ - 1].count);
@@ -583,6 +586,7 @@ class RangedReading {
   int32_t carried_[2] = {0, 0};
   int32_t carried_count_ = 0;
   int32_t upto_ = 0;           // the last range of the round to store
+  uint64_t rounds_done_ = 0;   // ranges of the rounds decided so far
   bool done_ = false;
   std::atomic<bool> failed_{false};
   std::mutex failure_lock_;
