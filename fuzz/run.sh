@@ -4,6 +4,8 @@
 # that the committed one is not flooded). Exits non-zero on any finding; the
 # reproducer is kept under build-fuzz/findings/<target>/.
 #
+# TARNWICK_FUZZ_TARGETS="fuzz_input" runs only the targets named.
+#
 # A single allocation above 128 MB counts as a finding: inputs of a few KB must
 # not make the judge ask for that much (TARNWICK_FUZZ_MALLOC_LIMIT_MB changes it).
 #
