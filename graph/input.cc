@@ -167,16 +167,21 @@ class EdgeList {
   std::string warning_, error_;
 };
 
+// Building neighbour lists takes this many bytes an edge at its peak: the
+// edges in file order and sorted (12 bytes each), then both directions (8
+// bytes each) while the sorted edges are still there.
+constexpr uint64_t kListBytesPerEdge = 12 + 2 * sizeof(Neighbour);
+
 // Returns true when the weights among 1..n are best a dense table: when it
-// takes no more room than the neighbour lists of the most edges the file can
-// hold (an edge takes at least six bytes, "1 2 3\n"; a list entry eight
-// bytes each way). `bytes_left` is 0 when the size of the input is unknown.
+// takes no more room than building the neighbour lists of the most edges the
+// file can hold (an edge takes at least six bytes, "1 2 3\n"). `bytes_left`
+// is 0 when the size of the input is unknown.
 bool choose_dense(const Graph& g, uint64_t bytes_left, Storage storage) {
   if (storage != Storage::kByDensity) return storage == Storage::kDense;
   if (g.n <= 0 || bytes_left == 0) return false;
   uint64_t edges = std::min<uint64_t>(std::max(g.m, 0), bytes_left / 6);
   uint64_t side = static_cast<uint64_t>(g.n) + 1;
-  return side * side * sizeof(int32_t) <= edges * 2 * sizeof(Neighbour);
+  return side * side * sizeof(int32_t) <= edges * kListBytesPerEdge;
 }
 
 // Reads the edge list number by number (observer: hears each).
@@ -628,7 +633,9 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   } else {
     const uint64_t side = static_cast<uint64_t>(std::max(g->n, 0)) + 1;
     const bool may_switch = !dense && left == 0 && tuning.storage == Storage::kByDensity && g->n > 0;
-    read_edges_one_by_one(numbers, edges, b, may_switch ? side * side / 8 : 0);
+    // Switched when the lists reach half the table, so that both never hold much more.
+    const uint64_t switch_at = side * side * sizeof(int32_t) / 2 / kListBytesPerEdge;
+    read_edges_one_by_one(numbers, edges, b, may_switch ? std::max<uint64_t>(switch_at, 1) : 0);
   }
   if (in.error() != 0) edges.fail(in.error());
   if (!edges.report(report)) return false;

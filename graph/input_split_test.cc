@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "graph/cpus.h"
@@ -208,6 +209,34 @@ TEST(InputSplit, StorageByDensity) {
   std::string d = differ(tuned(complete, {Storage::kLists, 1, 0, false}),
                          tuned(complete, {Storage::kDense, 1, 0, false}));
   EXPECT_EQ(d, "");
+}
+
+// Through a pipe the size is unknown: lists first, a dense table once the
+// edges outgrow it, and the same weights either way.
+TEST(InputSplit, PipeSwitchesToADenseTable) {
+  std::mt19937 rng(3);
+  std::string text = "30 900";
+  for (int e = 0; e < 900; ++e) {
+    text += ' ';
+    text += std::to_string(rng() % 33) + ' ' + std::to_string(rng() % 33) + ' ' + std::to_string(rng() % 50);
+  }
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < text.size();) {
+      ssize_t put = write(fds[1], text.data() + at, text.size() - at);
+      if (put <= 0) break;
+      at += static_cast<size_t>(put);
+    }
+    close(fds[1]);
+  });
+  Loaded got;
+  ByteReader in(fds[0]);
+  got.ok = input(in, &got.g, &got.report);
+  writer.join();
+  close(fds[0]);
+  EXPECT_TRUE(got.g.Dist.dense());
+  EXPECT_EQ(differ(plain(text), got), "");
 }
 
 // Pinned to one CPU, a run gets one worker, whatever TARNWICK_THREADS asks.
