@@ -233,28 +233,22 @@ inline int scan_block(const char* p, int32_t* out, int* count) {
   if ((d | static_cast<uint32_t>(_mm_movemask_epi8(space))) != 0xffff) return 0;
   uint32_t starts = d & ~(d << 1);
   uint32_t ends = d & ~(d >> 1) & 0x7fff;  // a run reaching byte 15 may go on
-  int n = 0, advance = 16;
+  // Runs start and end in turn (p is not inside one), so the lowest end left
+  // is the end of the lowest start left.
+  int n = 0;
   while (starts != 0) {
     const int first = __builtin_ctz(starts);
-    if ((ends >> first) == 0) {
-      advance = first;
-      break;
-    }
-    const int last = first + __builtin_ctz(ends >> first);
-    if (last - first >= 8) {
-      advance = first;
-      break;
-    }
+    if (ends == 0) return (*count = n, first);
+    const int last = __builtin_ctz(ends);
+    if (last - first >= 8) return (*count = n, first);
     uint64_t x;
     std::memcpy(&x, p + first, sizeof x);
     out[n++] = static_cast<int32_t>(digits_value(x, last - first + 1));
     starts &= starts - 1;
-    advance = last + 1;
-    ends &= ~((2u << last) - 1);
+    ends &= ends - 1;
   }
-  if (starts == 0) advance = 16;
   *count = n;
-  return advance;
+  return 16;
 }
 
 // Reads one number at p the quick way: whitespace, an optional sign, and one
