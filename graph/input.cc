@@ -614,12 +614,14 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
     return false;
   }
   const uint64_t left = in.can_split() ? in.split_end() - std::min(in.offset(), in.split_end()) : 0;
-  const int32_t threads = tuning.threads > 0 ? tuning.threads : usable_cpus();
   const bool dense = choose_dense(*g, left, tuning.storage);
-  DirectWeights::Builder b(g->n, dense, threads);
   EdgeList edges(*g, m_too_big);
   const bool split = observer == nullptr && in.error() == 0 && left > 0 && edges.wants_more() &&
                      (left >= kSplitAbove || tuning.split);
+  // A small graph needs no thread, nor the look at the machine that counts them.
+  const bool threaded = split || (dense && g->n >= 1024);
+  const int32_t threads = tuning.threads > 0 ? tuning.threads : threaded ? usable_cpus() : 1;
+  DirectWeights::Builder b(g->n, dense, threads);
   // Room for the announced edges, but never for more than the file can hold.
   if (!dense) b.reserve(std::min<uint64_t>(std::max(g->m, 0), in.size_hint() / 6));
   if (split) {

@@ -16,14 +16,17 @@ void DirectWeights::Builder::add_listed(int32_t u, int32_t v, int32_t w) {
 
 namespace {
 
-// Returns room for `count` entries, uninitialised, on huge pages where the
-// system offers them (a dense table is walked in every direction).
+// Returns room for `count` entries, uninitialised; a large table on huge
+// pages where the system offers them (it is written all over), a small one
+// not (a huge page would cost more memory than the table).
 std::shared_ptr<int32_t[]> allocate_cells(size_t count) {
   constexpr size_t kHuge = size_t{2} << 20;
-  size_t bytes = (count * sizeof(int32_t) + kHuge - 1) / kHuge * kHuge;
-  void* p = std::aligned_alloc(kHuge, bytes);
+  const bool huge = count * sizeof(int32_t) >= 4 * kHuge;
+  const size_t align = huge ? kHuge : 64;
+  size_t bytes = (count * sizeof(int32_t) + align - 1) / align * align;
+  void* p = std::aligned_alloc(align, bytes);
   if (p == nullptr) throw std::bad_alloc();
-  ::madvise(p, bytes, MADV_HUGEPAGE);  // only a hint
+  if (huge) ::madvise(p, bytes, MADV_HUGEPAGE);  // only a hint
   return std::shared_ptr<int32_t[]>(static_cast<int32_t*>(p), [](int32_t* q) { std::free(q); });
 }
 
