@@ -11,7 +11,8 @@
 //     judge on all usable CPUs, on one (TARNWICK_THREADS=1), and the baseline;
 //   - the numbers of a file read in ranges alone, on one thread and on all;
 //   - with --big, the 684 MB complete graph and the exact pass (n = 10^4,
-//     negative weights) on one thread and on all.
+//     negative weights) on one thread and on all;
+//   - the loader alone, in this process, on one thread and on all.
 // --plot FILE writes "MB tarnwick-seconds baseline-seconds" lines for bench/plot.sh.
 #include <spawn.h>
 #include <sys/resource.h>
@@ -160,6 +161,28 @@ class Bench {
                 mb / seconds[0], usable_cpus(), mb / seconds[1], seconds[0] / seconds[1]);
   }
 
+  // Prints how long loading `graph` takes in this process, on one thread and on all.
+  void loader_alone(const char* label, const std::string& graph) {
+    double seconds[2] = {1e9, 1e9};
+    for (int i = 0; i < o_.runs; ++i) {
+      for (int k = 0; k < 2; ++k) {
+        InputFile file;
+        std::string err;
+        if (!file.open(graph.c_str(), &err)) die(graph + ": " + err);
+        ByteReader in(file.fd());
+        detail::LoadTuning tuning;
+        tuning.threads = k == 0 ? 1 : usable_cpus();
+        Graph g;
+        LoadReport report;
+        auto start = std::chrono::steady_clock::now();
+        if (!detail::input_tuned(in, &g, &report, tuning)) die(graph + ": " + report.error);
+        seconds[k] = std::min(seconds[k], std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      }
+    }
+    std::printf("%-30s loader alone: 1 CPU %7.3f s | %d CPUs %7.3f s (%.2fx)\n", label, seconds[0], usable_cpus(),
+                seconds[1], seconds[0] / seconds[1]);
+  }
+
   // Prints whole runs with negative weights (the exact pass) on one thread and on all.
   void exact_pass(const char* label, const std::string& graph) {
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
@@ -214,6 +237,11 @@ int main(int argc, char** argv) {
                  b.graph("neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}));
   }
   b.exact_pass("n=3000 negative (exact pass)", b.graph("neg3k", {"3000", "20000", "-5", "1000", "16", "connected"}));
+  // Last: loading in this process makes it large, and a spawned child's peak
+  // memory would count what it shared with it.
+  std::string again = b.graph("repeated", {"2000", "10000000", "1", "1000", "9"});
+  b.loader_alone("repeated n=2000 m=10^7", again);
+  std::filesystem::remove(again);
   if (o.plot != nullptr) std::fclose(o.plot);
   return 0;
 }
