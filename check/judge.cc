@@ -135,7 +135,14 @@ Verdict PathWeigher::verdict() const {
   Verdict v;
   v.source = APSP_.source();
   v.line = line_;
-  v.kind = wrong_ ? Verdict::kWrongAnswer : any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
+  // A file whose lines are all right but that stops before line n is wrong at
+  // its first missing line, line_.
+  bool stops_early = any_line_ && line_ <= Dist_.n();
+  if (wrong_ || stops_early) {
+    v.kind = Verdict::kWrongAnswer;
+  } else {
+    v.kind = any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
+  }
   return v;
 }
 

@@ -3,7 +3,8 @@
 // Line k of a result file is a path from the source to vertex k: vertex ids
 // separated by spaces (only the space character separates them). Each path is
 // weighed with the direct weights, starting at the source, and the weight is
-// compared with the shortest distance to vertex k.
+// compared with the shortest distance to vertex k. Line k must exist for every
+// vertex k: a file that stops before line n is wrong at its first missing line.
 #ifndef TARNWICK_CHECK_JUDGE_H_
 #define TARNWICK_CHECK_JUDGE_H_
 
@@ -20,7 +21,7 @@ struct Verdict {
   enum Kind { kSuccess, kEmptyFile, kWrongAnswer };
   Kind kind = kEmptyFile;
   int32_t source = 0;
-  int64_t line = 0;  // the first line whose weight differs, for kWrongAnswer
+  int64_t line = 0;  // for kWrongAnswer: the first line that differs or is missing
 };
 
 // Returns the verdict as printed on standard output, line end included.

@@ -46,13 +46,14 @@ TEST_F(Judge, OddBytes) {
       // A NUL byte is an ordinary character: it ends a number and separates nothing.
       {"1\n2\0 3\n"s, "Wrong answer in path 1 to 2\n"},
       {"1\n2\n2\0003 3\n"s, "Success\n"},
-      {"\0\n"s, "Success\n"},
+      {"\0\n"s, "Wrong answer in path 1 to 2\n"},
       // A carriage return alone does not end a line.
-      {"1\r2\r3\n2\n", "Success\n"},
+      {"1\r2\r3\n2\n2 3\n", "Success\n"},
       {"1\n2\n\r3\n", "Wrong answer in path 1 to 3\n"},
       {"\xff\xfe\n2\xc3\x28\n2 3\x80\n", "Success\n"},
-      {"\n", "Success\n"},
-      {" ", "Success\n"},
+      // One blank line is right for line 1; line 2 is then missing.
+      {"\n", "Wrong answer in path 1 to 2\n"},
+      {" ", "Wrong answer in path 1 to 2\n"},
       {"1\n\n", "Wrong answer in path 1 to 2\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(verdict(c.result), c.verdict) << c.result;
