@@ -165,6 +165,9 @@ std::string long_line(int tokens) { return repeat("1 ", tokens - 1) + "2\n"; }
 // Lines past the tables' last row, all weighing 0 from vertex 1.
 std::string many_lines(int count) { return "1\n2\n2 3\n" + repeat("0\n", count - 3); }
 
+// The triangle, and vertex 0 joined to 1, 2 and 3 with weights 1, 3 and 2.
+const char kWithVertexZero[] = "3 6\n1 2 4\n2 3 1\n1 3 7\n0 1 1\n0 2 3\n0 3 2\n";
+
 const char kOutOfRange[] = "tarnwick: source vertex id '%' is outside 0..10009\n";
 
 // Where the judge departs from a fixed-buffer, 32-bit, unchecked reading.
@@ -181,6 +184,14 @@ INSTANTIATE_TEST_SUITE_P(Soundness, Golden, testing::Values(
     Case{"LinesPastTheTables", kTriangle, many_lines(10100), "1", "Success\n"},
     Case{"LinePastTheTablesComparedWithZero", kTriangle, many_lines(10100) + "2\n", "1",
          "Wrong answer in path 1 to 10101\n"},
+    // An id of V or more is outside the tables, not vertex V - 1, whatever edge 10009 has.
+    Case{"IdVIsNotVMinusOne", "3 4\n1 2 4\n2 3 1\n1 3 7\n1 10009 100\n", "10010\n2\n2 3\n",
+         "1", "Success\n"},
+    // Vertex 0 with edges: "-0" is vertex 0 (line 2 weighs 1 + 3 through it),
+    // and an id outside the tables is not (line 3 ends there, line 4 is beyond n).
+    Case{"MinusZeroIsVertexZero", kWithVertexZero, "1\n-0 2\n2 3\n", "1", "Success\n"},
+    Case{"IdOutsideIsNotVertexZero", kWithVertexZero, "1\n2\n2 3 -1\n4294967296\n", "1",
+         "Success\n"},
     Case{"SourceVMinusOneIsJudged", kTriangle, "0\n0\n0\n", "10009", "Success\n", 0,
          not_a_vertex("10009", "3")},
     Case{"SourceV", kTriangle, "1\n", "10010", "", 2, replace_all(kOutOfRange, "%", "10010")},

@@ -10,7 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli_support.h"
+
 namespace {
+
+using tarnwick_test::Scratch;
 
 struct Outcome {
   int status = -1;
@@ -30,8 +34,6 @@ Outcome run(const std::string& command) {
 }
 
 std::string gen(const std::string& args) { return std::string(TARNWICK_GEN) + " " + args; }
-
-std::string temp_path(const std::string& name) { return testing::TempDir() + "tarnwick_" + name; }
 
 // Returns the root of v's set, halving paths on the way.
 int find(std::vector<int>& up, int v) {
@@ -95,8 +97,9 @@ TEST(Solver, JudgeAcceptsItsPaths) {
       "60 150 0 20 7 connected", "40 30 1 1000 8", "30 300 0 1073741823 9",
       "1 3 0 5 10",              "25 0 1 1 11",   "200 2000 9999990 10000010 12",
   };
+  Scratch s;
+  std::string graph = (s.dir() / "graph.txt").string(), result = (s.dir() / "result.txt").string();
   for (const char* args : graphs) {
-    std::string graph = temp_path("graph.txt"), result = temp_path("result.txt");
     ASSERT_EQ(run(gen(args) + " > " + graph).status, 0) << args;
     for (const char* source : {"1", "2", "17"}) {
       Outcome solved = run(std::string(TARNWICK_SOLVE) + " " + graph + " " + source);
@@ -110,7 +113,8 @@ TEST(Solver, JudgeAcceptsItsPaths) {
 }
 
 TEST(Solver, RefusesWhatItCannotSolve) {
-  std::string graph = temp_path("negative.txt");
+  Scratch s;
+  std::string graph = (s.dir() / "negative.txt").string();
   std::ofstream(graph) << "3 2\n1 2 5\n2 3 -1\n";
   std::string solve = std::string(TARNWICK_SOLVE) + " ";
   EXPECT_EQ(run(solve + graph + " 1").status, 2);
@@ -118,7 +122,7 @@ TEST(Solver, RefusesWhatItCannotSolve) {
   EXPECT_EQ(run(solve + graph + " 1").status, 0);
   EXPECT_EQ(run(solve + graph + " 0").status, 2);
   EXPECT_EQ(run(solve + graph + " 4").status, 2);
-  EXPECT_EQ(run(solve + temp_path("missing.txt") + " 1").status, 2);
+  EXPECT_EQ(run(solve + (s.dir() / "missing.txt").string() + " 1").status, 2);
   EXPECT_EQ(run(solve + graph).out, "Usage: tarnwick-solve input_graph source_vertex_id\n");
 }
 
