@@ -63,6 +63,20 @@ quietly() {
   return 1
 }
 
+# debian_copyright FILE: FILE is a machine-readable Debian copyright file
+# (DEP-5) giving LICENSE's copyright line and its terms, as Expat.
+debian_copyright() {
+  local license=$source_dir/LICENSE terms
+  # The text after the last "License: Expat" line, continuation marks removed.
+  terms=$(awk '/^License: Expat$/ { text = ""; on = 1; next } on { text = text $0 "\n" }
+    END { printf "%s", text }' "$1" | sed 's/^ //; s/^\.$//')
+  equals "$(head -n 1 "$1")" \
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" &&
+    grep -qx 'Files: \*' "$1" &&
+    equals "$(sed -n 's/^Copyright: //p' "$1")" "$(sed -n 's/^Copyright (c) //p' "$license")" &&
+    equals "$terms" "$(sed -n '/^Permission is hereby granted/,$p' "$license")"
+}
+
 # has_files ROOT PATH...: every PATH exists under ROOT.
 has_files() {
   local root=$1 missing=0
@@ -100,7 +114,7 @@ for lib in libc6 'libstdc\+\+6'; do
 done
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$scratch/contents"
 for f in /usr/bin/tarnwick /usr/share/man/man1/tarnwick.1.gz \
-  /usr/share/doc/tarnwick/examples/graph.txt; do
+  /usr/share/doc/tarnwick/examples/graph.txt /usr/share/doc/tarnwick/copyright; do
   check "package holds $f" grep -qxF "$f" "$scratch/contents"
 done
 if [ "$(id -u)" = 0 ]; then
@@ -110,6 +124,8 @@ else
 fi
 dpkg -x "$deb" "$scratch/root"
 check "unpacked judge judges the examples" judges "$scratch/root/usr"
+check "unpacked copyright file is DEP-5 with LICENSE's terms" \
+  debian_copyright "$scratch/root/usr/share/doc/tarnwick/copyright"
 check "unpacked manual page renders" \
   renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
@@ -122,6 +138,8 @@ check "cmake --install into a prefix" quietly cmake --install "$build" --prefix 
 check "installed files in place" has_files "$prefix" bin/tarnwick share/man/man1/tarnwick.1.gz \
   share/doc/tarnwick/examples/result-right.txt
 check "installed judge judges the examples" judges "$prefix"
+check "installed copyright file is DEP-5 with LICENSE's terms" \
+  debian_copyright "$prefix/share/doc/tarnwick/copyright"
 check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
