@@ -160,6 +160,18 @@ TEST(Checker, SystemFromTheNameItIsCalledUnder) {
   EXPECT_EQ(run_piped(testlib, {in, team, ans}, team, s).status, 1);
 }
 
+TEST(CheckerKattis, FeedbackThatCannotBeWrittenIsAJudgeError) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
+  std::string missing = (s.dir() / "missing").string();
+  Outcome o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, missing}, ans, s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-checker: " + missing + "/judgemessage.txt: No such file or directory\n");
+  o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, s.dir().string()}, s.dir().string(), s);
+  EXPECT_EQ(o.status, 2) << "standard input is a folder";
+  EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
+}
+
 TEST(Checker, WrongUseNeverLooksLikeAVerdict) {
   const std::string usage =
       "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] < team_output\n"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/progress.h"
 #include "driver/run.h"
 #include "graph/apsp.h"
 #include "graph/cpus.h"
@@ -93,7 +94,9 @@ int grade_main(int argc, char** argv) {
   if (!input(o.operands[0].c_str(), &g, &report)) return cannot(kTool, o.operands[0] + ": " + report.error);
   int32_t source = 0;
   if (!parse_source(o.operands[1].c_str(), &source, &why)) return cannot(kTool, why);
-  SourceRow APSP = solve(g, source);
+  ProgressLine progress;  // the judge's, on standard error, and only on a terminal
+  SourceRow APSP = solve(g, source, [&progress](double done) { progress.update(done); });
+  progress.clear();
   return grade(o, g, APSP, report.warning);
 }
 
