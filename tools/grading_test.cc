@@ -66,7 +66,7 @@ TEST(GradeCli, GoldenRuns) {
   Scratch s;
   std::string g = s.file("graph", kGraph), right = s.file("right", "1\n1 2\n1 2 3\n"),
               wrong = s.file("wrong", "1\n1 2\n1 3\n"), empty = s.file("empty", ""),
-              odd = s.file("a,\"b\"\n\t\xff", "1\n"), missing = (s.dir() / "missing").string();
+              odd = s.file("a,\"b\"\n\t\xff", "1\n1 2\n1 2 3\n"), missing = (s.dir() / "missing").string();
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -85,8 +85,8 @@ TEST(GradeCli, GoldenRuns) {
        "tarnwick-grade: 3 files: 2 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
       {{g, "1", P}, 2, P + "\tnot judged: Is a directory\n",
        "tarnwick-grade: 1 file: 0 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
-      {{g, "2x", odd}, 0, P + "a,\"b\"\\n\\t\xff\tSuccess\n",
-       "tarnwick-grade: 1 file: 1 succeeded, 0 wrong, 0 empty, 0 not judged\n"},
+      {{g, "2x", odd}, 0, P + "a,\"b\"\\n\\t\xff\tWrong answer in path 2 to 2\n",
+       "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
       {{s.file("cut", "3 3\n1 2 4\n2 3"), "1", right}, 0, P + "right\tWrong answer in path 1 to 3\n",
        "tarnwick-grade: " + P + "cut: warning: the edge list ends after 1 of 3 edges: edge 2 meets the end "
        "of the file\ntarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
