@@ -88,7 +88,8 @@ class Class {
   void write_files(const std::string& model) {
     size_t half = 0;
     for (int line = 1; line < 5000; ++line) half = model.find('\n', half) + 1;
-    std::string wrong = model.substr(0, half) + "1 2 3 4\n" + model.substr(model.find('\n', half) + 1);
+    std::string wrong =
+        model.substr(0, half) + "1 2 3 4\n" + model.substr(model.find('\n', half) + 1);
     for (int i = 0; i < kFiles; ++i) {
       files_.push_back((dir_ / ("student-" + std::to_string(i) + ".txt")).string());
       std::ofstream(files_.back()) << (i % 3 == 2 ? wrong : model);
@@ -141,6 +142,7 @@ int main(int argc, char** argv) {
   std::printf("%-44s %8.3f s\n", "tarnwick-grade, 1000 files, n=10^4 m=5*10^4", all);
   std::printf("%-44s %8.3f s\n", "tarnwick-grade, same, TARNWICK_THREADS=1", one);
   std::printf("%-44s %8.3f s\n", "loop of 1000 tarnwick runs, same files", loop);
-  std::printf("%-44s %8.1fx (%.1fx on one thread)\n", "loop / tarnwick-grade", loop / all, loop / one);
+  std::printf("%-44s %8.1fx (%.1fx on one thread)\n", "loop / tarnwick-grade", loop / all,
+              loop / one);
   return 0;
 }

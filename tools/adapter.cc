@@ -178,7 +178,9 @@ std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRo
   std::string k = std::to_string(verdict.line), s = std::to_string(verdict.source);
   message += "line " + k + " does not weigh the expected distance " +
              std::to_string(APSP.at(verdict.line)) + " from vertex " + s + " to vertex " + k;
-  if (verdict.line > g.n) message += " (line " + k + " is past the graph's " + std::to_string(g.n) + " vertices)";
+  if (verdict.line > g.n) {
+    message += " (line " + k + " is past the graph's " + std::to_string(g.n) + " vertices)";
+  }
   return message + "\n";
 }
 

@@ -64,7 +64,7 @@ class TestCase {
   bool load(const std::string& path, const std::optional<std::string>& source, std::string* why);
 
   const Graph& graph() const { return g_; }
-  const SourceRow& row() const { return *row_; }  // requires a successful load()
+  const SourceRow& row() const { return *row_; }           // requires a successful load()
   const std::string& warning() const { return warning_; }  // the loader's, or ""
 
  private:

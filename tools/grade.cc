@@ -91,7 +91,9 @@ int grade_main(int argc, char** argv) {
   if (!parse(argc, argv, &o, &why)) return wrong_use(kTool, why);
   Graph g;
   LoadReport report;
-  if (!input(o.operands[0].c_str(), &g, &report)) return cannot(kTool, o.operands[0] + ": " + report.error);
+  if (!input(o.operands[0].c_str(), &g, &report)) {
+    return cannot(kTool, o.operands[0] + ": " + report.error);
+  }
   int32_t source = 0;
   if (!parse_source(o.operands[1].c_str(), &source, &why)) return cannot(kTool, why);
   ProgressLine progress;  // the judge's, on standard error, and only on a terminal

@@ -122,8 +122,8 @@ std::string format_record(Format format, const Graded& g) {
   }
   // A path that is not valid UTF-8 also comes as its exact bytes, in hexadecimal.
   std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
-  return "{\"path\":" + json_string(g.path) + bytes + ",\"verdict\":" +
-         json_string(verdict_text(g)) + ",\"line\":" + line_text(g, "null") +
+  return "{\"path\":" + json_string(g.path) + bytes +
+         ",\"verdict\":" + json_string(verdict_text(g)) + ",\"line\":" + line_text(g, "null") +
          ",\"judged\":" + (g.judged ? "true" : "false") + "}\n";
 }
 
@@ -204,9 +204,9 @@ void Tally::add(const Graded& g) {
 
 std::string Tally::summary() const {
   int64_t files = succeeded + wrong + empty + not_judged;
-  return std::to_string(files) + (files == 1 ? " file: " : " files: ") +
-         std::to_string(succeeded) + " succeeded, " + std::to_string(wrong) + " wrong, " +
-         std::to_string(empty) + " empty, " + std::to_string(not_judged) + " not judged";
+  return std::to_string(files) + (files == 1 ? " file: " : " files: ") + std::to_string(succeeded) +
+         " succeeded, " + std::to_string(wrong) + " wrong, " + std::to_string(empty) + " empty, " +
+         std::to_string(not_judged) + " not judged";
 }
 
 }  // namespace tarnwick
