@@ -130,7 +130,7 @@ std::string with_paths(const std::string& text, const std::string& in, const std
   return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
 }
 
-TEST(CheckerKattis, CalledAsAnOutputValidator) {
+TEST(KattisValidator, CalledAsAnOutputValidator) {
   for (const Case& c : cases()) {
     Scratch s;
     std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
@@ -148,7 +148,7 @@ TEST(CheckerKattis, CalledAsAnOutputValidator) {
   }
 }
 
-TEST(CheckerTestlib, CalledAsATestlibChecker) {
+TEST(TestlibChecker, CalledAsATestlibChecker) {
   for (const Case& c : cases()) {
     Scratch s;
     std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
@@ -162,7 +162,7 @@ TEST(CheckerTestlib, CalledAsATestlibChecker) {
   }
 }
 
-TEST(Checker, SystemFromTheNameItIsCalledUnder) {
+TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
               team = s.file("team.out", "1\n1 3\n");
@@ -176,7 +176,7 @@ TEST(Checker, SystemFromTheNameItIsCalledUnder) {
   EXPECT_EQ(run_piped(testlib, {in, team, ans}, team, s).status, 1);
 }
 
-TEST(CheckerKattis, FeedbackThatCannotBeWrittenIsAJudgeError) {
+TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
   std::string missing = (s.dir() / "missing").string();
@@ -189,7 +189,7 @@ TEST(CheckerKattis, FeedbackThatCannotBeWrittenIsAJudgeError) {
   EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
 }
 
-TEST(Checker, WrongUseNeverLooksLikeAVerdict) {
+TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
   const std::string usage =
       "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "
       "< team_output\n"
@@ -222,7 +222,7 @@ TEST(Checker, WrongUseNeverLooksLikeAVerdict) {
             "tarnwick-checker 0.1.0\n");
 }
 
-TEST(Checker, SourceFlagAndName) {
+TEST(CheckerCommandLine, SourceFlagAndName) {
   struct Case {
     const char* text;
     bool ok;
