@@ -46,6 +46,17 @@ tools_agree() {
     equals "$("$bin/tarnwick" "$scratch/gen.txt" "$scratch/answer.txt" 1)" "Success"
 }
 
+# grades_and_checks ROOT: ROOT's grader and checker give the judge's verdicts on the examples.
+grades_and_checks() {
+  local bin=$1/bin examples=$1/share/doc/tarnwick/examples
+  equals "$("$bin/tarnwick-grade" "$examples/graph.txt" 1 "$examples/result-wrong.txt" 2>/dev/null)" \
+    "$examples/result-wrong.txt	Wrong answer in path 1 to 3" || return 1
+  mkdir -p "$scratch/feedback"
+  "$bin/tarnwick-checker" --kattis "$examples/graph.txt" "$examples/result-right.txt" \
+    "$scratch/feedback" --source 1 <"$examples/result-wrong.txt"
+  equals "$?" 43 && equals "$(cat "$scratch/feedback/teammessage.txt")" "Wrong answer in path 1 to 3"
+}
+
 # renders PAGE TEXT: man shows PAGE without a roff warning, with TEXT in it
 # (runs of spaces count as one).
 renders() {
@@ -89,7 +100,8 @@ has_files() {
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 tools_built=0
-[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] && tools_built=1
+[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] &&
+  [ -x "$build/tools/tarnwick-grade" ] && [ -x "$build/tools/tarnwick-checker" ] && tools_built=1
 
 echo "== manual page sources"
 for page in "$source_dir"/man/*.1; do
@@ -130,6 +142,11 @@ check "unpacked manual page renders" \
   renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
+  check "unpacked grader and checker judge the examples" grades_and_checks "$scratch/root/usr"
+  for f in /usr/bin/tarnwick-grade /usr/bin/tarnwick-checker \
+    /usr/share/man/man1/tarnwick-grade.1.gz /usr/share/man/man1/tarnwick-checker.1.gz; do
+    check "package holds $f" grep -qxF "$f" "$scratch/contents"
+  done
 fi
 
 echo "== cmake --install"
@@ -143,7 +160,12 @@ check "installed copyright file is DEP-5 with LICENSE's terms" \
 check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
-    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz
+    bin/tarnwick-grade bin/tarnwick-checker share/man/man1/tarnwick-gen.1.gz \
+    share/man/man1/tarnwick-solve.1.gz share/man/man1/tarnwick-grade.1.gz \
+    share/man/man1/tarnwick-checker.1.gz
+  check "installed grader and checker judge the examples" grades_and_checks "$prefix"
+  check "installed checker's page renders" \
+    renders "$prefix/share/man/man1/tarnwick-checker.1.gz" "tarnwick-checker - "
 fi
 
 summary package
