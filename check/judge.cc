@@ -19,15 +19,13 @@ std::string verdict_line(const Verdict& v) {
 
 namespace {
 
-// An id read from the result file that cannot index the tables. It weighs 0
-// to and from every vertex, like the ids above n.
-constexpr int32_t kOutside = -1;
+constexpr int32_t kOutside = kOutsideId;
 
 // Weighs the lines of a result file as its bytes arrive, one at a time.
 class PathWeigher {
  public:
-  PathWeigher(const DirectWeights& Dist, const SourceRow& APSP)
-      : Dist_(Dist), APSP_(APSP), previous_(APSP.source()) {}
+  PathWeigher(const DirectWeights& Dist, const SourceRow& APSP, JudgeObserver* observer)
+      : Dist_(Dist), APSP_(APSP), observer_(observer), previous_(APSP.source()) {}
 
   // Takes the next byte. Returns false when a line has just been found wrong.
   bool take(int c);
@@ -42,13 +40,17 @@ class PathWeigher {
   void take_in_token(int c);
   void end_token();
   bool end_line();
+  void tell_step(int32_t weight);
 
   const DirectWeights& Dist_;
   const SourceRow& APSP_;
+  JudgeObserver* observer_;  // may be null
   // The whole file.
   int64_t line_ = 1;
   bool any_line_ = false;
   bool wrong_ = false;
+  int64_t wrong_line_ = 0;  // the first wrong line, once wrong_
+  int64_t steps_ = 0;       // steps of the current line, counted for the observer only
   int32_t last_id_ = 0;  // carried across tokens and lines
   // The current line.
   bool line_open_ = false;
@@ -92,19 +94,37 @@ void PathWeigher::end_token() {
     bool fits = magnitude_ < V && (!negative_ || magnitude_ == 0);
     last_id_ = fits ? magnitude_ : kOutside;
   }
-  weight_ += Dist_(previous_, last_id_);
+  const int32_t w = Dist_(previous_, last_id_);
+  weight_ += w;
+  if (observer_ != nullptr) tell_step(w);
   previous_ = last_id_;
   token_ = Token::kNone;
   has_number_ = negative_ = false;
   magnitude_ = 0;
 }
 
+// Tells the observer of the step just weighed (before previous_ moves on).
+void PathWeigher::tell_step(int32_t weight) {
+  WeighedStep s;
+  s.line = line_;
+  s.index = ++steps_;
+  s.from = previous_;
+  s.to = last_id_;
+  s.repeated = !has_number_;
+  s.weight = weight;
+  observer_->step(s);
+}
+
 bool PathWeigher::end_line() {
   any_line_ = true;
-  if (weight_ != APSP_.at(line_)) {
+  const int32_t expected = APSP_.at(line_);
+  const bool go_on = observer_ != nullptr && observer_->line_end(line_, weight_, expected);
+  if (weight_ != expected && !wrong_) {
     wrong_ = true;
-    return false;
+    wrong_line_ = line_;
   }
+  if (wrong_ && !go_on) return false;
+  steps_ = 0;
   ++line_;
   line_open_ = false;
   previous_ = APSP_.source();
@@ -134,15 +154,16 @@ bool PathWeigher::finish() {
 Verdict PathWeigher::verdict() const {
   Verdict v;
   v.source = APSP_.source();
-  v.line = line_;
+  v.line = wrong_ ? wrong_line_ : line_;
   v.kind = wrong_ ? Verdict::kWrongAnswer : any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
   return v;
 }
 
 }  // namespace
 
-bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out) {
-  PathWeigher weigher(Dist, APSP);
+bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,
+           JudgeObserver* observer) {
+  PathWeigher weigher(Dist, APSP, observer);
   for (int c; (c = in.peek()) >= 0; in.skip()) {
     if (!weigher.take(c)) {
       *out = weigher.verdict();
