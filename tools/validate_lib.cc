@@ -300,14 +300,14 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
   auto check = [&f](int64_t value, const std::optional<int64_t>& low,
                     const std::optional<int64_t>& high, uint64_t at, const char* what) {
     if (low && value < *low) {
-      f.add(kCount, true, at, num(value) + " " + what + ", fewer than the least allowed, " + num(*low));
+      f.add(kCount, true, at, std::string(what) + " " + num(value) + " is below the least allowed, " + num(*low));
     }
     if (high && value > *high) {
-      f.add(kCount, true, at, num(value) + " " + what + ", more than the most allowed, " + num(*high));
+      f.add(kCount, true, at, std::string(what) + " " + num(value) + " is above the most allowed, " + num(*high));
     }
   };
-  check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "vertices");
-  check(w.has_m ? w.m_read : 0, want.min_edges, want.max_edges, w.m_at, "edges announced");
+  check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "the vertex count");
+  check(w.has_m ? w.m_read : 0, want.min_edges, want.max_edges, w.m_at, "the edge count");
 }
 
 // Tells that the judge will need the exact pass for this graph, and its cost.
@@ -462,9 +462,10 @@ std::string summary(const std::string& name, const Validation& v) {
                   counted(v.edges_read, "edge", "edges") + " read";
   std::string hidden;
   for (const auto& [kind, count] : v.hidden) {
-    hidden += (hidden.empty() ? "" : ", ") + num(count) + " " + kind;
+    if (!hidden.empty()) hidden += ", ";
+    hidden += kind + " " + num(count);
   }
-  if (!hidden.empty()) t += " (not shown: " + hidden + ")";
+  if (!hidden.empty()) t += " (more not shown: " + hidden + ")";
   return t + "\n";
 }
 
