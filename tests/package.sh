@@ -46,6 +46,15 @@ tools_agree() {
     equals "$("$bin/tarnwick" "$scratch/gen.txt" "$scratch/answer.txt" 1)" "Success"
 }
 
+# instructs ROOT: ROOT's validator passes the bundled graph and its explainer
+# starts with the judge's verdict on the wrong example.
+instructs() {
+  local bin=$1/bin examples=$1/share/doc/tarnwick/examples
+  "$bin/tarnwick-validate" --simple --connected "$examples/graph.txt" >/dev/null &&
+    equals "$("$bin/tarnwick-explain" "$examples/graph.txt" "$examples/result-wrong.txt" 1 |
+      head -n 1)" "Wrong answer in path 1 to 3"
+}
+
 # renders PAGE TEXT: man shows PAGE without a roff warning, with TEXT in it
 # (runs of spaces count as one).
 renders() {
@@ -75,7 +84,8 @@ has_files() {
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 tools_built=0
-[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] && tools_built=1
+[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] &&
+  [ -x "$build/tools/tarnwick-validate" ] && [ -x "$build/tools/tarnwick-explain" ] && tools_built=1
 
 echo "== manual page sources"
 for page in "$source_dir"/man/*.1; do
@@ -114,6 +124,7 @@ check "unpacked manual page renders" \
   renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
+  check "unpacked validator and explainer work" instructs "$scratch/root/usr"
 fi
 
 echo "== cmake --install"
@@ -125,7 +136,9 @@ check "installed judge judges the examples" judges "$prefix"
 check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
-    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz
+    bin/tarnwick-validate bin/tarnwick-explain share/man/man1/tarnwick-gen.1.gz \
+    share/man/man1/tarnwick-solve.1.gz share/man/man1/tarnwick-validate.1.gz \
+    share/man/man1/tarnwick-explain.1.gz
 fi
 
 summary package
