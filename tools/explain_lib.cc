@@ -209,33 +209,40 @@ void take_line(const LineRecorder& rec, Explanation* e) {
   }
 }
 
+// Loads the graph, solves and judges as the judge does, and fills *e with the
+// verdict, the weighed line, a shortest path and a small graph's edges.
+// Returns false with *err set when the judge could not judge.
+bool judge_and_weigh(const ExplainRequest& req, ByteReader& result, Explanation* e,
+                     std::string* err) {
+  Graph g;
+  LoadReport report;
+  if (!input(req.graph_path, &g, &report)) {
+    *err = std::string(req.graph_path) + ": " + report.error;
+    return false;
+  }
+  e->n = g.n;
+  SourceRow APSP = solve(g, req.source);
+  LineRecorder recorder(req.line);
+  if (!judge(result, g.Dist, APSP, &e->verdict, &recorder)) {
+    *err = "result file: " + reason(result.error());
+    return false;
+  }
+  e->verdict_text = verdict_line(e->verdict);
+  take_line(recorder, e);
+  const bool wrong = e->verdict.kind == Verdict::kWrongAnswer;
+  e->line = req.line != 0 ? req.line : wrong ? e->verdict.line : 0;
+  if (e->line != 0) find_shortest(g, e);
+  keep_small_graph(g, e);
+  return true;
+}
+
 }  // namespace
 
 bool explain(const ExplainRequest& req, ByteReader& result, Explanation* out, std::string* err) {
   Explanation e;
   e.source = req.source;
-  {
-    Graph g;
-    LoadReport report;
-    if (!input(req.graph_path, &g, &report)) {
-      *err = std::string(req.graph_path) + ": " + report.error;
-      return false;
-    }
-    e.n = g.n;
-    SourceRow APSP = solve(g, req.source);
-    LineRecorder recorder(req.line);
-    if (!judge(result, g.Dist, APSP, &e.verdict, &recorder)) {
-      *err = "result file: " + reason(result.error());
-      return false;
-    }
-    e.verdict_text = verdict_line(e.verdict);
-    take_line(recorder, &e);
-    e.line = req.line != 0 ? req.line
-             : e.verdict.kind == Verdict::kWrongAnswer ? e.verdict.line
-                                                        : 0;
-    if (e.line != 0) find_shortest(g, &e);
-    keep_small_graph(g, &e);
-  }  // the graph is freed before it is read again
+  if (!judge_and_weigh(req, result, &e, err)) return false;
+  // The graph is freed by now, before it is read again for the graph lines.
   if (!find_edges(req.graph_path, &e, err)) {
     *err = std::string(req.graph_path) + ": " + *err;
     return false;

@@ -152,6 +152,12 @@ bool slurp_stdin(std::string* bytes, std::string* err) {
   }
 }
 
+// Writes text to standard output. Returns false when it fails.
+bool print(const std::string& text) {
+  bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  return std::fflush(stdout) == 0 && ok;
+}
+
 int run_validate(int argc, const char* const* argv) {
   if (int answered = answer_help_or_version(kTool, argc, argv); answered >= 0) return answered;
   Args args;
@@ -173,10 +179,7 @@ int run_validate(int argc, const char* const* argv) {
     cannot(kTool, name + ": " + why);
     return args.kattis ? kKattisInvalid : kToolCannot;
   }
-  bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-  if (std::fflush(stdout) != 0 || !written) {
-    return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
-  }
+  if (!print(out)) return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
   if (v.errors > 0) return invalid;
   return args.kattis ? kKattisValid : kToolOk;
 }

@@ -412,6 +412,21 @@ void graph_findings(const Graph& g, EdgeWatcher& w, const GraphConstraints& want
   if (want.source) source_findings(g, w, *want.source, f);
 }
 
+// Loads the graph through the watcher and tells everything the first reading
+// can: the loader's verdict, trailing text, counts, and the graph as a whole.
+void first_pass(ByteReader& in, const GraphConstraints& want, EdgeWatcher& watcher,
+                Findings& found, Validation* v) {
+  Graph g;
+  LoadReport report;
+  const bool loaded = input(in, &g, &report, &watcher);
+  if (in.error() != 0) return;  // the caller reports the file as unreadable
+  loader_findings(watcher, loaded, report, found);
+  if (loaded && report.warning.empty()) trailing_findings(in, g.m, found);
+  count_findings(watcher, want, found);
+  if (loaded) graph_findings(g, watcher, want, found);
+  v->n = g.n;
+}
+
 }  // namespace
 
 bool validate(const GraphBytes& file, const GraphConstraints& want, Validation* out,
@@ -419,29 +434,19 @@ bool validate(const GraphBytes& file, const GraphConstraints& want, Validation* 
   Validation v;
   Findings found(&v);
   EdgeWatcher watcher(want, found);
-  std::vector<Repeat> repeats;
-  bool read = read_with(file, [&](ByteReader& in) {
-    Graph g;
-    LoadReport report;
-    const bool loaded = input(in, &g, &report, &watcher);
-    if (in.error() != 0) return;
-    loader_findings(watcher, loaded, report, found);
-    if (loaded && report.warning.empty()) trailing_findings(in, g.m, found);
-    count_findings(watcher, want, found);
-    if (loaded) graph_findings(g, watcher, want, found);
-    v.n = g.n;
-  }, err);
-  if (!read) return false;
+  if (!read_with(file, [&](ByteReader& in) { first_pass(in, want, watcher, found, &v); }, err)) {
+    return false;
+  }
   v.m = watcher.has_m ? watcher.m_read : 0;
   v.edges_read = watcher.edges;
   if (!watcher.repeats.empty()) {
     RepeatFinder finder(watcher.repeats, &v);
-    read = read_with(file, [&](ByteReader& in) {
+    auto second_pass = [&finder](ByteReader& in) {
       Graph scratch;
       LoadReport report;
       input(in, &scratch, &report, &finder);
-    }, err);
-    if (!read) return false;
+    };
+    if (!read_with(file, second_pass, err)) return false;
   }
   *out = std::move(v);
   return true;
