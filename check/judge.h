@@ -48,9 +48,9 @@ class JudgeObserver {
   // Step `s` has just been added to the weight of its line.
   virtual void step(const WeighedStep& s) = 0;
   // Line `line` has ended, weighing `total` (exactly, without wrapping) where
-  // `expected` is the shortest distance. Returns true to go on reading after
-  // a wrong line (the verdict still names the first wrong line), false to
-  // stop there as the judge does.
+  // `expected` is the shortest distance. Once a line has been found wrong,
+  // reading goes on only while this returns true (the verdict names the first
+  // wrong line either way); returning false always stops where the judge does.
   virtual bool line_end(int64_t line, __int128 total, int32_t expected) = 0;
 };
 
