@@ -63,7 +63,7 @@ class PathWeigher {
   int32_t magnitude_ = 0;  // saturates at V: anything from V up is outside the tables
   // For the observer.
   JudgeObserver* observer_;  // set when kObserved
-  int64_t wrong_line_ = 0;   // the first wrong line, once wrong_ (may not be the last read)
+  int64_t wrong_line_ = 0;   // the first line weighed wrong, or 0 (may not be the last read)
   int64_t steps_ = 0;        // steps of the current line
 };
 
@@ -169,7 +169,7 @@ template <bool kObserved>
 Verdict PathWeigher<kObserved>::verdict() const {
   Verdict v;
   v.source = APSP_.source();
-  v.line = wrong_ ? wrong_line_ : line_;
+  v.line = wrong_line_ != 0 ? wrong_line_ : line_;  // the first line weighed wrong
   v.kind = wrong_ ? Verdict::kWrongAnswer : any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
   return v;
 }

@@ -50,7 +50,7 @@ class JudgeObserver {
   // Line `line` has ended, weighing `total` (exactly, without wrapping) where
   // `expected` is the shortest distance. Once a line has been found wrong,
   // reading goes on only while this returns true (the verdict names the first
-  // wrong line either way); returning false always stops where the judge does.
+  // wrong line either way); returning false at every line stops where the judge does.
   virtual bool line_end(int64_t line, __int128 total, int32_t expected) = 0;
 };
 
