@@ -194,14 +194,20 @@ void EdgeWatcher::header(int64_t index, const Number& num) {
   const bool read = num.read != Read::kNoNumber;
   if (index == 0) {
     has_n = read, n_at = num.where;
-    n_read = num.read == Read::kNumber ? num.value : num.negative ? -1 : int64_t{V} * 1000;
+    n_read = num.read == Read::kNumber ? num.value
+             : !read                   ? 0
+             : num.negative            ? -1
+                                       : int64_t{V} * 1000;  // too big for 32 bits
     n_ = static_cast<int32_t>(std::clamp<int64_t>(n_read, 0, V - 1));
     seen_.emplace(n_);
     reached.assign(n_ + 1, 0);
     if (want_.connected) parts.emplace(n_);
   } else {
     has_m = read, m_at = num.where;
-    m_read = num.read == Read::kNumber ? num.value : num.negative ? -1 : int64_t{1} << 32;
+    m_read = num.read == Read::kNumber ? num.value
+             : !read                   ? 0
+             : num.negative            ? -1
+                                       : int64_t{1} << 32;  // too big for 32 bits
   }
 }
 
