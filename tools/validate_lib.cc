@@ -301,6 +301,18 @@ void trailing_findings(ByteReader& in, int64_t m, Findings& f) {
   f.add(kTrailing, false, at, text + ": the judge never reads it; is the edge count right?");
 }
 
+// Tells a negative vertex or edge count, which the judge takes quietly as none.
+void negative_counts(const EdgeWatcher& w, Findings& f) {
+  if (w.has_n && w.n_read < 0) {
+    f.add(kJudgeWarning, false, w.n_at,
+          "a negative vertex count, " + num(w.n_read) + ": the judge reads it as no vertex");
+  }
+  if (w.has_n && w.n_read < V && w.has_m && w.m_read < 0) {
+    f.add(kJudgeWarning, false, w.m_at,
+          "a negative edge count, " + num(w.m_read) + ": the judge reads no edge");
+  }
+}
+
 // Tells the counts that break the constraints.
 void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings& f) {
   auto check = [&f](int64_t value, const std::optional<int64_t>& low,
@@ -428,6 +440,7 @@ void first_pass(ByteReader& in, const GraphConstraints& want, EdgeWatcher& watch
   if (in.error() != 0) return;  // the caller reports the file as unreadable
   loader_findings(watcher, loaded, report, found);
   if (loaded && report.warning.empty()) trailing_findings(in, g.m, found);
+  negative_counts(watcher, found);
   count_findings(watcher, want, found);
   if (loaded) graph_findings(g, watcher, want, found);
   v->n = g.n;

@@ -56,6 +56,10 @@ const Golden kGoldens[] = {
      "g:2:1: warning: no edge count after the vertex count: no edge read (the judge warns about "
      "this)\n"
      "g: 0 errors, 1 warning; 1 vertex, 0 edges read\n"},
+    {"negative counts", "-3 -1\n", {},
+     "g:1:1: warning: a negative vertex count, -3: the judge reads it as no vertex\n"
+     "g:1:4: warning: a negative edge count, -1: the judge reads no edge\n"
+     "g: 0 errors, 2 warnings; 0 vertices, 0 edges read\n"},
     {"numbers after the last edge", "2 1\n1 2 4\n2 1 4\n1 2\n", {},
      "g:3:1: warning: 5 more numbers follow the 1 announced edge (1 whole edge and 2 more): the "
      "judge never reads it; is the edge count right?\n"
