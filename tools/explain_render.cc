@@ -110,8 +110,9 @@ std::string explanation_text(const Explanation& e) {
   if (e.verdict.kind == Verdict::kEmptyFile) return t + "The result file holds no line.\n";
   const bool wrong = e.verdict.kind == Verdict::kWrongAnswer;
   if (wrong && e.verdict.line != e.line) {
-    t += "(The verdict names line " + num(e.verdict.line) + "; line " + num(e.line) +
-         " is explained as asked.)\n";
+    t += "(The verdict names line " + num(e.verdict.line) +
+         (e.line > e.verdict.line ? ", where the judge stops; line " : "; line ") + num(e.line) +
+         " is weighed as asked.)\n";
   }
   if (wrong && e.verdict.line > e.lines) {
     t += "Line " + num(e.verdict.line) + " was never read: the file ends first.\n";

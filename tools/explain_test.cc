@@ -125,7 +125,7 @@ const Golden kGoldens[] = {
      "The file ends after line 1: lines 2 to 3 are missing.\n"},
     {"a line asked for past the first wrong one", kGraph, "3\n2\n2 3\n", {"1", "3"},
      "Wrong answer in path 1 to 1\n"
-     "(The verdict names line 1; line 3 is explained as asked.)\n"
+     "(The verdict names line 1, where the judge stops; line 3 is weighed as asked.)\n"
      "Line 3 as the judge weighs it, from source 1:\n"
      "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
      "  step 2: 2 to 3, weight 1: edge 2-3, graph line 3\n"
@@ -139,6 +139,14 @@ const Golden kGoldens[] = {
     {"a line asked for that the file lacks", kGraph, "1\n2\n2 3\n", {"1", "5"},
      "Success\n"
      "Line 5 is not in the file (3 lines).\n"},
+    {"a right line before the wrong one", kGraph, "1\n2\n3\n", {"1", "2"},
+     "Wrong answer in path 1 to 3\n"
+     "(The verdict names line 3; line 2 is weighed as asked.)\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 4, expected 4: right.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"},
     {"an empty file", kGraph, "", {"1"}, "Empty file\nThe result file holds no line.\n"},
     {"json", kGraph, "1\n1 2\n1 3\n", {"--json", "1"},
      R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
