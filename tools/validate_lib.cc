@@ -404,15 +404,24 @@ class RepeatFinder : public LoadObserver {
   void number(int64_t index, const Number& num) override {
     if (index < 2 || num.read != Read::kNumber) return;
     const int64_t field = (index - 2) % 3, e = (index - 2) / 3 + 1;
-    if (field == 0) u_ = num.value, u_at_ = num.where;
+    if (field == 0) {
+      u_ = num.value, u_at_ = num.where;
+      // Edge e is known from the first reading: its pair has been given before.
+      for (const Repeat& r : repeats_) {
+        if (r.e == e) v_->findings[r.finding].other = last_[r.pair];
+      }
+    }
     if (field == 1) v_id_ = num.value;
     if (field != 2) return;
     auto it = last_.find(ordered(u_, v_id_));
-    if (it == last_.end()) return;
-    for (const Repeat& r : repeats_) {
-      if (r.e == e) v_->findings[r.finding].other = it->second;
-    }
-    it->second = u_at_;
+    if (it != last_.end()) it->second = u_at_;
+  }
+
+  // Returns how much of the file must be read: up to the last repeated edge.
+  uint64_t needed() const {
+    uint64_t end = 0;
+    for (const Repeat& r : repeats_) end = std::max(end, v_->findings[r.finding].at + 1);
+    return end;
   }
 
  private:
@@ -422,6 +431,36 @@ class RepeatFinder : public LoadObserver {
   int32_t u_ = 0, v_id_ = 0;
   uint64_t u_at_ = 0;
 };
+
+// Reads the first `size` bytes of the file (fewer when it is shorter) into
+// *out. Returns false with *err set when it cannot.
+bool read_prefix(const GraphBytes& file, uint64_t size, std::string* out, std::string* err) {
+  if (file.path == nullptr) {
+    *out = std::string(file.bytes.substr(0, size));
+    return true;
+  }
+  return read_with(file, [&](ByteReader& in) {
+    while (out->size() < size && in.peek() >= 0) {
+      std::string_view w = in.window().substr(0, size - out->size());
+      out->append(w);
+      in.skip(w.size());
+    }
+  }, err);
+}
+
+// Reads the file again as far as the last shown repeated edge, and names for
+// each the place of the edge it repeats. Returns false with *err set.
+bool find_repeated(const GraphBytes& file, const std::vector<Repeat>& repeats, Validation* v,
+                   std::string* err) {
+  RepeatFinder finder(repeats, v);
+  std::string prefix;
+  if (!read_prefix(file, finder.needed(), &prefix, err)) return false;
+  ByteReader in(prefix);
+  Graph scratch;
+  LoadReport report;
+  input(in, &scratch, &report, &finder);
+  return true;
+}
 
 // Tells everything about the graph as a whole, once the loader has built it.
 void graph_findings(const Graph& g, EdgeWatcher& w, const GraphConstraints& want, Findings& f) {
@@ -458,15 +497,7 @@ bool validate(const GraphBytes& file, const GraphConstraints& want, Validation* 
   }
   v.m = watcher.has_m ? watcher.m_read : 0;
   v.edges_read = watcher.edges;
-  if (!watcher.repeats.empty()) {
-    RepeatFinder finder(watcher.repeats, &v);
-    auto second_pass = [&finder](ByteReader& in) {
-      Graph scratch;
-      LoadReport report;
-      input(in, &scratch, &report, &finder);
-    };
-    if (!read_with(file, second_pass, err)) return false;
-  }
+  if (!watcher.repeats.empty() && !find_repeated(file, watcher.repeats, &v, err)) return false;
   *out = std::move(v);
   return true;
 }
