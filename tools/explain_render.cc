@@ -109,7 +109,7 @@ std::string explanation_text(const Explanation& e) {
   std::string t = e.verdict_text;
   if (e.verdict.kind == Verdict::kEmptyFile) return t + "The result file holds no line.\n";
   const bool wrong = e.verdict.kind == Verdict::kWrongAnswer;
-  if (wrong && e.verdict.line != e.line) {
+  if (wrong && e.verdict.line != e.line && e.line_read) {
     t += "(The verdict names line " + num(e.verdict.line) +
          (e.line > e.verdict.line ? ", where the judge stops; line " : "; line ") + num(e.line) +
          " is weighed as asked.)\n";
@@ -120,7 +120,8 @@ std::string explanation_text(const Explanation& e) {
   if (!wrong && e.line == 0) t += "Every one of the " + num(e.lines) + " lines weighs its distance.\n";
   if (e.line != 0 && e.line_read) t += line_text(e);
   if (e.line != 0 && !e.line_read && !(wrong && e.line == e.verdict.line)) {
-    t += "Line " + num(e.line) + " is not in the file (" + num(e.lines) + " lines).\n";
+    t += "Line " + num(e.line) + " is not in the file, which has " + num(e.lines) +
+         (e.lines == 1 ? " line.\n" : " lines.\n");
   }
   if (e.line != 0 && !e.line_read && e.how == Expected::kFastSearch) t += expected_text(e);
   return t + missing_text(e);

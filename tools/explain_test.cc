@@ -138,7 +138,7 @@ const Golden kGoldens[] = {
      "The file ends after line 2: line 3 is missing (the judge does not count lines).\n"},
     {"a line asked for that the file lacks", kGraph, "1\n2\n2 3\n", {"1", "5"},
      "Success\n"
-     "Line 5 is not in the file (3 lines).\n"},
+     "Line 5 is not in the file, which has 3 lines.\n"},
     {"a right line before the wrong one", kGraph, "1\n2\n3\n", {"1", "2"},
      "Wrong answer in path 1 to 3\n"
      "(The verdict names line 3; line 2 is weighed as asked.)\n"
