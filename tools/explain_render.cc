@@ -117,7 +117,10 @@ std::string explanation_text(const Explanation& e) {
   if (wrong && e.verdict.line > e.lines) {
     t += "Line " + num(e.verdict.line) + " was never read: the file ends first.\n";
   }
-  if (!wrong && e.line == 0) t += "Every one of the " + num(e.lines) + " lines weighs its distance.\n";
+  if (!wrong && e.line == 0) {
+    t += e.lines == 1 ? "The file's one line weighs its distance.\n"
+                      : "All " + num(e.lines) + " lines weigh their distances.\n";
+  }
   if (e.line != 0 && e.line_read) t += line_text(e);
   if (e.line != 0 && !e.line_read && !(wrong && e.line == e.verdict.line)) {
     t += "Line " + num(e.line) + " is not in the file, which has " + num(e.lines) +

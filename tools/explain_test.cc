@@ -134,7 +134,7 @@ const Golden kGoldens[] = {
      "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"},
     {"success with lines missing", kGraph, "1\n2\n", {"1"},
      "Success\n"
-     "Every one of the 2 lines weighs its distance.\n"
+     "All 2 lines weigh their distances.\n"
      "The file ends after line 2: line 3 is missing (the judge does not count lines).\n"},
     {"a line asked for that the file lacks", kGraph, "1\n2\n2 3\n", {"1", "5"},
      "Success\n"
