@@ -55,7 +55,8 @@ bool parse_args(int argc, const char* const* argv, Args* args, std::string* why)
         return false;
       }
       args->format = f;
-    } else if (options && a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
+    } else if (options && a.size() > 1 && a[0] == '-' &&
+               !std::isdigit(static_cast<unsigned char>(a[1]))) {
       *why = "unknown option '" + a + "'";
       return false;
     } else {

@@ -207,7 +207,9 @@ TEST_P(ExplainGolden, PrintsExactly) {
 
 std::string golden_name(const testing::TestParamInfo<Golden>& info) {
   std::string name;
-  for (char ch : std::string(info.param.name)) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  for (char ch : std::string(info.param.name)) {
+    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  }
   return name;
 }
 
@@ -272,7 +274,8 @@ std::string random_graph(std::mt19937& rng, int32_t* n) {
   std::string text = std::to_string(*n) + " " + std::to_string(m) + "\n";
   for (int e = 0; e < m; ++e) {
     int32_t w = kind == 0 ? small(rng) : kind == 1 ? any(rng) : small(rng) << 26;
-    text += std::to_string(id(rng)) + " " + std::to_string(id(rng)) + " " + std::to_string(w) + "\n";
+    text += std::to_string(id(rng)) + " " + std::to_string(id(rng)) + " ";
+    text += std::to_string(w) + "\n";
   }
   return text;
 }

@@ -63,7 +63,8 @@ bool take_value(const std::string& name, const char* value, std::optional<int64_
                 std::string* why) {
   std::optional<int64_t> v = value != nullptr ? integer(value) : std::nullopt;
   if (!v) {
-    *why = name + " needs an integer" + (value != nullptr ? ", not '" + std::string(value) + "'" : "");
+    *why = name + " needs an integer";
+    if (value != nullptr) *why += ", not '" + std::string(value) + "'";
     return false;
   }
   *slot = v;

@@ -318,10 +318,12 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
   auto check = [&f](int64_t value, const std::optional<int64_t>& low,
                     const std::optional<int64_t>& high, uint64_t at, const char* what) {
     if (low && value < *low) {
-      f.add(kCount, true, at, std::string(what) + " " + num(value) + " is below the least allowed, " + num(*low));
+      f.add(kCount, true, at,
+            std::string(what) + " " + num(value) + " is below the least allowed, " + num(*low));
     }
     if (high && value > *high) {
-      f.add(kCount, true, at, std::string(what) + " " + num(value) + " is above the most allowed, " + num(*high));
+      f.add(kCount, true, at,
+            std::string(what) + " " + num(value) + " is above the most allowed, " + num(*high));
     }
   };
   check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "the vertex count");

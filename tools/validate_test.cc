@@ -178,8 +178,11 @@ TEST(ValidateCli, WrongUseAndUnreadableFiles) {
        std::string("tarnwick-validate: --max-weight needs an integer, not '") + graph + "'\n" +
            kUsage,
        1},
-      {{"--max-weight"}, std::string("tarnwick-validate: --max-weight needs an integer\n") + kUsage, 1},
-      {{"--simple=1", graph}, std::string("tarnwick-validate: unknown option '--simple=1'\n") + kUsage,
+      {{"--max-weight"},
+       std::string("tarnwick-validate: --max-weight needs an integer\n") + kUsage,
+       1},
+      {{"--simple=1", graph},
+       std::string("tarnwick-validate: unknown option '--simple=1'\n") + kUsage,
        1},
       {{"--source", "4294967296", graph},
        std::string("tarnwick-validate: --source 4294967296 does not fit in 32 bits\n") + kUsage, 1},
