@@ -8,7 +8,8 @@
 //     for n = 2000, m = 10^4 with non-negative and with negative weights;
 //   - whole runs of the tarnwick binary (wall time, peak resident memory) on
 //     sparse graphs of 10^3 and 10^4 vertices, and on a small one;
-//   - the loader's throughput on a large graph file;
+//   - the loader's throughput on a large graph file, and tarnwick-validate's;
+//   - the checker's throughput on a result file of long lines;
 //   - with --big, the exact pass on 10^4 vertices with negative weights.
 #include <spawn.h>
 #include <sys/resource.h>
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -192,6 +194,45 @@ void reading(Bench& b) {
               mb / parse);
   std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "loading into tables, same file", load, mb,
               mb / load);
+  double validate = 1e9;
+  for (int i = 0; i < 3; ++i) validate = std::min(validate, spawn({TARNWICK_VALIDATE, big}).seconds);
+  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "tarnwick-validate, same file", validate,
+              mb, mb / validate);
+}
+
+// Returns the right result for `graph` with " 0" written 1000 times after the
+// end of every path: steps to and from id 0 weigh 0, so every line stays right
+// while the checker reads 2000 more bytes a line.
+std::string padded_result(Bench& b, const std::string& graph) {
+  std::ifstream in(b.result(graph));
+  std::string padded = graph + ".padded", pad, line;
+  for (int i = 0; i < 1000; ++i) pad += " 0";
+  std::ofstream out(padded);
+  while (std::getline(in, line)) out << line << pad << '\n';
+  return padded;
+}
+
+// The checker alone (loading and solving left out) on long result lines.
+void checking(Bench& b) {
+  std::string graph = b.graph("check10k", {"10000", "50000", "1", "1000", "16", "connected"});
+  std::string result = padded_result(b, graph);
+  Graph g;
+  LoadReport report;
+  if (!input(graph.c_str(), &g, &report)) Bench::die(report.error);
+  SourceRow row = solve(g, 1);
+  double best = 1e9;
+  for (int i = 0; i < 5; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    Verdict v;
+    std::string err;
+    if (!judge(result.c_str(), g.Dist, row, &v, &err) || v.kind != Verdict::kSuccess) {
+      Bench::die("the padded result is not judged right");
+    }
+    best = std::min(best, seconds_since(start));
+  }
+  double mb = static_cast<double>(fs::file_size(result)) / 1e6;
+  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "checking lines of 1000 tokens", best, mb,
+              mb / best);
 }
 
 void big_negative(Bench& b) {
@@ -230,5 +271,6 @@ int main(int argc, char** argv) {
   side_by_side(b, "n=2000 m=10^4, weights -5..1000",
                b.graph("neg2k", {"2000", "10000", "-5", "1000", "2", "connected"}));
   reading(b);
+  checking(b);
   return 0;
 }

@@ -8,7 +8,8 @@ include(GNUInstallDirs)
 # The programs. The tools are defined in tools/, which may be left out.
 install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(_tarnwick_pages tarnwick)
-foreach(tool tarnwick-gen tarnwick-solve tarnwick-grade tarnwick-checker)
+foreach(tool tarnwick-gen tarnwick-solve tarnwick-validate tarnwick-explain tarnwick-grade
+        tarnwick-checker)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND _tarnwick_pages ${tool})
@@ -79,8 +80,10 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "path per vertex and a source vertex, and prints Success, Empty file, or"
   "the first path whose weight is not the shortest distance."
   "The instructor tools tarnwick-gen and tarnwick-solve write random graphs"
-  "and model answers; tarnwick-grade judges a whole class against one graph,"
-  "and tarnwick-checker plugs the judge into Kattis, DOMjudge and testlib-style"
+  "and model answers; tarnwick-validate checks a test graph before an"
+  "exercise, and tarnwick-explain shows an instructor why a verdict was given;"
+  "tarnwick-grade judges a whole class against one graph, and"
+  "tarnwick-checker plugs the judge into Kattis, DOMjudge and testlib-style"
   "judging systems.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TARNWICK_MAINTAINER})

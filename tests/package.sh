@@ -57,6 +57,15 @@ grades_and_checks() {
   equals "$?" 43 && equals "$(cat "$scratch/feedback/teammessage.txt")" "Wrong answer in path 1 to 3"
 }
 
+# instructs ROOT: ROOT's validator passes the bundled graph and its explainer
+# starts with the judge's verdict on the wrong example.
+instructs() {
+  local bin=$1/bin examples=$1/share/doc/tarnwick/examples
+  "$bin/tarnwick-validate" --simple --connected "$examples/graph.txt" >/dev/null &&
+    equals "$("$bin/tarnwick-explain" "$examples/graph.txt" "$examples/result-wrong.txt" 1 |
+      head -n 1)" "Wrong answer in path 1 to 3"
+}
+
 # renders PAGE TEXT: man shows PAGE without a roff warning, with TEXT in it
 # (runs of spaces count as one).
 renders() {
@@ -101,7 +110,8 @@ has_files() {
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 tools_built=0
 [ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] &&
-  [ -x "$build/tools/tarnwick-grade" ] && [ -x "$build/tools/tarnwick-checker" ] && tools_built=1
+  [ -x "$build/tools/tarnwick-grade" ] && [ -x "$build/tools/tarnwick-checker" ] &&
+  [ -x "$build/tools/tarnwick-validate" ] && [ -x "$build/tools/tarnwick-explain" ] && tools_built=1
 
 echo "== manual page sources"
 for page in "$source_dir"/man/*.1; do
@@ -143,10 +153,12 @@ check "unpacked manual page renders" \
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
   check "unpacked grader and checker judge the examples" grades_and_checks "$scratch/root/usr"
-  for f in /usr/bin/tarnwick-grade /usr/bin/tarnwick-checker \
-    /usr/share/man/man1/tarnwick-grade.1.gz /usr/share/man/man1/tarnwick-checker.1.gz; do
-    check "package holds $f" grep -qxF "$f" "$scratch/contents"
+  for tool in tarnwick-grade tarnwick-checker tarnwick-validate tarnwick-explain; do
+    for f in /usr/bin/$tool /usr/share/man/man1/$tool.1.gz; do
+      check "package holds $f" grep -qxF "$f" "$scratch/contents"
+    done
   done
+  check "unpacked validator and explainer work" instructs "$scratch/root/usr"
 fi
 
 echo "== cmake --install"
@@ -160,10 +172,12 @@ check "installed copyright file is DEP-5 with LICENSE's terms" \
 check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
-    bin/tarnwick-grade bin/tarnwick-checker share/man/man1/tarnwick-gen.1.gz \
-    share/man/man1/tarnwick-solve.1.gz share/man/man1/tarnwick-grade.1.gz \
-    share/man/man1/tarnwick-checker.1.gz
+    bin/tarnwick-grade bin/tarnwick-checker bin/tarnwick-validate bin/tarnwick-explain \
+    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz \
+    share/man/man1/tarnwick-grade.1.gz share/man/man1/tarnwick-checker.1.gz \
+    share/man/man1/tarnwick-validate.1.gz share/man/man1/tarnwick-explain.1.gz
   check "installed grader and checker judge the examples" grades_and_checks "$prefix"
+  check "installed validator and explainer work" instructs "$prefix"
   check "installed checker's page renders" \
     renders "$prefix/share/man/man1/tarnwick-checker.1.gz" "tarnwick-checker - "
 fi
