@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "driver/run.h"
 #include "graph/input.h"
@@ -208,6 +209,21 @@ std::string warning_line(const TestCase& test, const std::string& input_path) {
   return test.warning().empty() ? "" : "warning: " + input_path + ": " + test.warning() + "\n";
 }
 
+// Tells a Kattis judge error: on standard error and, when it can be written,
+// in feedback/judgemessage.txt. Returns the exit status.
+int kattis_judge_error(const std::string& feedback, const std::string& why) {
+  complain(why);
+  std::string err;
+  write_text(feedback + "/judgemessage.txt", "judge error: " + why + "\n", &err);
+  return exit_status(System::kKattis, Checked::kJudgeError);
+}
+
+// Tells a testlib judge failure on standard error. Returns the exit status.
+int testlib_fail(const std::string& why) {
+  std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
+  return exit_status(System::kTestlib, Checked::kJudgeError);
+}
+
 // Kattis and DOMjudge: the team output on standard input, the messages in feedback_dir.
 int run_kattis(const CheckerArgs& args) {
   const std::string &input_path = args.files[0], &feedback = args.files[2];
@@ -217,14 +233,10 @@ int run_kattis(const CheckerArgs& args) {
     ByteReader team(0);
     c = check(test, input_path, args.files[1], team, "standard input");
   }
-  std::string judge_file = feedback + "/judgemessage.txt", err;
-  if (c.kind == Checked::kJudgeError) {
-    complain(c.why);
-    write_text(judge_file, "judge error: " + c.why + "\n", &err);
-    return exit_status(System::kKattis, c.kind);
-  }
-  std::string warning = warning_line(test, input_path);
+  if (c.kind == Checked::kJudgeError) return kattis_judge_error(feedback, c.why);
+  std::string warning = warning_line(test, input_path), err;
   if (!warning.empty()) complain(input_path + ": warning: " + test.warning());
+  std::string judge_file = feedback + "/judgemessage.txt";
   if (!write_text(judge_file, judge_message(c.verdict, test.graph(), test.row()) + warning, &err) ||
       !write_text(feedback + "/teammessage.txt", team_message(c.verdict), &err)) {
     complain(err);
@@ -256,20 +268,23 @@ int run_testlib(const CheckerArgs& args) {
       c.why = output_path + ": " + err;
     }
   }
-  if (c.kind == Checked::kJudgeError) {
-    std::fprintf(stderr, "FAIL %s\n", printable(c.why).c_str());
-  } else {
-    std::string message = judge_message(c.verdict, test.graph(), test.row());
-    std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
-                 one_line(message + warning_line(test, input_path)).c_str());
-  }
+  if (c.kind == Checked::kJudgeError) return testlib_fail(c.why);
+  std::string message = judge_message(c.verdict, test.graph(), test.row());
+  std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
+               one_line(message + warning_line(test, input_path)).c_str());
   return exit_status(System::kTestlib, c.kind);
 }
 
 }  // namespace
 
 int run_checker(const CheckerArgs& args) {
-  return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
+  try {
+    return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
+  } catch (const std::bad_alloc&) {
+    // A test whose pass needs more memory than the process may have.
+    return args.system == System::kKattis ? kattis_judge_error(args.files[2], "out of memory")
+                                          : testlib_fail("out of memory");
+  }
 }
 
 }  // namespace tarnwick

@@ -189,6 +189,34 @@ TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
   EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
 }
 
+// A test whose exact pass needs more memory than the process may have is a
+// judge error told the system's way, never a crash (the grader's refusal too).
+TEST(CheckerCommandLine, OutOfMemoryIsAJudgeErrorNotACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";
+  Scratch s;
+  std::string in = s.file("case.in", "10009 1\n1 2 -1\n1\n"), ans = s.file("case.ans", "1\n");
+  fs::path fb = s.dir() / "feedback";
+  fs::create_directory(fb);
+  auto limited = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "--as=" + std::to_string(64L << 20));
+    return run_piped("/usr/bin/prlimit", args, ans, s);
+  };
+  Outcome o = limited({TARNWICK_CHECKER, "--kattis", in, ans, fb.string()});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-checker: out of memory\n");
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"), "judge error: out of memory\n");
+  o = limited({TARNWICK_CHECKER, "--testlib", in, ans, ans});
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "FAIL out of memory\n");
+  o = limited({TARNWICK_GRADE, in, "1", ans});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-grade: out of memory\n");
+  EXPECT_EQ(o.out, "");
+}
+
 TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
   const std::string usage =
       "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -105,4 +106,11 @@ int grade_main(int argc, char** argv) {
 }  // namespace
 }  // namespace tarnwick
 
-int main(int argc, char** argv) { return tarnwick::grade_main(argc, argv); }
+int main(int argc, char** argv) {
+  try {
+    return tarnwick::grade_main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // A graph whose pass needs more memory than the process may have.
+    return tarnwick::cannot(tarnwick::kTool, "out of memory");
+  }
+}

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "driver/run.h"
@@ -45,7 +46,13 @@ class Board {
 Graded grade_one(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP) {
   Graded g;
   g.path = path;
-  g.judged = judge(path.c_str(), Dist, APSP, &g.verdict, &g.reason);
+  try {
+    g.judged = judge(path.c_str(), Dist, APSP, &g.verdict, &g.reason);
+  } catch (const std::bad_alloc&) {
+    // Each file needs a read buffer; a worker thread must not end the process.
+    g.judged = false;
+    g.reason = "out of memory";
+  }
   return g;
 }
 
