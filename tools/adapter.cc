@@ -133,19 +133,17 @@ bool TestCase::load(const std::string& path, const std::optional<std::string>& s
 
 int exit_status(System system, Checked::Kind kind) {
   if (system == System::kKattis) {
-    static const int kStatus[] = {42, 43, 1, 2};
+    static const int kStatus[] = {42, 43, 1, 2, 2};
     return kStatus[kind];
   }
   if (system == System::kTestlib) {
-    static const int kStatus[] = {0, 1, 3, 3};
+    static const int kStatus[] = {0, 1, 3, 3, 2};
     return kStatus[kind];
   }
   return kind == Checked::kWrongUse ? 1 : 2;
 }
 
 namespace {
-
-Checked failure(const std::string& why) { return {Checked::kJudgeError, {}, why}; }
 
 // Returns the verdict line without its line end.
 std::string verdict_text(const Verdict& v) {
@@ -156,20 +154,23 @@ std::string verdict_text(const Verdict& v) {
 
 }  // namespace
 
-Checked check(const TestCase& test, const std::string& input_path, const std::string& answer_path,
-              ByteReader& team, const std::string& team_name) {
-  const DirectWeights& Dist = test.graph().Dist;
+std::string check_answer(const TestCase& test, const std::string& input_path,
+                         const std::string& answer_path) {
   Verdict model;
   std::string err;
-  if (!judge(answer_path.c_str(), Dist, test.row(), &model, &err)) {
-    return failure(answer_path + ": " + err);
+  if (!judge(answer_path.c_str(), test.graph().Dist, test.row(), &model, &err)) {
+    return answer_path + ": " + err;
   }
-  if (model.kind != Verdict::kSuccess) {
-    return failure("broken test " + input_path + ": its answer file " + answer_path +
-                   " is not accepted: " + verdict_text(model));
-  }
+  if (model.kind == Verdict::kSuccess) return "";
+  return "broken test " + input_path + ": its answer file " + answer_path +
+         " is not accepted: " + verdict_text(model);
+}
+
+Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name) {
   Verdict v;
-  if (!judge(team, Dist, test.row(), &v)) return failure(team_name + ": " + reason(team.error()));
+  if (!judge(team, test.graph().Dist, test.row(), &v)) {
+    return {Checked::kNoOutput, {}, team_name + ": " + reason(team.error())};
+  }
   return {v.kind == Verdict::kSuccess ? Checked::kAccepted : Checked::kWrong, v, ""};
 }
 
@@ -229,11 +230,15 @@ int run_kattis(const CheckerArgs& args) {
   const std::string &input_path = args.files[0], &feedback = args.files[2];
   TestCase test;
   Checked c;
-  if (test.load(input_path, args.source, &c.why)) {
+  if (test.load(input_path, args.source, &c.why) &&
+      (c.why = check_answer(test, input_path, args.files[1])).empty()) {
     ByteReader team(0);
-    c = check(test, input_path, args.files[1], team, "standard input");
+    c = check_team(test, team, "standard input");
   }
-  if (c.kind == Checked::kJudgeError) return kattis_judge_error(feedback, c.why);
+  // Standard input is the judging system's: not being able to read it is its fault.
+  if (c.kind == Checked::kJudgeError || c.kind == Checked::kNoOutput) {
+    return kattis_judge_error(feedback, c.why);
+  }
   std::string warning = warning_line(test, input_path), err;
   if (!warning.empty()) complain(input_path + ": warning: " + test.warning());
   std::string judge_file = feedback + "/judgemessage.txt";
@@ -258,17 +263,23 @@ int run_testlib(const CheckerArgs& args) {
   const std::string &input_path = args.files[0], &output_path = args.files[1];
   TestCase test;
   Checked c;
+  if (!test.load(input_path, args.source, &c.why) ||
+      !(c.why = check_answer(test, input_path, args.files[2])).empty()) {
+    return testlib_fail(c.why);
+  }
   InputFile output;
   std::string err;
-  if (test.load(input_path, args.source, &c.why)) {
-    if (output.open(output_path.c_str(), &err)) {
-      ByteReader team(output.fd());
-      c = check(test, input_path, args.files[2], team, output_path);
-    } else {
-      c.why = output_path + ": " + err;
-    }
+  if (output.open(output_path.c_str(), &err)) {
+    ByteReader team(output.fd());
+    c = check_team(test, team, output_path);
+  } else {
+    c = {Checked::kNoOutput, {}, output_path + ": " + err};
   }
-  if (c.kind == Checked::kJudgeError) return testlib_fail(c.why);
+  // testlib's words for an output that cannot be read: a presentation error.
+  if (c.kind == Checked::kNoOutput) {
+    std::fprintf(stderr, "wrong output format %s\n", printable(c.why).c_str());
+    return exit_status(System::kTestlib, c.kind);
+  }
   std::string message = judge_message(c.verdict, test.graph(), test.row());
   std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
                one_line(message + warning_line(test, input_path)).c_str());

@@ -162,6 +162,32 @@ TEST(TestlibChecker, CalledAsATestlibChecker) {
   }
 }
 
+// An output file that cannot be read is the team's doing, which testlib calls
+// a presentation error (exit 2); but a broken test is told first.
+TEST(TestlibChecker, OutputThatCannotBeReadIsNotAJudgeFailure) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
+              broken = s.file("broken.ans", "1\n1 3\n");
+  std::string missing = (s.dir() / "missing").string(), folder = s.dir().string();
+  struct Case {
+    std::string output, answer;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {missing, ans, 2, "wrong output format " + missing + ": No such file or directory\n"},
+      {folder, ans, 2, "wrong output format " + folder + ": Is a directory\n"},
+      {missing, broken, 3,
+       "FAIL broken test " + in + ": its answer file " + broken +
+           " is not accepted: Wrong answer in path 1 to 2\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", in, c.output, c.answer}, s);
+    EXPECT_EQ(o.status, c.status) << c.output;
+    EXPECT_EQ(o.err, c.err) << c.output;
+  }
+}
+
 TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
