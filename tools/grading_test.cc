@@ -100,6 +100,10 @@ TEST(GradeCli, GoldenRuns) {
        "tarnwick-grade: " + P +
            "cut: warning: the edge list ends after 1 of 3 edges: edge 2 meets the end of the file\n"
            "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
+      {{g, "0", right}, 0, P + "right\tWrong answer in path 0 to 2\n",
+       "tarnwick-grade: warning: source 0 is not a vertex of the graph (1..3): lines are "
+       "compared with its direct weights\n"
+       "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
       {{g, "10010", right}, 2, "",
        "tarnwick-grade: source vertex id '10010' is outside 0..10009\n"},
       {{missing, "1", right}, 2, "",
