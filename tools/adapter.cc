@@ -205,9 +205,12 @@ void complain(const std::string& why) {
   std::fprintf(stderr, "tarnwick-checker: %s\n", printable(why).c_str());
 }
 
-// Returns the graph's warning as a line for the judges, or "".
+// Returns the judge's warnings (the graph's, a source that is not a vertex) as
+// lines for the judges, or "".
 std::string warning_line(const TestCase& test, const std::string& input_path) {
-  return test.warning().empty() ? "" : "warning: " + input_path + ": " + test.warning() + "\n";
+  std::string lines, source = source_warning(test.graph(), test.row().source());
+  if (!test.warning().empty()) lines = "warning: " + input_path + ": " + test.warning() + "\n";
+  return source.empty() ? lines : lines + "warning: " + source + "\n";
 }
 
 // Tells a Kattis judge error: on standard error and, when it can be written,
@@ -240,7 +243,10 @@ int run_kattis(const CheckerArgs& args) {
     return kattis_judge_error(feedback, c.why);
   }
   std::string warning = warning_line(test, input_path), err;
-  if (!warning.empty()) complain(input_path + ": warning: " + test.warning());
+  if (!test.warning().empty()) complain(input_path + ": warning: " + test.warning());
+  if (std::string w = source_warning(test.graph(), test.row().source()); !w.empty()) {
+    complain("warning: " + w);
+  }
   std::string judge_file = feedback + "/judgemessage.txt";
   if (!write_text(judge_file, judge_message(c.verdict, test.graph(), test.row()) + warning, &err) ||
       !write_text(feedback + "/teammessage.txt", team_message(c.verdict), &err)) {

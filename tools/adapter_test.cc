@@ -62,6 +62,8 @@ std::string one_line(const std::string& message) {
   return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ") + "\n";
 }
 
+const std::string kNotVertex =
+    "source 0 is not a vertex of the graph (1..3): lines are compared with its direct weights";
 const std::string kCut = "the edge list ends after 1 of 3 edges: edge 2 meets the end of the file";
 
 // One test case and what each system must make of it. In messages, IN and ANS
@@ -120,6 +122,9 @@ std::vector<Case> cases() {
       {"cut edge list, source flag", "3 3\n1 2 4\n", "1\n1 2\n3\n", "1\n2\n3\n", {"--source", "1"},
        42, "Success\nwarning: IN: " + kCut + "\n", "Success\n", me + "IN: warning: " + kCut + "\n",
        0, "ok Success; warning: IN: " + kCut + "\n"},
+      {"source not a vertex", std::string(kEdges) + "0\n", "0\n0\n0\n", "0\n0\n0\n", {},  //
+       42, "Success\nwarning: " + kNotVertex + "\n", "Success\n", me + "warning: " + kNotVertex + "\n",
+       0, "ok Success; warning: " + kNotVertex + "\n"},
       {"broken answer", in, "1\n1 3\n", kModel, {},  //
        2, "judge error: " + bad_answer + "\n", "(none)", me + bad_answer + "\n",  //
        3, "FAIL " + bad_answer + "\n"},
