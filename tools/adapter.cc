@@ -178,6 +178,11 @@ std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRo
   std::string message = verdict_line(verdict);
   if (verdict.kind != Verdict::kWrongAnswer) return message;
   std::string k = std::to_string(verdict.line), s = std::to_string(verdict.source);
+  if (verdict.missing) {
+    return message + "line " + k + " is missing: the output ends after line " +
+           std::to_string(verdict.line - 1) + ", and each of the " + std::to_string(g.n) +
+           " vertices needs a line\n";
+  }
   message += "line " + k + " does not weigh the expected distance " +
              std::to_string(APSP.at(verdict.line)) + " from vertex " + s + " to vertex " + k;
   if (verdict.line > g.n) {

@@ -98,8 +98,9 @@ std::string check_answer(const TestCase& test, const std::string& input_path,
 Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name);
 
 // Returns what the judges are told of a verdict: the verdict line, and for a
-// wrong answer line K, the source and the expected distance APSP.at(K). Lines
-// end with a line end. The line's own weight is not part of it.
+// wrong answer line K, the source and the expected distance APSP.at(K), or
+// that line K is missing. Lines end with a line end. The line's own weight is
+// not part of it.
 std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRow& APSP);
 
 // Returns what the team is told: the verdict line alone.

@@ -56,6 +56,9 @@ const std::string kWrong3 =
 const std::string kWrong2 =
     "Wrong answer in path 1 to 2\n"
     "line 2 does not weigh the expected distance 4 from vertex 1 to vertex 2\n";
+const std::string kMissing3 =
+    "Wrong answer in path 1 to 3\n"
+    "line 3 is missing: the output ends after line 2, and each of the 3 vertices needs a line\n";
 
 // Returns a judge message as testlib's line: its lines joined by "; ".
 std::string one_line(const std::string& message) {
@@ -100,6 +103,9 @@ std::vector<Case> cases() {
       // Cut short after a wrong line: wrong whatever a short file is taken to mean.
       {"truncated", in, kModel, "1\n1 3", {},  //
        43, kWrong2, "Wrong answer in path 1 to 2\n", "", 1, "wrong answer " + one_line(kWrong2)},
+      // Every line right, but the output stops before the last vertex's line.
+      {"stops early", in, kModel, "1\n1 2\n", {},  //
+       43, kMissing3, "Wrong answer in path 1 to 3\n", "", 1, "wrong answer " + one_line(kMissing3)},
       {"broken graph", "10010 0\n1\n", kModel, kModel, {},  //
        2, "judge error: " + too_many + "\n", "(none)", me + too_many + "\n",  //
        3, "FAIL " + too_many + "\n"},
