@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
 #include <new>
 #include <thread>
 
@@ -70,7 +71,14 @@ void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
   };
   size_t count = std::clamp<size_t>(paths.size(), 1, std::max<int32_t>(threads, 1));
   std::vector<std::jthread> workers;
-  for (size_t t = 0; t < count; ++t) workers.emplace_back(work);
+  for (size_t t = 0; t < count; ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // no more threads (a thread or memory limit): those running do the rest
+    }
+  }
+  if (workers.empty()) work();  // not even one: this thread judges every file first
   for (size_t i = 0; i < paths.size(); ++i) emit(board.take(i));
 }
 

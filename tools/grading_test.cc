@@ -232,6 +232,28 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
   EXPECT_GT(wrong, compared / 6) << "too few wrong files to compare";
 }
 
+// Where no thread can start (an address-space or thread limit), the files are
+// judged all the same, as the judge judges one under the same limit.
+TEST(GradeCli, JudgesWhereNoThreadCanStart) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (!std::filesystem::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";
+  Scratch s;
+  std::string g = s.file("graph", kGraph), right = s.file("right", "1\n1 2\n1 2 3\n"),
+              wrong = s.file("wrong", "1\n1 3\n");
+  // Room for the judge and a read buffer, not for a thread's stack.
+  std::vector<std::string> limited = {"--as=" + std::to_string(12L << 20), TARNWICK_GRADE, g, "1",
+                                      right, wrong, right};
+  Outcome judge = tarnwick_test::run_program("/usr/bin/prlimit",
+                                             {limited[0], TARNWICK_BINARY, g, right, "1"}, s);
+  ASSERT_EQ(judge.out, "Success\n") << "the limit leaves no room for the judge: " << judge.err;
+  Outcome o = tarnwick_test::run_program("/usr/bin/prlimit", limited, s);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, right + "\tSuccess\n" + wrong + "\tWrong answer in path 1 to 2\n" + right +
+                       "\tSuccess\n");
+}
+
 TEST(GradeAll, KeepsTheOrderOnManyThreads) {
   Graph g;
   g.n = 3;
