@@ -3,6 +3,7 @@
 #include "tools/grading.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 #include <string>
@@ -230,6 +231,19 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
   EXPECT_GT(compared, 500);
   EXPECT_GT(succeeded, compared / 6) << "too few accepted files to compare";
   EXPECT_GT(wrong, compared / 6) << "too few wrong files to compare";
+}
+
+// A FIFO among the files (no program writing into it) must not stall the
+// class: it holds nothing, and the files after it are judged.
+TEST(GradeCli, FifoWithoutAWriterDoesNotStallTheClass) {
+  if (!std::filesystem::exists("/usr/bin/timeout")) GTEST_SKIP() << "no timeout (coreutils)";
+  Scratch s;
+  std::string g = s.file("graph", kGraph), right = s.file("right", "1\n1 2\n1 2 3\n");
+  std::string fifo = (s.dir() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Outcome o = tarnwick_test::run_program("/usr/bin/timeout", {"10", TARNWICK_GRADE, g, "1", fifo, right}, s);
+  EXPECT_EQ(o.status, 0) << "124: stalled";
+  EXPECT_EQ(o.out, fifo + "\tEmpty file\n" + right + "\tSuccess\n");
 }
 
 // Where no thread can start (an address-space or thread limit), the files are
