@@ -37,6 +37,8 @@ void check_files(const CheckerArgs& args, std::string* why) {
     *why = args.system == System::kKattis
                ? "a Kattis validator takes input_file answer_file feedback_dir"
                : "a testlib checker takes input_file output_file answer_file";
+  } else if (args.system == System::kKattis && args.files[2].empty()) {
+    *why = "feedback_dir is an empty path";  // joined to a file name, it would be the root folder
   }
 }
 

@@ -269,6 +269,8 @@ TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
       {{"a", "b", "c"}, 1, "no judging system: give --kattis or --testlib"},
       {{"--kattis", "a", "b"}, 1, kattis},
       {{"--kattis", "a", "b", "c", "d"}, 1, kattis},
+      // Not "/": the feedback would land in the root folder.
+      {{"--kattis", "a", "b", ""}, 1, "feedback_dir is an empty path"},
       {{"--testlib", "a", "b"}, 3, "a testlib checker takes input_file output_file answer_file"},
       {{"--testlib", "a", "b", "c", "--case_sensitive"}, 3, "unknown option '--case_sensitive'"},
       // Told the way of the last system named: 3 is a judge error for both.
