@@ -5,11 +5,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
-#include <system_error>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "driver/run.h"
