@@ -233,6 +233,19 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
   EXPECT_GT(wrong, compared / 6) << "too few wrong files to compare";
 }
 
+// --help and --version that cannot be written say why, as every refusal does.
+TEST(GradeCli, HelpThatCannotBeWrittenSaysWhy) {
+  Scratch s;
+  for (std::string tool : {TARNWICK_GRADE, TARNWICK_CHECKER, TARNWICK_SOLVE}) {
+    std::string name = tool.substr(tool.rfind('/') + 1);
+    for (const char* flag : {"--help", "--version"}) {
+      Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", tool + " " + flag + " >/dev/full"}, s);
+      EXPECT_EQ(o.status, 2) << name << flag;
+      EXPECT_EQ(o.err, name + ": standard output: No space left on device\n") << name << flag;
+    }
+  }
+}
+
 // A FIFO among the files (no program writing into it) must not stall the
 // class: it holds nothing, and the files after it are judged.
 TEST(GradeCli, FifoWithoutAWriterDoesNotStallTheClass) {
