@@ -175,6 +175,7 @@ Verdict PathWeigher<kObserved>::verdict() const {
   bool stops_early = any_line_ && line_ <= Dist_.n();
   if (wrong_ || stops_early) {
     v.kind = Verdict::kWrongAnswer;
+    v.missing = !wrong_;
   } else {
     v.kind = any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
   }

@@ -22,6 +22,7 @@ struct Verdict {
   Kind kind = kEmptyFile;
   int32_t source = 0;
   int64_t line = 0;  // for kWrongAnswer: the first line that differs or is missing
+  bool missing = false;  // for kWrongAnswer: line is missing (the file stopped before line n)
 };
 
 // Returns the verdict as printed on standard output, line end included.

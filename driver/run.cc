@@ -55,15 +55,19 @@ bool print_verdict(const Verdict& v, std::string* err) {
 // cannot judge says one thing, why.
 void warn(const char* graph_path, const LoadReport& report, const Graph& g, int32_t source) {
   if (!report.warning.empty()) complain(graph_path, "warning: " + report.warning);
-  if (row_is_solved(g, source)) return;
-  // Likely a numbering from 0: every line is then compared with a direct weight.
-  std::string vertices = g.n >= 1 ? "(1.." + std::to_string(g.n) + ")" : "(it has none)";
-  complain(nullptr, "warning: source " + std::to_string(source) +
-                        " is not a vertex of the graph " + vertices +
-                        ": lines are compared with its direct weights");
+  std::string warning = source_warning(g, source);
+  if (!warning.empty()) complain(nullptr, "warning: " + warning);
 }
 
 }  // namespace
+
+std::string source_warning(const Graph& g, int32_t source) {
+  if (row_is_solved(g, source)) return "";
+  // Likely a numbering from 0: every line is then compared with a direct weight.
+  std::string vertices = g.n >= 1 ? "(1.." + std::to_string(g.n) + ")" : "(it has none)";
+  return "source " + std::to_string(source) + " is not a vertex of the graph " + vertices +
+         ": lines are compared with its direct weights";
+}
 
 bool parse_source(const char* text, int32_t* source, std::string* err) {
   ByteReader in{std::string_view(text)};

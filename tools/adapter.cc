@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "driver/run.h"
 #include "graph/input.h"
@@ -36,6 +37,8 @@ void check_files(const CheckerArgs& args, std::string* why) {
     *why = args.system == System::kKattis
                ? "a Kattis validator takes input_file answer_file feedback_dir"
                : "a testlib checker takes input_file output_file answer_file";
+  } else if (args.system == System::kKattis && args.files[2].empty()) {
+    *why = "feedback_dir is an empty path";  // joined to a file name, it would be the root folder
   }
 }
 
@@ -132,19 +135,17 @@ bool TestCase::load(const std::string& path, const std::optional<std::string>& s
 
 int exit_status(System system, Checked::Kind kind) {
   if (system == System::kKattis) {
-    static const int kStatus[] = {42, 43, 1, 2};
+    static const int kStatus[] = {42, 43, 1, 2, 2};
     return kStatus[kind];
   }
   if (system == System::kTestlib) {
-    static const int kStatus[] = {0, 1, 3, 3};
+    static const int kStatus[] = {0, 1, 3, 3, 2};
     return kStatus[kind];
   }
   return kind == Checked::kWrongUse ? 1 : 2;
 }
 
 namespace {
-
-Checked failure(const std::string& why) { return {Checked::kJudgeError, {}, why}; }
 
 // Returns the verdict line without its line end.
 std::string verdict_text(const Verdict& v) {
@@ -155,20 +156,23 @@ std::string verdict_text(const Verdict& v) {
 
 }  // namespace
 
-Checked check(const TestCase& test, const std::string& input_path, const std::string& answer_path,
-              ByteReader& team, const std::string& team_name) {
-  const DirectWeights& Dist = test.graph().Dist;
+std::string check_answer(const TestCase& test, const std::string& input_path,
+                         const std::string& answer_path) {
   Verdict model;
   std::string err;
-  if (!judge(answer_path.c_str(), Dist, test.row(), &model, &err)) {
-    return failure(answer_path + ": " + err);
+  if (!judge(answer_path.c_str(), test.graph().Dist, test.row(), &model, &err)) {
+    return answer_path + ": " + err;
   }
-  if (model.kind != Verdict::kSuccess) {
-    return failure("broken test " + input_path + ": its answer file " + answer_path +
-                   " is not accepted: " + verdict_text(model));
-  }
+  if (model.kind == Verdict::kSuccess) return "";
+  return "broken test " + input_path + ": its answer file " + answer_path +
+         " is not accepted: " + verdict_text(model);
+}
+
+Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name) {
   Verdict v;
-  if (!judge(team, Dist, test.row(), &v)) return failure(team_name + ": " + reason(team.error()));
+  if (!judge(team, test.graph().Dist, test.row(), &v)) {
+    return {Checked::kNoOutput, {}, team_name + ": " + reason(team.error())};
+  }
   return {v.kind == Verdict::kSuccess ? Checked::kAccepted : Checked::kWrong, v, ""};
 }
 
@@ -176,6 +180,11 @@ std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRo
   std::string message = verdict_line(verdict);
   if (verdict.kind != Verdict::kWrongAnswer) return message;
   std::string k = std::to_string(verdict.line), s = std::to_string(verdict.source);
+  if (verdict.missing) {
+    return message + "line " + k + " is missing: the output ends after line " +
+           std::to_string(verdict.line - 1) + ", and each of the " + std::to_string(g.n) +
+           " vertices needs a line\n";
+  }
   message += "line " + k + " does not weigh the expected distance " +
              std::to_string(APSP.at(verdict.line)) + " from vertex " + s + " to vertex " + k;
   if (verdict.line > g.n) {
@@ -203,9 +212,27 @@ void complain(const std::string& why) {
   std::fprintf(stderr, "tarnwick-checker: %s\n", printable(why).c_str());
 }
 
-// Returns the graph's warning as a line for the judges, or "".
+// Returns the judge's warnings (the graph's, a source that is not a vertex) as
+// lines for the judges, or "".
 std::string warning_line(const TestCase& test, const std::string& input_path) {
-  return test.warning().empty() ? "" : "warning: " + input_path + ": " + test.warning() + "\n";
+  std::string lines, source = source_warning(test.graph(), test.row().source());
+  if (!test.warning().empty()) lines = "warning: " + input_path + ": " + test.warning() + "\n";
+  return source.empty() ? lines : lines + "warning: " + source + "\n";
+}
+
+// Tells a Kattis judge error: on standard error and, when it can be written,
+// in feedback/judgemessage.txt. Returns the exit status.
+int kattis_judge_error(const std::string& feedback, const std::string& why) {
+  complain(why);
+  std::string err;
+  write_text(feedback + "/judgemessage.txt", "judge error: " + why + "\n", &err);
+  return exit_status(System::kKattis, Checked::kJudgeError);
+}
+
+// Tells a testlib judge failure on standard error. Returns the exit status.
+int testlib_fail(const std::string& why) {
+  std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
+  return exit_status(System::kTestlib, Checked::kJudgeError);
 }
 
 // Kattis and DOMjudge: the team output on standard input, the messages in feedback_dir.
@@ -213,18 +240,21 @@ int run_kattis(const CheckerArgs& args) {
   const std::string &input_path = args.files[0], &feedback = args.files[2];
   TestCase test;
   Checked c;
-  if (test.load(input_path, args.source, &c.why)) {
+  if (test.load(input_path, args.source, &c.why) &&
+      (c.why = check_answer(test, input_path, args.files[1])).empty()) {
     ByteReader team(0);
-    c = check(test, input_path, args.files[1], team, "standard input");
+    c = check_team(test, team, "standard input");
   }
-  std::string judge_file = feedback + "/judgemessage.txt", err;
-  if (c.kind == Checked::kJudgeError) {
-    complain(c.why);
-    write_text(judge_file, "judge error: " + c.why + "\n", &err);
-    return exit_status(System::kKattis, c.kind);
+  // Standard input is the judging system's: not being able to read it is its fault.
+  if (c.kind == Checked::kJudgeError || c.kind == Checked::kNoOutput) {
+    return kattis_judge_error(feedback, c.why);
   }
-  std::string warning = warning_line(test, input_path);
-  if (!warning.empty()) complain(input_path + ": warning: " + test.warning());
+  std::string warning = warning_line(test, input_path), err;
+  if (!test.warning().empty()) complain(input_path + ": warning: " + test.warning());
+  if (std::string w = source_warning(test.graph(), test.row().source()); !w.empty()) {
+    complain("warning: " + w);
+  }
+  std::string judge_file = feedback + "/judgemessage.txt";
   if (!write_text(judge_file, judge_message(c.verdict, test.graph(), test.row()) + warning, &err) ||
       !write_text(feedback + "/teammessage.txt", team_message(c.verdict), &err)) {
     complain(err);
@@ -246,30 +276,39 @@ int run_testlib(const CheckerArgs& args) {
   const std::string &input_path = args.files[0], &output_path = args.files[1];
   TestCase test;
   Checked c;
+  if (!test.load(input_path, args.source, &c.why) ||
+      !(c.why = check_answer(test, input_path, args.files[2])).empty()) {
+    return testlib_fail(c.why);
+  }
   InputFile output;
   std::string err;
-  if (test.load(input_path, args.source, &c.why)) {
-    if (output.open(output_path.c_str(), &err)) {
-      ByteReader team(output.fd());
-      c = check(test, input_path, args.files[2], team, output_path);
-    } else {
-      c.why = output_path + ": " + err;
-    }
-  }
-  if (c.kind == Checked::kJudgeError) {
-    std::fprintf(stderr, "FAIL %s\n", printable(c.why).c_str());
+  if (output.open(output_path.c_str(), &err)) {
+    ByteReader team(output.fd());
+    c = check_team(test, team, output_path);
   } else {
-    std::string message = judge_message(c.verdict, test.graph(), test.row());
-    std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
-                 one_line(message + warning_line(test, input_path)).c_str());
+    c = {Checked::kNoOutput, {}, output_path + ": " + err};
   }
+  // testlib's words for an output that cannot be read: a presentation error.
+  if (c.kind == Checked::kNoOutput) {
+    std::fprintf(stderr, "wrong output format %s\n", printable(c.why).c_str());
+    return exit_status(System::kTestlib, c.kind);
+  }
+  std::string message = judge_message(c.verdict, test.graph(), test.row());
+  std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
+               one_line(message + warning_line(test, input_path)).c_str());
   return exit_status(System::kTestlib, c.kind);
 }
 
 }  // namespace
 
 int run_checker(const CheckerArgs& args) {
-  return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
+  try {
+    return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
+  } catch (const std::bad_alloc&) {
+    // A test whose pass needs more memory than the process may have.
+    return args.system == System::kKattis ? kattis_judge_error(args.files[2], "out of memory")
+                                          : testlib_fail("out of memory");
+  }
 }
 
 }  // namespace tarnwick

@@ -21,7 +21,7 @@ namespace tarnwick {
 enum class System {
   kNone,
   kKattis,   // Kattis and DOMjudge output validators: exit 42 accepted, 43 wrong
-  kTestlib,  // testlib-style checkers: exit 0 accepted, 1 wrong, 3 judge failure
+  kTestlib,  // testlib-style checkers: exit 0 accepted, 1 wrong, 2 presentation, 3 judge failure
 };
 
 // Returns the system a program name calls for: a base name ending in
@@ -75,25 +75,32 @@ class TestCase {
 
 // What checking one team output came to.
 struct Checked {
-  enum Kind { kAccepted, kWrong, kWrongUse, kJudgeError };
+  // kNoOutput: the team output cannot be read (a judge error where the system
+  // hands it over, a presentation error where the team's program writes it).
+  enum Kind { kAccepted, kWrong, kWrongUse, kJudgeError, kNoOutput };
   Kind kind = kJudgeError;
   Verdict verdict;  // for kAccepted and kWrong
-  std::string why;  // for kWrongUse and kJudgeError: one line
+  std::string why;  // for the others: one line
 };
 
 // Returns the exit status that `system` expects for an outcome of `kind`:
-// never an accepted or wrong status for kWrongUse or kJudgeError.
+// never an accepted or wrong status for kWrongUse, kJudgeError or kNoOutput.
 int exit_status(System system, Checked::Kind kind);
 
-// Judges the model answer at answer_path, which must be accepted, then the
-// team output read from `team`. Returns kJudgeError naming the broken test
-// when the answer is not accepted, or a file cannot be read.
-Checked check(const TestCase& test, const std::string& input_path, const std::string& answer_path,
-              ByteReader& team, const std::string& team_name);
+// Judges the model answer at answer_path, which must be accepted. Returns ""
+// when it is, else the judge error: the broken test named, or why the answer
+// file cannot be read.
+std::string check_answer(const TestCase& test, const std::string& input_path,
+                         const std::string& answer_path);
+
+// Judges the team output read from `team`: kAccepted or kWrong, or kNoOutput
+// with why "TEAM_NAME: reason" when it cannot be read.
+Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name);
 
 // Returns what the judges are told of a verdict: the verdict line, and for a
-// wrong answer line K, the source and the expected distance APSP.at(K). Lines
-// end with a line end. The line's own weight is not part of it.
+// wrong answer line K, the source and the expected distance APSP.at(K), or
+// that line K is missing. Lines end with a line end. The line's own weight is
+// not part of it.
 std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRow& APSP);
 
 // Returns what the team is told: the verdict line alone.

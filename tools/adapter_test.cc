@@ -56,12 +56,17 @@ const std::string kWrong3 =
 const std::string kWrong2 =
     "Wrong answer in path 1 to 2\n"
     "line 2 does not weigh the expected distance 4 from vertex 1 to vertex 2\n";
+const std::string kMissing3 =
+    "Wrong answer in path 1 to 3\n"
+    "line 3 is missing: the output ends after line 2, and each of the 3 vertices needs a line\n";
 
 // Returns a judge message as testlib's line: its lines joined by "; ".
 std::string one_line(const std::string& message) {
   return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ") + "\n";
 }
 
+const std::string kNotVertex =
+    "source 0 is not a vertex of the graph (1..3): lines are compared with its direct weights";
 const std::string kCut = "the edge list ends after 1 of 3 edges: edge 2 meets the end of the file";
 
 // One test case and what each system must make of it. In messages, IN and ANS
@@ -98,6 +103,9 @@ std::vector<Case> cases() {
       // Cut short after a wrong line: wrong whatever a short file is taken to mean.
       {"truncated", in, kModel, "1\n1 3", {},  //
        43, kWrong2, "Wrong answer in path 1 to 2\n", "", 1, "wrong answer " + one_line(kWrong2)},
+      // Every line right, but the output stops before the last vertex's line.
+      {"stops early", in, kModel, "1\n1 2\n", {},  //
+       43, kMissing3, "Wrong answer in path 1 to 3\n", "", 1, "wrong answer " + one_line(kMissing3)},
       {"broken graph", "10010 0\n1\n", kModel, kModel, {},  //
        2, "judge error: " + too_many + "\n", "(none)", me + too_many + "\n",  //
        3, "FAIL " + too_many + "\n"},
@@ -120,6 +128,9 @@ std::vector<Case> cases() {
       {"cut edge list, source flag", "3 3\n1 2 4\n", "1\n1 2\n3\n", "1\n2\n3\n", {"--source", "1"},
        42, "Success\nwarning: IN: " + kCut + "\n", "Success\n", me + "IN: warning: " + kCut + "\n",
        0, "ok Success; warning: IN: " + kCut + "\n"},
+      {"source not a vertex", std::string(kEdges) + "0\n", "0\n0\n0\n", "0\n0\n0\n", {},  //
+       42, "Success\nwarning: " + kNotVertex + "\n", "Success\n", me + "warning: " + kNotVertex + "\n",
+       0, "ok Success; warning: " + kNotVertex + "\n"},
       {"broken answer", in, "1\n1 3\n", kModel, {},  //
        2, "judge error: " + bad_answer + "\n", "(none)", me + bad_answer + "\n",  //
        3, "FAIL " + bad_answer + "\n"},
@@ -162,6 +173,32 @@ TEST(TestlibChecker, CalledAsATestlibChecker) {
   }
 }
 
+// An output file that cannot be read is the team's doing, which testlib calls
+// a presentation error (exit 2); but a broken test is told first.
+TEST(TestlibChecker, OutputThatCannotBeReadIsNotAJudgeFailure) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
+              broken = s.file("broken.ans", "1\n1 3\n");
+  std::string missing = (s.dir() / "missing").string(), folder = s.dir().string();
+  struct Case {
+    std::string output, answer;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {missing, ans, 2, "wrong output format " + missing + ": No such file or directory\n"},
+      {folder, ans, 2, "wrong output format " + folder + ": Is a directory\n"},
+      {missing, broken, 3,
+       "FAIL broken test " + in + ": its answer file " + broken +
+           " is not accepted: Wrong answer in path 1 to 2\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", in, c.output, c.answer}, s);
+    EXPECT_EQ(o.status, c.status) << c.output;
+    EXPECT_EQ(o.err, c.err) << c.output;
+  }
+}
+
 TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
@@ -189,6 +226,34 @@ TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
   EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
 }
 
+// A test whose exact pass needs more memory than the process may have is a
+// judge error told the system's way, never a crash (the grader's refusal too).
+TEST(CheckerCommandLine, OutOfMemoryIsAJudgeErrorNotACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";
+  Scratch s;
+  std::string in = s.file("case.in", "10009 1\n1 2 -1\n1\n"), ans = s.file("case.ans", "1\n");
+  fs::path fb = s.dir() / "feedback";
+  fs::create_directory(fb);
+  auto limited = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "--as=" + std::to_string(64L << 20));
+    return run_piped("/usr/bin/prlimit", args, ans, s);
+  };
+  Outcome o = limited({TARNWICK_CHECKER, "--kattis", in, ans, fb.string()});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-checker: out of memory\n");
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"), "judge error: out of memory\n");
+  o = limited({TARNWICK_CHECKER, "--testlib", in, ans, ans});
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "FAIL out of memory\n");
+  o = limited({TARNWICK_GRADE, in, "1", ans});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-grade: out of memory\n");
+  EXPECT_EQ(o.out, "");
+}
+
 TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
   const std::string usage =
       "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "
@@ -204,6 +269,8 @@ TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
       {{"a", "b", "c"}, 1, "no judging system: give --kattis or --testlib"},
       {{"--kattis", "a", "b"}, 1, kattis},
       {{"--kattis", "a", "b", "c", "d"}, 1, kattis},
+      // Not "/": the feedback would land in the root folder.
+      {{"--kattis", "a", "b", ""}, 1, "feedback_dir is an empty path"},
       {{"--testlib", "a", "b"}, 3, "a testlib checker takes input_file output_file answer_file"},
       {{"--testlib", "a", "b", "c", "--case_sensitive"}, 3, "unknown option '--case_sensitive'"},
       // Told the way of the last system named: 3 is a judge error for both.

@@ -26,8 +26,8 @@ const ToolInfo kTool = {
     "  --kattis, --domjudge  output validator: exit 42 accepted, 43 wrong, else a\n"
     "                        judge error; judgemessage.txt and teammessage.txt\n"
     "                        are written into feedback_dir\n"
-    "  --testlib             checker: exit 0 accepted, 1 wrong, 3 judge failure;\n"
-    "                        one line on standard error\n"
+    "  --testlib             checker: exit 0 accepted, 1 wrong, 2 output_file\n"
+    "                        unreadable, 3 judge failure; one line on standard error\n"
     "A name ending in -kattis, -domjudge or -testlib (a symbolic link) chooses the\n"
     "system as the flag does.\n"};
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,8 @@ bool put(const std::string& text) {
 }
 
 // Judges the files and writes their records and the summary. Returns the exit status.
-int grade(const Options& o, const Graph& g, const SourceRow& APSP, const std::string& warning) {
+int grade(const Options& o, const Graph& g, const SourceRow& APSP, const std::string& warning,
+          int32_t source) {
   std::vector<std::string> paths(o.operands.begin() + 2, o.operands.end());
   Tally tally;
   errno = 0;
@@ -80,6 +82,7 @@ int grade(const Options& o, const Graph& g, const SourceRow& APSP, const std::st
   }
   // The graph's warning comes after the records, as the judge's comes after its verdict.
   if (!warning.empty()) cannot(kTool, o.operands[0] + ": warning: " + warning);
+  if (std::string w = source_warning(g, source); !w.empty()) cannot(kTool, "warning: " + w);
   std::fprintf(stderr, "%s: %s\n", kTool.name, tally.summary().c_str());
   return tally.not_judged == 0 ? kToolOk : kToolCannot;
 }
@@ -99,10 +102,17 @@ int grade_main(int argc, char** argv) {
   ProgressLine progress;  // the judge's, on standard error, and only on a terminal
   SourceRow APSP = solve(g, source, [&progress](double done) { progress.update(done); });
   progress.clear();
-  return grade(o, g, APSP, report.warning);
+  return grade(o, g, APSP, report.warning, source);
 }
 
 }  // namespace
 }  // namespace tarnwick
 
-int main(int argc, char** argv) { return tarnwick::grade_main(argc, argv); }
+int main(int argc, char** argv) {
+  try {
+    return tarnwick::grade_main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // A graph whose pass needs more memory than the process may have.
+    return tarnwick::cannot(tarnwick::kTool, "out of memory");
+  }
+}

@@ -1,13 +1,20 @@
 #include "tools/grading.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "driver/run.h"
+#include "graph/reader.h"
 
 namespace tarnwick {
 
@@ -42,10 +49,43 @@ class Board {
   std::vector<bool> done_;
 };
 
+// A file descriptor closed when this goes away.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Judges the file at path as `judge` does, except that a FIFO is opened
+// without waiting for a writer: one that no program writes into holds nothing
+// (a grader must not stall on it). Returns false with *err set when it cannot.
+bool judge_file(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP,
+                Verdict* out, std::string* err) {
+  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  if (file.fd < 0) {
+    *err = reason(errno);
+    return false;
+  }
+  // Reads wait again for a writer that is there, as the judge's do.
+  int flags = ::fcntl(file.fd, F_GETFL);
+  if (flags >= 0) ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK);
+  ByteReader in(file.fd);
+  bool ok = judge(in, Dist, APSP, out);
+  if (!ok) *err = reason(in.error());
+  return ok;
+}
+
 Graded grade_one(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP) {
   Graded g;
   g.path = path;
-  g.judged = judge(path.c_str(), Dist, APSP, &g.verdict, &g.reason);
+  try {
+    g.judged = judge_file(path, Dist, APSP, &g.verdict, &g.reason);
+  } catch (const std::bad_alloc&) {
+    // Each file needs a read buffer; a worker thread must not end the process.
+    g.judged = false;
+    g.reason = "out of memory";
+  }
   return g;
 }
 
@@ -63,7 +103,14 @@ void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
   };
   size_t count = std::clamp<size_t>(paths.size(), 1, std::max<int32_t>(threads, 1));
   std::vector<std::jthread> workers;
-  for (size_t t = 0; t < count; ++t) workers.emplace_back(work);
+  for (size_t t = 0; t < count; ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // no more threads (a thread or memory limit): those running do the rest
+    }
+  }
+  if (workers.empty()) work();  // not even one: this thread judges every file first
   for (size_t i = 0; i < paths.size(); ++i) emit(board.take(i));
 }
 

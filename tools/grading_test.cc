@@ -3,6 +3,7 @@
 #include "tools/grading.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 #include <string>
@@ -100,6 +101,10 @@ TEST(GradeCli, GoldenRuns) {
        "tarnwick-grade: " + P +
            "cut: warning: the edge list ends after 1 of 3 edges: edge 2 meets the end of the file\n"
            "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
+      {{g, "0", right}, 0, P + "right\tWrong answer in path 0 to 2\n",
+       "tarnwick-grade: warning: source 0 is not a vertex of the graph (1..3): lines are "
+       "compared with its direct weights\n"
+       "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
       {{g, "10010", right}, 2, "",
        "tarnwick-grade: source vertex id '10010' is outside 0..10009\n"},
       {{missing, "1", right}, 2, "",
@@ -226,6 +231,54 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
   EXPECT_GT(compared, 500);
   EXPECT_GT(succeeded, compared / 6) << "too few accepted files to compare";
   EXPECT_GT(wrong, compared / 6) << "too few wrong files to compare";
+}
+
+// --help and --version that cannot be written say why, as every refusal does.
+TEST(GradeCli, HelpThatCannotBeWrittenSaysWhy) {
+  Scratch s;
+  for (std::string tool : {TARNWICK_GRADE, TARNWICK_CHECKER, TARNWICK_SOLVE}) {
+    std::string name = tool.substr(tool.rfind('/') + 1);
+    for (const char* flag : {"--help", "--version"}) {
+      Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", tool + " " + flag + " >/dev/full"}, s);
+      EXPECT_EQ(o.status, 2) << name << flag;
+      EXPECT_EQ(o.err, name + ": standard output: No space left on device\n") << name << flag;
+    }
+  }
+}
+
+// A FIFO among the files (no program writing into it) must not stall the
+// class: it holds nothing, and the files after it are judged.
+TEST(GradeCli, FifoWithoutAWriterDoesNotStallTheClass) {
+  if (!std::filesystem::exists("/usr/bin/timeout")) GTEST_SKIP() << "no timeout (coreutils)";
+  Scratch s;
+  std::string g = s.file("graph", kGraph), right = s.file("right", "1\n1 2\n1 2 3\n");
+  std::string fifo = (s.dir() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Outcome o = tarnwick_test::run_program("/usr/bin/timeout", {"10", TARNWICK_GRADE, g, "1", fifo, right}, s);
+  EXPECT_EQ(o.status, 0) << "124: stalled";
+  EXPECT_EQ(o.out, fifo + "\tEmpty file\n" + right + "\tSuccess\n");
+}
+
+// Where no thread can start (an address-space or thread limit), the files are
+// judged all the same, as the judge judges one under the same limit.
+TEST(GradeCli, JudgesWhereNoThreadCanStart) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (!std::filesystem::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";
+  Scratch s;
+  std::string g = s.file("graph", kGraph), right = s.file("right", "1\n1 2\n1 2 3\n"),
+              wrong = s.file("wrong", "1\n1 3\n");
+  // Room for the judge and a read buffer, not for a thread's stack.
+  std::vector<std::string> limited = {"--as=" + std::to_string(12L << 20), TARNWICK_GRADE, g, "1",
+                                      right, wrong, right};
+  Outcome judge = tarnwick_test::run_program("/usr/bin/prlimit",
+                                             {limited[0], TARNWICK_BINARY, g, right, "1"}, s);
+  ASSERT_EQ(judge.out, "Success\n") << "the limit leaves no room for the judge: " << judge.err;
+  Outcome o = tarnwick_test::run_program("/usr/bin/prlimit", limited, s);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, right + "\tSuccess\n" + wrong + "\tWrong answer in path 1 to 2\n" + right +
+                       "\tSuccess\n");
 }
 
 TEST(GradeAll, KeepsTheOrderOnManyThreads) {
