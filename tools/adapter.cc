@@ -5,8 +5,12 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "driver/run.h"
 #include "graph/input.h"
+#include "tools/explain_lib.h"
 
 namespace tarnwick {
 
@@ -195,6 +199,17 @@ std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRo
 
 std::string team_message(const Verdict& verdict) { return verdict_line(verdict); }
 
+std::string explained(const std::string& input_path, int32_t source, int fd) {
+  // Only a file can be read again from its start; a pipe has been used up.
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::lseek(fd, 0, SEEK_SET) != 0) return "";
+  ByteReader team(fd);
+  Explanation e;
+  std::string err;
+  if (!explain({input_path.c_str(), source, 0}, team, &e, &err)) return "";
+  return explanation_text(e);
+}
+
 namespace {
 
 // Writes text into the file at path. Returns false with *why set when it cannot.
@@ -255,7 +270,9 @@ int run_kattis(const CheckerArgs& args) {
     complain("warning: " + w);
   }
   std::string judge_file = feedback + "/judgemessage.txt";
-  if (!write_text(judge_file, judge_message(c.verdict, test.graph(), test.row()) + warning, &err) ||
+  std::string message = c.kind == Checked::kWrong ? explained(input_path, test.row().source(), 0) : "";
+  if (message.empty()) message = judge_message(c.verdict, test.graph(), test.row());
+  if (!write_text(judge_file, message + warning, &err) ||
       !write_text(feedback + "/teammessage.txt", team_message(c.verdict), &err)) {
     complain(err);
     return exit_status(System::kKattis, Checked::kJudgeError);

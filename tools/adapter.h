@@ -97,11 +97,17 @@ std::string check_answer(const TestCase& test, const std::string& input_path,
 // with why "TEAM_NAME: reason" when it cannot be read.
 Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name);
 
-// Returns what the judges are told of a verdict: the verdict line, and for a
-// wrong answer line K, the source and the expected distance APSP.at(K), or
-// that line K is missing. Lines end with a line end. The line's own weight is
-// not part of it.
+// Returns what the judges are told of a verdict in one short message: the
+// verdict line, and for a wrong answer line K, the source and the expected
+// distance APSP.at(K), or that line K is missing. Lines end with a line end.
 std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRow& APSP);
+
+// Returns tarnwick-explain's account of the team output open on fd (the steps
+// of the first wrong line with their weights, the total, the expected
+// distance), judged again from its start against the input file at
+// input_path from `source`; "" when fd is not a file that can be read again
+// (a pipe) or the explanation fails. Requires source to fit the tables.
+std::string explained(const std::string& input_path, int32_t source, int fd);
 
 // Returns what the team is told: the verdict line alone.
 std::string team_message(const Verdict& verdict);

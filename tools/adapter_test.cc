@@ -60,6 +60,31 @@ const std::string kMissing3 =
     "Wrong answer in path 1 to 3\n"
     "line 3 is missing: the output ends after line 2, and each of the 3 vertices needs a line\n";
 
+// What tarnwick-explain says of the same outputs: the judges' message of a
+// validator whose team output is a file it can read again.
+const std::string kExplainedWrong3 =
+    "Wrong answer in path 1 to 3\n"
+    "Line 3 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+    "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+    "Total 7, expected 5: difference +2.\n"
+    "The path ends at 3, vertex 3 of this line.\n"
+    "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n";
+const std::string kExplainedWrong2 =
+    "Wrong answer in path 1 to 2\n"
+    "Line 2 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+    "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+    "Total 7, expected 4: difference +3.\n"
+    "The path ends at 3, not at vertex 2 (the judge does not check the end).\n"
+    "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
+    "The file ends after line 2: line 3 is missing.\n";
+const std::string kExplainedMissing3 =
+    "Wrong answer in path 1 to 3\n"
+    "Line 3 was never read: the file ends first.\n"
+    "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"
+    "The file ends after line 2: line 3 is missing.\n";
+
 // Returns a judge message as testlib's line: its lines joined by "; ".
 std::string one_line(const std::string& message) {
   return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ") + "\n";
@@ -97,15 +122,19 @@ std::vector<Case> cases() {
       {"accepted", in, kModel, "1\n2\n2 3\n", {},  //
        42, "Success\n", "Success\n", "", 0, "ok Success\n"},
       {"wrong", in, kModel, "1\n1 2\n1 3\n", {},  //
-       43, kWrong3, "Wrong answer in path 1 to 3\n", "", 1, "wrong answer " + one_line(kWrong3)},
+       43, kExplainedWrong3, "Wrong answer in path 1 to 3\n", "", 1,
+       "wrong answer " + one_line(kWrong3)},
       {"empty", in, kModel, "", {},  //
-       43, "Empty file\n", "Empty file\n", "", 1, "wrong answer Empty file\n"},
+       43, "Empty file\nThe result file holds no line.\n", "Empty file\n", "", 1,
+       "wrong answer Empty file\n"},
       // Cut short after a wrong line: wrong whatever a short file is taken to mean.
       {"truncated", in, kModel, "1\n1 3", {},  //
-       43, kWrong2, "Wrong answer in path 1 to 2\n", "", 1, "wrong answer " + one_line(kWrong2)},
+       43, kExplainedWrong2, "Wrong answer in path 1 to 2\n", "", 1,
+       "wrong answer " + one_line(kWrong2)},
       // Every line right, but the output stops before the last vertex's line.
       {"stops early", in, kModel, "1\n1 2\n", {},  //
-       43, kMissing3, "Wrong answer in path 1 to 3\n", "", 1, "wrong answer " + one_line(kMissing3)},
+       43, kExplainedMissing3, "Wrong answer in path 1 to 3\n", "", 1,
+       "wrong answer " + one_line(kMissing3)},
       {"broken graph", "10010 0\n1\n", kModel, kModel, {},  //
        2, "judge error: " + too_many + "\n", "(none)", me + too_many + "\n",  //
        3, "FAIL " + too_many + "\n"},
@@ -211,6 +240,22 @@ TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
   EXPECT_EQ(tarnwick_test::slurp(s.dir() / "teammessage.txt"), "Wrong answer in path 1 to 2\n");
   EXPECT_EQ(run_piped(testlib, {in, ans, ans}, team, s).status, 0);
   EXPECT_EQ(run_piped(testlib, {in, team, ans}, team, s).status, 1);
+}
+
+TEST(KattisValidator, TeamOutputThroughAPipeGetsTheShortMessage) {
+  // A pipe cannot be read again to explain the line: the judges get the line,
+  // the expected distance and the verdict, which stays the same.
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n");
+  std::string ans = s.file("case.ans", kModel), team = s.file("team.out", "1\n1 2\n1 3\n");
+  fs::path fb = s.dir() / "feedback";
+  fs::create_directory(fb);
+  std::string command = "cat '" + team + "' | '" + TARNWICK_CHECKER + "' --kattis '" + in +
+                        "' '" + ans + "' '" + fb.string() + "'";
+  Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", command}, s);
+  EXPECT_EQ(o.status, 43);
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"), kWrong3);
+  EXPECT_EQ(feedback(fb / "teammessage.txt"), "Wrong answer in path 1 to 3\n");
 }
 
 TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
