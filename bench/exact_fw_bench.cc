@@ -14,6 +14,7 @@
 #include "graph/exact_fw.h"
 #include "graph/matrix.h"
 #include "graph/tables.h"
+#include "tools/cli.h"
 
 namespace tarnwick {
 namespace {
@@ -95,7 +96,22 @@ void big() {
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  tarnwick::compare_at_2000();
-  if (argc > 1 && std::string(argv[1]) == "--big") tarnwick::big();
+  using namespace tarnwick;
+  const ToolInfo tool = {
+      "exact_fw_bench", "Usage: exact_fw_bench [--big]\n",
+      "Time the plain all-pairs pass against the exact pass for one row, on a graph\n"
+      "of 2000 vertices with negative edges; with --big, also the exact pass alone\n"
+      "on 10000 vertices (seconds to minutes).\n"};
+  int answered = answer_help_or_version(tool, argc, argv);
+  if (answered >= 0) return answered;
+  // Only a first argument of --big is known.
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1 || std::strcmp(argv[i], "--big") != 0) {
+      return wrong_use(tool, "unknown argument '" + std::string(argv[i]) + "'");
+    }
+  }
+  const bool big = argc == 2;
+  compare_at_2000();
+  if (big) tarnwick::big();
   return 0;
 }

@@ -19,15 +19,16 @@ std::string verdict_line(const Verdict& v) {
 
 namespace {
 
-// An id read from the result file that cannot index the tables. It weighs 0
-// to and from every vertex, like the ids above n.
-constexpr int32_t kOutside = -1;
+constexpr int32_t kOutside = kOutsideId;
 
 // Weighs the lines of a result file as its bytes arrive, one at a time.
+// kObserved: an observer hears every step and line end; without one, the
+// calls are compiled out, so that judging alone pays nothing for them.
+template <bool kObserved>
 class PathWeigher {
  public:
-  PathWeigher(const DirectWeights& Dist, const SourceRow& APSP)
-      : Dist_(Dist), APSP_(APSP), previous_(APSP.source()) {}
+  PathWeigher(const DirectWeights& Dist, const SourceRow& APSP, JudgeObserver* observer)
+      : Dist_(Dist), APSP_(APSP), previous_(APSP.source()), observer_(observer) {}
 
   // Takes the next byte. Returns false when a line has just been found wrong.
   bool take(int c);
@@ -42,6 +43,7 @@ class PathWeigher {
   void take_in_token(int c);
   void end_token();
   bool end_line();
+  void tell_step(int32_t weight);
 
   const DirectWeights& Dist_;
   const SourceRow& APSP_;
@@ -59,12 +61,17 @@ class PathWeigher {
   bool has_number_ = false;
   bool negative_ = false;
   int32_t magnitude_ = 0;  // saturates at V: anything from V up is outside the tables
+  // For the observer.
+  JudgeObserver* observer_;  // set when kObserved
+  int64_t wrong_line_ = 0;   // the first line weighed wrong, or 0 (may not be the last read)
+  int64_t steps_ = 0;        // steps of the current line
 };
 
 // Reads c as part of the current token the way "%d" reads: leading whitespace,
 // an optional sign, then digits. The first byte that is not a digit ends the
 // number, and the rest of the token is passed over.
-void PathWeigher::take_in_token(int c) {
+template <bool kObserved>
+void PathWeigher<kObserved>::take_in_token(int c) {
   if (token_ == Token::kNone) token_ = Token::kLeadingSpace;
   if (token_ == Token::kLeadingSpace) {
     if (is_space(c)) return;
@@ -85,25 +92,50 @@ void PathWeigher::take_in_token(int c) {
   }
 }
 
-void PathWeigher::end_token() {
+template <bool kObserved>
+void PathWeigher<kObserved>::end_token() {
   if (token_ == Token::kNone) return;
   // A token without a number repeats the last id read, from this line or an earlier one.
   if (has_number_) {
     bool fits = magnitude_ < V && (!negative_ || magnitude_ == 0);
     last_id_ = fits ? magnitude_ : kOutside;
   }
-  weight_ += Dist_(previous_, last_id_);
+  const int32_t w = Dist_(previous_, last_id_);
+  weight_ += w;
+  if constexpr (kObserved) tell_step(w);
   previous_ = last_id_;
   token_ = Token::kNone;
   has_number_ = negative_ = false;
   magnitude_ = 0;
 }
 
-bool PathWeigher::end_line() {
+// Tells the observer of the step just weighed (before previous_ moves on).
+template <bool kObserved>
+void PathWeigher<kObserved>::tell_step(int32_t weight) {
+  WeighedStep s;
+  s.line = line_;
+  s.index = ++steps_;
+  s.from = previous_;
+  s.to = last_id_;
+  s.repeated = !has_number_;
+  s.weight = weight;
+  observer_->step(s);
+}
+
+template <bool kObserved>
+bool PathWeigher<kObserved>::end_line() {
   any_line_ = true;
-  if (weight_ != APSP_.at(line_)) {
+  const int32_t expected = APSP_.at(line_);
+  if (weight_ != expected && !wrong_) {
     wrong_ = true;
-    return false;
+    wrong_line_ = line_;
+  }
+  if constexpr (kObserved) {
+    // Once the verdict stands, reading goes on only while the observer asks.
+    steps_ = 0;
+    if (!observer_->line_end(line_, weight_, expected) && wrong_) return false;
+  } else {
+    if (wrong_) return false;
   }
   ++line_;
   line_open_ = false;
@@ -112,7 +144,8 @@ bool PathWeigher::end_line() {
   return true;
 }
 
-bool PathWeigher::take(int c) {
+template <bool kObserved>
+bool PathWeigher<kObserved>::take(int c) {
   line_open_ = true;
   if (c == ' ') {
     end_token();
@@ -125,24 +158,34 @@ bool PathWeigher::take(int c) {
   return end_line();
 }
 
-bool PathWeigher::finish() {
+template <bool kObserved>
+bool PathWeigher<kObserved>::finish() {
   if (!line_open_) return true;
   end_token();
   return end_line();
 }
 
-Verdict PathWeigher::verdict() const {
+template <bool kObserved>
+Verdict PathWeigher<kObserved>::verdict() const {
   Verdict v;
   v.source = APSP_.source();
-  v.line = line_;
-  v.kind = wrong_ ? Verdict::kWrongAnswer : any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
+  v.line = wrong_line_ != 0 ? wrong_line_ : line_;  // the first line weighed wrong
+  // A file whose lines are all right but that stops before line n is wrong at
+  // its first missing line, line_.
+  bool stops_early = any_line_ && line_ <= Dist_.n();
+  if (wrong_ || stops_early) {
+    v.kind = Verdict::kWrongAnswer;
+    v.missing = !wrong_;
+  } else {
+    v.kind = any_line_ ? Verdict::kSuccess : Verdict::kEmptyFile;
+  }
   return v;
 }
 
-}  // namespace
-
-bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out) {
-  PathWeigher weigher(Dist, APSP);
+// Feeds the bytes of `in` to the weigher until a line is found wrong or the
+// file ends. Returns false when a read fails.
+template <bool kObserved>
+bool weigh_file(ByteReader& in, PathWeigher<kObserved>& weigher, Verdict* out) {
   for (int c; (c = in.peek()) >= 0; in.skip()) {
     if (!weigher.take(c)) {
       *out = weigher.verdict();
@@ -153,6 +196,18 @@ bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Ver
   weigher.finish();
   *out = weigher.verdict();
   return true;
+}
+
+}  // namespace
+
+bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,
+           JudgeObserver* observer) {
+  if (observer == nullptr) {
+    PathWeigher<false> weigher(Dist, APSP, nullptr);
+    return weigh_file(in, weigher, out);
+  }
+  PathWeigher<true> weigher(Dist, APSP, observer);
+  return weigh_file(in, weigher, out);
 }
 
 bool judge(const char* path, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,

@@ -46,16 +46,67 @@ TEST_F(Judge, OddBytes) {
       // A NUL byte is an ordinary character: it ends a number and separates nothing.
       {"1\n2\0 3\n"s, "Wrong answer in path 1 to 2\n"},
       {"1\n2\n2\0003 3\n"s, "Success\n"},
-      {"\0\n"s, "Success\n"},
+      {"\0\n"s, "Wrong answer in path 1 to 2\n"},
       // A carriage return alone does not end a line.
-      {"1\r2\r3\n2\n", "Success\n"},
+      {"1\r2\r3\n2\n2 3\n", "Success\n"},
       {"1\n2\n\r3\n", "Wrong answer in path 1 to 3\n"},
       {"\xff\xfe\n2\xc3\x28\n2 3\x80\n", "Success\n"},
-      {"\n", "Success\n"},
-      {" ", "Success\n"},
+      // One blank line is right for line 1; line 2 is then missing.
+      {"\n", "Wrong answer in path 1 to 2\n"},
+      {" ", "Wrong answer in path 1 to 2\n"},
       {"1\n\n", "Wrong answer in path 1 to 2\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(verdict(c.result), c.verdict) << c.result;
+}
+
+// Records what the checker tells its observer, as text.
+class Recorder : public JudgeObserver {
+ public:
+  explicit Recorder(int64_t go_on_until) : go_on_until_(go_on_until) {}
+  void step(const WeighedStep& s) override {
+    log += std::to_string(s.line) + "." + std::to_string(s.index) + ":" + std::to_string(s.from) +
+           (s.repeated ? "=>" : "->") + std::to_string(s.to) + "=" + std::to_string(s.weight) + " ";
+  }
+  bool line_end(int64_t line, __int128 total, int32_t expected) override {
+    log += '|';
+    log += std::to_string(line) + ":" + std::to_string(static_cast<int64_t>(total)) + "/" +
+           std::to_string(expected) + "\n";
+    return line < go_on_until_;
+  }
+  std::string log;
+
+ private:
+  int64_t go_on_until_;
+};
+
+TEST_F(Judge, ObserverHearsEveryStepAndLineEnd) {
+  struct {
+    std::string result;
+    int64_t go_on_until;
+    std::string verdict, log;
+  } cases[] = {
+      {"1\n1 2\n1 3\n", 0, "Wrong answer in path 1 to 3\n",
+       "1.1:1->1=0 |1:0/0\n2.1:1->1=0 2.2:1->2=4 |2:4/4\n3.1:1->1=0 3.2:1->3=7 |3:7/5\n"},
+      // Going on past the first wrong line: the verdict still names it.
+      {"3\n9\n2 3\n-1\n", 3, "Wrong answer in path 1 to 1\n",
+       "1.1:1->3=7 |1:7/0\n2.1:1->9=0 |2:0/4\n3.1:1->2=4 3.2:2->3=1 |3:5/5\n"},
+      // A token without a number repeats the last id; an id beyond the tables is -1.
+      {"1\nx\n99999 \n", 0, "Wrong answer in path 1 to 2\n",
+       "1.1:1->1=0 |1:0/0\n2.1:1=>1=0 |2:0/4\n"},
+      {"1\n2 x 3 10010\n", 9, "Wrong answer in path 1 to 2\n",
+       "1.1:1->1=0 |1:0/0\n2.1:1->2=4 2.2:2=>2=0 2.3:2->3=1 2.4:3->-1=0 |2:5/4\n"},
+  };
+  for (const auto& c : cases) {
+    SourceRow row = solve_plain(g_, 1);
+    Recorder recorder(c.go_on_until);
+    ByteReader in(c.result), plain_in(c.result);
+    Verdict with, without;
+    ASSERT_TRUE(judge(in, g_.Dist, row, &with, &recorder));
+    ASSERT_TRUE(judge(plain_in, g_.Dist, row, &without));
+    EXPECT_EQ(verdict_line(with), c.verdict) << c.result;
+    EXPECT_EQ(verdict_line(without), c.verdict) << c.result;
+    EXPECT_EQ(recorder.log, c.log) << c.result;
+  }
 }
 
 TEST_F(Judge, TokensCrossingBufferBoundaries) {

@@ -1,5 +1,5 @@
-# Installing the judge, its instructor tools, their manual pages and the
-# examples; packing all that as a Debian package with `cpack -G DEB`.
+# Installing the judge, its instructor tools, their manual pages, the
+# examples and the copyright file; packing all that as a Debian package with `cpack -G DEB`.
 #
 #   cmake --install build --prefix DIR      # DIR/bin, DIR/share/man/man1, ...
 #   (cd build && cpack -G DEB)              # build/tarnwick_VERSION_ARCH.deb
@@ -8,7 +8,8 @@ include(GNUInstallDirs)
 # The programs. The tools are defined in tools/, which may be left out.
 install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(_tarnwick_pages tarnwick)
-foreach(tool tarnwick-gen tarnwick-solve)
+foreach(tool tarnwick-gen tarnwick-solve tarnwick-validate tarnwick-explain tarnwick-grade
+        tarnwick-checker)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND _tarnwick_pages ${tool})
@@ -46,6 +47,22 @@ install(FILES
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The licence (LICENSE, MIT) as Debian wants it: a machine-readable copyright
+# file in the documentation folder, its terms taken from LICENSE itself.
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE _tarnwick_license)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" _tarnwick_match "${_tarnwick_license}")
+set(TARNWICK_COPYRIGHT "${CMAKE_MATCH_1}")
+string(FIND "${_tarnwick_license}" "Permission is hereby granted" _tarnwick_at)
+string(SUBSTRING "${_tarnwick_license}" ${_tarnwick_at} -1 _tarnwick_terms)
+string(STRIP "${_tarnwick_terms}" _tarnwick_terms)
+# Continuation lines start with a space; an empty line is written " .".
+string(REPLACE "\n\n" "\n.\n" _tarnwick_terms "${_tarnwick_terms}")
+string(REPLACE "\n" "\n " TARNWICK_LICENSE_TERMS " ${_tarnwick_terms}")
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/cmake/copyright.in
+               ${CMAKE_CURRENT_BINARY_DIR}/copyright @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # The Debian package.
 set(TARNWICK_MAINTAINER "Tarnwick developers <tarnwick@example.org>"
     CACHE STRING "Maintainer field of the Debian package")
@@ -53,6 +70,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tarnwick developers")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CONTACT ${TARNWICK_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "judge for a shortest-path programming exercise")
 # Continuation lines of the Debian description: CPack indents each one.
@@ -62,7 +80,11 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "path per vertex and a source vertex, and prints Success, Empty file, or"
   "the first path whose weight is not the shortest distance."
   "The instructor tools tarnwick-gen and tarnwick-solve write random graphs"
-  "and model answers.")
+  "and model answers; tarnwick-validate checks a test graph before an"
+  "exercise, and tarnwick-explain shows an instructor why a verdict was given;"
+  "tarnwick-grade judges a whole class against one graph, and"
+  "tarnwick-checker plugs the judge into Kattis, DOMjudge and testlib-style"
+  "judging systems.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TARNWICK_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION education)

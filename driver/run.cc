@@ -51,7 +51,23 @@ bool print_verdict(const Verdict& v, std::string* err) {
   return ok;
 }
 
+// Prints the warnings a judged run has earned, after its verdict: a run that
+// cannot judge says one thing, why.
+void warn(const char* graph_path, const LoadReport& report, const Graph& g, int32_t source) {
+  if (!report.warning.empty()) complain(graph_path, "warning: " + report.warning);
+  std::string warning = source_warning(g, source);
+  if (!warning.empty()) complain(nullptr, "warning: " + warning);
+}
+
 }  // namespace
+
+std::string source_warning(const Graph& g, int32_t source) {
+  if (row_is_solved(g, source)) return "";
+  // Likely a numbering from 0: every line is then compared with a direct weight.
+  std::string vertices = g.n >= 1 ? "(1.." + std::to_string(g.n) + ")" : "(it has none)";
+  return "source " + std::to_string(source) + " is not a vertex of the graph " + vertices +
+         ": lines are compared with its direct weights";
+}
 
 bool parse_source(const char* text, int32_t* source, std::string* err) {
   ByteReader in{std::string_view(text)};
@@ -96,9 +112,7 @@ int run(int argc, const char* const* argv) {
     complain("standard output", err);
     return kCannotJudge;
   }
-  // A warning about the graph is told only once a verdict stands: a run that
-  // cannot judge says one thing, why.
-  if (!report.warning.empty()) complain(graph_path, "warning: " + report.warning);
+  warn(graph_path, report, g, source);
   return kJudged;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "graph/tables.h"
+
 namespace tarnwick {
 
 // The usage line, printed on standard output for a wrong argument count.
@@ -25,6 +27,11 @@ std::string printable(std::string_view text);
 // sign, the digits up to the first other character; 0 when there is none) into
 // *source. Returns false with *err set when the id is outside 0..V-1.
 bool parse_source(const char* text, int32_t* source, std::string* err);
+
+// Returns the warning a judgement from `source` earns when it is not a vertex
+// of g ("source 0 is not a vertex of the graph (1..3): lines are compared with
+// its direct weights"), or "" when it is one.
+std::string source_warning(const Graph& g, int32_t source);
 
 // Runs the judge on argv: load the graph, take the source, solve, judge, print
 // the verdict. Returns the exit status; messages go to standard output and error.

@@ -1,6 +1,7 @@
 // Arbitrary bytes as a result file, judged against a few fixed small graphs
 // from several sources: exactly one verdict, and the same verdict as the plain
-// whole-line checker in reference.h.
+// whole-line checker in reference.h; an observer hears steps that add up to
+// each line's total and changes nothing.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -67,6 +68,36 @@ std::vector<std::unique_ptr<Case>> make_cases() {
   return cases;
 }
 
+// Adds up the steps it hears and checks them against the plain weights.
+class StepSum : public JudgeObserver {
+ public:
+  explicit StepSum(const reference::Graph& ref) : ref_(ref) {}
+  void step(const WeighedStep& s) override {
+    require(s.line == line_ && s.index == ++steps_, "steps come in order");
+    require(s.weight == ref_.dist(s.from, s.to), "a step weighs its plain direct weight");
+    sum_ += s.weight;
+  }
+  bool line_end(int64_t line, __int128 total, int32_t) override {
+    require(line == line_ && total == sum_, "a line's total is the sum of its steps");
+    ++line_, steps_ = 0, sum_ = 0;
+    return false;  // stop where the judge stops
+  }
+
+ private:
+  const reference::Graph& ref_;
+  int64_t line_ = 1, steps_ = 0;
+  __int128 sum_ = 0;
+};
+
+// Judges again with an observer: the same verdict, and steps that add up.
+void check_observed(std::string_view bytes, const Case& c, const Verdict& plain) {
+  ByteReader in(bytes);
+  Verdict v;
+  StepSum sum(c.ref);
+  require(judge(in, c.g.Dist, *c.row, &v, &sum), "judging bytes in memory cannot fail");
+  require(verdict_line(v) == verdict_line(plain), "an observer does not change the verdict");
+}
+
 void check(std::string_view bytes) {
   static const std::vector<std::unique_ptr<Case>> cases = make_cases();
   for (const auto& c : cases) {
@@ -85,6 +116,7 @@ void check(std::string_view bytes) {
     if (r.kind == reference::Verdict::kWrongAnswer) {
       require(v.line == r.line, "the wrong line matches the plain checker");
     }
+    check_observed(bytes, *c, v);
   }
 }
 

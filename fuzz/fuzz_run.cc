@@ -1,7 +1,9 @@
 // One input holds a whole run: the source argument on the first line, then the
 // graph file, then "\n%%\n" and the result file. The run goes input ->
 // parse_source -> solve -> judge in memory; the verdict must be a single line,
-// and equal to the one the plain pass gives and to the plain checker's.
+// and equal to the one the plain pass gives and to the plain checker's; a
+// success needs a line for every vertex.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -57,6 +59,12 @@ Verdict judge_bytes(std::string_view result, const Graph& g, const SourceRow& ro
   return v;
 }
 
+// Returns the number of lines in text, a last one without a line end included.
+int64_t lines_in(std::string_view text) {
+  int64_t lines = std::count(text.begin(), text.end(), '\n');
+  return lines + (!text.empty() && text.back() != '\n' ? 1 : 0);
+}
+
 bool same(const Verdict& a, const Verdict& b) {
   return a.kind == b.kind && a.source == b.source &&
          (a.kind != Verdict::kWrongAnswer || a.line == b.line);
@@ -88,6 +96,8 @@ void check(std::string_view bytes) {
   if (solved && g.n > kMaxFuzzVertices && !weights_are_small(g)) return;
   SourceRow fast = solve(g, source);
   Verdict verdict = judge_bytes(p.result, g, fast);
+  require(verdict.kind != Verdict::kSuccess || lines_in(p.result) >= g.n,
+          "a success has a line for every vertex");
 
   // The pass never raises an entry above its direct weight.
   for (int32_t k = 0; k < V; k += k <= g.n + 1 ? 1 : 997) {

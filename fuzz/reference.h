@@ -178,7 +178,8 @@ struct Verdict {
 };
 
 // Judges a whole result file: lines split at '\n', tokens at ' ', each path
-// weighed exactly from the source; `expected` gives each line's weight.
+// weighed exactly from the source; `expected` gives each line's weight. A file
+// of right lines that stops before line n is wrong at its first missing line.
 template <typename Expected>
 TARNWICK_REFERENCE Verdict judge(std::string_view file, const Graph& g, int64_t source,
                                  const Expected& expected) {
@@ -213,6 +214,12 @@ TARNWICK_REFERENCE Verdict judge(std::string_view file, const Graph& g, int64_t 
       v.line = line_no;
       return v;
     }
+  }
+  // Line k must exist for every vertex k.
+  if (line_no < g.n) {
+    v.kind = Verdict::kWrongAnswer;
+    v.line = line_no + 1;
+    return v;
   }
   v.kind = Verdict::kSuccess;
   return v;

@@ -9,10 +9,19 @@
 # A single allocation above 128 MB counts as a finding: inputs of a few KB must
 # not make the judge ask for that much (TARNWICK_FUZZ_MALLOC_LIMIT_MB changes it).
 #
-#   fuzz/run.sh SECONDS
+#   fuzz/run.sh SECONDS     (without it: the usage line, exit status 1)
 set -euo pipefail
 
-seconds=${1:?usage: fuzz/run.sh SECONDS}
+usage="Usage: fuzz/run.sh SECONDS"
+if [ "${1:-}" = --help ]; then
+  echo "$usage"
+  exit 0
+fi
+if [ $# -ne 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
+  echo "$usage" >&2
+  exit 1
+fi
+seconds=$1
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
 targets=(${TARNWICK_FUZZ_TARGETS:-fuzz_input fuzz_judge fuzz_run})

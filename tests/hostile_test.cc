@@ -63,8 +63,16 @@ std::string cut_short(int read, const std::string& of, int edge, const std::stri
   return "tarnwick: $GRAPH: warning: the edge list ends after " + std::to_string(read) + " of " +
          of + " edges: edge " + std::to_string(edge) + " meets " + what + "\n";
 }
-const char kNoVertexCount[] =
-    "tarnwick: $GRAPH: warning: no vertex count: judging an empty graph\n";
+// The warning after the verdict when the source is not a vertex of the graph.
+const std::string kNoVertices =
+    "tarnwick: warning: source 1 is not a vertex of the graph (it has none): lines are compared "
+    "with its direct weights\n";
+const std::string kSourceZero =
+    "tarnwick: warning: source 0 is not a vertex of the graph (1..3): lines are compared with its "
+    "direct weights\n";
+// An empty graph, judged from source 1.
+const std::string kNoVertexCount =
+    "tarnwick: $GRAPH: warning: no vertex count: judging an empty graph\n" + kNoVertices;
 
 // Bytes that are neither digits nor separators, in the result file.
 INSTANTIATE_TEST_SUITE_P(OddBytes, Hostile, testing::Values(
@@ -73,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(OddBytes, Hostile, testing::Values(
     // A token of a lone NUL holds no number and repeats the last id read.
     Case{"NulTokenRepeatsLastId", kTriangle, "1\n\0 2\n2 3\0\n"s, "Success\n"},
     // "\xc3(" is invalid UTF-8 and no number: it repeats 1, weighing 0; then 2 weighs 4.
-    Case{"InvalidUtf8IsNoNumber", kTriangle, "1\n\xc3\x28 2\n", "Success\n"},
+    Case{"InvalidUtf8IsNoNumber", kTriangle, "1\n\xc3\x28 2\n2 3\n", "Success\n"},
     // Only \t\n\v\f\r and space are skipped before a number: a no-break space
     // (0xA0) or NEL (0x85) makes the token hold no number, so line 2 weighs 0.
     Case{"NoBreakSpaceIsNotSkipped", kTriangle, "1\n\xa0" "2\n", kWrongAt2},
@@ -97,9 +105,10 @@ INSTANTIATE_TEST_SUITE_P(LineEnds, Hostile, testing::Values(
     // The line without a final "\n" is still judged: 1 3 weighs 7, not 5.
     Case{"UnterminatedLastLineIsJudged", kTriangle, "1\n1 2\n1 3",
          "Wrong answer in path 1 to 3\n"},
-    // A lone space or a lone "\n" is a line, not an empty file: no step, weight 0.
-    Case{"LoneSpaceIsALine", kTriangle, " ", "Success\n"},
-    Case{"LoneLineEndIsALine", kTriangle, "\n", "Success\n"},
+    // A lone space or a lone "\n" is a line, not an empty file: no step, weight
+    // 0, right for line 1; line 2 is then missing.
+    Case{"LoneSpaceIsALine", kTriangle, " ", kWrongAt2},
+    Case{"LoneLineEndIsALine", kTriangle, "\n", kWrongAt2},
     // In the graph file every one of these is whitespace.
     Case{"GraphWithCarriageReturnsAlone", "3 3\r1 2 4\r2 3 1\r1 3 7\r", kRightPaths, "Success\n"},
     Case{"GraphWithCrlf", "3 3\r\n1 2 4\r\n2 3 1\r\n1 3 7\r\n", kRightPaths, "Success\n"},
@@ -109,11 +118,11 @@ INSTANTIATE_TEST_SUITE_P(LineEnds, Hostile, testing::Values(
 // Lines and tokens longer than the judge's read buffer, and more lines than V.
 INSTANTIATE_TEST_SUITE_P(Sizes, Hostile, testing::Values(
     // 1.2 MB of "1 " on line 2: weight 0 until the final 2.
-    Case{"LineLongerThanTheReadBuffer", kTriangle, "1\n" + repeat("1 ", 600000) + "2\n",
+    Case{"LineLongerThanTheReadBuffer", kTriangle, "1\n" + repeat("1 ", 600000) + "2\n2 3\n",
          "Success\n"},
     // One token of 1.1 million zeros then 2 is id 2.
     Case{"TokenLongerThanTheReadBuffer", kTriangle,
-         "1\n" + std::string(kPastReadBuffer, '0') + "2\n", "Success\n"},
+         "1\n" + std::string(kPastReadBuffer, '0') + "2\n2 3\n", "Success\n"},
     // 1 followed by 1.1 million zeros is outside the tables: line 2 weighs 0.
     Case{"HugeIdLongerThanTheReadBuffer", kTriangle,
          "1\n1" + std::string(kPastReadBuffer, '0') + " 2\n", kWrongAt2},
@@ -132,9 +141,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, Hostile, testing::Values(
 
 // Ids in the result file: 30 digits, wrap-arounds, signs.
 INSTANTIATE_TEST_SUITE_P(ResultIds, Hostile, testing::Values(
-    Case{"ThirtyDigitsOfLeadingZeros", kTriangle, "1\n" + std::string(29, '0') + "2\n",
+    Case{"ThirtyDigitsOfLeadingZeros", kTriangle, "1\n" + std::string(29, '0') + "2\n2 3\n",
          "Success\n"},
-    Case{"MinusThirtyZerosIsZero", kTriangle, "-" + std::string(30, '0') + "\n1 2\n",
+    Case{"MinusThirtyZerosIsZero", kTriangle, "-" + std::string(30, '0') + "\n1 2\n2 3\n",
          "Success\n"},
     // 4294967298, 2^64 + 2 and -4294967294 are 2 modulo 2^32, but outside the tables.
     Case{"IdTwoModulo2To32", kTriangle, "1\n4294967298\n", kWrongAt2},
@@ -144,9 +153,9 @@ INSTANTIATE_TEST_SUITE_P(ResultIds, Hostile, testing::Values(
     // A second sign, or whitespace after the sign, leaves no number: the token repeats 1.
     Case{"DoubleSignIsNoNumber", kTriangle, "1\n+-2\n", kWrongAt2},
     Case{"SpaceAfterSignIsNoNumber", kTriangle, "1\n-\t2\n", kWrongAt2},
-    Case{"SignAfterLeadingSpace", kTriangle, "1\n\t+2\n", "Success\n"},
+    Case{"SignAfterLeadingSpace", kTriangle, "1\n\t+2\n2 3\n", "Success\n"},
     // A lone "-" token between ids repeats 1: 0 + 0 + 4.
-    Case{"LoneMinusBetweenIds", kTriangle, "1\n1 - 2\n", "Success\n"}),
+    Case{"LoneMinusBetweenIds", kTriangle, "1\n1 - 2\n2 3\n", "Success\n"}),
     name_of);
 
 // Numbers in the graph file that do not fit, and defective graph files.
@@ -157,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(GraphNumbers, Hostile, testing::Values(
          cut_short(1, "3", 2, "text that is not a number")},
     Case{"BinaryGraphIsEmpty", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s, "1\n2 3\n", "Success\n",
          kNoVertexCount},
-    Case{"InvalidUtf8AfterVertexCount", "3\xc3\xa9 3\n1 2 4\n", "1\n2\n", "Success\n",
+    Case{"InvalidUtf8AfterVertexCount", "3\xc3\xa9 3\n1 2 4\n", "1\n2\n3\n", "Success\n",
          "tarnwick: $GRAPH: warning: no edge count after the vertex count: no edge read\n"},
     Case{"WhitespaceOnlyGraph", "\n\n  \t\v\f\r", "", "Empty file\n", kNoVertexCount},
     // Edges 1-2 of 4, 2-3 of 0, 1-3 of 7: the distance to 3 is 4.
@@ -167,30 +176,34 @@ INSTANTIATE_TEST_SUITE_P(GraphNumbers, Hostile, testing::Values(
     Case{"VertexIdAbove32Bits", "3 1\n1 4294967299 5\n", "1\n2\n3\n", "Success\n",
          cut_short(0, "1", 1, "a number too large for 32 bits")},
     // Too large for 32 bits ends the edge list even where -1 would be refused.
-    Case{"ThirtyDigitVertexId", "3 2\n1 2 4\n100000000000000000000000000000 2 1\n", "1\n2\n",
+    Case{"ThirtyDigitVertexId", "3 2\n1 2 4\n100000000000000000000000000000 2 1\n", "1\n2\n3\n",
          "Success\n", cut_short(1, "2", 2, "a number too large for 32 bits")},
-    Case{"NegativeVertexIdAbove32Bits", "3 1\n-99999999999 2 1\n", "1\n2\n", "Success\n",
+    Case{"NegativeVertexIdAbove32Bits", "3 1\n-99999999999 2 1\n", "1\n2\n3\n", "Success\n",
          cut_short(0, "1", 1, "a number too large for 32 bits")},
     // An edge count too large for 32 bits means "read edges until the file ends".
     Case{"EdgeCountOfThirtyDigits", "3 100000000000000000000000000003\n1 2 4\n2 3 1\n1 3 7\n",
          kRightPaths, "Success\n", cut_short(3, "more than 2147483647", 4, "the end of the file")},
     // ... and a negative one reads no edge, quietly: 1-2 stays INF.
-    Case{"NegativeEdgeCountAbove32Bits", "3 -4294967295\n1 2 4\n", "1\n2\n", "Success\n"},
+    Case{"NegativeEdgeCountAbove32Bits", "3 -4294967295\n1 2 4\n", "1\n2\n3\n", "Success\n"},
     Case{"EdgeCountIntMaxThenText", "3 2147483647\n1 2 4\n2 3 1\n1 3 7\nend\n", kRightPaths,
          "Success\n", cut_short(3, "2147483647", 4, "text that is not a number")},
     // A vertex count below -2^31 is no vertex; the edge 1-2 still counts for the
     // checker, and 3 is above n so 1-3 weighs 0: line 2 weighs 0, not 4.
-    Case{"VertexCountNegativeAbove32Bits", "-99999999999 1\n1 2 4\n", "1\n3 2\n", kWrongAt2},
+    Case{"VertexCountNegativeAbove32Bits", "-99999999999 1\n1 2 4\n", "1\n3 2\n", kWrongAt2,
+         kNoVertices},
     // With 10009 vertices and source 0 nothing is solved: line 2 steps 2-3 for INF, not 0.
     Case{"VMinusOneVerticesFromSourceZero", "10009 0\n", "1\n2 3\n",
-         "Wrong answer in path 0 to 2\n", "", "0"}),
+         "Wrong answer in path 0 to 2\n",
+         "tarnwick: warning: source 0 is not a vertex of the graph (1..10009): lines are compared "
+         "with its direct weights\n",
+         "0"}),
     name_of);
 
 // The source argument read like atoi.
 INSTANTIATE_TEST_SUITE_P(SourceArgument, Hostile, testing::Values(
-    Case{"LoneMinusIsZero", kTriangle, "0\n5\n", "Success\n", "", "-"},
-    Case{"LonePlusIsZero", kTriangle, "0\n5\n", "Success\n", "", "+"},
-    Case{"MinusThirtyZerosIsZero", kTriangle, "0\n5\n", "Success\n", "",
+    Case{"LoneMinusIsZero", kTriangle, "0\n5\n3\n", "Success\n", kSourceZero, "-"},
+    Case{"LonePlusIsZero", kTriangle, "0\n5\n3\n", "Success\n", kSourceZero, "+"},
+    Case{"MinusThirtyZerosIsZero", kTriangle, "0\n5\n3\n", "Success\n", kSourceZero,
          "-" + std::string(30, '0')},
     Case{"ThirtyDigitsOfLeadingZeros", kTriangle, "2 1\n2\n3\n", "Success\n", "",
          std::string(29, '0') + "2"}),
@@ -224,7 +237,7 @@ TEST(HostilePaths, NotPlainFiles) {
     int status;
   } cases[] = {
       {"/dev/null graph is an empty graph", "/dev/null", result, "Success\n",
-       "tarnwick: /dev/null: warning: no vertex count: judging an empty graph\n", 0},
+       "tarnwick: /dev/null: warning: no vertex count: judging an empty graph\n" + kNoVertices, 0},
       {"/dev/null result is an empty file", graph, "/dev/null", "Empty file\n", "", 0},
       // Opening succeeds; reading fails.
       {"graph with a read error", "/proc/self/mem", result, "",
@@ -414,11 +427,12 @@ TEST(HostileResources, LongLineUnderAddressSpaceLimit) {
   SKIP_WITHOUT_ADDRESS_LIMIT();
   Scratch s;
   std::string graph = s.file("graph", kTriangle);
-  Outcome small = run_piped(graph, "/dev/stdin", {{"1\n1 2\n"}}, s, kAddressSpace);
+  Outcome small = run_piped(graph, "/dev/stdin", {{kRightPaths}}, s, kAddressSpace);
   ASSERT_EQ(small.out, "Success\n") << "the limit leaves no room for any run: " << small.err;
   // Line 2: 100 million "1 " (200 MB, weight 0) then "2" (weight 4).
   const std::string megabyte = repeat("1 ", 1 << 19);
-  Outcome o = run_piped(graph, "/dev/stdin", {{"1\n"}, {megabyte, 200}, {"2\n"}}, s, kAddressSpace);
+  Outcome o = run_piped(graph, "/dev/stdin", {{"1\n"}, {megabyte, 200}, {"2\n2 3\n"}}, s,
+                        kAddressSpace);
   EXPECT_EQ(o.out, "Success\n") << o.err;
   EXPECT_EQ(o.status, 0);
   // The same line ending in 3 weighs 7, not 4: it really was read to its end.

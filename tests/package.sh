@@ -46,6 +46,26 @@ tools_agree() {
     equals "$("$bin/tarnwick" "$scratch/gen.txt" "$scratch/answer.txt" 1)" "Success"
 }
 
+# grades_and_checks ROOT: ROOT's grader and checker give the judge's verdicts on the examples.
+grades_and_checks() {
+  local bin=$1/bin examples=$1/share/doc/tarnwick/examples
+  equals "$("$bin/tarnwick-grade" "$examples/graph.txt" 1 "$examples/result-wrong.txt" 2>/dev/null)" \
+    "$examples/result-wrong.txt	Wrong answer in path 1 to 3" || return 1
+  mkdir -p "$scratch/feedback"
+  "$bin/tarnwick-checker" --kattis "$examples/graph.txt" "$examples/result-right.txt" \
+    "$scratch/feedback" --source 1 <"$examples/result-wrong.txt"
+  equals "$?" 43 && equals "$(cat "$scratch/feedback/teammessage.txt")" "Wrong answer in path 1 to 3"
+}
+
+# instructs ROOT: ROOT's validator passes the bundled graph and its explainer
+# starts with the judge's verdict on the wrong example.
+instructs() {
+  local bin=$1/bin examples=$1/share/doc/tarnwick/examples
+  "$bin/tarnwick-validate" --simple --connected "$examples/graph.txt" >/dev/null &&
+    equals "$("$bin/tarnwick-explain" "$examples/graph.txt" "$examples/result-wrong.txt" 1 |
+      head -n 1)" "Wrong answer in path 1 to 3"
+}
+
 # renders PAGE TEXT: man shows PAGE without a roff warning, with TEXT in it
 # (runs of spaces count as one).
 renders() {
@@ -63,6 +83,20 @@ quietly() {
   return 1
 }
 
+# debian_copyright FILE: FILE is a machine-readable Debian copyright file
+# (DEP-5) giving LICENSE's copyright line and its terms, as Expat.
+debian_copyright() {
+  local license=$source_dir/LICENSE terms
+  # The text after the last "License: Expat" line, continuation marks removed.
+  terms=$(awk '/^License: Expat$/ { text = ""; on = 1; next } on { text = text $0 "\n" }
+    END { printf "%s", text }' "$1" | sed 's/^ //; s/^\.$//')
+  equals "$(head -n 1 "$1")" \
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" &&
+    grep -qx 'Files: \*' "$1" &&
+    equals "$(sed -n 's/^Copyright: //p' "$1")" "$(sed -n 's/^Copyright (c) //p' "$license")" &&
+    equals "$terms" "$(sed -n '/^Permission is hereby granted/,$p' "$license")"
+}
+
 # has_files ROOT PATH...: every PATH exists under ROOT.
 has_files() {
   local root=$1 missing=0
@@ -75,7 +109,9 @@ has_files() {
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 tools_built=0
-[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] && tools_built=1
+[ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] &&
+  [ -x "$build/tools/tarnwick-grade" ] && [ -x "$build/tools/tarnwick-checker" ] &&
+  [ -x "$build/tools/tarnwick-validate" ] && [ -x "$build/tools/tarnwick-explain" ] && tools_built=1
 
 echo "== manual page sources"
 for page in "$source_dir"/man/*.1; do
@@ -100,7 +136,7 @@ for lib in libc6 'libstdc\+\+6'; do
 done
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$scratch/contents"
 for f in /usr/bin/tarnwick /usr/share/man/man1/tarnwick.1.gz \
-  /usr/share/doc/tarnwick/examples/graph.txt; do
+  /usr/share/doc/tarnwick/examples/graph.txt /usr/share/doc/tarnwick/copyright; do
   check "package holds $f" grep -qxF "$f" "$scratch/contents"
 done
 if [ "$(id -u)" = 0 ]; then
@@ -110,10 +146,19 @@ else
 fi
 dpkg -x "$deb" "$scratch/root"
 check "unpacked judge judges the examples" judges "$scratch/root/usr"
+check "unpacked copyright file is DEP-5 with LICENSE's terms" \
+  debian_copyright "$scratch/root/usr/share/doc/tarnwick/copyright"
 check "unpacked manual page renders" \
   renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
+  check "unpacked grader and checker judge the examples" grades_and_checks "$scratch/root/usr"
+  for tool in tarnwick-grade tarnwick-checker tarnwick-validate tarnwick-explain; do
+    for f in /usr/bin/$tool /usr/share/man/man1/$tool.1.gz; do
+      check "package holds $f" grep -qxF "$f" "$scratch/contents"
+    done
+  done
+  check "unpacked validator and explainer work" instructs "$scratch/root/usr"
 fi
 
 echo "== cmake --install"
@@ -122,10 +167,19 @@ check "cmake --install into a prefix" quietly cmake --install "$build" --prefix 
 check "installed files in place" has_files "$prefix" bin/tarnwick share/man/man1/tarnwick.1.gz \
   share/doc/tarnwick/examples/result-right.txt
 check "installed judge judges the examples" judges "$prefix"
+check "installed copyright file is DEP-5 with LICENSE's terms" \
+  debian_copyright "$prefix/share/doc/tarnwick/copyright"
 check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
-    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz
+    bin/tarnwick-grade bin/tarnwick-checker bin/tarnwick-validate bin/tarnwick-explain \
+    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz \
+    share/man/man1/tarnwick-grade.1.gz share/man/man1/tarnwick-checker.1.gz \
+    share/man/man1/tarnwick-validate.1.gz share/man/man1/tarnwick-explain.1.gz
+  check "installed grader and checker judge the examples" grades_and_checks "$prefix"
+  check "installed validator and explainer work" instructs "$prefix"
+  check "installed checker's page renders" \
+    renders "$prefix/share/man/man1/tarnwick-checker.1.gz" "tarnwick-checker - "
 fi
 
 summary package

@@ -1,24 +1,36 @@
 #include "tools/cli.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "driver/run.h"
+#include "graph/reader.h"
 
 namespace tarnwick {
 
 const char* tarnwick_version() { return TARNWICK_VERSION; }
 
+namespace {
+
+// Writes text to standard output. Returns kToolOk, or kToolCannot once it has said why not.
+int put_out(const ToolInfo& tool, const std::string& text) {
+  errno = 0;
+  bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  if (std::fflush(stdout) == 0 && ok) return kToolOk;
+  return cannot(tool, "standard output: " + reason(errno != 0 ? errno : EIO));
+}
+
+}  // namespace
+
 int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::printf("%s%s", tool.usage, tool.summary);
-      return std::fflush(stdout) == 0 ? kToolOk : kToolCannot;
+      return put_out(tool, std::string(tool.usage) + tool.summary);
     }
     if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("%s %s\n", tool.name, tarnwick_version());
-      return std::fflush(stdout) == 0 ? kToolOk : kToolCannot;
+      return put_out(tool, std::string(tool.name) + " " + tarnwick_version() + "\n");
     }
   }
   return -1;

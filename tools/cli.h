@@ -24,7 +24,8 @@ const char* tarnwick_version();
 
 // Answers a "--help" or "--version" argument, if any comes before a "--":
 // prints the usage and summary, or "NAME VERSION", on standard output and
-// returns kToolOk. Returns -1 when there is neither.
+// returns kToolOk (kToolCannot, told as `cannot` does, when standard output
+// fails). Returns -1 when there is neither.
 int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv);
 
 // Prints "NAME: why" (when why is not empty) and the usage line on standard

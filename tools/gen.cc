@@ -20,13 +20,26 @@
 
 #include "graph/reader.h"
 #include "graph/tables.h"
+#include "tools/cli.h"
 #include "tools/out_buffer.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: tarnwick-gen vertices edges min_weight max_weight seed [connected]\n";
+constexpr ToolInfo kTool = {
+    "tarnwick-gen",
+    "Usage: tarnwick-gen vertices edges min_weight max_weight seed [connected]\n",
+    "Write a random graph file for the tarnwick judge to standard output: the line\n"
+    "\"n m\", then m lines \"u v w\", u and v drawn from 1..n, w from its range.\n"
+    "The same arguments write the same file on every machine.\n"
+    "\n"
+    "  vertices                n, from 1 to 10009\n"
+    "  edges                   m, from 0 to 2147483647 (at least n-1 with connected)\n"
+    "  min_weight max_weight   the range of the weights, 32-bit signed integers\n"
+    "  seed                    any integer from 0 to 18446744073709551615\n"
+    "  connected               make the first n-1 edges a random spanning tree\n"
+    "  --help                  show this help and exit\n"
+    "  --version               show the version and exit\n"};
 
 struct Options {
   int32_t n = 0;
@@ -171,24 +184,17 @@ class EdgeWriter {
 };
 
 int generate(int argc, char** argv) {
-  if (argc != 6 && argc != 7) {
-    std::fputs(kUsage, stdout);
-    return 1;
-  }
+  int answered = answer_help_or_version(kTool, argc, argv);
+  if (answered >= 0) return answered;
+  if (argc != 6 && argc != 7) return wrong_use(kTool);
   Options o;
   std::string err;
-  if (!parse_options(argc, argv, &o, &err)) {
-    std::fprintf(stderr, "tarnwick-gen: %s\n", err.c_str());
-    return 1;
-  }
+  if (!parse_options(argc, argv, &o, &err)) return wrong_use(kTool, err);
   OutBuffer out(stdout);
   EdgeWriter(o, out).write_all();
   int error_number = 0;
-  if (!out.finish(&error_number)) {
-    std::fprintf(stderr, "tarnwick-gen: standard output: %s\n", reason(error_number).c_str());
-    return 2;
-  }
-  return 0;
+  if (!out.finish(&error_number)) return cannot(kTool, "standard output: " + reason(error_number));
+  return kToolOk;
 }
 
 }  // namespace

@@ -21,17 +21,26 @@
 #include "graph/input.h"
 #include "graph/reader.h"
 #include "graph/tables.h"
+#include "tools/cli.h"
 #include "tools/out_buffer.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr char kUsage[] = "Usage: tarnwick-solve input_graph source_vertex_id\n";
+constexpr ToolInfo kTool = {
+    "tarnwick-solve",
+    "Usage: tarnwick-solve input_graph source_vertex_id\n",
+    "Write to standard output a result file that the tarnwick judge accepts: line k\n"
+    "holds a shortest path from the source to vertex k, for every vertex k of the graph.\n"
+    "Only graphs whose weights among vertices 1..n lie in 0..2^30-1 are solved.\n"
+    "\n"
+    "  input_graph        a graph file, read the way the judge reads it\n"
+    "  source_vertex_id   a vertex of the graph, 1 to n\n"
+    "  --help             show this help and exit\n"
+    "  --version          show the version and exit\n"};
 
-// Prints "tarnwick-solve: message" on standard error.
-void complain(const std::string& message) {
-  std::fprintf(stderr, "tarnwick-solve: %s\n", message.c_str());
-}
+// Prints "tarnwick-solve: message" on standard error, on one line.
+void complain(const std::string& message) { cannot(kTool, message); }
 
 // Loads the graph at path into *g. Returns false after printing why when the
 // judge could not judge it either; a warning is printed and loading goes on.
@@ -86,22 +95,21 @@ bool write_paths(const std::vector<int32_t>& parent, int32_t source, int32_t n) 
 }
 
 int solve_main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fputs(kUsage, stdout);
-    return 1;
-  }
+  int answered = answer_help_or_version(kTool, argc, argv);
+  if (answered >= 0) return answered;
+  if (argc != 3) return wrong_use(kTool);
   Graph g;
   int32_t source = 0;
-  if (!load(argv[1], &g) || !take_source(g, argv[2], &source)) return 2;
+  if (!load(argv[1], &g) || !take_source(g, argv[2], &source)) return kToolCannot;
   if (!weights_are_small(g)) {
-    complain(std::string(argv[1]) +
-             ": a weight among vertices 1..n is negative or above 2^30-1; the distances of "
-             "such graphs depend on the loop order, so no path file is written");
-    return 2;
+    return cannot(kTool, std::string(argv[1]) +
+                             ": a weight among vertices 1..n is negative or above 2^30-1; the "
+                             "distances of such graphs depend on the loop order, so no path "
+                             "file is written");
   }
   std::vector<int32_t> parent;
   fast_source_row(g, source, &parent);
-  return write_paths(parent, source, g.n) ? 0 : 2;
+  return write_paths(parent, source, g.n) ? kToolOk : kToolCannot;
 }
 
 }  // namespace

@@ -10,17 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli_support.h"
+
 namespace {
+
+using tarnwick_test::Scratch;
 
 struct Outcome {
   int status = -1;
   std::string out;
 };
 
-// Runs a shell command, standard error discarded; returns its exit status and output.
-Outcome run(const std::string& command) {
+// Runs a shell command; returns its exit status and output, standard error
+// discarded or, with `with_errors`, after the output.
+Outcome run(const std::string& command, bool with_errors = false) {
   Outcome r;
-  std::FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
+  std::FILE* p = popen((command + (with_errors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
   if (p == nullptr) return r;
   char chunk[4096];
   for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, p)) > 0;) r.out.append(chunk, got);
@@ -30,8 +35,6 @@ Outcome run(const std::string& command) {
 }
 
 std::string gen(const std::string& args) { return std::string(TARNWICK_GEN) + " " + args; }
-
-std::string temp_path(const std::string& name) { return testing::TempDir() + "tarnwick_" + name; }
 
 // Returns the root of v's set, halving paths on the way.
 int find(std::vector<int>& up, int v) {
@@ -81,12 +84,14 @@ TEST(Generator, RejectsBadArguments) {
       {"5 3 1 9 1 connected", false}, {"5 7 1 9 1 connectd", false}, {"5 7 1 2147483648 1", false},
   };
   for (const Case& c : cases) {
-    Outcome r = run(gen(c.args));
+    Outcome r = run(gen(c.args), true);
     EXPECT_EQ(r.status, 1) << c.args;
-    EXPECT_EQ(r.out, c.usage ? "Usage: tarnwick-gen vertices edges min_weight max_weight "
-                               "seed [connected]\n"
-                             : "")
-        << c.args;
+    const std::string usage =
+        "Usage: tarnwick-gen vertices edges min_weight max_weight seed [connected]\n";
+    // Wrong use: a line saying why (for a wrong value), then the usage line.
+    std::string why = c.usage ? "" : r.out.substr(0, r.out.find('\n') + 1);
+    EXPECT_EQ(r.out, why + usage) << c.args;
+    EXPECT_EQ(why.rfind("tarnwick-gen: ", 0), c.usage ? std::string::npos : 0) << c.args;
   }
 }
 
@@ -95,8 +100,9 @@ TEST(Solver, JudgeAcceptsItsPaths) {
       "60 150 0 20 7 connected", "40 30 1 1000 8", "30 300 0 1073741823 9",
       "1 3 0 5 10",              "25 0 1 1 11",   "200 2000 9999990 10000010 12",
   };
+  Scratch s;
+  std::string graph = (s.dir() / "graph.txt").string(), result = (s.dir() / "result.txt").string();
   for (const char* args : graphs) {
-    std::string graph = temp_path("graph.txt"), result = temp_path("result.txt");
     ASSERT_EQ(run(gen(args) + " > " + graph).status, 0) << args;
     for (const char* source : {"1", "2", "17"}) {
       Outcome solved = run(std::string(TARNWICK_SOLVE) + " " + graph + " " + source);
@@ -110,7 +116,8 @@ TEST(Solver, JudgeAcceptsItsPaths) {
 }
 
 TEST(Solver, RefusesWhatItCannotSolve) {
-  std::string graph = temp_path("negative.txt");
+  Scratch s;
+  std::string graph = (s.dir() / "negative.txt").string();
   std::ofstream(graph) << "3 2\n1 2 5\n2 3 -1\n";
   std::string solve = std::string(TARNWICK_SOLVE) + " ";
   EXPECT_EQ(run(solve + graph + " 1").status, 2);
@@ -118,8 +125,41 @@ TEST(Solver, RefusesWhatItCannotSolve) {
   EXPECT_EQ(run(solve + graph + " 1").status, 0);
   EXPECT_EQ(run(solve + graph + " 0").status, 2);
   EXPECT_EQ(run(solve + graph + " 4").status, 2);
-  EXPECT_EQ(run(solve + temp_path("missing.txt") + " 1").status, 2);
-  EXPECT_EQ(run(solve + graph).out, "Usage: tarnwick-solve input_graph source_vertex_id\n");
+  EXPECT_EQ(run(solve + (s.dir() / "missing.txt").string() + " 1").status, 2);
+  EXPECT_EQ(run(solve + graph, true).out,
+            "Usage: tarnwick-solve input_graph source_vertex_id\n");
+}
+
+// Both tools share the conventions of tools/cli.h: --help and --version on
+// standard output with exit 0 (before any other argument is looked at), wrong
+// use on standard error with the usage line and exit 1.
+TEST(ToolConventions, HelpVersionAndWrongUse) {
+  struct {
+    const char* binary;
+    std::string name, usage;
+  } tools[] = {
+      {TARNWICK_GEN, "tarnwick-gen",
+       "Usage: tarnwick-gen vertices edges min_weight max_weight seed [connected]\n"},
+      {TARNWICK_SOLVE, "tarnwick-solve", "Usage: tarnwick-solve input_graph source_vertex_id\n"},
+  };
+  Scratch s;
+  for (const auto& t : tools) {
+    for (std::vector<std::string> args :
+         std::vector<std::vector<std::string>>{{"--help"}, {"1", "--help"}, {"x", "y", "--help"}}) {
+      tarnwick_test::Outcome o = tarnwick_test::run_program(t.binary, args, s);
+      EXPECT_EQ(o.status, 0) << t.name;
+      EXPECT_TRUE(o.out.starts_with(t.usage)) << t.name << ": " << o.out;
+      EXPECT_GT(o.out.size(), t.usage.size() + 40) << t.name << ": no description";
+      EXPECT_EQ(o.err, "") << t.name;
+    }
+    tarnwick_test::Outcome v = tarnwick_test::run_program(t.binary, {"--version"}, s);
+    EXPECT_EQ(v.out, t.name + " " + TARNWICK_VERSION + "\n");
+    EXPECT_EQ(v.status, 0);
+    tarnwick_test::Outcome wrong = tarnwick_test::run_program(t.binary, {}, s);
+    EXPECT_EQ(wrong.out, "") << t.name;
+    EXPECT_EQ(wrong.err, t.usage) << t.name;
+    EXPECT_EQ(wrong.status, 1) << t.name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,148 @@
+// Grading a class in one call against a loop of judge runs.
+//
+//   grade_bench [--help]
+//
+// Generates a graph of n = 10^4 vertices and 5*10^4 edges with tarnwick-gen
+// (a deterministic seed) and a correct result file with tarnwick-solve, then
+// writes 1000 result files (two in three correct, one in three wrong half-way
+// down) into a scratch folder and prints:
+//   - tarnwick-grade on all 1000 files, on the CPUs it is given and on one thread;
+//   - a loop of 1000 runs of the tarnwick binary, one per file, as a shell loop does;
+//   - the ratio of the two.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFiles = 1000;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+[[noreturn]] void die(const std::string& why) {
+  std::fprintf(stderr, "grade_bench: %s\n", why.c_str());
+  std::exit(1);
+}
+
+// Runs args[0] with standard output sent to `out` and standard error to
+// /dev/null. Returns its exit status.
+int spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null") {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  int status = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    waitpid(pid, &status, 0);
+    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return status;
+}
+
+// The graph, its model answer and the result files, in a scratch folder.
+class Class {
+ public:
+  Class() : dir_(fs::temp_directory_path() / ("tarnwick-grade-bench-" + std::to_string(getpid()))) {
+    fs::create_directories(dir_);
+    graph_ = (dir_ / "graph.txt").string();
+    std::string model = (dir_ / "model.txt").string();
+    if (spawn({TARNWICK_GEN, "10000", "50000", "1", "1000", "21", "connected"}, graph_) != 0 ||
+        spawn({TARNWICK_SOLVE, graph_, "1"}, model) != 0) {
+      die("tarnwick-gen or tarnwick-solve failed");
+    }
+    std::ifstream in(model);
+    std::stringstream text;
+    text << in.rdbuf();
+    write_files(text.str());
+  }
+  ~Class() { fs::remove_all(dir_); }
+
+  const std::string& graph() const { return graph_; }
+  const std::vector<std::string>& files() const { return files_; }
+
+ private:
+  // Writes the result files: the model, or the model with line 5000 made wrong.
+  void write_files(const std::string& model) {
+    size_t half = 0;
+    for (int line = 1; line < 5000; ++line) half = model.find('\n', half) + 1;
+    std::string wrong =
+        model.substr(0, half) + "1 2 3 4\n" + model.substr(model.find('\n', half) + 1);
+    for (int i = 0; i < kFiles; ++i) {
+      files_.push_back((dir_ / ("student-" + std::to_string(i) + ".txt")).string());
+      std::ofstream(files_.back()) << (i % 3 == 2 ? wrong : model);
+    }
+  }
+
+  fs::path dir_;
+  std::string graph_;
+  std::vector<std::string> files_;
+};
+
+// Returns the fastest of `runs` runs of tarnwick-grade on every file.
+double grade_all(const Class& c, int runs) {
+  std::vector<std::string> args = {TARNWICK_GRADE, c.graph(), "1"};
+  args.insert(args.end(), c.files().begin(), c.files().end());
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    if (spawn(args) != 0) die("tarnwick-grade failed");
+    best = std::min(best, seconds_since(start));
+  }
+  return best;
+}
+
+// Returns the seconds taken by one run of the judge per file, one after another.
+double judge_loop(const Class& c) {
+  auto start = std::chrono::steady_clock::now();
+  for (const std::string& file : c.files()) {
+    if (spawn({TARNWICK_BINARY, c.graph(), file, "1"}) != 0) die("tarnwick failed on " + file);
+  }
+  return seconds_since(start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+    std::puts(
+        "Usage: grade_bench\n"
+        "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
+        "loop of 1000 runs of tarnwick on the same files; prints both and their ratio.");
+    return 0;
+  }
+  Class c;
+  double all = grade_all(c, 3);
+  setenv("TARNWICK_THREADS", "1", 1);
+  double one = grade_all(c, 3);
+  unsetenv("TARNWICK_THREADS");
+  double loop = judge_loop(c);
+  std::printf("%-44s %8.3f s\n", "tarnwick-grade, 1000 files, n=10^4 m=5*10^4", all);
+  std::printf("%-44s %8.3f s\n", "tarnwick-grade, same, TARNWICK_THREADS=1", one);
+  std::printf("%-44s %8.3f s\n", "loop of 1000 tarnwick runs, same files", loop);
+  std::printf("%-44s %8.1fx (%.1fx on one thread)\n", "loop / tarnwick-grade", loop / all,
+              loop / one);
+  return 0;
+}

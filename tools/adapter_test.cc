@@ -1,0 +1,362 @@
+// tarnwick-checker called exactly as each judging system calls it: the files
+// laid out in a scratch folder, the team output piped in (Kattis, DOMjudge)
+// or named (testlib), then the exit status, the feedback files and standard error.
+#include "tools/adapter.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/cli_support.h"
+
+namespace tarnwick {
+namespace {
+
+using tarnwick_test::Outcome;
+using tarnwick_test::Scratch;
+namespace fs = std::filesystem;
+
+// Runs `binary` with `args` and standard input read from the file `in`.
+Outcome run_piped(const std::string& binary, const std::vector<std::string>& args,
+                  const std::string& in, const Scratch& s) {
+  std::string out = (s.dir() / "stdout").string(), err = (s.dir() / "stderr").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  Outcome o;
+  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    o.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  o.out = tarnwick_test::slurp(out);
+  o.err = tarnwick_test::slurp(err);
+  return o;
+}
+
+// Returns the file's bytes, or "(none)" when it does not exist.
+std::string feedback(const fs::path& p) {
+  return fs::exists(p) ? tarnwick_test::slurp(p) : "(none)";
+}
+
+constexpr char kEdges[] = "3 3\n1 2 4\n2 3 1\n1 3 7\n";  // distances from 1: 0, 4, 5
+constexpr char kModel[] = "1\n1 2\n1 2 3\n";
+const std::string kWrong3 =
+    "Wrong answer in path 1 to 3\n"
+    "line 3 does not weigh the expected distance 5 from vertex 1 to vertex 3\n";
+const std::string kWrong2 =
+    "Wrong answer in path 1 to 2\n"
+    "line 2 does not weigh the expected distance 4 from vertex 1 to vertex 2\n";
+const std::string kMissing3 =
+    "Wrong answer in path 1 to 3\n"
+    "line 3 is missing: the output ends after line 2, and each of the 3 vertices needs a line\n";
+
+// What tarnwick-explain says of the same outputs: the judges' message of a
+// validator whose team output is a file it can read again.
+const std::string kExplainedWrong3 =
+    "Wrong answer in path 1 to 3\n"
+    "Line 3 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+    "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+    "Total 7, expected 5: difference +2.\n"
+    "The path ends at 3, vertex 3 of this line.\n"
+    "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n";
+const std::string kExplainedWrong2 =
+    "Wrong answer in path 1 to 2\n"
+    "Line 2 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+    "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+    "Total 7, expected 4: difference +3.\n"
+    "The path ends at 3, not at vertex 2 (the judge does not check the end).\n"
+    "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
+    "The file ends after line 2: line 3 is missing.\n";
+const std::string kExplainedMissing3 =
+    "Wrong answer in path 1 to 3\n"
+    "Line 3 was never read: the file ends first.\n"
+    "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"
+    "The file ends after line 2: line 3 is missing.\n";
+
+// Returns a judge message as testlib's line: its lines joined by "; ".
+std::string one_line(const std::string& message) {
+  return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ") + "\n";
+}
+
+const std::string kNotVertex =
+    "source 0 is not a vertex of the graph (1..3): lines are compared with its direct weights";
+const std::string kCut = "the edge list ends after 1 of 3 edges: edge 2 meets the end of the file";
+
+// One test case and what each system must make of it. In messages, IN and ANS
+// stand for the paths of the input and answer files.
+struct Case {
+  const char* name;
+  std::string input, answer, team;
+  std::vector<std::string> flags;
+  int kattis;                  // exit status as a Kattis validator
+  std::string judge_message;   // judgemessage.txt, or "(none)"
+  std::string team_message;    // teammessage.txt, or "(none)"
+  std::string error;           // standard error as a Kattis validator
+  int testlib;                 // exit status as a testlib checker
+  std::string testlib_error;   // its line on standard error
+};
+
+std::vector<Case> cases() {
+  const std::string in = std::string(kEdges) + "1\n";
+  const std::string too_many = "IN: the vertex count is too large: at most 10009 vertices fit";
+  const std::string no_source = "IN: no source vertex after the m-th edge, and no --source";
+  const std::string cut_no_source = no_source + " (" + kCut + ")";
+  const std::string far_source = "IN: the source vertex after the m-th edge is outside 0..10009";
+  const std::string bad_flag = "--source '10010' is not a vertex id from 0 to 10009";
+  const std::string bad_answer =
+      "broken test IN: its answer file ANS is not accepted: Wrong answer in path 1 to 2";
+  const std::string me = "tarnwick-checker: ";
+  return {
+      {"accepted", in, kModel, "1\n2\n2 3\n", {},  //
+       42, "Success\n", "Success\n", "", 0, "ok Success\n"},
+      {"wrong", in, kModel, "1\n1 2\n1 3\n", {},  //
+       43, kExplainedWrong3, "Wrong answer in path 1 to 3\n", "", 1,
+       "wrong answer " + one_line(kWrong3)},
+      {"empty", in, kModel, "", {},  //
+       43, "Empty file\nThe result file holds no line.\n", "Empty file\n", "", 1,
+       "wrong answer Empty file\n"},
+      // Cut short after a wrong line: wrong whatever a short file is taken to mean.
+      {"truncated", in, kModel, "1\n1 3", {},  //
+       43, kExplainedWrong2, "Wrong answer in path 1 to 2\n", "", 1,
+       "wrong answer " + one_line(kWrong2)},
+      // Every line right, but the output stops before the last vertex's line.
+      {"stops early", in, kModel, "1\n1 2\n", {},  //
+       43, kExplainedMissing3, "Wrong answer in path 1 to 3\n", "", 1,
+       "wrong answer " + one_line(kMissing3)},
+      {"broken graph", "10010 0\n1\n", kModel, kModel, {},  //
+       2, "judge error: " + too_many + "\n", "(none)", me + too_many + "\n",  //
+       3, "FAIL " + too_many + "\n"},
+      {"no source", kEdges, kModel, kModel, {},  //
+       2, "judge error: " + no_source + "\n", "(none)", me + no_source + "\n",  //
+       3, "FAIL " + no_source + "\n"},
+      {"source flag", kEdges, kModel, kModel, {"--source", "1"},  //
+       42, "Success\n", "Success\n", "", 0, "ok Success\n"},
+      {"source flag wins", in, "1\n0\n2 3\n", "1\n0\n2 3\n", {"--source=2"},  //
+       42, "Success\n", "Success\n", "", 0, "ok Success\n"},
+      {"carried source too large", std::string(kEdges) + "10010\n", kModel, kModel, {},  //
+       2, "judge error: " + far_source + "\n", "(none)", me + far_source + "\n",  //
+       3, "FAIL " + far_source + "\n"},
+      {"source flag too large", in, kModel, kModel, {"--source=10010"},  //
+       2, "judge error: " + bad_flag + "\n", "(none)", me + bad_flag + "\n",  //
+       3, "FAIL " + bad_flag + "\n"},
+      {"cut edge list, no source", "3 3\n1 2 4\n2 3", kModel, kModel, {},  //
+       2, "judge error: " + cut_no_source + "\n", "(none)", me + cut_no_source + "\n",  //
+       3, "FAIL " + cut_no_source + "\n"},
+      {"cut edge list, source flag", "3 3\n1 2 4\n", "1\n1 2\n3\n", "1\n2\n3\n", {"--source", "1"},
+       42, "Success\nwarning: IN: " + kCut + "\n", "Success\n", me + "IN: warning: " + kCut + "\n",
+       0, "ok Success; warning: IN: " + kCut + "\n"},
+      {"source not a vertex", std::string(kEdges) + "0\n", "0\n0\n0\n", "0\n0\n0\n", {},  //
+       42, "Success\nwarning: " + kNotVertex + "\n", "Success\n", me + "warning: " + kNotVertex + "\n",
+       0, "ok Success; warning: " + kNotVertex + "\n"},
+      {"broken answer", in, "1\n1 3\n", kModel, {},  //
+       2, "judge error: " + bad_answer + "\n", "(none)", me + bad_answer + "\n",  //
+       3, "FAIL " + bad_answer + "\n"},
+  };
+}
+// Returns text with IN and ANS replaced by the paths of the case's files.
+std::string with_paths(const std::string& text, const std::string& in, const std::string& ans) {
+  return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
+}
+
+TEST(KattisValidator, CalledAsAnOutputValidator) {
+  for (const Case& c : cases()) {
+    Scratch s;
+    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
+                team = s.file("team.out", c.team);
+    fs::path fb = s.dir() / "feedback";
+    fs::create_directory(fb);
+    std::vector<std::string> args = {"--kattis", in, ans, fb.string()};
+    args.insert(args.end(), c.flags.begin(), c.flags.end());
+    Outcome o = run_piped(TARNWICK_CHECKER, args, team, s);
+    EXPECT_EQ(o.status, c.kattis) << c.name;
+    EXPECT_EQ(feedback(fb / "judgemessage.txt"), with_paths(c.judge_message, in, ans)) << c.name;
+    EXPECT_EQ(feedback(fb / "teammessage.txt"), c.team_message) << c.name;
+    EXPECT_EQ(o.err, with_paths(c.error, in, ans)) << c.name;
+    EXPECT_EQ(o.out, "") << c.name;
+  }
+}
+
+TEST(TestlibChecker, CalledAsATestlibChecker) {
+  for (const Case& c : cases()) {
+    Scratch s;
+    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
+                team = s.file("team.out", c.team);
+    std::vector<std::string> args = {"--testlib", in, team, ans};
+    args.insert(args.end(), c.flags.begin(), c.flags.end());
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, args, s);
+    EXPECT_EQ(o.status, c.testlib) << c.name;
+    EXPECT_EQ(o.err, with_paths(c.testlib_error, in, ans)) << c.name;
+    EXPECT_EQ(o.out, "") << c.name;
+  }
+}
+
+// An output file that cannot be read is the team's doing, which testlib calls
+// a presentation error (exit 2); but a broken test is told first.
+TEST(TestlibChecker, OutputThatCannotBeReadIsNotAJudgeFailure) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
+              broken = s.file("broken.ans", "1\n1 3\n");
+  std::string missing = (s.dir() / "missing").string(), folder = s.dir().string();
+  struct Case {
+    std::string output, answer;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {missing, ans, 2, "wrong output format " + missing + ": No such file or directory\n"},
+      {folder, ans, 2, "wrong output format " + folder + ": Is a directory\n"},
+      {missing, broken, 3,
+       "FAIL broken test " + in + ": its answer file " + broken +
+           " is not accepted: Wrong answer in path 1 to 2\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", in, c.output, c.answer}, s);
+    EXPECT_EQ(o.status, c.status) << c.output;
+    EXPECT_EQ(o.err, c.err) << c.output;
+  }
+}
+
+TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
+              team = s.file("team.out", "1\n1 3\n");
+  fs::create_symlink(TARNWICK_CHECKER, s.dir() / "tarnwick-kattis");
+  fs::create_symlink(TARNWICK_CHECKER, s.dir() / "run-testlib");
+  std::string kattis = (s.dir() / "tarnwick-kattis").string();
+  std::string testlib = (s.dir() / "run-testlib").string();
+  EXPECT_EQ(run_piped(kattis, {in, ans, s.dir().string()}, team, s).status, 43);
+  EXPECT_EQ(tarnwick_test::slurp(s.dir() / "teammessage.txt"), "Wrong answer in path 1 to 2\n");
+  EXPECT_EQ(run_piped(testlib, {in, ans, ans}, team, s).status, 0);
+  EXPECT_EQ(run_piped(testlib, {in, team, ans}, team, s).status, 1);
+}
+
+TEST(KattisValidator, TeamOutputThroughAPipeGetsTheShortMessage) {
+  // A pipe cannot be read again to explain the line: the judges get the line,
+  // the expected distance and the verdict, which stays the same.
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n");
+  std::string ans = s.file("case.ans", kModel), team = s.file("team.out", "1\n1 2\n1 3\n");
+  fs::path fb = s.dir() / "feedback";
+  fs::create_directory(fb);
+  std::string command = "cat '" + team + "' | '" + TARNWICK_CHECKER + "' --kattis '" + in +
+                        "' '" + ans + "' '" + fb.string() + "'";
+  Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", command}, s);
+  EXPECT_EQ(o.status, 43);
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"), kWrong3);
+  EXPECT_EQ(feedback(fb / "teammessage.txt"), "Wrong answer in path 1 to 3\n");
+}
+
+TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
+  std::string missing = (s.dir() / "missing").string();
+  Outcome o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, missing}, ans, s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err,
+            "tarnwick-checker: " + missing + "/judgemessage.txt: No such file or directory\n");
+  o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, s.dir().string()}, s.dir().string(), s);
+  EXPECT_EQ(o.status, 2) << "standard input is a folder";
+  EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
+}
+
+// A test whose exact pass needs more memory than the process may have is a
+// judge error told the system's way, never a crash (the grader's refusal too).
+TEST(CheckerCommandLine, OutOfMemoryIsAJudgeErrorNotACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";
+  Scratch s;
+  std::string in = s.file("case.in", "10009 1\n1 2 -1\n1\n"), ans = s.file("case.ans", "1\n");
+  fs::path fb = s.dir() / "feedback";
+  fs::create_directory(fb);
+  auto limited = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), "--as=" + std::to_string(64L << 20));
+    return run_piped("/usr/bin/prlimit", args, ans, s);
+  };
+  Outcome o = limited({TARNWICK_CHECKER, "--kattis", in, ans, fb.string()});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-checker: out of memory\n");
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"), "judge error: out of memory\n");
+  o = limited({TARNWICK_CHECKER, "--testlib", in, ans, ans});
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "FAIL out of memory\n");
+  o = limited({TARNWICK_GRADE, in, "1", ans});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-grade: out of memory\n");
+  EXPECT_EQ(o.out, "");
+}
+
+TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
+  const std::string usage =
+      "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "
+      "< team_output\n"
+      "       tarnwick-checker --testlib input_file output_file answer_file [--source S]\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string why;
+  };
+  const std::string kattis = "a Kattis validator takes input_file answer_file feedback_dir";
+  const Case cases[] = {
+      {{"a", "b", "c"}, 1, "no judging system: give --kattis or --testlib"},
+      {{"--kattis", "a", "b"}, 1, kattis},
+      {{"--kattis", "a", "b", "c", "d"}, 1, kattis},
+      // Not "/": the feedback would land in the root folder.
+      {{"--kattis", "a", "b", ""}, 1, "feedback_dir is an empty path"},
+      {{"--testlib", "a", "b"}, 3, "a testlib checker takes input_file output_file answer_file"},
+      {{"--testlib", "a", "b", "c", "--case_sensitive"}, 3, "unknown option '--case_sensitive'"},
+      // Told the way of the last system named: 3 is a judge error for both.
+      {{"--kattis", "--testlib", "a", "b", "c"}, 3, "more than one judging system given"},
+  };
+  Scratch s;
+  for (const Case& c : cases) {
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, c.args, s);
+    EXPECT_EQ(o.status, c.status) << c.why;
+    EXPECT_EQ(o.err, "tarnwick-checker: " + c.why + "\n" + usage);
+  }
+  Outcome help = tarnwick_test::run_program(TARNWICK_CHECKER, {"--kattis", "--help"}, s);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind(usage, 0), 0u);
+  EXPECT_EQ(tarnwick_test::run_program(TARNWICK_CHECKER, {"--version"}, s).out,
+            "tarnwick-checker 0.1.0\n");
+}
+
+TEST(CheckerCommandLine, SourceFlagAndName) {
+  struct Case {
+    const char* text;
+    bool ok;
+    int32_t source;
+  };
+  for (const Case& c : {Case{"1", true, 1}, Case{"10009", true, 10009}, Case{" 7", true, 7},
+                        Case{"0", true, 0}, Case{"10010", false, 0}, Case{"-1", false, 0},
+                        Case{"1x", false, 0}, Case{"x", false, 0}, Case{"", false, 0},
+                        Case{"99999999999", false, 0}}) {
+    int32_t source = -5;
+    std::string why;
+    EXPECT_EQ(parse_source_flag(c.text, &source, &why), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(source, c.source) << c.text;
+    }
+  }
+  EXPECT_EQ(system_from_name("/usr/bin/tarnwick-checker"), System::kNone);
+  EXPECT_EQ(system_from_name("output_validators/x/tarnwick-kattis"), System::kKattis);
+  EXPECT_EQ(system_from_name("judge-domjudge"), System::kKattis);
+  EXPECT_EQ(system_from_name("/srv/a-testlib/checker"), System::kNone);
+  EXPECT_EQ(system_from_name("check-testlib"), System::kTestlib);
+}
+
+}  // namespace
+}  // namespace tarnwick

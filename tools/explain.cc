@@ -1,0 +1,118 @@
+// tarnwick-explain: the instructor's view of a verdict. Prints the judge's
+// verdict, then the first wrong line (or the line asked for) step by step as
+// the judge weighed it. Never part of what a student is shown.
+//
+//   tarnwick-explain [--json | --dot] input_graph your_output_result source_vertex_id [line]
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "driver/run.h"
+#include "graph/reader.h"
+#include "tools/cli.h"
+#include "tools/explain_lib.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr ToolInfo kTool = {
+    "tarnwick-explain",
+    "Usage: tarnwick-explain [--json | --dot] input_graph your_output_result source_vertex_id "
+    "[line]\n",
+    "Judges the result file as tarnwick does and prints the verdict, then the first\n"
+    "wrong line (or `line`) step by step: each step's weight and why, the exact total,\n"
+    "the expected distance and a shortest path where the fast search gives one.\n"
+    "For instructors only: never show it to students, it tells the expected distances.\n"
+    "  --json   the same as one JSON object\n"
+    "  --dot    the graph, the path and a shortest path as Graphviz input (up to 60 vertices)\n"
+    "  --help, --version\n"};
+
+enum class Format { kText, kJson, kDot };
+
+struct Args {
+  Format format = Format::kText;
+  std::vector<const char*> positional;
+};
+
+// Sorts argv into options and positional arguments. Returns false with *why
+// set on an unknown option or two formats.
+bool parse_args(int argc, const char* const* argv, Args* args, std::string* why) {
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (options && a == "--") {
+      options = false;
+    } else if (options && (a == "--json" || a == "--dot")) {
+      Format f = a == "--json" ? Format::kJson : Format::kDot;
+      if (args->format != Format::kText && args->format != f) {
+        *why = "--json and --dot exclude each other";
+        return false;
+      }
+      args->format = f;
+    } else if (options && a.size() > 1 && a[0] == '-' &&
+               !std::isdigit(static_cast<unsigned char>(a[1]))) {
+      *why = "unknown option '" + a + "'";
+      return false;
+    } else {
+      args->positional.push_back(argv[i]);
+    }
+  }
+  return true;
+}
+
+// Reads a line number (1 or more) into *line. Returns false when it is not one.
+bool parse_line(const char* text, int64_t* line) {
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < 1 || text[0] == ' ') return false;
+  *line = v;
+  return true;
+}
+
+// Writes text to standard output. Returns false when it fails.
+bool print(const std::string& text) {
+  bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  return std::fflush(stdout) == 0 && ok;
+}
+
+int run_explain(int argc, const char* const* argv) {
+  if (int answered = answer_help_or_version(kTool, argc, argv); answered >= 0) return answered;
+  Args args;
+  std::string why;
+  if (!parse_args(argc, argv, &args, &why)) return wrong_use(kTool, why);
+  if (args.positional.size() < 3 || args.positional.size() > 4) return wrong_use(kTool);
+  ExplainRequest req;
+  req.graph_path = args.positional[0];
+  if (args.positional.size() == 4 && !parse_line(args.positional[3], &req.line)) {
+    return wrong_use(kTool, "line '" + std::string(args.positional[3]) + "' is not a line number");
+  }
+  if (!parse_source(args.positional[2], &req.source, &why)) return cannot(kTool, why);
+  Explanation e;
+  if (!explain(req, args.positional[1], &e, &why)) return cannot(kTool, why);
+  std::string out;
+  if (args.format == Format::kText) out = explanation_text(e);
+  if (args.format == Format::kJson) out = explanation_json(e);
+  if (args.format == Format::kDot && !explanation_dot(e, &out, &why)) return cannot(kTool, why);
+  if (!print(out)) return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
+  return kToolOk;
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv) {
+  try {
+    return tarnwick::run_explain(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return tarnwick::cannot(tarnwick::kTool, "out of memory");
+  } catch (const std::exception& e) {
+    return tarnwick::cannot(tarnwick::kTool, e.what());
+  }
+}

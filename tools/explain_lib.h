@@ -1,0 +1,101 @@
+// The instructor's view of a verdict: the judge's verdict, then the steps of
+// one line of the result file as the checker weighed them, with why each
+// weighs what it does, the expected distance, and a shortest path where the
+// fast search can give one. Weighing is the judge's own (through its
+// observer), so the two cannot disagree. Never part of the judge's output.
+#ifndef TARNWICK_TOOLS_EXPLAIN_LIB_H_
+#define TARNWICK_TOOLS_EXPLAIN_LIB_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "check/judge.h"
+#include "graph/reader.h"
+
+namespace tarnwick {
+
+// Why a step weighs what it does.
+enum class StepWhy {
+  kEdge,           // an edge of the graph file between two distinct ids
+  kSelfLoop,       // an edge of the graph file from a vertex to itself
+  kDiagonal,       // from an id to itself without a self-loop: 0
+  kNoEdge,         // two distinct vertices of 1..n without an edge: INF
+  kNotAVertex,     // an id of 0 or above n, without an edge: 0
+  kOutsideTables,  // from or to an id outside 0..V-1: 0
+};
+
+struct ExplainedStep {
+  WeighedStep step;
+  StepWhy why = StepWhy::kNoEdge;
+  int64_t graph_line = 0;  // for kEdge and kSelfLoop: the graph line of the edge that set it
+};
+
+// How the expected distance of the explained line came about.
+enum class Expected {
+  kFastSearch,       // weights in 0..2^30-1: `shortest` is one path of that weight
+  kExactPass,        // other weights: the all-pairs pass in its loop order decided
+  kLineNotAVertex,   // the line's number is not a vertex of 1..n: Dist(source, line)
+  kSourceNotAVertex  // the source is not a vertex of 1..n: Dist(source, line)
+};
+
+// Graphs of up to this many vertices can be drawn with --dot.
+inline constexpr int32_t kDotMaxVertices = 60;
+
+struct Explanation {
+  Verdict verdict;
+  std::string verdict_text;  // exactly as the judge prints it, line end included
+  int32_t source = 0;
+  int32_t n = 0;
+  int64_t lines = 0;  // lines in the result file (the judge reads on for the count)
+
+  int64_t line = 0;          // the line explained; 0 when there is none
+  bool line_read = false;    // false: the file ends before it
+  std::vector<ExplainedStep> steps;
+  __int128 total = 0;        // exact, as the checker sums
+  int32_t expected = 0;      // the weight line `line` must have
+  int32_t ends_at = 0;       // the path's last id (the source when it has no step)
+  Expected how = Expected::kFastSearch;
+  // For kFastSearch: the vertices of a shortest path, source first and `line`
+  // last ({s, s} for the source's diagonal); its steps weigh shortest_weight.
+  std::vector<int32_t> shortest;
+  int32_t shortest_weight = 0;
+
+  // For graphs of at most kDotMaxVertices vertices: every edge among 0..n
+  // as {u, v, w}, u <= v, for drawing.
+  std::vector<std::array<int32_t, 3>> edges;
+};
+
+struct ExplainRequest {
+  const char* graph_path = nullptr;
+  int32_t source = 0;  // must fit the tables (parse_source)
+  int64_t line = 0;    // the line to explain; 0 for the verdict's wrong line
+};
+
+// Loads the graph at req.graph_path, solves and judges `result` as the judge
+// does, and fills *out. Returns false with *err set ("PATH: reason" or
+// "result file: reason") when the judge could not judge either.
+bool explain(const ExplainRequest& req, ByteReader& result, Explanation* out, std::string* err);
+
+// As above, with the result file at `result_path`.
+bool explain(const ExplainRequest& req, const char* result_path, Explanation* out,
+             std::string* err);
+
+// Returns the explanation for a person: the verdict line first.
+std::string explanation_text(const Explanation& e);
+
+// Returns the explanation as one JSON object, line end included.
+std::string explanation_json(const Explanation& e);
+
+// Returns the graph, the explained path and a shortest path as Graphviz input
+// in *out. Returns false with *err set when the graph has more than
+// kDotMaxVertices vertices.
+bool explanation_dot(const Explanation& e, std::string* out, std::string* err);
+
+// Returns v in decimal.
+std::string int128_text(__int128 v);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_TOOLS_EXPLAIN_LIB_H_

@@ -1,0 +1,391 @@
+// tarnwick-explain: golden explanations on small files, a verdict whose line
+// the file never reached, and a randomised comparison of explanations with
+// the judge's own verdicts and a plain re-reading.
+#include "tools/explain_lib.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "check/judge.h"
+#include "fuzz/reference.h"
+#include "graph/apsp.h"
+#include "graph/fast_row.h"
+#include "graph/input.h"
+#include "tests/cli_support.h"
+
+namespace tarnwick {
+namespace {
+
+using tarnwick_test::Outcome;
+using tarnwick_test::replace_all;
+using tarnwick_test::run_program;
+using tarnwick_test::Scratch;
+
+// The README's three-vertex graph; the same with a self-loop of 3 on vertex 1.
+constexpr char kGraph[] = "3 3\n1 2 4\n2 3 1\n1 3 7\n";
+constexpr char kLoopGraph[] = "3 4\n1 2 4\n2 3 1\n1 3 7\n1 1 3\n";
+
+struct Golden {
+  const char* name;
+  std::string graph, result;
+  std::vector<std::string> args;  // before the paths: options; after: source, line
+  std::string out;
+  std::string err = {};
+  int status = 0;
+};
+
+void PrintTo(const Golden& c, std::ostream* os) { *os << c.name; }
+
+// Runs tarnwick-explain: the case's arguments up to the first that is not an
+// option, the graph and result paths, then the rest.
+Outcome run_case(const Golden& c, Scratch& scratch) {
+  std::vector<std::string> args;
+  size_t i = 0;
+  for (; i < c.args.size() && c.args[i].rfind("--", 0) == 0; ++i) args.push_back(c.args[i]);
+  args.push_back(scratch.file("graph", c.graph));
+  args.push_back(scratch.file("result", c.result));
+  args.insert(args.end(), c.args.begin() + i, c.args.end());
+  Outcome o = run_program(TARNWICK_EXPLAIN, args, scratch);
+  o.err = replace_all(o.err, scratch.dir().string() + "/", "");
+  return o;
+}
+
+constexpr char kUsage[] =
+    "Usage: tarnwick-explain [--json | --dot] input_graph your_output_result source_vertex_id "
+    "[line]\n";
+
+const Golden kGoldens[] = {
+    {"an edge, the diagonal and a shortest path", kGraph, "1\n1 2\n1 3\n", {"1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+     "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+     "Total 7, expected 5: difference +2.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"},
+    {"the source's self-loop and a repeated id", kLoopGraph, "1\n1 x 2\n", {"1"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
+     "  step 2: 1 to 1 (a token without a number repeats the last id), weight 3: the source's "
+     "self-loop, graph line 5\n"
+     "  step 3: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 10, expected 4: difference +6.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"a step without an edge weighs INF", "3 1\n1 2 4\n", "1\n2\n2 3\n", {"1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "  step 2: 2 to 3, weight 10000000: no edge: INF\n"
+     "Total 10000004, expected 10000000: difference +4.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "A shortest path from 1 to 3: 1-3, weight 10000000 (as a line: \"3\").\n"},
+    {"ids of 0 and outside the tables weigh 0", kGraph, "1\n0 10010 2\n", {"1"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 0, weight 0: 0 is not a vertex of the graph (1..3): 0\n"
+     "  step 2: 0 to (an id outside 0..10009), weight 0: an id outside the tables: 0\n"
+     "  step 3: (an id outside 0..10009) to 2, weight 0: an id outside the tables: 0\n"
+     "Total 0, expected 4: difference -4.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"the exact pass decides: no path is invented", "3 3\n1 2 4\n2 3 -1\n1 3 7\n", "1\n2\n",
+     {"1"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 4, expected 2: difference +2.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "The exact all-pairs pass decided this distance (a weight is negative or 2^30 or more, so "
+     "distances follow the pass's loop order): no path is shown.\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"a line beyond n", kGraph, "1\n2\n2 3\n2\n", {"1"},
+     "Wrong answer in path 1 to 4\n"
+     "Line 4 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 4, expected 0: difference +4.\n"
+     "The path ends at 2, not at vertex 4 (the judge does not check the end).\n"
+     "Line 4 names no vertex of 1..3: the judge expects the direct weight from 1 to 4.\n"},
+    {"a source that is not a vertex", kGraph, "1 2\n", {"9"},
+     "Wrong answer in path 9 to 1\n"
+     "Line 1 as the judge weighs it, from source 9:\n"
+     "  step 1: 9 to 1, weight 0: 9 is not a vertex of the graph (1..3): 0\n"
+     "  step 2: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 4, expected 0: difference +4.\n"
+     "The path ends at 2, not at vertex 1 (the judge does not check the end).\n"
+     "The source is not a vertex of 1..3: the judge expects the direct weight from 9 to 1.\n"
+     "The file ends after line 1: lines 2 to 3 are missing.\n"},
+    {"a line asked for past the first wrong one", kGraph, "3\n2\n2 3\n", {"1", "3"},
+     "Wrong answer in path 1 to 1\n"
+     "(The verdict names line 1, where the judge stops; line 3 is weighed as asked.)\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "  step 2: 2 to 3, weight 1: edge 2-3, graph line 3\n"
+     "Total 5, expected 5: right.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"},
+    {"a file that stops early", kGraph, "1\n2\n", {"1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 was never read: the file ends first.\n"
+     "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"a line asked for that the file lacks", kGraph, "1\n2\n2 3\n", {"1", "5"},
+     "Success\n"
+     "Line 5 is not in the file, which has 3 lines.\n"},
+    {"a right line before the wrong one", kGraph, "1\n2\n3\n", {"1", "2"},
+     "Wrong answer in path 1 to 3\n"
+     "(The verdict names line 3; line 2 is weighed as asked.)\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 4, expected 4: right.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"},
+    {"an empty file", kGraph, "", {"1"}, "Empty file\nThe result file holds no line.\n"},
+    {"json", kGraph, "1\n1 2\n1 3\n", {"--json", "1"},
+     R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
+     R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
+     R"("repeats_last_id":false,"weight":0,"why":"diagonal","graph_line":null},{"index":2,)"
+     R"("from":1,"to":3,"repeats_last_id":false,"weight":7,"why":"edge","graph_line":4}],)"
+     R"("total":7,"expected":5,"difference":2,"ends_at":3,"ends_at_line_vertex":true,)"
+     R"("expected_from":"fast search","shortest_path":[1,2,3],"shortest_weight":5})"
+     "\n"},
+    {"json: a right line asked for, an id outside the tables", kGraph, "10010\n",
+     {"--json", "1", "1"},
+     R"({"verdict":"Wrong answer in path 1 to 2","source":1,"vertices":3,"lines":1,)"
+     R"("missing_lines":[2,3],"line":1,"line_read":true,"steps":[{"index":1,"from":1,)"
+     R"("to":null,"repeats_last_id":false,"weight":0,"why":"outside the tables",)"
+     R"("graph_line":null}],"total":0,"expected":0,"difference":0,"ends_at":null,)"
+     R"("ends_at_line_vertex":false,"expected_from":"fast search","shortest_path":[1,1],)"
+     R"("shortest_weight":0})"
+     "\n"},
+    {"dot", kGraph, "1 3\n", {"--dot", "1"},
+     "digraph explanation {\n"
+     "  label=\"Wrong answer in path 1 to 1: line 1 in red, a shortest path in green\";\n"
+     "  node [shape=circle];\n"
+     "  1 [style=filled, fillcolor=lightblue];\n"
+     "  2;\n"
+     "  3;\n"
+     "  1 -> 2 [dir=none, color=grey60, label=\"4\"];\n"
+     "  1 -> 3 [dir=none, color=grey60, label=\"7\"];\n"
+     "  2 -> 3 [dir=none, color=grey60, label=\"1\"];\n"
+     "  1 -> 1 [color=red, penwidth=2, fontcolor=red, label=\"1: 0\", constraint=false];\n"
+     "  1 -> 3 [color=red, penwidth=2, fontcolor=red, label=\"2: 7\", constraint=false];\n"
+     "  1 -> 1 [color=darkgreen, penwidth=2, constraint=false];\n"
+     "}\n"},
+    {"dot refuses a large graph", "61 0\n", "1\n", {"--dot", "1"}, "",
+     "tarnwick-explain: the graph has 61 vertices; --dot draws at most 60\n", 2},
+    {"a graph the judge refuses", "10010 0\n", "1\n", {"1"}, "",
+     "tarnwick-explain: graph: the vertex count is too large: at most 10009 vertices fit\n", 2},
+    {"a source outside the tables", kGraph, "1\n", {"10010"}, "",
+     "tarnwick-explain: source vertex id '10010' is outside 0..10009\n", 2},
+    {"a line number that is none", kGraph, "1\n", {"1", "0"}, "",
+     std::string("tarnwick-explain: line '0' is not a line number\n") + kUsage, 1},
+    {"two formats", kGraph, "1\n", {"--json", "--dot", "1"}, "",
+     std::string("tarnwick-explain: --json and --dot exclude each other\n") + kUsage, 1},
+    {"an unknown option", kGraph, "1\n", {"--xml", "1"}, "",
+     std::string("tarnwick-explain: unknown option '--xml'\n") + kUsage, 1},
+    {"too many arguments", kGraph, "1\n", {"1", "2", "3"}, "", kUsage, 1},
+};
+
+class ExplainGolden : public testing::TestWithParam<Golden> {};
+
+TEST_P(ExplainGolden, PrintsExactly) {
+  Scratch scratch;
+  const Golden& c = GetParam();
+  Outcome o = run_case(c, scratch);
+  EXPECT_EQ(o.out, c.out);
+  EXPECT_EQ(o.err, c.err);
+  EXPECT_EQ(o.status, c.status);
+}
+
+std::string golden_name(const testing::TestParamInfo<Golden>& info) {
+  std::string name;
+  for (char ch : std::string(info.param.name)) {
+    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExplainGolden, testing::ValuesIn(kGoldens), golden_name);
+
+TEST(ExplainCli, HelpVersionAndMissingFiles) {
+  Scratch scratch;
+  Outcome help = run_program(TARNWICK_EXPLAIN, {"--help"}, scratch);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind(kUsage, 0), 0u);
+  EXPECT_NE(help.out.find("never show it to students"), std::string::npos);
+  Outcome version = run_program(TARNWICK_EXPLAIN, {"--version"}, scratch);
+  EXPECT_EQ(version.out, "tarnwick-explain 0.1.0\n");
+  std::string graph = scratch.file("graph", kGraph);
+  Outcome no_result = run_program(TARNWICK_EXPLAIN, {graph, "/nonexistent/r", "1"}, scratch);
+  EXPECT_EQ(no_result.err, "tarnwick-explain: /nonexistent/r: No such file or directory\n");
+  EXPECT_EQ(no_result.status, 2);
+  Outcome none = run_program(TARNWICK_EXPLAIN, {}, scratch);
+  EXPECT_EQ(none.err, kUsage);
+  EXPECT_EQ(none.status, 1);
+}
+
+// The verdict's line was never read: a file judged wrong for the lines it lacks.
+TEST(ExplainText, VerdictLineNeverRead) {
+  Explanation e;
+  e.verdict = {Verdict::kWrongAnswer, 1, 3};
+  e.verdict_text = verdict_line(e.verdict);
+  e.source = 1;
+  e.n = 4;
+  e.lines = 2;
+  e.line = 3;
+  e.how = Expected::kFastSearch;
+  e.shortest = {1, 2, 3};
+  e.shortest_weight = 5;
+  EXPECT_EQ(explanation_text(e),
+            "Wrong answer in path 1 to 3\n"
+            "Line 3 was never read: the file ends first.\n"
+            "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"
+            "The file ends after line 2: lines 3 to 4 are missing.\n");
+  EXPECT_EQ(explanation_json(e),
+            R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":4,"lines":2,)"
+            R"("missing_lines":[3,4],"line":3,"line_read":false,"expected_from":"fast search",)"
+            R"("shortest_path":[1,2,3],"shortest_weight":5})"
+            "\n");
+}
+
+TEST(ExplainText, NumbersBeyond64Bits) {
+  EXPECT_EQ(int128_text(0), "0");
+  EXPECT_EQ(int128_text(-42), "-42");
+  __int128 big = static_cast<__int128>(1) << 100;
+  EXPECT_EQ(int128_text(big), "1267650600228229401496703205376");
+  EXPECT_EQ(int128_text(-big), "-1267650600228229401496703205376");
+}
+
+// A random graph file: small, with ids of 0 and above n now and then, and
+// negative or large weights in some graphs.
+std::string random_graph(std::mt19937& rng, int32_t* n) {
+  *n = std::uniform_int_distribution<int32_t>(1, 7)(rng);
+  const int m = std::uniform_int_distribution<int>(0, 14)(rng);
+  const int kind = std::uniform_int_distribution<int>(0, 2)(rng);
+  std::uniform_int_distribution<int32_t> id(0, *n + 1), small(0, 20), any(-9, 30);
+  std::string text = std::to_string(*n) + " " + std::to_string(m) + "\n";
+  for (int e = 0; e < m; ++e) {
+    int32_t w = kind == 0 ? small(rng) : kind == 1 ? any(rng) : small(rng) << 26;
+    text += std::to_string(id(rng)) + " " + std::to_string(id(rng)) + " ";
+    text += std::to_string(w) + "\n";
+  }
+  return text;
+}
+
+// A random result file: mostly short paths over the ids, with odd tokens.
+std::string random_result(std::mt19937& rng, int32_t n) {
+  const char* odd[] = {"x", "", "-0", "10010", "+1", "\t2", "3\r"};
+  std::string text;
+  const int lines = std::uniform_int_distribution<int>(0, n + 2)(rng);
+  std::uniform_int_distribution<int32_t> id(0, n + 1);
+  for (int k = 1; k <= lines; ++k) {
+    const int tokens = std::uniform_int_distribution<int>(0, 3)(rng);
+    for (int t = 0; t < tokens; ++t) {
+      if (t != 0) text += ' ';
+      text += rng() % 8 == 0 ? odd[rng() % 7] : std::to_string(id(rng));
+    }
+    if (k != lines || rng() % 2 == 0) text += '\n';
+  }
+  return text;
+}
+
+// Returns line `k` (from 1) of text.
+std::string graph_line(const std::string& text, int64_t k) {
+  std::istringstream in(text);
+  std::string line;
+  for (int64_t i = 0; i < k && std::getline(in, line); ++i) {
+  }
+  return line;
+}
+
+// Checks one explanation against the judge without an observer and against
+// the plain re-reading: same verdict, steps weighed as Dist has them, a total
+// that is their sum, and the distance the plain pass gives.
+void check_explanation(const std::string& graph_path, const std::string& graph_text,
+                       const std::string& result, int32_t source, int64_t line) {
+  Graph g;
+  LoadReport report;
+  ASSERT_TRUE(input(graph_path.c_str(), &g, &report));
+  SourceRow row = solve(g, source);
+  ByteReader judged_in(result);
+  Verdict judged;
+  ASSERT_TRUE(judge(judged_in, g.Dist, row, &judged));
+  ByteReader in(result);
+  Explanation e;
+  std::string err;
+  ASSERT_TRUE(explain({graph_path.c_str(), source, line}, in, &e, &err)) << err;
+  ASSERT_EQ(e.verdict_text, verdict_line(judged));
+  reference::Graph ref = reference::load(graph_text);
+  reference::Row ref_row(ref, source);
+  reference::Verdict plain = reference::judge(result, ref, source,
+                                              [&ref_row](int64_t k) { return ref_row.at(k); });
+  ASSERT_EQ(static_cast<int>(plain.kind), static_cast<int>(judged.kind));
+  if (judged.kind == Verdict::kWrongAnswer) {
+    ASSERT_EQ(plain.line, judged.line);
+  }
+  if (!e.line_read) return;
+  __int128 sum = 0;
+  for (const ExplainedStep& s : e.steps) {
+    const int64_t from = s.step.from, to = s.step.to;
+    ASSERT_EQ(s.step.weight, ref.dist(from, to));
+    const bool edge = ref.edge.count({from, to}) != 0;
+    const bool has_line = s.why == StepWhy::kEdge || s.why == StepWhy::kSelfLoop;
+    ASSERT_EQ(edge, has_line) << static_cast<int>(s.why);
+    ASSERT_EQ(has_line, s.graph_line >= 2);
+    if (!edge) {
+      ASSERT_EQ(s.step.weight, s.why == StepWhy::kNoEdge ? INF : 0);
+    } else {
+      // The graph line named holds this pair with the weight that stands.
+      std::istringstream named(graph_line(graph_text, s.graph_line));
+      int64_t u = -1, v = -1, w = -1;
+      named >> u >> v >> w;
+      ASSERT_TRUE((u == from && v == to) || (u == to && v == from)) << s.graph_line;
+      ASSERT_EQ(w, s.step.weight);
+    }
+    sum += s.step.weight;
+  }
+  ASSERT_EQ(sum, e.total);
+  ASSERT_EQ(e.expected, ref_row.at(e.line));
+  const bool first_wrong = judged.kind == Verdict::kWrongAnswer && e.line == judged.line;
+  if (first_wrong || line == 0) {
+    ASSERT_NE(e.total, e.expected);
+  }
+  if (judged.kind != Verdict::kWrongAnswer || e.line < judged.line) {
+    ASSERT_EQ(e.total, e.expected);
+  }
+  if (e.how == Expected::kFastSearch) {
+    __int128 path = 0;
+    for (size_t i = 1; i < e.shortest.size(); ++i) path += g.Dist(e.shortest[i - 1], e.shortest[i]);
+    ASSERT_EQ(path, e.shortest_weight);
+    ASSERT_EQ(e.shortest_weight, e.expected);
+  }
+}
+
+TEST(ExplainRandom, AgreesWithTheJudge) {
+  std::mt19937 rng(20261208);
+  Scratch scratch;
+  for (int round = 0; round < 600; ++round) {
+    int32_t n = 0;
+    const std::string graph_text = random_graph(rng, &n);
+    const std::string graph = scratch.file("graph", graph_text);
+    const std::string result = random_result(rng, n);
+    const int32_t source = std::uniform_int_distribution<int32_t>(0, n + 1)(rng);
+    const int64_t line = rng() % 2 == 0 ? 0 : std::uniform_int_distribution<int64_t>(1, n + 3)(rng);
+    SCOPED_TRACE("graph:\n" + graph_text + "result:\n" + result + "source " +
+                 std::to_string(source) + ", line " + std::to_string(line));
+    check_explanation(graph, graph_text, result, source, line);
+    if (testing::Test::HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick

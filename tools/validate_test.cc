@@ -1,0 +1,263 @@
+// tarnwick-validate: one golden case per kind of finding, the constraints,
+// the exit statuses (--kattis included) and the cap on findings of a kind.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "tests/cli_support.h"
+#include "tools/validate_lib.h"
+
+namespace tarnwick {
+namespace {
+
+using tarnwick_test::Outcome;
+using tarnwick_test::replace_all;
+using tarnwick_test::run_program;
+using tarnwick_test::Scratch;
+
+struct Golden {
+  const char* name;
+  std::string graph;
+  std::vector<std::string> args;  // options before the path
+  std::string out;
+  int status = 0;
+};
+
+void PrintTo(const Golden& c, std::ostream* os) { *os << c.name; }
+
+const Golden kGoldens[] = {
+    {"a clean graph", "3 3\n1 2 4\n2 3 1\n1 3 7\n", {},
+     "g: 0 errors, 0 warnings; 3 vertices, 3 edges read\n"},
+    {"the judge refuses a vertex count", "10010 0\n", {},
+     "g:1:1: error: the vertex count is too large: at most 10009 vertices fit (the judge refuses "
+     "this file)\n"
+     "g: 1 error, 0 warnings; 0 vertices, 0 edges read\n",
+     3},
+    {"the judge refuses an id", "3 1\n1 10010 4\n", {},
+     "g:2:3: error: edge 1 names vertex 10010, outside 0..10009 (the judge refuses this file)\n"
+     "g: 1 error, 0 warnings; 3 vertices, 1 edge read\n",
+     3},
+    {"the edge list ends early, where and why", "2 3\n\t1 2 3\r\n2 1 -1\r\n", {},
+     "g:3:1: warning: edge 2-1 given again, with weight -1 (before: line 2): the later weight "
+     "stands, not the smaller\n"
+     "g:3:5: warning: negative weight -1: the edge both ways is a negative cycle\n"
+     "g:3:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
+     "steps for n = 2 (weights in range need one search, about (n + m) log n steps); negative "
+     "edges make every distance depend on its loop order\n"
+     "g:4:1: warning: the edge list ends after 2 of 3 edges: edge 3 meets the end of the file "
+     "(the judge warns about this)\n"
+     "g: 0 errors, 4 warnings; 2 vertices, 2 edges read\n"},
+    {"no vertex count", "", {},
+     "g:1:1: warning: no vertex count: judging an empty graph (the judge warns about this)\n"
+     "g: 0 errors, 1 warning; 0 vertices, 0 edges read\n"},
+    {"no edge count", "1\n", {},
+     "g:2:1: warning: no edge count after the vertex count: no edge read (the judge warns about "
+     "this)\n"
+     "g: 0 errors, 1 warning; 1 vertex, 0 edges read\n"},
+    {"negative counts", "-3 -1\n", {},
+     "g:1:1: warning: a negative vertex count, -3: the judge reads it as no vertex\n"
+     "g:1:4: warning: a negative edge count, -1: the judge reads no edge\n"
+     "g: 0 errors, 2 warnings; 0 vertices, 0 edges read\n"},
+    {"numbers after the last edge", "2 1\n1 2 4\n2 1 4\n1 2\n", {},
+     "g:3:1: warning: 5 more numbers follow the 1 announced edge (1 whole edge and 2 more): the "
+     "judge never reads it; is the edge count right?\n"
+     "g: 0 errors, 1 warning; 2 vertices, 1 edge read\n"},
+    {"text after the last edge", "2 1 1 2 4 end\n", {},
+     "g:1:11: warning: text that is not a number follows the 1 announced edge: the judge never "
+     "reads it; is the edge count right?\n"
+     "g: 0 errors, 1 warning; 2 vertices, 1 edge read\n"},
+    {"ids of 0 and above n", "2 2\n1 2 1\n0 3 5\n", {},
+     "g:3:1: warning: edge 2 names 0, not a vertex of 1..2: the judge stores it, but no shortest "
+     "path uses it, and a result line naming 0 weighs this edge\n"
+     "g:3:3: warning: edge 2 names 3, not a vertex of 1..2: the judge stores it, but no shortest "
+     "path uses it, and a result line naming 3 weighs this edge\n"
+     "g: 0 errors, 2 warnings; 2 vertices, 2 edges read\n"},
+    {"a self-loop", "2 2\n1 2 1\n2 2 6\n", {},
+     "g:3:1: warning: self-loop at vertex 2 (weight 6): it replaces the vertex's diagonal 0, "
+     "which a path written from source 2 weighs on its first step\n"
+     "g: 0 errors, 1 warning; 2 vertices, 2 edges read\n"},
+    {"a pair given twice names both lines", "3 3\n1 2 1\n2 3 1\n\n  2 1 9\n", {},
+     "g:5:3: warning: edge 2-1 given again, with weight 9 (before: line 2): the later weight "
+     "stands, not the smaller\n"
+     "g: 0 errors, 1 warning; 3 vertices, 3 edges read\n"},
+    {"a weight of 2^30", "2 1\n1 2 1073741824\n", {},
+     "g:2:5: warning: weight 1073741824 is 2^30 or more: sums of such weights can wrap\n"
+     "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
+     "steps for n = 2 (weights in range need one search, about (n + m) log n steps)\n"
+     "g: 0 errors, 2 warnings; 2 vertices, 1 edge read\n"},
+    {"a vertex no edge reaches, and paths over missing edges", "4 2\n1 2 3\n2 3 3\n",
+     {"--source", "1"},
+     "g:1:1: warning: no edge reaches vertex 4: its distances are sums of INF steps\n"
+     "g:1:1: warning: from source 1, a shortest path to vertex 4 takes a step without an edge "
+     "(weight INF)\n"
+     "g: 0 errors, 2 warnings; 4 vertices, 2 edges read\n"},
+    {"a source that is not a vertex", "2 1\n1 2 3\n", {"--source=3"},
+     "g:1:1: error: source 3 is not a vertex of 1..2 (--source)\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     3},
+    {"a source with the exact pass", "2 1\n1 2 -3\n", {"--source", "1"},
+     "g:1:1: warning: --source 1: the exact pass decides these distances, so no path is traced\n"
+     "g:2:5: warning: negative weight -3: the edge both ways is a negative cycle\n"
+     "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
+     "steps for n = 2 (weights in range need one search, about (n + m) log n steps); negative "
+     "edges make every distance depend on its loop order\n"
+     "g: 0 errors, 3 warnings; 2 vertices, 1 edge read\n"},
+    {"count and weight bounds from below", "2 1\n1 2 3\n",
+     {"--min-vertices", "3", "--max-edges=0", "--min-weight", "4"},
+     "g:1:1: error: the vertex count 2 is below the least allowed, 3\n"
+     "g:1:3: error: the edge count 1 is above the most allowed, 0\n"
+     "g:2:5: error: weight 3 is below the least allowed, 4\n"
+     "g: 3 errors, 0 warnings; 2 vertices, 1 edge read\n",
+     3},
+    {"count and weight bounds from above", "2 1\n1 2 3\n",
+     {"--max-vertices", "1", "--min-edges", "2", "--max-weight", "2"},
+     "g:1:1: error: the vertex count 2 is above the most allowed, 1\n"
+     "g:1:3: error: the edge count 1 is below the least allowed, 2\n"
+     "g:2:5: error: weight 3 is above the most allowed, 2\n"
+     "g: 3 errors, 0 warnings; 2 vertices, 1 edge read\n",
+     3},
+    {"connected", "4 2\n1 2 3\n3 4 1\n", {"--connected"},
+     "g:1:1: error: the graph is not connected (--connected): 2 components; vertex 3 cannot be "
+     "reached from vertex 1\n"
+     "g: 1 error, 0 warnings; 4 vertices, 2 edges read\n",
+     3},
+    {"simple", "2 3\n1 2 3\n1 2 3\n2 2 0\n", {"--simple"},
+     "g:3:1: error: edge 1-2 given again, with weight 3 (before: line 2): the later weight stands, "
+     "not the smaller (--simple)\n"
+     "g:4:1: error: self-loop at vertex 2 (weight 0): it replaces the vertex's diagonal 0, which a "
+     "path written from source 2 weighs on its first step (--simple)\n"
+     "g: 2 errors, 0 warnings; 2 vertices, 3 edges read\n",
+     3},
+    {"kattis: valid", "2 1\n1 2 3\n", {"--kattis"},
+     "g: 0 errors, 0 warnings; 2 vertices, 1 edge read\n", 42},
+    {"kattis: invalid", "2 1\n1 2 3\n", {"--kattis", "--max-weight", "2"},
+     "g:2:5: error: weight 3 is above the most allowed, 2\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     43},
+};
+
+class ValidateGolden : public testing::TestWithParam<Golden> {};
+
+TEST_P(ValidateGolden, PrintsExactly) {
+  Scratch scratch;
+  const Golden& c = GetParam();
+  std::vector<std::string> args = c.args;
+  args.push_back(scratch.file("g", c.graph));
+  Outcome o = run_program(TARNWICK_VALIDATE, args, scratch);
+  EXPECT_EQ(replace_all(o.out, scratch.dir().string() + "/", ""), c.out);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(o.status, c.status);
+}
+
+std::string golden_name(const testing::TestParamInfo<Golden>& info) {
+  std::string name;
+  for (char ch : std::string(info.param.name)) {
+    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ValidateGolden, testing::ValuesIn(kGoldens), golden_name);
+
+constexpr char kUsage[] =
+    "Usage: tarnwick-validate [constraints] [--source S] [--kattis] input_graph\n";
+
+TEST(ValidateCli, WrongUseAndUnreadableFiles) {
+  Scratch scratch;
+  std::string graph = scratch.file("g", "2 1\n1 2 3\n");
+  struct {
+    std::vector<std::string> args;
+    std::string err;
+    int status;
+  } cases[] = {
+      {{}, kUsage, 1},
+      {{graph, graph}, std::string("tarnwick-validate: one graph file at a time\n") + kUsage, 1},
+      {{"--max-weight", graph},
+       std::string("tarnwick-validate: --max-weight needs an integer, not '") + graph + "'\n" +
+           kUsage,
+       1},
+      {{"--max-weight"},
+       std::string("tarnwick-validate: --max-weight needs an integer\n") + kUsage,
+       1},
+      {{"--simple=1", graph},
+       std::string("tarnwick-validate: unknown option '--simple=1'\n") + kUsage,
+       1},
+      {{"--source", "4294967296", graph},
+       std::string("tarnwick-validate: --source 4294967296 does not fit in 32 bits\n") + kUsage, 1},
+      {{"/nonexistent/g"}, "tarnwick-validate: /nonexistent/g: No such file or directory\n", 2},
+      {{"--kattis", "/nonexistent/g"},
+       "tarnwick-validate: /nonexistent/g: No such file or directory\n", 43},
+  };
+  for (const auto& c : cases) {
+    Outcome o = run_program(TARNWICK_VALIDATE, c.args, scratch);
+    EXPECT_EQ(o.err, c.err);
+    EXPECT_EQ(o.status, c.status);
+    EXPECT_EQ(o.out, "");
+  }
+  Outcome version = run_program(TARNWICK_VALIDATE, {"--version"}, scratch);
+  EXPECT_EQ(version.out, "tarnwick-validate 0.1.0\n");
+  Outcome help = run_program(TARNWICK_VALIDATE, {"--help"}, scratch);
+  EXPECT_EQ(help.out.rfind(kUsage, 0), 0u);
+}
+
+TEST(ValidateCli, KattisReadsStandardInput) {
+  Scratch scratch;
+  std::string good = scratch.file("good", "2 1\n1 2 3\n"), bad = scratch.file("bad", "2 1\n1 2\n");
+  std::string v = TARNWICK_VALIDATE;
+  Outcome ok = run_program("/bin/sh", {"-c", "exec " + v + " --kattis < " + good}, scratch);
+  EXPECT_EQ(ok.out, "<stdin>: 0 errors, 0 warnings; 2 vertices, 1 edge read\n");
+  EXPECT_EQ(ok.status, 42);
+  Outcome dash = run_program("/bin/sh", {"-c", "exec " + v + " --simple - < " + bad}, scratch);
+  EXPECT_EQ(dash.out,
+            "<stdin>:1:1: warning: no edge reaches vertex 1: its distances are sums of INF steps\n"
+            "<stdin>:1:1: warning: no edge reaches vertex 2: its distances are sums of INF steps\n"
+            "<stdin>:3:1: warning: the edge list ends after 0 of 1 edges: edge 1 meets the end of "
+            "the file (the judge warns about this)\n"
+            "<stdin>: 0 errors, 3 warnings; 2 vertices, 0 edges read\n");
+  EXPECT_EQ(dash.status, 0);
+}
+
+// Only the first few findings of a kind are shown; the summary counts the rest.
+TEST(Validate, ShowsTheFirstFewOfEachKind) {
+  std::string text = "2 13\n";
+  for (int i = 1; i <= 12; ++i) text += "1 1 " + std::to_string(i) + "\n";
+  text += "1 2 1\n";
+  GraphBytes file;
+  file.bytes = text;
+  Validation v;
+  std::string err, out;
+  ASSERT_TRUE(validate(file, {}, &v, &err));
+  EXPECT_EQ(v.warnings, 23);
+  EXPECT_EQ(v.findings.size(), 20u);
+  ASSERT_TRUE(validation_text(file, "g", v, &out, &err));
+  EXPECT_NE(out.find("g:11:1: warning: self-loop at vertex 1 (weight 10)"), std::string::npos);
+  EXPECT_EQ(out.find("(weight 11)"), std::string::npos);
+  EXPECT_NE(out.find("g: 0 errors, 23 warnings; 2 vertices, 13 edges read (more not shown: "
+                     "repeated pairs 1, self-loops 2)\n"),
+            std::string::npos);
+}
+
+// A complete graph of a few hundred vertices with one pair repeated at the
+// very end: the repeat is found, naming the line of its first edge.
+TEST(Validate, RepeatOnACompleteGraph) {
+  const int n = 300;
+  std::string text = std::to_string(n) + " " + std::to_string(n * (n - 1) / 2 + 1) + "\n";
+  for (int u = 1; u <= n; ++u) {
+    for (int v = u + 1; v <= n; ++v) text += std::to_string(u) + " " + std::to_string(v) + " 5\n";
+  }
+  text += "2 1 7\n";
+  GraphBytes file;
+  file.bytes = text;
+  Validation v;
+  std::string err, out;
+  ASSERT_TRUE(validate(file, {}, &v, &err));
+  ASSERT_TRUE(validation_text(file, "g", v, &out, &err));
+  EXPECT_EQ(out, "g:44852:1: warning: edge 2-1 given again, with weight 7 (before: line 2): the "
+                 "later weight stands, not the smaller\n"
+                 "g: 0 errors, 1 warning; 300 vertices, 44851 edges read\n");
+}
+
+}  // namespace
+}  // namespace tarnwick
