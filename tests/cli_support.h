@@ -3,6 +3,16 @@
 #ifndef TARNWICK_TESTS_CLI_SUPPORT_H_
 #define TARNWICK_TESTS_CLI_SUPPORT_H_
 
+// TARNWICK_UNDER_ASAN is 1 when built with AddressSanitizer (g++ or clang++),
+// which reserves far more address space than the tests' memory limits allow.
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNWICK_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_UNDER_ASAN 1
+#endif
+#endif
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>

@@ -294,14 +294,6 @@ TEST(HostilePaths, RefusalNamingALineBreakIsOneLine) {
                            s);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TARNWICK_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARNWICK_UNDER_ASAN 1
-#endif
-#endif
-
 // Bytes written `times` times.
 struct Piece {
   std::string bytes;

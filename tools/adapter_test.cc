@@ -274,7 +274,7 @@ TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
 // A test whose exact pass needs more memory than the process may have is a
 // judge error told the system's way, never a crash (the grader's refusal too).
 TEST(CheckerCommandLine, OutOfMemoryIsAJudgeErrorNotACrash) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARNWICK_UNDER_ASAN)
   GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
 #endif
   if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";

@@ -262,7 +262,7 @@ TEST(GradeCli, FifoWithoutAWriterDoesNotStallTheClass) {
 // Where no thread can start (an address-space or thread limit), the files are
 // judged all the same, as the judge judges one under the same limit.
 TEST(GradeCli, JudgesWhereNoThreadCanStart) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(TARNWICK_UNDER_ASAN)
   GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
 #endif
   if (!std::filesystem::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit (util-linux)";
