@@ -1,6 +1,9 @@
 #include "tools/validate_lib.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <numeric>
 #include <set>
@@ -23,14 +26,19 @@ std::string num(int64_t v) { return std::to_string(v); }
 // set to the system's reason when the file cannot be opened or read.
 template <typename F>
 bool read_with(const GraphBytes& file, F&& f, std::string* err) {
-  if (file.path == nullptr) {
+  if (file.path == nullptr && file.fd < 0) {
     ByteReader in(file.bytes);
     f(in);
     return true;
   }
   InputFile opened;
-  if (!opened.open(file.path, err)) return false;
-  ByteReader in(opened.fd());
+  if (file.path != nullptr && !opened.open(file.path, err)) return false;
+  const int fd = file.path != nullptr ? opened.fd() : file.fd;
+  if (file.path == nullptr && ::lseek(fd, file.start, SEEK_SET) < 0) {
+    *err = reason(errno);
+    return false;
+  }
+  ByteReader in(fd);
   f(in);
   if (in.error() == 0) return true;
   *err = reason(in.error());
@@ -404,26 +412,27 @@ class RepeatFinder : public LoadObserver {
     for (const Repeat& r : repeats_) last_[r.pair] = kNoPlace;
   }
   void number(int64_t index, const Number& num) override {
-    if (index < 2 || num.read != Read::kNumber) return;
+    if (index < 2) return;
     const int64_t field = (index - 2) % 3, e = (index - 2) / 3 + 1;
     if (field == 0) {
-      u_ = num.value, u_at_ = num.where;
       // Edge e is known from the first reading: its pair has been given before.
       for (const Repeat& r : repeats_) {
         if (r.e == e) v_->findings[r.finding].other = last_[r.pair];
       }
     }
+    if (num.read != Read::kNumber) return;
+    if (field == 0) u_ = num.value, u_at_ = num.where;
     if (field == 1) v_id_ = num.value;
     if (field != 2) return;
     auto it = last_.find(ordered(u_, v_id_));
     if (it != last_.end()) it->second = u_at_;
   }
 
-  // Returns how much of the file must be read: up to the last repeated edge.
-  uint64_t needed() const {
-    uint64_t end = 0;
-    for (const Repeat& r : repeats_) end = std::max(end, v_->findings[r.finding].at + 1);
-    return end;
+  // Returns the index of the last number to hear: the first id of the last repeated edge.
+  int64_t last_index() const {
+    int64_t e = 0;
+    for (const Repeat& r : repeats_) e = std::max(e, r.e);
+    return 2 + 3 * (e - 1);
   }
 
  private:
@@ -434,34 +443,17 @@ class RepeatFinder : public LoadObserver {
   uint64_t u_at_ = 0;
 };
 
-// Reads the first `size` bytes of the file (fewer when it is shorter) into
-// *out. Returns false with *err set when it cannot.
-bool read_prefix(const GraphBytes& file, uint64_t size, std::string* out, std::string* err) {
-  if (file.path == nullptr) {
-    *out = std::string(file.bytes.substr(0, size));
-    return true;
-  }
-  return read_with(file, [&](ByteReader& in) {
-    while (out->size() < size && in.peek() >= 0) {
-      std::string_view w = in.window().substr(0, size - out->size());
-      out->append(w);
-      in.skip(w.size());
-    }
-  }, err);
-}
-
 // Reads the file again as far as the last shown repeated edge, and names for
-// each the place of the edge it repeats. Returns false with *err set.
+// each the place of the edge it repeats. The loader read every number up to
+// there whole, so the file's numbers in order are the ones it heard; memory
+// does not grow with the file. Returns false with *err set.
 bool find_repeated(const GraphBytes& file, const std::vector<Repeat>& repeats, Validation* v,
                    std::string* err) {
   RepeatFinder finder(repeats, v);
-  std::string prefix;
-  if (!read_prefix(file, finder.needed(), &prefix, err)) return false;
-  ByteReader in(prefix);
-  Graph scratch;
-  LoadReport report;
-  input(in, &scratch, &report, &finder);
-  return true;
+  const int64_t last = finder.last_index();
+  return read_with(file, [&](ByteReader& in) {
+    for (int64_t i = 0; i <= last; ++i) finder.number(i, read_number(in));
+  }, err);
 }
 
 // Tells everything about the graph as a whole, once the loader has built it.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,10 @@ const Golden kGoldens[] = {
      "g:5:3: warning: edge 2-1 given again, with weight 9 (before: line 2): the later weight "
      "stands, not the smaller\n"
      "g: 0 errors, 1 warning; 3 vertices, 3 edges read\n"},
+    {"a pair given twice, the later with a sign", "2 2\n1 2 1\n\n+2 1 9\n", {},
+     "g:4:1: warning: edge 2-1 given again, with weight 9 (before: line 2): the later weight "
+     "stands, not the smaller\n"
+     "g: 0 errors, 1 warning; 2 vertices, 2 edges read\n"},
     {"a weight of 2^30", "2 1\n1 2 1073741824\n", {},
      "g:2:5: warning: weight 1073741824 is 2^30 or more: sums of such weights can wrap\n"
      "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
@@ -217,6 +222,42 @@ TEST(ValidateCli, KattisReadsStandardInput) {
             "the file (the judge warns about this)\n"
             "<stdin>: 0 errors, 3 warnings; 2 vertices, 0 edges read\n");
   EXPECT_EQ(dash.status, 0);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNWICK_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_UNDER_ASAN 1
+#endif
+#endif
+
+// Two edges 96 MB apart, the second repeating the first: validated under a
+// 64 MB address-space limit, from a path and from a redirected standard
+// input. Memory follows the graph, not the file.
+TEST(ValidateResources, RepeatFarDownUnderAddressSpaceLimit) {
+#ifdef TARNWICK_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (std::system("prlimit --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no prlimit";
+  Scratch scratch;
+  const std::string g =
+      scratch.file("g", "2 2\n1 2 3" + std::string(96 << 20, ' ') + "\n2 1 4\n");
+  const std::string limit = "--as=" + std::to_string(64L << 20);
+  const std::string found =
+      ":3:1: warning: edge 2-1 given again, with weight 4 (before: line 2): the later weight "
+      "stands, not the smaller\n";
+  Outcome path = run_program("/bin/sh", {"-c", "exec prlimit " + limit + " " +
+                                                   TARNWICK_VALIDATE + " " + g},
+                             scratch);
+  EXPECT_EQ(path.out, g + found + g + ": 0 errors, 1 warning; 2 vertices, 2 edges read\n")
+      << path.err;
+  Outcome in = run_program("/bin/sh", {"-c", "exec prlimit " + limit + " " +
+                                                 TARNWICK_VALIDATE + " --kattis < " + g},
+                           scratch);
+  EXPECT_EQ(in.out, "<stdin>" + found + "<stdin>: 0 errors, 1 warning; 2 vertices, 2 edges read\n")
+      << in.err;
+  EXPECT_EQ(in.status, 42);
 }
 
 // Only the first few findings of a kind are shown; the summary counts the rest.
