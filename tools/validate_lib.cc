@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <array>
 #include <numeric>
 #include <set>
@@ -198,24 +199,34 @@ void EdgeWatcher::number(int64_t index, const Number& num) {
   }
 }
 
+// Returns a count as read: its value, 0 when there is none, and one step
+// beyond the 32-bit range when it does not fit.
+int64_t count_value(const Number& num) {
+  if (num.read == Read::kNumber) return num.value;
+  if (num.read == Read::kNoNumber) return 0;
+  return num.negative ? int64_t{std::numeric_limits<int32_t>::min()} - 1
+                      : int64_t{std::numeric_limits<int32_t>::max()} + 1;
+}
+
+// Returns a count as a finding writes it: its value, or the bound it passes.
+std::string count_text(int64_t value) {
+  if (value < std::numeric_limits<int32_t>::min()) return "(less than -2147483648)";
+  if (value > std::numeric_limits<int32_t>::max()) return "(more than 2147483647)";
+  return num(value);
+}
+
 void EdgeWatcher::header(int64_t index, const Number& num) {
   const bool read = num.read != Read::kNoNumber;
   if (index == 0) {
     has_n = read, n_at = num.where;
-    n_read = num.read == Read::kNumber ? num.value
-             : !read                   ? 0
-             : num.negative            ? -1
-                                       : int64_t{V} * 1000;  // too big for 32 bits
+    n_read = count_value(num);
     n_ = static_cast<int32_t>(std::clamp<int64_t>(n_read, 0, V - 1));
     seen_.emplace(n_);
     reached.assign(n_ + 1, 0);
     if (want_.connected) parts.emplace(n_);
   } else {
     has_m = read, m_at = num.where;
-    m_read = num.read == Read::kNumber ? num.value
-             : !read                   ? 0
-             : num.negative            ? -1
-                                       : int64_t{1} << 32;  // too big for 32 bits
+    m_read = count_value(num);
   }
 }
 
@@ -313,11 +324,11 @@ void trailing_findings(ByteReader& in, int64_t m, Findings& f) {
 void negative_counts(const EdgeWatcher& w, Findings& f) {
   if (w.has_n && w.n_read < 0) {
     f.add(kJudgeWarning, false, w.n_at,
-          "a negative vertex count, " + num(w.n_read) + ": the judge reads it as no vertex");
+          "a negative vertex count, " + count_text(w.n_read) + ": the judge reads it as no vertex");
   }
   if (w.has_n && w.n_read < V && w.has_m && w.m_read < 0) {
     f.add(kJudgeWarning, false, w.m_at,
-          "a negative edge count, " + num(w.m_read) + ": the judge reads no edge");
+          "a negative edge count, " + count_text(w.m_read) + ": the judge reads no edge");
   }
 }
 
@@ -327,11 +338,11 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
                     const std::optional<int64_t>& high, uint64_t at, const char* what) {
     if (low && value < *low) {
       f.add(kCount, true, at,
-            std::string(what) + " " + num(value) + " is below the least allowed, " + num(*low));
+            std::string(what) + " " + count_text(value) + " is below the least allowed, " + num(*low));
     }
     if (high && value > *high) {
       f.add(kCount, true, at,
-            std::string(what) + " " + num(value) + " is above the most allowed, " + num(*high));
+            std::string(what) + " " + count_text(value) + " is above the most allowed, " + num(*high));
     }
   };
   check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "the vertex count");

@@ -61,6 +61,16 @@ const Golden kGoldens[] = {
      "g:1:1: warning: a negative vertex count, -3: the judge reads it as no vertex\n"
      "g:1:4: warning: a negative edge count, -1: the judge reads no edge\n"
      "g: 0 errors, 2 warnings; 0 vertices, 0 edges read\n"},
+    {"counts beyond 32 bits are not quoted as numbers the file does not hold",
+     "-99999999999 99999999999\n", {"--min-vertices", "1", "--max-edges", "5"},
+     "g:1:1: warning: a negative vertex count, (less than -2147483648): the judge reads it as no "
+     "vertex\n"
+     "g:1:1: error: the vertex count (less than -2147483648) is below the least allowed, 1\n"
+     "g:1:14: error: the edge count (more than 2147483647) is above the most allowed, 5\n"
+     "g:2:1: warning: the edge list ends after 0 of more than 2147483647 edges: edge 1 meets the "
+     "end of the file (the judge warns about this)\n"
+     "g: 2 errors, 2 warnings; 0 vertices, 0 edges read\n",
+     3},
     {"numbers after the last edge", "2 1\n1 2 4\n2 1 4\n1 2\n", {},
      "g:3:1: warning: 5 more numbers follow the 1 announced edge (1 whole edge and 2 more): the "
      "judge never reads it; is the edge count right?\n"
