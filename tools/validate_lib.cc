@@ -255,9 +255,12 @@ void EdgeWatcher::check_ids(const EdgeRead& r) {
 
 void EdgeWatcher::check_pair(const EdgeRead& r) {
   const bool error = want_.simple;
-  if (r.u == r.v && vertex(r.u)) {
+  // A self-loop at an id that is not a vertex is warned about as that id;
+  // --simple forbids it all the same.
+  if (r.u == r.v && (vertex(r.u) || error)) {
     found_.add(kSelfLoop, error, r.u_at,
-               "self-loop at vertex " + num(r.u) + " (weight " + num(r.w) +
+               "self-loop at " + std::string(vertex(r.u) ? "vertex " : "id ") + num(r.u) +
+                   " (weight " + num(r.w) +
                    "): it replaces the vertex's diagonal 0, which a path written from source " +
                    num(r.u) + " weighs on its first step" + (error ? " (--simple)" : ""));
   }

@@ -145,6 +145,13 @@ const Golden kGoldens[] = {
      "path written from source 2 weighs on its first step (--simple)\n"
      "g: 2 errors, 0 warnings; 2 vertices, 3 edges read\n",
      3},
+    {"simple: a self-loop at an id that is not a vertex", "2 2\n1 2 3\n0 0 1\n", {"--simple"},
+     "g:3:1: warning: edge 2 names 0, not a vertex of 1..2: the judge stores it, but no shortest "
+     "path uses it, and a result line naming 0 weighs this edge\n"
+     "g:3:1: error: self-loop at id 0 (weight 1): it replaces the vertex's diagonal 0, which a "
+     "path written from source 0 weighs on its first step (--simple)\n"
+     "g: 1 error, 1 warning; 2 vertices, 2 edges read\n",
+     3},
     {"kattis: valid", "2 1\n1 2 3\n", {"--kattis"},
      "g: 0 errors, 0 warnings; 2 vertices, 1 edge read\n", 42},
     {"kattis: invalid", "2 1\n1 2 3\n", {"--kattis", "--max-weight", "2"},
