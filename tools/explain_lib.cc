@@ -33,7 +33,14 @@ class LineRecorder : public JudgeObserver {
   explicit LineRecorder(int64_t wanted) : wanted_(wanted) {}
 
   void step(const WeighedStep& s) override {
-    if (!done_ && (wanted_ == 0 || s.line == wanted_)) current_.push_back(s);
+    if (done_ || (wanted_ != 0 && s.line != wanted_)) return;
+    if (static_cast<int64_t>(current_.size()) < kKeptSteps) {
+      current_.push_back(s);
+      return;
+    }
+    if (has_tail_) ++not_kept_;
+    tail_ = s;
+    has_tail_ = true;
   }
   bool line_end(int64_t line, __int128 total, int32_t expected) override {
     lines = line;
@@ -41,18 +48,23 @@ class LineRecorder : public JudgeObserver {
     if (!done_ && keep) {
       done_ = true;
       line_ = line;
+      if (has_tail_) current_.push_back(tail_);
       steps = std::move(current_);
+      steps_not_kept = not_kept_;
       this->total = total;
       this->expected = expected;
     }
     current_.clear();
+    has_tail_ = false;
+    not_kept_ = 0;
     return true;
   }
   // Returns the line kept, or 0.
   int64_t kept() const { return line_; }
 
   int64_t lines = 0;
-  std::vector<WeighedStep> steps;
+  std::vector<WeighedStep> steps;  // the first kKeptSteps and the last
+  int64_t steps_not_kept = 0;
   __int128 total = 0;
   int32_t expected = 0;
 
@@ -61,6 +73,9 @@ class LineRecorder : public JudgeObserver {
   bool done_ = false;
   int64_t line_ = 0;
   std::vector<WeighedStep> current_;
+  WeighedStep tail_;  // the latest step past the first kKeptSteps
+  bool has_tail_ = false;
+  int64_t not_kept_ = 0;
 };
 
 using Pair = std::pair<int32_t, int32_t>;
@@ -203,6 +218,7 @@ void take_line(const LineRecorder& rec, Explanation* e) {
   e->total = rec.total;
   e->expected = rec.expected;
   e->ends_at = e->source;
+  e->steps_not_kept = rec.steps_not_kept;
   for (const WeighedStep& s : rec.steps) {
     e->steps.push_back({s, StepWhy::kNoEdge, 0});
     e->ends_at = s.to;
