@@ -412,7 +412,9 @@ void source_findings(const Graph& g, const EdgeWatcher& w, int32_t s, Findings& 
   fast_source_row(g, s, &parent);
   std::vector<char> state = over_missing(g, s, parent);
   for (int32_t v = 1; v <= g.n; ++v) {
-    if (v == s || state[v] != 2) continue;
+    // The source's own line weighs its diagonal, or a step out and back.
+    const bool missing = v == s ? parent[s] != s && g.Dist(s, parent[s]) == INF : state[v] == 2;
+    if (!missing) continue;
     f.add(kMissingStep, false, w.n_at,
           "from source " + num(s) + ", a shortest path to vertex " + num(v) +
               " takes a step without an edge (weight INF)");

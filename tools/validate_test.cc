@@ -108,6 +108,17 @@ const Golden kGoldens[] = {
      "g:1:1: warning: from source 1, a shortest path to vertex 4 takes a step without an edge "
      "(weight INF)\n"
      "g: 0 errors, 2 warnings; 4 vertices, 2 edges read\n"},
+    {"the source's own line out and back over a missing edge", "2 1\n1 1 30000000\n",
+     {"--source", "1"},
+     "g:1:1: warning: no edge reaches vertex 1: its distances are sums of INF steps\n"
+     "g:1:1: warning: no edge reaches vertex 2: its distances are sums of INF steps\n"
+     "g:1:1: warning: from source 1, a shortest path to vertex 1 takes a step without an edge "
+     "(weight INF)\n"
+     "g:1:1: warning: from source 1, a shortest path to vertex 2 takes a step without an edge "
+     "(weight INF)\n"
+     "g:2:1: warning: self-loop at vertex 1 (weight 30000000): it replaces the vertex's diagonal "
+     "0, which a path written from source 1 weighs on its first step\n"
+     "g: 0 errors, 5 warnings; 2 vertices, 1 edge read\n"},
     {"a source that is not a vertex", "2 1\n1 2 3\n", {"--source=3"},
      "g:1:1: error: source 3 is not a vertex of 1..2 (--source)\n"
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
