@@ -242,6 +242,10 @@ TEST(ValidateCli, KattisReadsStandardInput) {
   Outcome ok = run_program("/bin/sh", {"-c", "exec " + v + " --kattis < " + good}, scratch);
   EXPECT_EQ(ok.out, "<stdin>: 0 errors, 0 warnings; 2 vertices, 1 edge read\n");
   EXPECT_EQ(ok.status, 42);
+  // A pipe cannot be read twice: it is held in memory.
+  Outcome piped = run_program("/bin/sh", {"-c", "cat " + good + " | " + v + " --kattis"}, scratch);
+  EXPECT_EQ(piped.out, ok.out);
+  EXPECT_EQ(piped.status, 42);
   Outcome dash = run_program("/bin/sh", {"-c", "exec " + v + " --simple - < " + bad}, scratch);
   EXPECT_EQ(dash.out,
             "<stdin>:1:1: warning: no edge reaches vertex 1: its distances are sums of INF steps\n"
