@@ -234,6 +234,23 @@ TEST(ExplainCli, HelpVersionAndMissingFiles) {
   EXPECT_EQ(none.status, 1);
 }
 
+// A graph from a pipe is explained as the same graph from a file: the graph
+// lines of the edges come from the bytes the judge read.
+TEST(ExplainCli, GraphFromAPipe) {
+  Scratch scratch;
+  std::string graph = scratch.file("graph", kGraph);
+  std::string result = scratch.file("result", "1\n1 3\n");
+  Outcome from_file = run_program(TARNWICK_EXPLAIN, {graph, result, "1"}, scratch);
+  ASSERT_NE(from_file.out.find("weight 7: edge 1-3, graph line 4\n"), std::string::npos)
+      << from_file.out;
+  const std::string explain = TARNWICK_EXPLAIN;
+  Outcome piped = run_program(
+      "/bin/sh", {"-c", "cat " + graph + " | exec " + explain + " /dev/stdin " + result + " 1"},
+      scratch);
+  EXPECT_EQ(piped.out, from_file.out);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+}
+
 // The verdict's line was never read: a file judged wrong for the lines it lacks.
 TEST(ExplainText, VerdictLineNeverRead) {
   Explanation e;
