@@ -341,11 +341,13 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
                     const std::optional<int64_t>& high, uint64_t at, const char* what) {
     if (low && value < *low) {
       f.add(kCount, true, at,
-            std::string(what) + " " + count_text(value) + " is below the least allowed, " + num(*low));
+            std::string(what) + " " + count_text(value) + " is below the least allowed, " +
+                num(*low));
     }
     if (high && value > *high) {
       f.add(kCount, true, at,
-            std::string(what) + " " + count_text(value) + " is above the most allowed, " + num(*high));
+            std::string(what) + " " + count_text(value) + " is above the most allowed, " +
+                num(*high));
     }
   };
   check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "the vertex count");
