@@ -75,6 +75,8 @@ class Findings {
   }
   // Returns how many findings are shown so far.
   size_t shown() const { return v_->findings.size(); }
+  // Adds `more` to the text of shown finding i.
+  void amend(size_t i, const std::string& more) { v_->findings[i].text += more; }
   void add(Kind kind, bool error, uint64_t at, std::string text) {
     if (take(kind, error)) show(error, at, std::move(text));
   }
@@ -160,10 +162,10 @@ class EdgeWatcher : public LoadObserver {
   uint64_t last_u_at = 0, last_v_at = 0;
   int32_t last_u = 0, last_v = 0;
   uint64_t odd_weight_at = kNoPlace;  // the first weight outside 0..2^30-1
-  bool negative_weight = false;
   int64_t edges = 0;
   std::vector<char> reached;        // by an edge between two distinct vertices of 1..n
   std::vector<Repeat> repeats;      // the repeated edges whose finding is shown
+  std::vector<std::pair<size_t, EdgeRead>> odd_shown;  // shown odd weights: finding, edge
   std::optional<Components> parts;
 
  private:
@@ -283,10 +285,11 @@ void EdgeWatcher::check_weight(const EdgeRead& r) {
   }
   if (!vertex(r.u) || !vertex(r.v) || (r.w >= 0 && r.w < (1 << 30))) return;
   if (odd_weight_at == kNoPlace) odd_weight_at = r.w_at;
-  negative_weight = negative_weight || r.w < 0;
-  found_.add(kOddWeight, false, r.w_at,
-             r.w < 0 ? "negative weight " + num(r.w) + ": the edge both ways is a negative cycle"
-                     : "weight " + num(r.w) + " is 2^30 or more: sums of such weights can wrap");
+  if (!found_.take(kOddWeight, false)) return;
+  odd_shown.push_back({found_.shown(), r});
+  found_.show(false, r.w_at,
+              r.w < 0 ? "negative weight " + num(r.w) + ": the edge both ways is a negative cycle"
+                      : "weight " + num(r.w) + " is 2^30 or more: sums of such weights can wrap");
 }
 
 // Tells what the loader refused or warned about, where it happened.
@@ -354,6 +357,16 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
   check(w.has_m ? w.m_read : 0, want.min_edges, want.max_edges, w.m_at, "the edge count");
 }
 
+// Returns true when a weight between vertices of 1..n, as the judge keeps it, is negative.
+bool has_negative(const Graph& g) {
+  for (int32_t i = 1; i <= g.n; ++i) {
+    for (const Neighbour& e : g.Dist.row(i)) {
+      if (e.to >= 1 && e.to <= g.n && e.w < 0) return true;
+    }
+  }
+  return false;
+}
+
 // Tells that the judge will need the exact pass for this graph, and its cost.
 void exact_pass_finding(const Graph& g, const EdgeWatcher& w, Findings& f) {
   if (weights_are_small(g) || w.odd_weight_at == kNoPlace) return;
@@ -361,7 +374,7 @@ void exact_pass_finding(const Graph& g, const EdgeWatcher& w, Findings& f) {
   std::string text = "weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = " +
                      num(n * n * n) + " steps for n = " + num(n) +
                      " (weights in range need one search, about (n + m) log n steps)";
-  if (w.negative_weight) text += "; negative edges make every distance depend on its loop order";
+  if (has_negative(g)) text += "; negative edges make every distance depend on its loop order";
   f.add(kExactPass, false, w.odd_weight_at, text);
 }
 
@@ -476,6 +489,11 @@ bool find_repeated(const GraphBytes& file, const std::vector<Repeat>& repeats, V
 
 // Tells everything about the graph as a whole, once the loader has built it.
 void graph_findings(const Graph& g, EdgeWatcher& w, const GraphConstraints& want, Findings& f) {
+  // An odd weight that a later edge replaced is not the one the judge weighs.
+  for (const auto& [i, r] : w.odd_shown) {
+    if (g.Dist(r.u, r.v) != r.w) f.amend(i, ", but a later edge " + num(r.u) + "-" + num(r.v) +
+                                                " replaces it");
+  }
   exact_pass_finding(g, w, f);
   reach_findings(g, w, want, f);
   if (want.source) source_findings(g, w, *want.source, f);

@@ -102,6 +102,15 @@ const Golden kGoldens[] = {
      "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
      "steps for n = 2 (weights in range need one search, about (n + m) log n steps)\n"
      "g: 0 errors, 2 warnings; 2 vertices, 1 edge read\n"},
+    {"odd weights that a later edge replaces", "2 2\n1 2 -1\n1 2 1073741824\n", {},
+     "g:2:5: warning: negative weight -1: the edge both ways is a negative cycle, but a later edge "
+     "1-2 replaces it\n"
+     "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
+     "steps for n = 2 (weights in range need one search, about (n + m) log n steps)\n"
+     "g:3:1: warning: edge 1-2 given again, with weight 1073741824 (before: line 2): the later "
+     "weight stands, not the smaller\n"
+     "g:3:5: warning: weight 1073741824 is 2^30 or more: sums of such weights can wrap\n"
+     "g: 0 errors, 4 warnings; 2 vertices, 2 edges read\n"},
     {"a vertex no edge reaches, and paths over missing edges", "4 2\n1 2 3\n2 3 3\n",
      {"--source", "1"},
      "g:1:1: warning: no edge reaches vertex 4: its distances are sums of INF steps\n"
