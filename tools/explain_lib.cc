@@ -1,5 +1,7 @@
 #include "tools/explain_lib.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -33,7 +35,14 @@ class LineRecorder : public JudgeObserver {
   explicit LineRecorder(int64_t wanted) : wanted_(wanted) {}
 
   void step(const WeighedStep& s) override {
-    if (!done_ && (wanted_ == 0 || s.line == wanted_)) current_.push_back(s);
+    if (done_ || (wanted_ != 0 && s.line != wanted_)) return;
+    if (static_cast<int64_t>(current_.size()) < kKeptSteps) {
+      current_.push_back(s);
+      return;
+    }
+    if (has_tail_) ++not_kept_;
+    tail_ = s;
+    has_tail_ = true;
   }
   bool line_end(int64_t line, __int128 total, int32_t expected) override {
     lines = line;
@@ -41,18 +50,23 @@ class LineRecorder : public JudgeObserver {
     if (!done_ && keep) {
       done_ = true;
       line_ = line;
+      if (has_tail_) current_.push_back(tail_);
       steps = std::move(current_);
+      steps_not_kept = not_kept_;
       this->total = total;
       this->expected = expected;
     }
     current_.clear();
+    has_tail_ = false;
+    not_kept_ = 0;
     return true;
   }
   // Returns the line kept, or 0.
   int64_t kept() const { return line_; }
 
   int64_t lines = 0;
-  std::vector<WeighedStep> steps;
+  std::vector<WeighedStep> steps;  // the first kKeptSteps and the last
+  int64_t steps_not_kept = 0;
   __int128 total = 0;
   int32_t expected = 0;
 
@@ -61,7 +75,55 @@ class LineRecorder : public JudgeObserver {
   bool done_ = false;
   int64_t line_ = 0;
   std::vector<WeighedStep> current_;
+  WeighedStep tail_;  // the latest step past the first kKeptSteps
+  bool has_tail_ = false;
+  int64_t not_kept_ = 0;
 };
+
+// The graph file, which is read more than once: from its path when it is a
+// regular file, otherwise (a pipe) from a copy of its bytes made at the first reading.
+struct GraphFile {
+  const char* path = nullptr;
+  bool in_memory = false;
+  std::string bytes;
+};
+
+// Opens the graph file and, unless it is a regular file, reads it into memory.
+// Returns false with *err set to the system's reason when it cannot.
+bool open_graph(const char* path, GraphFile* file, std::string* err) {
+  file->path = path;
+  InputFile opened;
+  if (!opened.open(path, err)) return false;
+  struct stat st;
+  if (::fstat(opened.fd(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+  file->in_memory = true;
+  ByteReader in(opened.fd());
+  while (in.peek() >= 0) {
+    file->bytes.append(in.window());
+    in.skip(in.window().size());
+  }
+  if (in.error() == 0) return true;
+  *err = reason(in.error());
+  return false;
+}
+
+// Calls f with a reader over the graph file from its start. Returns false with
+// *err set to the system's reason when the file cannot be opened or read.
+template <typename F>
+bool read_graph(const GraphFile& file, F&& f, std::string* err) {
+  if (file.in_memory) {
+    ByteReader in(file.bytes);
+    f(in);
+    return true;
+  }
+  InputFile opened;
+  if (!opened.open(file.path, err)) return false;
+  ByteReader in(opened.fd());
+  f(in);
+  if (in.error() == 0) return true;
+  *err = reason(in.error());
+  return false;
+}
 
 using Pair = std::pair<int32_t, int32_t>;
 
@@ -112,7 +174,7 @@ StepWhy why(const WeighedStep& s, bool has_edge, int32_t n) {
 // Returns the offset of the last edge of the graph file at graph_path between
 // each step's two ids, or EdgeFinder::kNone, in step order. Returns false with
 // *err set when the file cannot be read.
-bool find_edge_offsets(const char* graph_path, const Explanation& e, std::vector<uint64_t>* at,
+bool find_edge_offsets(const GraphFile& graph, const Explanation& e, std::vector<uint64_t>* at,
                        std::string* err) {
   std::vector<Pair> pairs;
   for (const ExplainedStep& s : e.steps) {
@@ -123,12 +185,12 @@ bool find_edge_offsets(const char* graph_path, const Explanation& e, std::vector
   at->assign(e.steps.size(), EdgeFinder::kNone);
   if (pairs.empty()) return true;
   EdgeFinder finder(std::move(pairs));
-  InputFile file;
-  if (!file.open(graph_path, err)) return false;
-  ByteReader in(file.fd());
-  Graph scratch;
-  LoadReport report;
-  input(in, &scratch, &report, &finder);
+  const bool read = read_graph(graph, [&finder](ByteReader& in) {
+    Graph scratch;
+    LoadReport report;
+    input(in, &scratch, &report, &finder);
+  }, err);
+  if (!read) return false;
   for (size_t i = 0; i < e.steps.size(); ++i) {
     const WeighedStep& s = e.steps[i].step;
     if (s.to != kOutsideId && s.from != kOutsideId) (*at)[i] = finder.where(s.from, s.to);
@@ -139,9 +201,9 @@ bool find_edge_offsets(const char* graph_path, const Explanation& e, std::vector
 // Reads the graph file again to tell, for each step, why it weighs what it
 // does and the graph line of the edge that set its weight. Returns false with
 // *err set when it cannot.
-bool find_edges(const char* graph_path, Explanation* e, std::string* err) {
+bool find_edges(const GraphFile& graph, Explanation* e, std::string* err) {
   std::vector<uint64_t> at;
-  if (!find_edge_offsets(graph_path, *e, &at, err)) return false;
+  if (!find_edge_offsets(graph, *e, &at, err)) return false;
   std::vector<uint64_t> offsets;
   for (size_t i = 0; i < e->steps.size(); ++i) {
     e->steps[i].why = why(e->steps[i].step, at[i] != EdgeFinder::kNone, e->n);
@@ -149,7 +211,7 @@ bool find_edges(const char* graph_path, Explanation* e, std::string* err) {
   }
   if (offsets.empty()) return true;
   std::vector<Place> found;
-  if (!places(graph_path, offsets, &found, err)) return false;
+  if (!read_graph(graph, [&](ByteReader& in) { found = places(in, offsets); }, err)) return false;
   size_t next = 0;
   for (ExplainedStep& s : e->steps) {
     if (s.why == StepWhy::kEdge || s.why == StepWhy::kSelfLoop) s.graph_line = found[next++].line;
@@ -203,6 +265,7 @@ void take_line(const LineRecorder& rec, Explanation* e) {
   e->total = rec.total;
   e->expected = rec.expected;
   e->ends_at = e->source;
+  e->steps_not_kept = rec.steps_not_kept;
   for (const WeighedStep& s : rec.steps) {
     e->steps.push_back({s, StepWhy::kNoEdge, 0});
     e->ends_at = s.to;
@@ -212,11 +275,15 @@ void take_line(const LineRecorder& rec, Explanation* e) {
 // Loads the graph, solves and judges as the judge does, and fills *e with the
 // verdict, the weighed line, a shortest path and a small graph's edges.
 // Returns false with *err set when the judge could not judge.
-bool judge_and_weigh(const ExplainRequest& req, ByteReader& result, Explanation* e,
-                     std::string* err) {
+bool judge_and_weigh(const ExplainRequest& req, const GraphFile& graph, ByteReader& result,
+                     Explanation* e, std::string* err) {
   Graph g;
   LoadReport report;
-  if (!input(req.graph_path, &g, &report)) {
+  bool loaded = false;
+  if (!read_graph(graph, [&](ByteReader& in) { loaded = input(in, &g, &report); }, err)) {
+    report.error = *err;
+  }
+  if (!loaded) {
     *err = std::string(req.graph_path) + ": " + report.error;
     return false;
   }
@@ -241,9 +308,14 @@ bool judge_and_weigh(const ExplainRequest& req, ByteReader& result, Explanation*
 bool explain(const ExplainRequest& req, ByteReader& result, Explanation* out, std::string* err) {
   Explanation e;
   e.source = req.source;
-  if (!judge_and_weigh(req, result, &e, err)) return false;
+  GraphFile graph;
+  if (!open_graph(req.graph_path, &graph, err)) {
+    *err = std::string(req.graph_path) + ": " + *err;
+    return false;
+  }
+  if (!judge_and_weigh(req, graph, result, &e, err)) return false;
   // The graph is freed by now, before it is read again for the graph lines.
-  if (!find_edges(req.graph_path, &e, err)) {
+  if (!find_edges(graph, &e, err)) {
     *err = std::string(req.graph_path) + ": " + *err;
     return false;
   }

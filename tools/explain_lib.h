@@ -43,6 +43,11 @@ enum class Expected {
 // Graphs of up to this many vertices can be drawn with --dot.
 inline constexpr int32_t kDotMaxVertices = 60;
 
+// Steps of the explained line kept: the first kKeptSteps (more than any path
+// that visits each vertex once) and the last one, so that memory does not
+// grow with the line.
+inline constexpr int64_t kKeptSteps = 2 * static_cast<int64_t>(V);
+
 struct Explanation {
   Verdict verdict;
   std::string verdict_text;  // exactly as the judge prints it, line end included
@@ -52,7 +57,8 @@ struct Explanation {
 
   int64_t line = 0;          // the line explained; 0 when there is none
   bool line_read = false;    // false: the file ends before it
-  std::vector<ExplainedStep> steps;
+  std::vector<ExplainedStep> steps;  // the kept ones, in order
+  int64_t steps_not_kept = 0;        // between the first kKeptSteps and the last
   __int128 total = 0;        // exact, as the checker sums
   int32_t expected = 0;      // the weight line `line` must have
   int32_t ends_at = 0;       // the path's last id (the source when it has no step)

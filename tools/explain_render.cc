@@ -81,7 +81,15 @@ std::string line_text(const Explanation& e) {
   std::string t = "Line " + num(e.line) + " as the judge weighs it, from source " +
                   num(e.source) + ":\n";
   if (e.steps.empty()) t += "  (no step: the line holds no token)\n";
-  for (const ExplainedStep& s : e.steps) t += step_text(s, e);
+  __int128 shown = 0;
+  for (const ExplainedStep& s : e.steps) shown += s.step.weight;
+  for (const ExplainedStep& s : e.steps) {
+    if (e.steps_not_kept > 0 && &s == &e.steps.back()) {
+      t += "  (steps " + num(kKeptSteps + 1) + " to " + num(kKeptSteps + e.steps_not_kept) +
+           " not shown: they weigh " + int128_text(e.total - shown) + ")\n";
+    }
+    t += step_text(s, e);
+  }
   const __int128 diff = e.total - e.expected;
   t += "Total " + int128_text(e.total) + ", expected " + num(e.expected) + ": ";
   t += diff == 0 ? "right.\n" : "difference " + std::string(diff > 0 ? "+" : "") +
@@ -223,6 +231,7 @@ void json_line(const Explanation& e, JsonObject& o) {
     std::vector<std::string> steps;
     for (const ExplainedStep& s : e.steps) steps.push_back(json_step(s));
     o.add("steps", json_array(steps))
+        .add("steps_not_shown", num(e.steps_not_kept))
         .add("total", int128_text(e.total))
         .add("expected", num(e.expected))
         .add("difference", int128_text(e.total - e.expected))

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <string>
@@ -154,7 +155,8 @@ const Golden kGoldens[] = {
      R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
      R"("repeats_last_id":false,"weight":0,"why":"diagonal","graph_line":null},{"index":2,)"
      R"("from":1,"to":3,"repeats_last_id":false,"weight":7,"why":"edge","graph_line":4}],)"
-     R"("total":7,"expected":5,"difference":2,"ends_at":3,"ends_at_line_vertex":true,)"
+     R"("steps_not_shown":0,"total":7,"expected":5,"difference":2,"ends_at":3,)"
+     R"("ends_at_line_vertex":true,)"
      R"("expected_from":"fast search","shortest_path":[1,2,3],"shortest_weight":5})"
      "\n"},
     {"json: a right line asked for, an id outside the tables", kGraph, "10010\n",
@@ -162,7 +164,8 @@ const Golden kGoldens[] = {
      R"({"verdict":"Wrong answer in path 1 to 2","source":1,"vertices":3,"lines":1,)"
      R"("missing_lines":[2,3],"line":1,"line_read":true,"steps":[{"index":1,"from":1,)"
      R"("to":null,"repeats_last_id":false,"weight":0,"why":"outside the tables",)"
-     R"("graph_line":null}],"total":0,"expected":0,"difference":0,"ends_at":null,)"
+     R"("graph_line":null}],"steps_not_shown":0,"total":0,"expected":0,"difference":0,)"
+     R"("ends_at":null,)"
      R"("ends_at_line_vertex":false,"expected_from":"fast search","shortest_path":[1,1],)"
      R"("shortest_weight":0})"
      "\n"},
@@ -233,6 +236,23 @@ TEST(ExplainCli, HelpVersionAndMissingFiles) {
   EXPECT_EQ(none.status, 1);
 }
 
+// A graph from a pipe is explained as the same graph from a file: the graph
+// lines of the edges come from the bytes the judge read.
+TEST(ExplainCli, GraphFromAPipe) {
+  Scratch scratch;
+  std::string graph = scratch.file("graph", kGraph);
+  std::string result = scratch.file("result", "1\n1 3\n");
+  Outcome from_file = run_program(TARNWICK_EXPLAIN, {graph, result, "1"}, scratch);
+  ASSERT_NE(from_file.out.find("weight 7: edge 1-3, graph line 4\n"), std::string::npos)
+      << from_file.out;
+  const std::string explain = TARNWICK_EXPLAIN;
+  Outcome piped = run_program(
+      "/bin/sh", {"-c", "cat " + graph + " | exec " + explain + " /dev/stdin " + result + " 1"},
+      scratch);
+  EXPECT_EQ(piped.out, from_file.out);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+}
+
 // The verdict's line was never read: a file judged wrong for the lines it lacks.
 TEST(ExplainText, VerdictLineNeverRead) {
   Explanation e;
@@ -255,6 +275,43 @@ TEST(ExplainText, VerdictLineNeverRead) {
             R"("missing_lines":[3,4],"line":3,"line_read":false,"expected_from":"fast search",)"
             R"("shortest_path":[1,2,3],"shortest_weight":5})"
             "\n");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNWICK_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_UNDER_ASAN 1
+#endif
+#endif
+
+// A right line of ten million steps before the wrong one, explained under a
+// 64 MB address-space limit: the steps of a line are kept up to a bound, and
+// those not shown are counted with their weight.
+TEST(ExplainResources, LongLineUnderAddressSpaceLimit) {
+#ifdef TARNWICK_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (std::system("prlimit --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no prlimit";
+  Scratch scratch;
+  std::string long_line;
+  for (int i = 0; i < 10000000; ++i) long_line += "1 ";
+  const std::string graph = scratch.file("graph", kGraph);
+  const std::string result = scratch.file("result", "1\n" + long_line + "2\n1 3\n");
+  const std::string run = "exec prlimit --as=" + std::to_string(64L << 20) + " " +
+                          TARNWICK_EXPLAIN + " " + graph + " " + result + " 1";
+  Outcome wrong = run_program("/bin/sh", {"-c", run}, scratch);
+  EXPECT_EQ(wrong.status, 0) << wrong.err;
+  EXPECT_EQ(wrong.out.rfind("Wrong answer in path 1 to 3\nLine 3 as the judge weighs it", 0), 0u);
+  Outcome asked = run_program("/bin/sh", {"-c", run + " 2"}, scratch);
+  EXPECT_EQ(asked.status, 0) << asked.err;
+  const std::string kept = "  step 20020: 1 to 1, weight 0: the source's own diagonal\n";
+  EXPECT_NE(asked.out.find(kept +
+                           "  (steps 20021 to 10000000 not shown: they weigh 0)\n"
+                           "  step 10000001: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+                           "Total 4, expected 4: right.\n"),
+            std::string::npos)
+      << asked.out.substr(0, 300);
 }
 
 TEST(ExplainText, NumbersBeyond64Bits) {

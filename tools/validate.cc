@@ -3,6 +3,7 @@
 // use, then a summary.
 //
 //   tarnwick-validate [constraints] [--kattis] input_graph
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -138,6 +139,19 @@ bool parse_args(int argc, const char* const* argv, Args* args, std::string* why)
   return true;
 }
 
+// Points *file at standard input when it is a regular file that can seek, so
+// that it is read in place rather than copied into memory. Returns false when
+// it is not one (a pipe, a terminal).
+bool seekable_stdin(GraphBytes* file) {
+  struct stat st;
+  if (::fstat(0, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  const off_t at = ::lseek(0, 0, SEEK_CUR);
+  if (at < 0) return false;
+  file->fd = 0;
+  file->start = at;
+  return true;
+}
+
 // Reads all of standard input into *bytes. Returns false with *err set.
 bool slurp_stdin(std::string* bytes, std::string* err) {
   char chunk[1 << 16];
@@ -169,7 +183,9 @@ int run_validate(int argc, const char* const* argv) {
   GraphBytes file;
   std::string bytes;
   file.path = args.path;
-  if (args.path == nullptr && !slurp_stdin(&bytes, &why)) {
+  if (args.path == nullptr && seekable_stdin(&file)) {
+    // Read in place, from where standard input stands, as often as needed.
+  } else if (args.path == nullptr && !slurp_stdin(&bytes, &why)) {
     cannot(kTool, name + ": " + why);
     return args.kattis ? kKattisInvalid : kToolCannot;
   }

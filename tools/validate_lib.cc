@@ -1,6 +1,10 @@
 #include "tools/validate_lib.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <limits>
 #include <array>
 #include <numeric>
 #include <set>
@@ -23,14 +27,19 @@ std::string num(int64_t v) { return std::to_string(v); }
 // set to the system's reason when the file cannot be opened or read.
 template <typename F>
 bool read_with(const GraphBytes& file, F&& f, std::string* err) {
-  if (file.path == nullptr) {
+  if (file.path == nullptr && file.fd < 0) {
     ByteReader in(file.bytes);
     f(in);
     return true;
   }
   InputFile opened;
-  if (!opened.open(file.path, err)) return false;
-  ByteReader in(opened.fd());
+  if (file.path != nullptr && !opened.open(file.path, err)) return false;
+  const int fd = file.path != nullptr ? opened.fd() : file.fd;
+  if (file.path == nullptr && ::lseek(fd, file.start, SEEK_SET) < 0) {
+    *err = reason(errno);
+    return false;
+  }
+  ByteReader in(fd);
   f(in);
   if (in.error() == 0) return true;
   *err = reason(in.error());
@@ -66,6 +75,8 @@ class Findings {
   }
   // Returns how many findings are shown so far.
   size_t shown() const { return v_->findings.size(); }
+  // Adds `more` to the text of shown finding i.
+  void amend(size_t i, const std::string& more) { v_->findings[i].text += more; }
   void add(Kind kind, bool error, uint64_t at, std::string text) {
     if (take(kind, error)) show(error, at, std::move(text));
   }
@@ -151,10 +162,10 @@ class EdgeWatcher : public LoadObserver {
   uint64_t last_u_at = 0, last_v_at = 0;
   int32_t last_u = 0, last_v = 0;
   uint64_t odd_weight_at = kNoPlace;  // the first weight outside 0..2^30-1
-  bool negative_weight = false;
   int64_t edges = 0;
   std::vector<char> reached;        // by an edge between two distinct vertices of 1..n
   std::vector<Repeat> repeats;      // the repeated edges whose finding is shown
+  std::vector<std::pair<size_t, EdgeRead>> odd_shown;  // shown odd weights: finding, edge
   std::optional<Components> parts;
 
  private:
@@ -190,24 +201,34 @@ void EdgeWatcher::number(int64_t index, const Number& num) {
   }
 }
 
+// Returns a count as read: its value, 0 when there is none, and one step
+// beyond the 32-bit range when it does not fit.
+int64_t count_value(const Number& num) {
+  if (num.read == Read::kNumber) return num.value;
+  if (num.read == Read::kNoNumber) return 0;
+  return num.negative ? int64_t{std::numeric_limits<int32_t>::min()} - 1
+                      : int64_t{std::numeric_limits<int32_t>::max()} + 1;
+}
+
+// Returns a count as a finding writes it: its value, or the bound it passes.
+std::string count_text(int64_t value) {
+  if (value < std::numeric_limits<int32_t>::min()) return "(less than -2147483648)";
+  if (value > std::numeric_limits<int32_t>::max()) return "(more than 2147483647)";
+  return num(value);
+}
+
 void EdgeWatcher::header(int64_t index, const Number& num) {
   const bool read = num.read != Read::kNoNumber;
   if (index == 0) {
     has_n = read, n_at = num.where;
-    n_read = num.read == Read::kNumber ? num.value
-             : !read                   ? 0
-             : num.negative            ? -1
-                                       : int64_t{V} * 1000;  // too big for 32 bits
+    n_read = count_value(num);
     n_ = static_cast<int32_t>(std::clamp<int64_t>(n_read, 0, V - 1));
     seen_.emplace(n_);
     reached.assign(n_ + 1, 0);
     if (want_.connected) parts.emplace(n_);
   } else {
     has_m = read, m_at = num.where;
-    m_read = num.read == Read::kNumber ? num.value
-             : !read                   ? 0
-             : num.negative            ? -1
-                                       : int64_t{1} << 32;  // too big for 32 bits
+    m_read = count_value(num);
   }
 }
 
@@ -236,9 +257,12 @@ void EdgeWatcher::check_ids(const EdgeRead& r) {
 
 void EdgeWatcher::check_pair(const EdgeRead& r) {
   const bool error = want_.simple;
-  if (r.u == r.v && vertex(r.u)) {
+  // A self-loop at an id that is not a vertex is warned about as that id;
+  // --simple forbids it all the same.
+  if (r.u == r.v && (vertex(r.u) || error)) {
     found_.add(kSelfLoop, error, r.u_at,
-               "self-loop at vertex " + num(r.u) + " (weight " + num(r.w) +
+               "self-loop at " + std::string(vertex(r.u) ? "vertex " : "id ") + num(r.u) +
+                   " (weight " + num(r.w) +
                    "): it replaces the vertex's diagonal 0, which a path written from source " +
                    num(r.u) + " weighs on its first step" + (error ? " (--simple)" : ""));
   }
@@ -261,10 +285,11 @@ void EdgeWatcher::check_weight(const EdgeRead& r) {
   }
   if (!vertex(r.u) || !vertex(r.v) || (r.w >= 0 && r.w < (1 << 30))) return;
   if (odd_weight_at == kNoPlace) odd_weight_at = r.w_at;
-  negative_weight = negative_weight || r.w < 0;
-  found_.add(kOddWeight, false, r.w_at,
-             r.w < 0 ? "negative weight " + num(r.w) + ": the edge both ways is a negative cycle"
-                     : "weight " + num(r.w) + " is 2^30 or more: sums of such weights can wrap");
+  if (!found_.take(kOddWeight, false)) return;
+  odd_shown.push_back({found_.shown(), r});
+  found_.show(false, r.w_at,
+              r.w < 0 ? "negative weight " + num(r.w) + ": the edge both ways is a negative cycle"
+                      : "weight " + num(r.w) + " is 2^30 or more: sums of such weights can wrap");
 }
 
 // Tells what the loader refused or warned about, where it happened.
@@ -305,11 +330,11 @@ void trailing_findings(ByteReader& in, int64_t m, Findings& f) {
 void negative_counts(const EdgeWatcher& w, Findings& f) {
   if (w.has_n && w.n_read < 0) {
     f.add(kJudgeWarning, false, w.n_at,
-          "a negative vertex count, " + num(w.n_read) + ": the judge reads it as no vertex");
+          "a negative vertex count, " + count_text(w.n_read) + ": the judge reads it as no vertex");
   }
   if (w.has_n && w.n_read < V && w.has_m && w.m_read < 0) {
     f.add(kJudgeWarning, false, w.m_at,
-          "a negative edge count, " + num(w.m_read) + ": the judge reads no edge");
+          "a negative edge count, " + count_text(w.m_read) + ": the judge reads no edge");
   }
 }
 
@@ -319,15 +344,27 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
                     const std::optional<int64_t>& high, uint64_t at, const char* what) {
     if (low && value < *low) {
       f.add(kCount, true, at,
-            std::string(what) + " " + num(value) + " is below the least allowed, " + num(*low));
+            std::string(what) + " " + count_text(value) + " is below the least allowed, " +
+                num(*low));
     }
     if (high && value > *high) {
       f.add(kCount, true, at,
-            std::string(what) + " " + num(value) + " is above the most allowed, " + num(*high));
+            std::string(what) + " " + count_text(value) + " is above the most allowed, " +
+                num(*high));
     }
   };
   check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "the vertex count");
   check(w.has_m ? w.m_read : 0, want.min_edges, want.max_edges, w.m_at, "the edge count");
+}
+
+// Returns true when a weight between vertices of 1..n, as the judge keeps it, is negative.
+bool has_negative(const Graph& g) {
+  for (int32_t i = 1; i <= g.n; ++i) {
+    for (const Neighbour& e : g.Dist.row(i)) {
+      if (e.to >= 1 && e.to <= g.n && e.w < 0) return true;
+    }
+  }
+  return false;
 }
 
 // Tells that the judge will need the exact pass for this graph, and its cost.
@@ -337,7 +374,7 @@ void exact_pass_finding(const Graph& g, const EdgeWatcher& w, Findings& f) {
   std::string text = "weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = " +
                      num(n * n * n) + " steps for n = " + num(n) +
                      " (weights in range need one search, about (n + m) log n steps)";
-  if (w.negative_weight) text += "; negative edges make every distance depend on its loop order";
+  if (has_negative(g)) text += "; negative edges make every distance depend on its loop order";
   f.add(kExactPass, false, w.odd_weight_at, text);
 }
 
@@ -390,7 +427,9 @@ void source_findings(const Graph& g, const EdgeWatcher& w, int32_t s, Findings& 
   fast_source_row(g, s, &parent);
   std::vector<char> state = over_missing(g, s, parent);
   for (int32_t v = 1; v <= g.n; ++v) {
-    if (v == s || state[v] != 2) continue;
+    // The source's own line weighs its diagonal, or a step out and back.
+    const bool missing = v == s ? parent[s] != s && g.Dist(s, parent[s]) == INF : state[v] == 2;
+    if (!missing) continue;
     f.add(kMissingStep, false, w.n_at,
           "from source " + num(s) + ", a shortest path to vertex " + num(v) +
               " takes a step without an edge (weight INF)");
@@ -404,26 +443,27 @@ class RepeatFinder : public LoadObserver {
     for (const Repeat& r : repeats_) last_[r.pair] = kNoPlace;
   }
   void number(int64_t index, const Number& num) override {
-    if (index < 2 || num.read != Read::kNumber) return;
+    if (index < 2) return;
     const int64_t field = (index - 2) % 3, e = (index - 2) / 3 + 1;
     if (field == 0) {
-      u_ = num.value, u_at_ = num.where;
       // Edge e is known from the first reading: its pair has been given before.
       for (const Repeat& r : repeats_) {
         if (r.e == e) v_->findings[r.finding].other = last_[r.pair];
       }
     }
+    if (num.read != Read::kNumber) return;
+    if (field == 0) u_ = num.value, u_at_ = num.where;
     if (field == 1) v_id_ = num.value;
     if (field != 2) return;
     auto it = last_.find(ordered(u_, v_id_));
     if (it != last_.end()) it->second = u_at_;
   }
 
-  // Returns how much of the file must be read: up to the last repeated edge.
-  uint64_t needed() const {
-    uint64_t end = 0;
-    for (const Repeat& r : repeats_) end = std::max(end, v_->findings[r.finding].at + 1);
-    return end;
+  // Returns the index of the last number to hear: the first id of the last repeated edge.
+  int64_t last_index() const {
+    int64_t e = 0;
+    for (const Repeat& r : repeats_) e = std::max(e, r.e);
+    return 2 + 3 * (e - 1);
   }
 
  private:
@@ -434,38 +474,26 @@ class RepeatFinder : public LoadObserver {
   uint64_t u_at_ = 0;
 };
 
-// Reads the first `size` bytes of the file (fewer when it is shorter) into
-// *out. Returns false with *err set when it cannot.
-bool read_prefix(const GraphBytes& file, uint64_t size, std::string* out, std::string* err) {
-  if (file.path == nullptr) {
-    *out = std::string(file.bytes.substr(0, size));
-    return true;
-  }
-  return read_with(file, [&](ByteReader& in) {
-    while (out->size() < size && in.peek() >= 0) {
-      std::string_view w = in.window().substr(0, size - out->size());
-      out->append(w);
-      in.skip(w.size());
-    }
-  }, err);
-}
-
 // Reads the file again as far as the last shown repeated edge, and names for
-// each the place of the edge it repeats. Returns false with *err set.
+// each the place of the edge it repeats. The loader read every number up to
+// there whole, so the file's numbers in order are the ones it heard; memory
+// does not grow with the file. Returns false with *err set.
 bool find_repeated(const GraphBytes& file, const std::vector<Repeat>& repeats, Validation* v,
                    std::string* err) {
   RepeatFinder finder(repeats, v);
-  std::string prefix;
-  if (!read_prefix(file, finder.needed(), &prefix, err)) return false;
-  ByteReader in(prefix);
-  Graph scratch;
-  LoadReport report;
-  input(in, &scratch, &report, &finder);
-  return true;
+  const int64_t last = finder.last_index();
+  return read_with(file, [&](ByteReader& in) {
+    for (int64_t i = 0; i <= last; ++i) finder.number(i, read_number(in));
+  }, err);
 }
 
 // Tells everything about the graph as a whole, once the loader has built it.
 void graph_findings(const Graph& g, EdgeWatcher& w, const GraphConstraints& want, Findings& f) {
+  // An odd weight that a later edge replaced is not the one the judge weighs.
+  for (const auto& [i, r] : w.odd_shown) {
+    if (g.Dist(r.u, r.v) != r.w) f.amend(i, ", but a later edge " + num(r.u) + "-" + num(r.v) +
+                                                " replaces it");
+  }
   exact_pass_finding(g, w, f);
   reach_findings(g, w, want, f);
   if (want.source) source_findings(g, w, *want.source, f);

@@ -25,9 +25,12 @@ struct GraphConstraints {
   std::optional<int32_t> source;  // tell the vertices whose shortest path uses a missing edge
 };
 
-// The graph file, readable more than once: a path, or bytes in memory.
+// The graph file, readable more than once: a path, an open file that can seek
+// (standard input redirected from a file), or bytes in memory.
 struct GraphBytes {
-  const char* path = nullptr;  // when set; otherwise `bytes`
+  const char* path = nullptr;  // when set; otherwise `fd`, then `bytes`
+  int fd = -1;                 // when set: read from offset `start` each time
+  int64_t start = 0;
   std::string_view bytes;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,16 @@ const Golden kGoldens[] = {
      "g:1:1: warning: a negative vertex count, -3: the judge reads it as no vertex\n"
      "g:1:4: warning: a negative edge count, -1: the judge reads no edge\n"
      "g: 0 errors, 2 warnings; 0 vertices, 0 edges read\n"},
+    {"counts beyond 32 bits are not quoted as numbers the file does not hold",
+     "-99999999999 99999999999\n", {"--min-vertices", "1", "--max-edges", "5"},
+     "g:1:1: warning: a negative vertex count, (less than -2147483648): the judge reads it as no "
+     "vertex\n"
+     "g:1:1: error: the vertex count (less than -2147483648) is below the least allowed, 1\n"
+     "g:1:14: error: the edge count (more than 2147483647) is above the most allowed, 5\n"
+     "g:2:1: warning: the edge list ends after 0 of more than 2147483647 edges: edge 1 meets the "
+     "end of the file (the judge warns about this)\n"
+     "g: 2 errors, 2 warnings; 0 vertices, 0 edges read\n",
+     3},
     {"numbers after the last edge", "2 1\n1 2 4\n2 1 4\n1 2\n", {},
      "g:3:1: warning: 5 more numbers follow the 1 announced edge (1 whole edge and 2 more): the "
      "judge never reads it; is the edge count right?\n"
@@ -82,17 +93,41 @@ const Golden kGoldens[] = {
      "g:5:3: warning: edge 2-1 given again, with weight 9 (before: line 2): the later weight "
      "stands, not the smaller\n"
      "g: 0 errors, 1 warning; 3 vertices, 3 edges read\n"},
+    {"a pair given twice, the later with a sign", "2 2\n1 2 1\n\n+2 1 9\n", {},
+     "g:4:1: warning: edge 2-1 given again, with weight 9 (before: line 2): the later weight "
+     "stands, not the smaller\n"
+     "g: 0 errors, 1 warning; 2 vertices, 2 edges read\n"},
     {"a weight of 2^30", "2 1\n1 2 1073741824\n", {},
      "g:2:5: warning: weight 1073741824 is 2^30 or more: sums of such weights can wrap\n"
      "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
      "steps for n = 2 (weights in range need one search, about (n + m) log n steps)\n"
      "g: 0 errors, 2 warnings; 2 vertices, 1 edge read\n"},
+    {"odd weights that a later edge replaces", "2 2\n1 2 -1\n1 2 1073741824\n", {},
+     "g:2:5: warning: negative weight -1: the edge both ways is a negative cycle, but a later edge "
+     "1-2 replaces it\n"
+     "g:2:5: warning: weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = 8 "
+     "steps for n = 2 (weights in range need one search, about (n + m) log n steps)\n"
+     "g:3:1: warning: edge 1-2 given again, with weight 1073741824 (before: line 2): the later "
+     "weight stands, not the smaller\n"
+     "g:3:5: warning: weight 1073741824 is 2^30 or more: sums of such weights can wrap\n"
+     "g: 0 errors, 4 warnings; 2 vertices, 2 edges read\n"},
     {"a vertex no edge reaches, and paths over missing edges", "4 2\n1 2 3\n2 3 3\n",
      {"--source", "1"},
      "g:1:1: warning: no edge reaches vertex 4: its distances are sums of INF steps\n"
      "g:1:1: warning: from source 1, a shortest path to vertex 4 takes a step without an edge "
      "(weight INF)\n"
      "g: 0 errors, 2 warnings; 4 vertices, 2 edges read\n"},
+    {"the source's own line out and back over a missing edge", "2 1\n1 1 30000000\n",
+     {"--source", "1"},
+     "g:1:1: warning: no edge reaches vertex 1: its distances are sums of INF steps\n"
+     "g:1:1: warning: no edge reaches vertex 2: its distances are sums of INF steps\n"
+     "g:1:1: warning: from source 1, a shortest path to vertex 1 takes a step without an edge "
+     "(weight INF)\n"
+     "g:1:1: warning: from source 1, a shortest path to vertex 2 takes a step without an edge "
+     "(weight INF)\n"
+     "g:2:1: warning: self-loop at vertex 1 (weight 30000000): it replaces the vertex's diagonal "
+     "0, which a path written from source 1 weighs on its first step\n"
+     "g: 0 errors, 5 warnings; 2 vertices, 1 edge read\n"},
     {"a source that is not a vertex", "2 1\n1 2 3\n", {"--source=3"},
      "g:1:1: error: source 3 is not a vertex of 1..2 (--source)\n"
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
@@ -129,6 +164,13 @@ const Golden kGoldens[] = {
      "g:4:1: error: self-loop at vertex 2 (weight 0): it replaces the vertex's diagonal 0, which a "
      "path written from source 2 weighs on its first step (--simple)\n"
      "g: 2 errors, 0 warnings; 2 vertices, 3 edges read\n",
+     3},
+    {"simple: a self-loop at an id that is not a vertex", "2 2\n1 2 3\n0 0 1\n", {"--simple"},
+     "g:3:1: warning: edge 2 names 0, not a vertex of 1..2: the judge stores it, but no shortest "
+     "path uses it, and a result line naming 0 weighs this edge\n"
+     "g:3:1: error: self-loop at id 0 (weight 1): it replaces the vertex's diagonal 0, which a "
+     "path written from source 0 weighs on its first step (--simple)\n"
+     "g: 1 error, 1 warning; 2 vertices, 2 edges read\n",
      3},
     {"kattis: valid", "2 1\n1 2 3\n", {"--kattis"},
      "g: 0 errors, 0 warnings; 2 vertices, 1 edge read\n", 42},
@@ -209,6 +251,10 @@ TEST(ValidateCli, KattisReadsStandardInput) {
   Outcome ok = run_program("/bin/sh", {"-c", "exec " + v + " --kattis < " + good}, scratch);
   EXPECT_EQ(ok.out, "<stdin>: 0 errors, 0 warnings; 2 vertices, 1 edge read\n");
   EXPECT_EQ(ok.status, 42);
+  // A pipe cannot be read twice: it is held in memory.
+  Outcome piped = run_program("/bin/sh", {"-c", "cat " + good + " | " + v + " --kattis"}, scratch);
+  EXPECT_EQ(piped.out, ok.out);
+  EXPECT_EQ(piped.status, 42);
   Outcome dash = run_program("/bin/sh", {"-c", "exec " + v + " --simple - < " + bad}, scratch);
   EXPECT_EQ(dash.out,
             "<stdin>:1:1: warning: no edge reaches vertex 1: its distances are sums of INF steps\n"
@@ -217,6 +263,42 @@ TEST(ValidateCli, KattisReadsStandardInput) {
             "the file (the judge warns about this)\n"
             "<stdin>: 0 errors, 3 warnings; 2 vertices, 0 edges read\n");
   EXPECT_EQ(dash.status, 0);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARNWICK_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARNWICK_UNDER_ASAN 1
+#endif
+#endif
+
+// Two edges 96 MB apart, the second repeating the first: validated under a
+// 64 MB address-space limit, from a path and from a redirected standard
+// input. Memory follows the graph, not the file.
+TEST(ValidateResources, RepeatFarDownUnderAddressSpaceLimit) {
+#ifdef TARNWICK_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (std::system("prlimit --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no prlimit";
+  Scratch scratch;
+  const std::string g =
+      scratch.file("g", "2 2\n1 2 3" + std::string(96 << 20, ' ') + "\n2 1 4\n");
+  const std::string limit = "--as=" + std::to_string(64L << 20);
+  const std::string found =
+      ":3:1: warning: edge 2-1 given again, with weight 4 (before: line 2): the later weight "
+      "stands, not the smaller\n";
+  Outcome path = run_program("/bin/sh", {"-c", "exec prlimit " + limit + " " +
+                                                   TARNWICK_VALIDATE + " " + g},
+                             scratch);
+  EXPECT_EQ(path.out, g + found + g + ": 0 errors, 1 warning; 2 vertices, 2 edges read\n")
+      << path.err;
+  Outcome in = run_program("/bin/sh", {"-c", "exec prlimit " + limit + " " +
+                                                 TARNWICK_VALIDATE + " --kattis < " + g},
+                           scratch);
+  EXPECT_EQ(in.out, "<stdin>" + found + "<stdin>: 0 errors, 1 warning; 2 vertices, 2 edges read\n")
+      << in.err;
+  EXPECT_EQ(in.status, 42);
 }
 
 // Only the first few findings of a kind are shown; the summary counts the rest.
