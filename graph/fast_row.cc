@@ -198,20 +198,20 @@ class DenseSearch {
   std::vector<int32_t> from_;
 };
 
-// Returns true when every weight among 1..n of a dense table is small,
+// Returns true when every weight among 1..n of a dense table lies in lo..hi,
 // looking at the rows on every usable CPU.
-bool dense_weights_are_small(const Graph& g) {
-  std::atomic<bool> small{true};
+bool dense_weights_within(const Graph& g, int32_t lo, int32_t hi) {
+  std::atomic<bool> within{true};
   const int32_t n = g.n;
   run_threads(n < 1024 ? 1 : usable_cpus(), [&](int32_t t, int32_t count) {
-    for (int32_t i = 1 + t; i <= n && small.load(std::memory_order_relaxed); i += count) {
+    for (int32_t i = 1 + t; i <= n && within.load(std::memory_order_relaxed); i += count) {
       const int32_t* row = g.Dist.dense_row(i);
       bool ok = true;
-      for (int32_t j = 1; j <= n; ++j) ok &= row[j] >= 0 && row[j] <= kSmallWeightMax;
-      if (!ok) small = false;
+      for (int32_t j = 1; j <= n; ++j) ok &= row[j] >= lo && row[j] <= hi;
+      if (!ok) within = false;
     }
   });
-  return small;
+  return within;
 }
 
 // Returns the distances and previous vertices of the search that suits the storage,
@@ -237,16 +237,18 @@ int32_t search_from(Search& search, const Graph& g, std::vector<int64_t>* dist,
 
 }  // namespace
 
-bool weights_are_small(const Graph& g) {
-  if (g.Dist.dense()) return dense_weights_are_small(g);
+bool weights_within(const Graph& g, int32_t lo, int32_t hi) {
+  if (g.Dist.dense()) return dense_weights_within(g, lo, hi);
   for (int32_t i = 1; i <= g.n; ++i) {
     for (const Neighbour& e : g.Dist.row(i)) {
       bool inside = e.to >= 1 && e.to <= g.n;
-      if (inside && (e.w < 0 || e.w > kSmallWeightMax)) return false;
+      if (inside && (e.w < lo || e.w > hi)) return false;
     }
   }
   return true;
 }
+
+bool weights_are_small(const Graph& g) { return weights_within(g, 0, kSmallWeightMax); }
 
 std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
                                      std::vector<int32_t>* parent) {

@@ -11,6 +11,10 @@
 namespace tarnwick {
 
 // Returns true when every direct weight among vertices 1..g.n (INF included)
+// lies in lo..hi. Edges to 0 and to ids above n do not count.
+bool weights_within(const Graph& g, int32_t lo, int32_t hi);
+
+// Returns true when every direct weight among vertices 1..g.n (INF included)
 // lies in 0..2^30-1: then no sum in the pass wraps and no cycle is negative.
 bool weights_are_small(const Graph& g);
 

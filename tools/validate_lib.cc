@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <limits>
-#include <array>
 #include <numeric>
 #include <set>
 #include <tuple>
@@ -357,16 +357,6 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
   check(w.has_m ? w.m_read : 0, want.min_edges, want.max_edges, w.m_at, "the edge count");
 }
 
-// Returns true when a weight between vertices of 1..n, as the judge keeps it, is negative.
-bool has_negative(const Graph& g) {
-  for (int32_t i = 1; i <= g.n; ++i) {
-    for (const Neighbour& e : g.Dist.row(i)) {
-      if (e.to >= 1 && e.to <= g.n && e.w < 0) return true;
-    }
-  }
-  return false;
-}
-
 // Tells that the judge will need the exact pass for this graph, and its cost.
 void exact_pass_finding(const Graph& g, const EdgeWatcher& w, Findings& f) {
   if (weights_are_small(g) || w.odd_weight_at == kNoPlace) return;
@@ -374,7 +364,7 @@ void exact_pass_finding(const Graph& g, const EdgeWatcher& w, Findings& f) {
   std::string text = "weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = " +
                      num(n * n * n) + " steps for n = " + num(n) +
                      " (weights in range need one search, about (n + m) log n steps)";
-  if (has_negative(g)) text += "; negative edges make every distance depend on its loop order";
+  if (!weights_within(g, 0, std::numeric_limits<int32_t>::max())) text += "; negative edges make every distance depend on its loop order";
   f.add(kExactPass, false, w.odd_weight_at, text);
 }
 
