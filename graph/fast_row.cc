@@ -119,37 +119,53 @@ void CompleteGraphSearch::offer_missing_edges(int32_t u) {
 }
 
 // One round of the dense search over entries 1..n: lowers dist[v] (and key[v])
-// to du + row[v] where that is strictly less, noting u in from[v]. A settled
-// vertex is never lowered: weights are not negative, so its distance is at
-// most du. Flat, so that it compiles to vector code.
-[[gnu::always_inline]] inline void relax_row(int64_t* dist, int64_t* key, int32_t* from,
-                                             const int32_t* row, int64_t du, int32_t u, int32_t n) {
+// to du + row[v] where that is strictly less, noting u in from[v]; returns the
+// least of key[1..n] afterwards. A settled vertex is never lowered: weights
+// are not negative, so its distance is at most du. Flat, so that it compiles
+// to vector code.
+[[gnu::always_inline]] inline int64_t relax_row(int64_t* dist, int64_t* key, int32_t* from,
+                                                const int32_t* row, int64_t du, int32_t u, int32_t n) {
+  int64_t best = std::numeric_limits<int64_t>::max();
   for (int32_t v = 1; v <= n; ++v) {
     int64_t d = du + row[v];
     bool better = d < dist[v];
     dist[v] = better ? d : dist[v];
-    key[v] = better ? d : key[v];
+    int64_t k = better ? d : key[v];
+    key[v] = k;
     from[v] = better ? u : from[v];
+    best = k < best ? k : best;
   }
-}
-
-// Returns the least of key[1..n].
-[[gnu::always_inline]] inline int64_t least_key(const int64_t* key, int32_t n) {
-  int64_t best = std::numeric_limits<int64_t>::max();
-  for (int32_t v = 1; v <= n; ++v) best = key[v] < best ? key[v] : best;
   return best;
 }
 
-[[gnu::target("avx2")]] void relax_row_avx2(int64_t* dist, int64_t* key, int32_t* from,
-                                            const int32_t* row, int64_t du, int32_t u, int32_t n) {
-  relax_row(dist, key, from, row, du, u, n);
+// Returns the lowest v of 1..n with key[v] == best. Requires one. Looks at
+// blocks of 32 keys in vector code, then one by one in the block that holds it.
+[[gnu::always_inline]] inline int32_t first_with_key(const int64_t* key, int32_t n, int64_t best) {
+  constexpr int32_t kBlock = 32;
+  int32_t v = 1;
+  for (; v + kBlock <= n + 1; v += kBlock) {
+    bool any = false;
+    for (int32_t j = 0; j < kBlock; ++j) any |= key[v + j] == best;
+    if (any) break;
+  }
+  while (key[v] != best) ++v;
+  return v;
 }
-[[gnu::target("avx2")]] int64_t least_key_avx2(const int64_t* key, int32_t n) { return least_key(key, n); }
-void relax_row_plain(int64_t* dist, int64_t* key, int32_t* from, const int32_t* row, int64_t du,
-                     int32_t u, int32_t n) {
-  relax_row(dist, key, from, row, du, u, n);
+
+[[gnu::target("avx2")]] int64_t relax_row_avx2(int64_t* dist, int64_t* key, int32_t* from,
+                                               const int32_t* row, int64_t du, int32_t u, int32_t n) {
+  return relax_row(dist, key, from, row, du, u, n);
 }
-int64_t least_key_plain(const int64_t* key, int32_t n) { return least_key(key, n); }
+[[gnu::target("avx2")]] int32_t first_with_key_avx2(const int64_t* key, int32_t n, int64_t best) {
+  return first_with_key(key, n, best);
+}
+int64_t relax_row_plain(int64_t* dist, int64_t* key, int32_t* from, const int32_t* row, int64_t du,
+                        int32_t u, int32_t n) {
+  return relax_row(dist, key, from, row, du, u, n);
+}
+int32_t first_with_key_plain(const int64_t* key, int32_t n, int64_t best) {
+  return first_with_key(key, n, best);
+}
 
 // The same search over a dense table: n rounds, each settling the nearest
 // waiting vertex (the lowest id among equals, as the heap above pops them) and
@@ -171,16 +187,15 @@ class DenseSearch {
   int32_t run() {
     const bool avx2 = __builtin_cpu_supports("avx2");
     auto relax = avx2 ? relax_row_avx2 : relax_row_plain;
-    auto least = avx2 ? least_key_avx2 : least_key_plain;
+    auto first = avx2 ? first_with_key_avx2 : first_with_key_plain;
     const int32_t n = g_.n;
     int32_t nearest = 0;
+    int64_t best = 0;  // the least key waiting: the source's
     for (int32_t round = 0; round < n; ++round) {
-      const int64_t best = least(key_.data(), n);
-      int32_t u = 1;
-      while (key_[u] != best) ++u;  // the lowest id among equals
+      const int32_t u = first(key_.data(), n, best);  // the lowest id among equals
       key_[u] = kSettled;
       if (round == 1) nearest = u;
-      relax(dist_.data(), key_.data(), from_.data(), g_.Dist.dense_row(u), dist_[u], u, n);
+      best = relax(dist_.data(), key_.data(), from_.data(), g_.Dist.dense_row(u), dist_[u], u, n);
     }
     return nearest;
   }
@@ -199,8 +214,11 @@ class DenseSearch {
 };
 
 // Returns true when every weight among 1..n of a dense table lies in lo..hi,
-// looking at the rows on every usable CPU.
+// from the range noted while it was built, or else looking at the rows on
+// every usable CPU.
 bool dense_weights_within(const Graph& g, int32_t lo, int32_t hi) {
+  // A table whose mirror pass noted its least and greatest weight needs no scan.
+  if (int32_t least, most; g.Dist.dense_range(&least, &most)) return least >= lo && most <= hi;
   std::atomic<bool> within{true};
   const int32_t n = g.n;
   run_threads(n < 1024 ? 1 : usable_cpus(), [&](int32_t t, int32_t count) {

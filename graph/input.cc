@@ -621,7 +621,7 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   // A small graph needs no thread, nor the look at the machine that counts them.
   const bool threaded = split || (dense && g->n >= 1024);
   const int32_t threads = tuning.threads > 0 ? tuning.threads : threaded ? usable_cpus() : 1;
-  DirectWeights::Builder b(g->n, dense, threads);
+  DirectWeights::Builder b(g->n, dense, threads, split);  // the ranged reading mirrors
   // Room for the announced edges, but never for more than the file can hold.
   if (!dense) b.reserve(std::min<uint64_t>(std::max(g->m, 0), in.size_hint() / 6));
   if (split) {

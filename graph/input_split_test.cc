@@ -6,12 +6,14 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "graph/cpus.h"
+#include "graph/fast_row.h"
 #include "graph/input.h"
 #include "tests/cli_support.h"
 
@@ -51,6 +53,23 @@ Loaded tuned(const std::string& text, const LoadTuning& tuning) {
   return l;
 }
 
+// Returns "" when the least and greatest weight among 1..n that the table
+// noted while mirroring (if it did) are those of its lookups; else what differs.
+std::string wrong_range(const Graph& g) {
+  int32_t least, most;
+  if (!g.Dist.dense_range(&least, &most)) return "";
+  int32_t lo = std::numeric_limits<int32_t>::max(), hi = std::numeric_limits<int32_t>::min();
+  for (int32_t i = 1; i <= g.n; ++i) {
+    for (int32_t j = 1; j <= g.n; ++j) {
+      lo = std::min(lo, g.Dist(i, j));
+      hi = std::max(hi, g.Dist(i, j));
+    }
+  }
+  if (lo == least && hi == most) return "";
+  return "range noted " + std::to_string(least) + ".." + std::to_string(most) + ", held " +
+         std::to_string(lo) + ".." + std::to_string(hi);
+}
+
 // Returns a description of the first difference between two loads, or "".
 std::string differ(const Loaded& a, const Loaded& b) {
   if (a.ok != b.ok) return "ok differs";
@@ -60,6 +79,8 @@ std::string differ(const Loaded& a, const Loaded& b) {
   }
   if (!a.ok) return "";
   if (a.g.n != b.g.n || a.g.m != b.g.m) return "n or m differs";
+  if (std::string r = wrong_range(b.g); !r.empty()) return r;
+  if (weights_are_small(a.g) != weights_are_small(b.g)) return "weights_are_small differs";
   std::vector<int32_t> ids{-7, V - 1, V, V + 3, 9999};
   for (int32_t i = 0; i <= std::min(a.g.n + 2, 40); ++i) ids.push_back(i);
   for (int32_t i : ids) {

@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #include "graph/parallel.h"
@@ -31,15 +33,24 @@ std::shared_ptr<int32_t[]> allocate_cells(size_t count) {
 }
 
 // Fills rows lo..hi-1 of an (n + 1)-wide table as loaded with no edge: 0 on
-// the diagonal, in row 0 and column 0, INF elsewhere.
-void fill_rows(int32_t* cells, int32_t n, int32_t lo, int32_t hi) {
+// the diagonal, in row 0 and column 0, INF elsewhere; with upper_only, only
+// from the diagonal on (the cells below it are written later, once).
+void fill_rows(int32_t* cells, int32_t n, int32_t lo, int32_t hi, bool upper_only) {
   const size_t stride = static_cast<size_t>(n) + 1;
   for (int32_t i = lo; i < hi; ++i) {
     int32_t* row = cells + i * stride;
-    std::fill(row, row + stride, i == 0 ? 0 : INF);
+    std::fill(row + (upper_only ? i : 0), row + stride, i == 0 ? 0 : INF);
     row[0] = 0;
     row[i] = 0;
   }
+}
+
+// Returns the first of the rows 0..rows-1 that thread t of count fills: equal
+// shares of cells, of the whole rows or of the triangle from the diagonal on.
+int32_t fill_share(int32_t rows, int32_t t, int32_t count, bool upper_only) {
+  if (t >= count) return rows;
+  if (!upper_only) return static_cast<int32_t>(int64_t{rows} * t / count);
+  return static_cast<int32_t>(rows * (1 - std::sqrt(1 - static_cast<double>(t) / count)));
 }
 
 // Sorts `from` into `to` by key(entry), stably, for keys in 0..V-1.
@@ -54,8 +65,8 @@ void counting_sort(const std::vector<T>& from, std::vector<T>& to, Key key) {
 
 }  // namespace
 
-DirectWeights::Builder::Builder(int32_t n, bool dense, int32_t threads)
-    : n_(n), threads_(std::max(threads, 1)) {
+DirectWeights::Builder::Builder(int32_t n, bool dense, int32_t threads, bool mirror_later)
+    : n_(n), threads_(std::max(threads, 1)), upper_only_(dense && mirror_later) {
   if (dense) make_dense();
 }
 
@@ -67,9 +78,10 @@ void DirectWeights::Builder::make_dense() {
   const int32_t rows = n_ + 1, n = n_;
   // Each thread touches its own rows first; a small table is not worth a thread.
   int32_t threads = rows < 1024 ? 1 : threads_;
-  run_threads(threads, [cells, rows, n](int32_t t, int32_t count) {
-    fill_rows(cells, n, static_cast<int32_t>(int64_t{rows} * t / count),
-              static_cast<int32_t>(int64_t{rows} * (t + 1) / count));
+  const bool upper_only = upper_only_;
+  run_threads(threads, [cells, rows, n, upper_only](int32_t t, int32_t count) {
+    fill_rows(cells, n, fill_share(rows, t, count, upper_only),
+              fill_share(rows, t + 1, count, upper_only), upper_only);
   });
   std::vector<Entry> listed;
   for (const Entry& e : entries_) {
@@ -90,18 +102,37 @@ void DirectWeights::Builder::mirror_upper() {
   int32_t* cells = cells_.get();
   const size_t stride = stride_;
   const int32_t n = n_, tiles = n_ / kTile + 1;
-  run_threads(n_ < 1024 ? 1 : threads_, [=](int32_t t, int32_t count) {
+  std::vector<int32_t> least, most;  // [t]: of the cells thread t copied
+  auto prepare = [&](int32_t count) {
+    least.assign(count, std::numeric_limits<int32_t>::max());
+    most.assign(count, std::numeric_limits<int32_t>::min());
+  };
+  run_threads(n_ < 1024 ? 1 : threads_, [&](int32_t t, int32_t count) {
+    int32_t lo = least[t], hi = most[t];
     for (int32_t ti = t; ti < tiles; ti += count) {
       for (int32_t tj = ti; tj < tiles; ++tj) {
         for (int32_t i = ti * kTile; i < std::min((ti + 1) * kTile, n + 1); ++i) {
           const int32_t* row = cells + i * stride;
-          for (int32_t j = std::max(tj * kTile, i + 1); j < std::min((tj + 1) * kTile, n + 1); ++j) {
-            cells[j * stride + i] = row[j];
+          const int32_t first = std::max(tj * kTile, i + 1), last = std::min((tj + 1) * kTile, n + 1);
+          for (int32_t j = first; j < last; ++j) cells[j * stride + i] = row[j];
+          if (i == 0) continue;  // row 0 is no vertex's
+          if (tj == ti) {  // the diagonal, once
+            lo = std::min(lo, row[i]);
+            hi = std::max(hi, row[i]);
+          }
+          for (int32_t j = first; j < last; ++j) {
+            lo = std::min(lo, row[j]);
+            hi = std::max(hi, row[j]);
           }
         }
       }
     }
-  });
+    least[t] = lo;
+    most[t] = hi;
+  }, prepare);
+  least_ = *std::min_element(least.begin(), least.end());
+  most_ = *std::max_element(most.begin(), most.end());
+  range_known_ = true;
 }
 
 DirectWeights DirectWeights::Builder::build(int32_t n) {
@@ -124,6 +155,10 @@ DirectWeights DirectWeights::Builder::build(int32_t n) {
   d.n_ = n;
   d.stride_ = stride_;
   d.cells_ = std::move(cells_);
+  d.range_known_ = range_known_ && d.cells_ != nullptr;
+  d.least_ = least_;
+  d.most_ = most_;
+  range_known_ = false;
   d.start_.assign(V + 1, 0);
   for (const Entry& e : entries_) {
     ++d.start_[e.low + 1];

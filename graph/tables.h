@@ -46,8 +46,10 @@ class DirectWeights {
     Builder() = default;
     // With dense = true, writes the edges among 1..n straight into a dense
     // table, filled first by up to `threads` threads, and collects the others
-    // into lists; with dense = false, as Builder(). Requires 0 <= n < V.
-    Builder(int32_t n, bool dense, int32_t threads = 1);
+    // into lists; with dense = false, as Builder(). With mirror_later, the
+    // cells below the diagonal are left unwritten: only put() above it or on
+    // it, then mirror_upper() before build(). Requires 0 <= n < V.
+    Builder(int32_t n, bool dense, int32_t threads = 1, bool mirror_later = false);
     // Makes room for `edges` edges (a hint; memory is only reserved, not touched).
     void reserve(size_t edges) { entries_.reserve(edges); }
     // Records edge u-v of weight w, both ways. Requires u and v to fit the tables.
@@ -68,7 +70,9 @@ class DirectWeights {
     // Returns the address of [i][j] of the dense table. Requires as put().
     int32_t* cell(int32_t i, int32_t j) { return cells_.get() + static_cast<size_t>(i) * stride_ + j; }
     // Copies [i][j] to [j][i] for all i < j of the dense table, with up to
-    // the threads given at construction. Requires dense().
+    // the threads given at construction, noting on the way the least and the
+    // greatest weight among 1..n (see DirectWeights::dense_range). Requires
+    // dense(), and no put() after it.
     void mirror_upper();
     // Switches to a dense table for the pairs of 1..n, moving the edges among
     // them collected so far (file order kept). Requires n given at construction.
@@ -92,6 +96,9 @@ class DirectWeights {
     };
     int32_t n_ = 0;
     int32_t threads_ = 1;
+    bool upper_only_ = false;  // the cells below the diagonal wait for mirror_upper()
+    bool range_known_ = false;  // set by mirror_upper(): least_, most_ hold
+    int32_t least_ = 0, most_ = 0;
     size_t stride_ = 0;
     std::shared_ptr<int32_t[]> cells_;
     std::vector<Entry> entries_;
@@ -117,6 +124,16 @@ class DirectWeights {
   // (entry 0 is 0). Requires dense() and 1 <= i <= n.
   const int32_t* dense_row(int32_t i) const { return cells_.get() + static_cast<size_t>(i) * stride_; }
 
+  // Returns true, with the least and the greatest weight among 1..n (the
+  // diagonal included) in *least and *most, when the table is dense and was
+  // made symmetric by Builder::mirror_upper(), which notes them; false
+  // otherwise (the caller then looks at the rows). With n = 0, *least > *most.
+  bool dense_range(int32_t* least, int32_t* most) const {
+    *least = least_;
+    *most = most_;
+    return range_known_;
+  }
+
   // Returns the vertex count n given to build() (0 for an empty graph).
   int32_t n() const { return n_; }
 
@@ -128,6 +145,8 @@ class DirectWeights {
   std::vector<Neighbour> adj_;
   size_t stride_ = 0;
   std::shared_ptr<const int32_t[]> cells_;  // (n + 1) x (n + 1) when dense
+  bool range_known_ = false;                // least_, most_: see dense_range()
+  int32_t least_ = 0, most_ = 0;
 };
 
 // A loaded graph: the vertex count, the edge count the header announced, and
