@@ -10,11 +10,11 @@
 #include <random>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "graph/apsp.h"
 #include "graph/exact_fw.h"
 #include "graph/matrix.h"
 #include "graph/tables.h"
-#include "tools/cli.h"
 
 namespace tarnwick {
 namespace {
@@ -102,15 +102,8 @@ int main(int argc, char** argv) {
       "Time the plain all-pairs pass against the exact pass for one row, on a graph\n"
       "of 2000 vertices with negative edges; with --big, also the exact pass alone\n"
       "on 10000 vertices (seconds to minutes).\n"};
-  int answered = answer_help_or_version(tool, argc, argv);
-  if (answered >= 0) return answered;
-  // Only a first argument of --big is known.
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1 || std::strcmp(argv[i], "--big") != 0) {
-      return wrong_use(tool, "unknown argument '" + std::string(argv[i]) + "'");
-    }
-  }
-  const bool big = argc == 2;
+  bool big = false;
+  if (int status = big_flag(tool, argc, argv, &big); status >= 0) return status;
   compare_at_2000();
   if (big) tarnwick::big();
   return 0;

@@ -9,11 +9,6 @@
 //   - tarnwick-grade on all 1000 files, on the CPUs it is given and on one thread;
 //   - a loop of 1000 runs of the tarnwick binary, one per file, as a shell loop does;
 //   - the ratio of the two.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -25,41 +20,20 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/bench_support.h"
 
 namespace {
+
+using tarnwick::seconds_since;
+using tarnwick::spawn;
 
 namespace fs = std::filesystem;
 
 constexpr int kFiles = 1000;
 
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 [[noreturn]] void die(const std::string& why) {
   std::fprintf(stderr, "grade_bench: %s\n", why.c_str());
   std::exit(1);
-}
-
-// Runs args[0] with standard output sent to `out` and standard error to
-// /dev/null. Returns its exit status.
-int spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null") {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  int status = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    waitpid(pid, &status, 0);
-    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return status;
 }
 
 // The graph, its model answer and the result files, in a scratch folder.
@@ -69,8 +43,8 @@ class Class {
     fs::create_directories(dir_);
     graph_ = (dir_ / "graph.txt").string();
     std::string model = (dir_ / "model.txt").string();
-    if (spawn({TARNWICK_GEN, "10000", "50000", "1", "1000", "21", "connected"}, graph_) != 0 ||
-        spawn({TARNWICK_SOLVE, graph_, "1"}, model) != 0) {
+    if (spawn({TARNWICK_GEN, "10000", "50000", "1", "1000", "21", "connected"}, graph_).status != 0 ||
+        spawn({TARNWICK_SOLVE, graph_, "1"}, model).status != 0) {
       die("tarnwick-gen or tarnwick-solve failed");
     }
     std::ifstream in(model);
@@ -108,7 +82,7 @@ double grade_all(const Class& c, int runs) {
   double best = 1e9;
   for (int i = 0; i < runs; ++i) {
     auto start = std::chrono::steady_clock::now();
-    if (spawn(args) != 0) die("tarnwick-grade failed");
+    if (spawn(args).status != 0) die("tarnwick-grade failed");
     best = std::min(best, seconds_since(start));
   }
   return best;
@@ -118,7 +92,7 @@ double grade_all(const Class& c, int runs) {
 double judge_loop(const Class& c) {
   auto start = std::chrono::steady_clock::now();
   for (const std::string& file : c.files()) {
-    if (spawn({TARNWICK_BINARY, c.graph(), file, "1"}) != 0) die("tarnwick failed on " + file);
+    if (spawn({TARNWICK_BINARY, c.graph(), file, "1"}).status != 0) die("tarnwick failed on " + file);
   }
   return seconds_since(start);
 }

@@ -11,12 +11,6 @@
 //   - the loader's throughput on a large graph file, and tarnwick-validate's;
 //   - the checker's throughput on a result file of long lines;
 //   - with --big, the exact pass on 10^4 vertices with negative weights.
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -27,54 +21,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "check/judge.h"
 #include "graph/apsp.h"
 #include "graph/input.h"
-#include "tools/cli.h"
-
-extern char** environ;
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
-
-double seconds_since(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-struct Child {
-  int status = -1;
-  double seconds = 0;
-  long peak_kib = 0;
-};
-
-// Runs argv[0] with stdout sent to `out` (or /dev/null) and stderr to
-// /dev/null, and returns its status, wall time and peak resident memory. What
-// a child says is never shown: a declined model answer is expected here, and
-// a real failure shows in the status.
-Child spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null") {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  Child c;
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    c.seconds = seconds_since(start);
-    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    c.peak_kib = usage.ru_maxrss;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return c;
-}
 
 class Bench {
  public:
@@ -132,7 +87,6 @@ double judge_in_process(const std::string& graph, const std::string& result, boo
 // Returns the fastest of `runs` whole runs of the judge binary.
 Child best_run(const std::string& graph, const std::string& result, int runs) {
   Child best;
-  best.seconds = 1e9;
   for (int i = 0; i < runs; ++i) {
     Child c = spawn({TARNWICK_BINARY, graph, result, "1"});
     if (c.status != 0) Bench::die("tarnwick failed on " + graph);
@@ -252,15 +206,8 @@ int main(int argc, char** argv) {
       "Time whole runs of the judge (wall time, peak memory), load-solve-judge against\n"
       "the plain pass, and the graph loader, on graphs made by tarnwick-gen; with\n"
       "--big, also a whole run on 10000 vertices with negative weights (minutes).\n"};
-  int answered = answer_help_or_version(tool, argc, argv);
-  if (answered >= 0) return answered;
-  // Only a first argument of --big is known.
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1 || std::strcmp(argv[i], "--big") != 0) {
-      return wrong_use(tool, "unknown argument '" + std::string(argv[i]) + "'");
-    }
-  }
-  const bool big = argc == 2;
+  bool big = false;
+  if (int status = big_flag(tool, argc, argv, &big); status >= 0) return status;
   Bench b;
   // Whole runs first, while this process is small: a spawned child's peak
   // memory counts what it shared with this process before it started the judge.

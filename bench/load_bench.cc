@@ -14,10 +14,6 @@
 //     negative weights) on one thread and on all;
 //   - the loader alone, in this process, on one thread and on all.
 // --plot FILE writes "MB tarnwick-seconds baseline-seconds" lines for bench/plot.sh.
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,53 +25,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "graph/cpus.h"
 #include "graph/input.h"
 #include "tools/cli.h"
-
-extern char** environ;
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Child {
-  int status = -1;
-  double seconds = 1e9;
-  double peak_mib = 0;
-};
-
-// Runs args with stdout sent to `out`, TARNWICK_THREADS set to `threads` when
-// it is not empty; returns status, wall time and peak resident memory.
-Child spawn(const std::vector<std::string>& args, const std::string& out, const std::string& threads) {
-  std::vector<std::string> env_text;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (std::strncmp(*e, "TARNWICK_THREADS=", 17) != 0) env_text.push_back(*e);
-  }
-  if (!threads.empty()) env_text.push_back("TARNWICK_THREADS=" + threads);
-  std::vector<char*> env, argv;
-  for (std::string& e : env_text) env.push_back(e.data());
-  env.push_back(nullptr);
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  Child c;
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    c.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    c.peak_mib = usage.ru_maxrss / 1024.0;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return c;
-}
 
 [[noreturn]] void die(const std::string& why) {
   std::fprintf(stderr, "load_bench: %s\n", why.c_str());
@@ -107,7 +65,7 @@ class Bench {
     std::string path = (dir_ / name).string();
     std::vector<std::string> args{TARNWICK_GEN};
     args.insert(args.end(), gen_args.begin(), gen_args.end());
-    if (spawn(args, path, "").status != 0) die("tarnwick-gen failed for " + name);
+    if (spawn(args, path).status != 0) die("tarnwick-gen failed for " + name);
     return path;
   }
 
@@ -115,7 +73,7 @@ class Bench {
   Child best(const std::string& judge, const std::string& graph, const std::string& threads) {
     Child best;
     for (int i = 0; i < o_.runs; ++i) {
-      Child c = spawn({judge, graph, result_, "1"}, "/dev/null", threads);
+      Child c = spawn({judge, graph, result_, "1"}, "/dev/null", threads.c_str());
       if (c.status != 0) die(judge + " failed on " + graph);
       if (c.seconds < best.seconds) best = c;
     }
@@ -127,12 +85,12 @@ class Bench {
     double mb = static_cast<double>(fs::file_size(graph)) / 1e6;
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
     std::printf("%-30s %7.1f MB  all CPUs %7.3f s %6.0f MB/s %6.1f MiB | 1 CPU %7.3f s (%.2fx)", label, mb,
-                all.seconds, mb / all.seconds, all.peak_mib, one.seconds, one.seconds / all.seconds);
+                all.seconds, mb / all.seconds, all.peak_kib / 1024.0, one.seconds, one.seconds / all.seconds);
     double base = 0;
     if (!o_.baseline.empty()) {
       Child b = best(o_.baseline, graph, "");
       base = b.seconds;
-      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_mib, b.seconds / all.seconds);
+      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_kib / 1024.0, b.seconds / all.seconds);
     }
     std::printf("\n");
     std::fflush(stdout);
@@ -187,7 +145,7 @@ class Bench {
   // Prints whole runs with negative weights (the exact pass) on one thread and on all.
   void exact_pass(const char* label, const std::string& graph) {
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
-    std::printf("%-30s all CPUs %7.3f s %6.1f MiB | 1 CPU %7.3f s (%.2fx)\n", label, all.seconds, all.peak_mib,
+    std::printf("%-30s all CPUs %7.3f s %6.1f MiB | 1 CPU %7.3f s (%.2fx)\n", label, all.seconds, all.peak_kib / 1024.0,
                 one.seconds, one.seconds / all.seconds);
     fs::remove(graph);
   }

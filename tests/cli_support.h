@@ -18,6 +18,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -121,6 +124,17 @@ inline std::string repeat(const std::string& s, int times) {
   std::string r;
   for (int i = 0; i < times; ++i) r += s;
   return r;
+}
+
+// Returns a test name made of a golden case's `name`: letters and digits
+// kept, everything else '_'. For INSTANTIATE_TEST_SUITE_P.
+template <typename Case>
+std::string param_name(const testing::TestParamInfo<Case>& info) {
+  std::string name;
+  for (char ch : std::string(info.param.name)) {
+    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  }
+  return name;
 }
 
 }  // namespace tarnwick_test

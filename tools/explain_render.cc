@@ -4,6 +4,7 @@
 
 #include "graph/tables.h"
 #include "tools/explain_lib.h"
+#include "tools/json.h"
 
 namespace tarnwick {
 
@@ -138,26 +139,6 @@ std::string explanation_text(const Explanation& e) {
 }
 
 namespace {
-
-// Returns text as a JSON string, quotes included.
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c < 0x20 || c == 0x7f) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\u%04x", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 const char* why_name(StepWhy why) {
   switch (why) {

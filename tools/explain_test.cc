@@ -209,15 +209,8 @@ TEST_P(ExplainGolden, PrintsExactly) {
   EXPECT_EQ(o.status, c.status);
 }
 
-std::string golden_name(const testing::TestParamInfo<Golden>& info) {
-  std::string name;
-  for (char ch : std::string(info.param.name)) {
-    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  }
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ExplainGolden, testing::ValuesIn(kGoldens), golden_name);
+INSTANTIATE_TEST_SUITE_P(Cases, ExplainGolden, testing::ValuesIn(kGoldens),
+                         tarnwick_test::param_name<Golden>);
 
 TEST(ExplainCli, HelpVersionAndMissingFiles) {
   Scratch scratch;
@@ -276,14 +269,6 @@ TEST(ExplainText, VerdictLineNeverRead) {
             R"("shortest_path":[1,2,3],"shortest_weight":5})"
             "\n");
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TARNWICK_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARNWICK_UNDER_ASAN 1
-#endif
-#endif
 
 // A right line of ten million steps before the wrong one, explained under a
 // 64 MB address-space limit: the steps of a line are kept up to a bound, and

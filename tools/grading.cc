@@ -184,59 +184,6 @@ std::string csv_field(std::string_view field) {
   return out + "\"";
 }
 
-namespace {
-
-// Returns the length of the valid UTF-8 sequence at the start of s, or 0.
-size_t utf8_length(std::string_view s) {
-  auto byte = [&](size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
-  unsigned c = byte(0);
-  if (c < 0x80) return 1;
-  size_t length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : 2;
-  // The allowed range of the second byte rules out overlong forms, surrogates
-  // and code points above U+10FFFF.
-  unsigned low = 0x80, high = 0xbf;
-  if (c < 0xc2 || c > 0xf4) return 0;
-  if (c == 0xe0) low = 0xa0;
-  if (c == 0xed) high = 0x9f;
-  if (c == 0xf0) low = 0x90;
-  if (c == 0xf4) high = 0x8f;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xbf) return 0;
-  }
-  return length;
-}
-
-}  // namespace
-
-bool is_utf8(std::string_view text) {
-  for (size_t i = 0, step; i < text.size(); i += step) {
-    if ((step = utf8_length(text.substr(i))) == 0) return false;
-  }
-  return true;
-}
-
-std::string json_string(std::string_view text) {
-  std::string out = "\"";
-  for (size_t i = 0, step; i < text.size(); i += step) {
-    step = utf8_length(text.substr(i));
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (step == 0) {
-      out += "\\ufffd";
-      step = 1;
-    } else if (c == '"' || c == '\\') {
-      out += {'\\', static_cast<char>(c)};
-    } else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += text.substr(i, step);
-    }
-  }
-  return out + "\"";
-}
-
 void Tally::add(const Graded& g) {
   if (!g.judged) {
     ++not_judged;

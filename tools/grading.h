@@ -12,6 +12,7 @@
 #include "check/judge.h"
 #include "graph/apsp.h"
 #include "graph/tables.h"
+#include "tools/json.h"
 
 namespace tarnwick {
 
@@ -48,15 +49,6 @@ std::string format_record(Format format, const Graded& graded);
 // Returns `field` as one CSV field: as it is, or quoted with its quotes doubled
 // when it holds a comma, a quote, a carriage return or a line end.
 std::string csv_field(std::string_view field);
-
-// Returns `text` as a JSON string, quotes included. Valid UTF-8 is kept;
-// quotes, backslashes and control characters are escaped; each byte that is
-// not part of valid UTF-8 becomes U+FFFD (see format_record for the exact bytes).
-std::string json_string(std::string_view text);
-
-// Returns true when `text` is valid UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool is_utf8(std::string_view text);
 
 // Counts of outcomes, for the summary.
 struct Tally {

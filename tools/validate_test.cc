@@ -193,15 +193,8 @@ TEST_P(ValidateGolden, PrintsExactly) {
   EXPECT_EQ(o.status, c.status);
 }
 
-std::string golden_name(const testing::TestParamInfo<Golden>& info) {
-  std::string name;
-  for (char ch : std::string(info.param.name)) {
-    name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-  }
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ValidateGolden, testing::ValuesIn(kGoldens), golden_name);
+INSTANTIATE_TEST_SUITE_P(Cases, ValidateGolden, testing::ValuesIn(kGoldens),
+                         tarnwick_test::param_name<Golden>);
 
 constexpr char kUsage[] =
     "Usage: tarnwick-validate [constraints] [--source S] [--kattis] input_graph\n";
@@ -264,14 +257,6 @@ TEST(ValidateCli, KattisReadsStandardInput) {
             "<stdin>: 0 errors, 3 warnings; 2 vertices, 0 edges read\n");
   EXPECT_EQ(dash.status, 0);
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TARNWICK_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TARNWICK_UNDER_ASAN 1
-#endif
-#endif
 
 // Two edges 96 MB apart, the second repeating the first: validated under a
 // 64 MB address-space limit, from a path and from a redirected standard

@@ -1,0 +1,87 @@
+// What the benchmark programs share: running a child program and timing it,
+// and the command line of a benchmark whose only option is --big.
+#ifndef TARNWICK_BENCH_BENCH_SUPPORT_H_
+#define TARNWICK_BENCH_BENCH_SUPPORT_H_
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/cli.h"
+
+extern char** environ;
+
+namespace tarnwick {
+
+// Returns the seconds since start.
+inline double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// How a child program ran.
+struct Child {
+  int status = -1;       // its exit status, -1 when it did not start or was killed
+  double seconds = 1e9;  // wall time
+  long peak_kib = 0;     // peak resident memory
+};
+
+// Runs args[0] with standard output sent to `out` and standard error to
+// /dev/null (what a child says is never shown: a real failure shows in the
+// status). With `threads` set, TARNWICK_THREADS is that value, or unset when
+// it is empty; otherwise the environment passes as it is. Returns how it ran.
+inline Child spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null",
+                   const char* threads = nullptr) {
+  std::vector<std::string> env_text;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (threads == nullptr || std::strncmp(*e, "TARNWICK_THREADS=", 17) != 0) env_text.push_back(*e);
+  }
+  if (threads != nullptr && *threads != '\0') env_text.push_back(std::string("TARNWICK_THREADS=") + threads);
+  std::vector<char*> env, argv;
+  for (std::string& e : env_text) env.push_back(e.data());
+  env.push_back(nullptr);
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  Child c;
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) == 0) {
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    c.seconds = seconds_since(start);
+    c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    c.peak_kib = usage.ru_maxrss;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return c;
+}
+
+// Reads the command line of a benchmark whose only option is --big into *big.
+// Returns the exit status to end with (--help, --version, wrong use), or -1
+// to run.
+inline int big_flag(const ToolInfo& tool, int argc, char** argv, bool* big) {
+  int answered = answer_help_or_version(tool, argc, argv);
+  if (answered >= 0) return answered;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1 || std::strcmp(argv[i], "--big") != 0) {
+      return wrong_use(tool, "unknown argument '" + std::string(argv[i]) + "'");
+    }
+  }
+  *big = argc == 2;
+  return -1;
+}
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_BENCH_BENCH_SUPPORT_H_
