@@ -100,13 +100,13 @@ double judge_loop(const Class& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-    std::puts(
-        "Usage: grade_bench\n"
-        "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
-        "loop of 1000 runs of tarnwick on the same files; prints both and their ratio.");
-    return 0;
-  }
+  const tarnwick::ToolInfo tool = {
+      "grade_bench", "Usage: grade_bench\n",
+      "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
+      "loop of 1000 runs of tarnwick on the same files; prints both and their ratio.\n"};
+  int answered = tarnwick::answer_help_or_version(tool, argc, argv);
+  if (answered >= 0) return answered;
+  if (argc > 1) return tarnwick::wrong_use(tool, "unknown argument '" + std::string(argv[1]) + "'");
   Class c;
   double all = grade_all(c, 3);
   setenv("TARNWICK_THREADS", "1", 1);
