@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -362,46 +361,34 @@ uint64_t cut_at(const ByteReader& whole, uint64_t x, uint64_t end) {
   }
 }
 
-// An edge handed from the thread that read it to the one that stores it.
-struct Handed {
-  uint32_t ends;  // low << 14 | high: both ends fit the tables
-  int32_t w;
-};
-static_assert(V <= (1 << 14));
-
-// What one thread made of its range of a round: the edges whose last number
-// lies in it, sorted out by the thread that stores them, up to the first edge
-// with an end that cannot fit the tables.
-struct Sorted {
-  std::vector<std::vector<Handed>> to;  // [s]: cells of thread s; [count]: for the lists
-  int64_t bad_edge = 0;                 // that edge, or 0
-  int32_t bad_id = 0;                   // its first end that cannot fit
-};
-
 // Reads the edge list from `start`, the offset after the header (number 2 of
-// the file), with `threads` threads, in rounds. In a round, thread t:
-//   1. reads the numbers of range t of the round (ranges cut at reads' ends);
-//   2. once all have, knows where its numbers stand in the file, and sorts
-//      out the edges whose last number it read: in a dense table an edge among
-//      1..n goes, as [low][high], to the thread owning row low (rows go round
-//      the threads 64 at a time); every other edge to thread 0 for the lists;
-//   3. once all have, stores what it was handed, range by range in file order,
-//      so the later of two edges between the same vertices wins.
-// Between 2 and 3 one thread finds the first event in file order (an end that
-// cannot fit, the m-th edge, a read that is not a number, a read error) and
-// words it with *edges; no range after it is stored. A dense table is made
-// symmetric at the end.
+// the file), with `threads` threads. Range c of the input goes to thread
+// c % threads, which reads its numbers on its own, then waits for its turn:
+// ranges are stored one after another in file order, each by the thread that
+// read it, while the other threads read on. So a later edge between the same
+// two vertices wins, and the first event in file order (an end that cannot
+// fit, the m-th edge, a read that is not a number, a read error) is the one
+// worded with *edges; no range after it is stored. Edges among 1..n go to the
+// dense table above its diagonal, which is made symmetric at the end; every
+// other edge goes to the lists.
 class RangedReading {
  public:
   RangedReading(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
                 DirectWeights::Builder* b, size_t range_bytes)
       : in_(in), start_(start), end_(in.split_end()), range_bytes_(range_bytes),
-        ranges_((end_ - start + range_bytes - 1) / range_bytes), list_end_(2 + 3 * m), edges_(edges), b_(b) {}
+        ranges_((end_ - start + range_bytes - 1) / range_bytes), list_end_(2 + 3 * m), edges_(edges), b_(b),
+        cells_up_to_(b->dense() ? b->n() : 0) {}
 
   void run(int32_t threads) {
-    auto prepare = [&](int32_t count) { setup(count); };
-    auto work = [&](int32_t t, int32_t) {
-      for (uint64_t first = 0; !done_; first += count_) round(t, first);
+    auto prepare = [&](int32_t count) {
+      read_.resize(count);
+      for (Range& r : read_) {
+        r.buffer.resize(std::min(kReadBuffer, range_bytes_ + 1));
+        r.make_room(std::min(kReadBuffer, range_bytes_) / 2 + 4);  // a number takes two bytes
+      }
+    };
+    auto work = [&](int32_t t, int32_t count) {
+      for (uint64_t c = t; c < ranges_; c += count) take(c, &read_[t]);
     };
     run_threads(threads, work, prepare);
     if (failure_) std::rethrow_exception(failure_);
@@ -409,20 +396,20 @@ class RangedReading {
   }
 
  private:
-  void setup(int32_t count) {
-    count_ = count;
-    read_.resize(count);
-    sorted_.resize(count);
-    stand_.assign(count, 0);
-    for (Range& r : read_) {
-      r.buffer.resize(std::min(kReadBuffer, range_bytes_ + 1));
-      r.make_room(std::min(kReadBuffer, range_bytes_) / 2 + 4);  // a number takes two bytes
+  // Reads range c into *r, then stores it in its turn.
+  void take(uint64_t c, Range* r) {
+    if (!done_.load(std::memory_order_relaxed)) {
+      guard([&] {
+        uint64_t hi = range_start(c + 1);
+        read_range(in_, range_start(c), hi, hi == end_, r);
+      });
     }
-    for (Sorted& s : sorted_) s.to.resize(count + 1);
-    for (size_t k = 0; k < std::size(owner_); ++k) owner_[k] = static_cast<int32_t>(k % count);
-    cells_up_to_ = b_->dense() ? static_cast<uint32_t>(b_->n()) : 0;
-    located_.emplace(count, Locate{this});
-    decided_.emplace(count, Decide{this});
+    for (uint64_t now = turn_.load(std::memory_order_acquire); now < c; now = turn_.load(std::memory_order_acquire)) {
+      turn_.wait(now, std::memory_order_acquire);
+    }
+    if (!done_.load(std::memory_order_relaxed)) guard([&] { store(*r); });
+    turn_.store(c + 1, std::memory_order_release);
+    turn_.notify_all();
   }
 
   // Returns the offset where range c starts.
@@ -431,142 +418,81 @@ class RangedReading {
     return c >= ranges_ ? end_ : cut_at(in_, start_ + c * range_bytes_, end_);
   }
 
-  void round(int32_t t, uint64_t first) {
-    guard([&] {
-      Range& r = read_[t];
-      r.count = 0;
-      r.stop.reset();
-      r.error = 0;
-      if (uint64_t c = first + t; c < ranges_ && !failed_) {
-        uint64_t hi = range_start(c + 1);
-        read_range(in_, range_start(c), hi, hi == end_, &r);
-      }
-    });
-    located_->arrive_and_wait();
-    guard([&] { sort_out(t); });
-    decided_->arrive_and_wait();
-    guard([&] { store(t); });
-  }
-
-  // Runs a step unless a thread has failed; a failure (out of memory) is kept
-  // for the caller, and every thread leaves at the end of the round.
+  // Runs a step; a failure (out of memory) is kept for the caller, and no
+  // range is read or stored after it.
   template <typename Step>
   void guard(Step step) {
-    if (failed_) return;
     try {
       step();
     } catch (...) {
       std::lock_guard lock(failure_lock_);
       if (!failure_) failure_ = std::current_exception();
-      failed_ = true;
+      done_.store(true);
     }
   }
 
-  // Returns number g of the file. Requires it to lie in this round's ranges
-  // up to t, or in the carried numbers just before them.
-  int32_t number(int64_t g, int32_t t) const {
-    for (int32_t k = t; k >= 0; --k) {
-      if (g >= stand_[k]) return read_[k].numbers[g - stand_[k]];
+  // Stores the edges whose numbers lie in *r, the range after those stored so
+  // far, and words the event that ends it, if any. Runs in the range's turn.
+  void store(const Range& r) {
+    const int64_t g0 = stand_, after = g0 + static_cast<int64_t>(r.count);
+    const int64_t count = std::min(after, list_end_) - g0;  // numbers of r in the edge list
+    const int32_t* a = r.numbers.get();  // a[i] is number g0 + i of the file
+    int64_t i = 0;
+    if (carried_count_ > 0) {  // an edge begun in an earlier range
+      while (carried_count_ < 3 && i < count) carried_[carried_count_++] = a[i++];
+      if (carried_count_ < 3) return finish(r, after);
+      carried_count_ = 0;
+      if (!store_edge(carried_[0], carried_[1], carried_[2], g0 + i - 1)) return;
     }
-    return carried_[g - (stand_[0] - carried_count_)];
+    for (; i + 3 <= count; i += 3) {
+      if (i + 3 * 17 <= count) prefetch(a[i + 48], a[i + 49]);
+      if (!store_edge(a[i], a[i + 1], a[i + 2], g0 + i + 2)) return;
+    }
+    while (i < count) carried_[carried_count_++] = a[i++];
+    finish(r, after);
   }
 
-  // Sorts out the edges whose last number lies in range t (step 2).
-  void sort_out(int32_t t) {
-    Sorted& out = sorted_[t];
-    for (auto& v : out.to) v.clear();
-    out.bad_edge = 0;
-    const int64_t g0 = stand_[t], g1 = std::min<int64_t>(g0 + read_[t].count, list_end_);
-    const int32_t* a = read_[t].numbers.get();  // a[g - g0] is number g of the file
-    int64_t last = g0 + ((1 - g0) % 3 + 3) % 3;  // last numbers of edges: 4, 7, 10...
-    for (; last < g1 && last - 2 < g0; last += 3) {  // an edge begun before the range
-      if (!sort_edge(number(last - 2, t), number(last - 1, t), a[last - g0], last, &out)) return;
+  // Words the event that ends range r, whose numbers end before number
+  // `after` of the file, if any; otherwise moves on to the next range.
+  void finish(const Range& r, int64_t after) {
+    stand_ = after;
+    if (after >= list_end_) {
+      edges_->complete();
+    } else if (r.error != 0) {
+      edges_->fail(r.error);
+    } else if (r.stop) {
+      edges_->move_to((after - 2) / 3 + 1);
+      edges_->cut_short(*r.stop);
+    } else {
+      return;
     }
-    for (const int32_t* p = a + (last - g0); last < g1; last += 3, p += 3) {
-      if (!sort_edge(p[-2], p[-1], p[0], last, &out)) return;
-    }
+    done_.store(true, std::memory_order_relaxed);
   }
 
-  // Sorts out edge u-v of weight w, whose last number is number `last` of the
-  // file. Returns false when an end cannot fit the tables.
-  bool sort_edge(int32_t u, int32_t v, int32_t w, int64_t last, Sorted* out) {
+  // Stores edge u-v of weight w, whose last number is number `last` of the
+  // file. Returns false, the list ended, when an end cannot fit the tables.
+  bool store_edge(int32_t u, int32_t v, int32_t w, int64_t last) {
     if (!fits_tables(u) || !fits_tables(v)) [[unlikely]] {
-      out->bad_edge = (last - 4) / 3 + 1;
-      out->bad_id = fits_tables(u) ? v : u;
+      edges_->move_to((last - 4) / 3 + 1);
+      edges_->refuse(fits_tables(u) ? v : u);
+      done_.store(true, std::memory_order_relaxed);
       return false;
     }
-    const uint32_t low = static_cast<uint32_t>(std::min(u, v)), high = static_cast<uint32_t>(std::max(u, v));
-    const bool cell = low != 0 && high <= cells_up_to_;  // both in 1..n, and dense
-    out->to[cell ? owner_[low >> 6] : count_].push_back({low << 14 | high, w});
+    if (in_cells(u, v)) {
+      b_->put(std::min(u, v), std::max(u, v), w);
+    } else {
+      b_->add_listed(u, v, w);
+    }
     return true;
   }
 
-  // Finds the first event of the round and what comes next (between steps 2 and 3).
-  void decide() {
-    upto_ = count_ - 1;
-    for (int32_t k = 0; k < count_ && !done_; ++k) {
-      const Range& r = read_[k];
-      const int64_t after = stand_[k] + static_cast<int64_t>(r.count);  // index of the read that stopped it
-      done_ = true;
-      upto_ = k;
-      if (sorted_[k].bad_edge != 0) {
-        edges_->move_to(sorted_[k].bad_edge);
-        edges_->refuse(sorted_[k].bad_id);
-      } else if (after >= list_end_) {
-        edges_->complete();
-      } else if (r.error != 0) {
-        edges_->fail(r.error);
-      } else if (r.stop) {
-        edges_->move_to((after - 2) / 3 + 1);
-        edges_->cut_short(*r.stop);
-      } else {
-        done_ = false;
-      }
-    }
-    // The last range always stops (at the end of the input, if not before);
-    // running out of ranges without a stop would be a fault here: end anyway.
-    rounds_done_ += static_cast<uint64_t>(count_);
-    if (failed_ || rounds_done_ >= ranges_) done_ = true;
-    if (done_) return;
-    // The numbers of an edge begun in this round, for the next one.
-    const int64_t next = stand_[count_ - 1] + static_cast<int64_t>(read_[count_ - 1].count);
-    int32_t keep = static_cast<int32_t>((next - 2) % 3), kept[2] = {0, 0};
-    for (int32_t i = 0; i < keep; ++i) kept[i] = number(next - keep + i, count_ - 1);
-    std::copy(kept, kept + 2, carried_);
-    carried_count_ = keep;
-    next_stand_ = next;
-  }
+  // Returns true when u-v has a cell in the dense table: both in 1..n.
+  bool in_cells(int32_t u, int32_t v) const { return std::min(u, v) >= 1 && std::max(u, v) <= cells_up_to_; }
 
-  // Stores what thread t was handed in this round (step 3).
-  void store(int32_t t) {
-    for (int32_t k = 0; k <= upto_; ++k) {
-      const std::vector<Handed>& cells = sorted_[k].to[t];
-      const size_t size = cells.size();
-      for (size_t i = 0; i < size; ++i) {
-        if (i + 16 < size) {
-          uint32_t ends = cells[i + 16].ends;
-          __builtin_prefetch(b_->cell(ends >> 14, ends & 0x3fff), 1);
-        }
-        b_->put(cells[i].ends >> 14, cells[i].ends & 0x3fff, cells[i].w);
-      }
-      if (t != 0) continue;
-      for (const Handed& e : sorted_[k].to[count_]) b_->add_listed(e.ends >> 14, e.ends & 0x3fff, e.w);
-    }
+  // Asks for the cell of a coming edge u-v ahead of its store, when it has one.
+  void prefetch(int32_t u, int32_t v) {
+    if (in_cells(u, v)) __builtin_prefetch(b_->cell(std::min(u, v), std::max(u, v)), 1);
   }
-
-  // Completions of the two barriers of a round: run on one thread while the
-  // others wait.
-  struct Locate {
-    RangedReading* r;
-    void operator()() noexcept {
-      r->stand_[0] = r->next_stand_;
-      for (int32_t k = 1; k < r->count_; ++k) r->stand_[k] = r->stand_[k - 1] + r->read_[k - 1].count;
-    }
-  };
-  struct Decide {
-    RangedReading* r;
-    void operator()() noexcept { r->decide(); }
-  };
 
   const ByteReader& in_;
   const uint64_t start_, end_;
@@ -575,23 +501,16 @@ class RangedReading {
   const int64_t list_end_;  // index of the first number after the m-th edge
   EdgeList* edges_;
   DirectWeights::Builder* b_;
-  int32_t count_ = 1;
-  uint32_t cells_up_to_ = 0;  // n when the table is dense, else 0
-  int32_t owner_[(V >> 6) + 1] = {};
-  std::vector<Range> read_;
-  std::vector<Sorted> sorted_;
-  std::vector<int64_t> stand_;  // index in the file of the first number of each range
-  int64_t next_stand_ = 2;
-  int32_t carried_[2] = {0, 0};
+  const int32_t cells_up_to_;  // n when the table is dense, else 0
+  std::vector<Range> read_;     // [t]: the range thread t read last
+  // The storing side, touched only in a range's turn:
+  int64_t stand_ = 2;  // index in the file of the first number of the next range
+  int32_t carried_[3] = {0, 0, 0};  // numbers of an edge begun in an earlier range
   int32_t carried_count_ = 0;
-  int32_t upto_ = 0;           // the last range of the round to store
-  uint64_t rounds_done_ = 0;   // ranges of the rounds decided so far
-  bool done_ = false;
-  std::atomic<bool> failed_{false};
+  std::atomic<uint64_t> turn_{0};  // the range whose turn it is to be stored
+  std::atomic<bool> done_{false};  // the list has ended (or a thread failed)
   std::mutex failure_lock_;
   std::exception_ptr failure_;
-  std::optional<std::barrier<Locate>> located_;
-  std::optional<std::barrier<Decide>> decided_;
 };
 
 void read_edges_in_ranges(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
