@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <emmintrin.h>
@@ -381,34 +382,75 @@ class RangedReading {
 
   void run(int32_t threads) {
     auto prepare = [&](int32_t count) {
-      read_.resize(count);
-      for (Range& r : read_) {
-        r.buffer.resize(std::min(kReadBuffer, range_bytes_ + 1));
-        r.make_room(std::min(kReadBuffer, range_bytes_) / 2 + 4);  // a number takes two bytes
+      slots_.resize(static_cast<size_t>(count) * kSlots);
+      for (Slot& slot : slots_) {
+        slot.r.buffer.resize(std::min(kReadBuffer, range_bytes_ + 1));
+        slot.r.make_room(std::min(kReadBuffer, range_bytes_) / 2 + 4);  // a number takes two bytes
       }
     };
-    auto work = [&](int32_t t, int32_t count) {
-      for (uint64_t c = t; c < ranges_; c += count) take(c, &read_[t]);
-    };
+    auto work = [&](int32_t t, int32_t) { serve(std::span(slots_).subspan(t * kSlots, kSlots)); };
     run_threads(threads, work, prepare);
     if (failure_) std::rethrow_exception(failure_);
     if (b_->dense()) b_->mirror_upper();
   }
 
  private:
-  // Reads range c into *r, then stores it in its turn.
-  void take(uint64_t c, Range* r) {
-    if (!done_.load(std::memory_order_relaxed)) {
-      guard([&] {
-        uint64_t hi = range_start(c + 1);
-        read_range(in_, range_start(c), hi, hi == end_, r);
-      });
+  // Ranges a thread may hold read and not yet stored: it reads ahead while
+  // the range before its own waits for another thread.
+  static constexpr size_t kSlots = 2;
+  struct Slot {
+    Range r;
+    uint64_t c = 0;
+    bool held = false;  // r holds range c, read and not yet stored
+  };
+
+  // One thread's work: until the list ends or every range is stored, stores
+  // a range of its own whose turn it is, or else reads the next unclaimed
+  // range into a free slot, or else waits for the turn to move.
+  void serve(std::span<Slot> mine) {
+    for (;;) {
+      const uint64_t turn = turn_.load(std::memory_order_acquire);
+      if (done_.load(std::memory_order_acquire)) return;
+      if (store_due(mine, turn)) continue;
+      if (read_next(mine)) continue;
+      if (std::none_of(mine.begin(), mine.end(), [](const Slot& s) { return s.held; })) return;
+      turn_.wait(turn, std::memory_order_acquire);
     }
-    for (uint64_t now = turn_.load(std::memory_order_acquire); now < c; now = turn_.load(std::memory_order_acquire)) {
-      turn_.wait(now, std::memory_order_acquire);
+  }
+
+  // Stores the range whose turn it is when one of `mine` holds it, and passes
+  // the turn on. Returns whether it did.
+  bool store_due(std::span<Slot> mine, uint64_t turn) {
+    for (Slot& slot : mine) {
+      if (!slot.held || slot.c != turn) continue;
+      slot.held = false;
+      guard([&] { store(slot.r); });
+      if (turn + 1 == ranges_) done_.store(true, std::memory_order_relaxed);  // the last range
+      pass_turn(done_.load(std::memory_order_relaxed) ? ranges_ : turn + 1);
+      return true;
     }
-    if (!done_.load(std::memory_order_relaxed)) guard([&] { store(*r); });
-    turn_.store(c + 1, std::memory_order_release);
+    return false;
+  }
+
+  // Reads the next unclaimed range into a free slot of `mine`. Returns false
+  // when no slot is free or no range is left.
+  bool read_next(std::span<Slot> mine) {
+    auto free = std::find_if(mine.begin(), mine.end(), [](const Slot& s) { return !s.held; });
+    if (free == mine.end() || next_.load(std::memory_order_relaxed) >= ranges_) return false;
+    const uint64_t c = next_.fetch_add(1, std::memory_order_relaxed);
+    if (c >= ranges_) return false;
+    free->c = c;
+    free->held = true;
+    guard([&] {
+      uint64_t hi = range_start(c + 1);
+      read_range(in_, range_start(c), hi, hi == end_, &free->r);
+    });
+    return true;
+  }
+
+  // Moves the turn to range c and wakes the threads waiting for it.
+  void pass_turn(uint64_t c) {
+    turn_.store(c, std::memory_order_release);
     turn_.notify_all();
   }
 
@@ -428,6 +470,7 @@ class RangedReading {
       std::lock_guard lock(failure_lock_);
       if (!failure_) failure_ = std::current_exception();
       done_.store(true);
+      pass_turn(ranges_);  // no thread waits for a turn any more
     }
   }
 
@@ -502,11 +545,12 @@ class RangedReading {
   EdgeList* edges_;
   DirectWeights::Builder* b_;
   const int32_t cells_up_to_;  // n when the table is dense, else 0
-  std::vector<Range> read_;     // [t]: the range thread t read last
+  std::vector<Slot> slots_;     // kSlots for each thread, in thread order
   // The storing side, touched only in a range's turn:
   int64_t stand_ = 2;  // index in the file of the first number of the next range
   int32_t carried_[3] = {0, 0, 0};  // numbers of an edge begun in an earlier range
   int32_t carried_count_ = 0;
+  std::atomic<uint64_t> next_{0};  // the first range no thread has claimed
   std::atomic<uint64_t> turn_{0};  // the range whose turn it is to be stored
   std::atomic<bool> done_{false};  // the list has ended (or a thread failed)
   std::mutex failure_lock_;
