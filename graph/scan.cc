@@ -207,21 +207,21 @@ inline uint64_t whole_runs(const Classes& c, uint64_t unusual) {
   return block_stop(c, unusual);
 }
 
-// The same with AVX2, eight numbers at a time.
+// The same with AVX2 (and BMI1, BMI2), four numbers in one vector.
 
 // Returns bit i set where byte i of `v` is 0xff, for the 32 bytes of v, at `shift`.
-[[gnu::target("avx2"), gnu::always_inline]] inline uint64_t bits_avx2(__m256i v, int shift) {
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline uint64_t bits_avx2(__m256i v, int shift) {
   return static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(v))) << shift;
 }
 
 // Returns 0xff where the byte of v lies in lo..lo + span, else 0.
-[[gnu::target("avx2"), gnu::always_inline]] inline __m256i in_range_avx2(__m256i v, char lo, char span) {
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline __m256i in_range_avx2(__m256i v, char lo, char span) {
   const __m256i t = _mm256_sub_epi8(v, _mm256_set1_epi8(lo));
   return _mm256_cmpeq_epi8(_mm256_min_epu8(t, _mm256_set1_epi8(span)), t);
 }
 
 // Sorts out the 64 bytes at p, as classify does.
-[[gnu::target("avx2"), gnu::always_inline]] inline Classes classify_avx2(const char* p) {
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline Classes classify_avx2(const char* p) {
   Classes c{0, 0, 0, 0};
   uint64_t known = 0;
   for (int i = 0; i < kBlock / 32; ++i) {
@@ -241,11 +241,11 @@ inline uint64_t whole_runs(const Classes& c, uint64_t unusual) {
 
 // Writes to out[0..3] the values of the runs of digits that end at the four
 // lowest bits of `ends`, as four_values does, in one vector.
-[[gnu::target("avx2"), gnu::always_inline]] inline void four_values_avx2(const char* p, uint64_t* ends, int32_t* out) {
+[[gnu::target("avx2,bmi,bmi2"), gnu::always_inline]] inline void four_values_avx2(const char* p, uint64_t* ends, int32_t* out) {
   const char* at[4];
   for (const char*& a : at) {
-    a = p + __builtin_ctzll(*ends | kLastBit) - 7;
-    *ends &= *ends - 1;
+    a = p + _tzcnt_u64(*ends) - 7;  // 64 when none is left: p + 57 is readable
+    *ends = _blsr_u64(*ends);
   }
   auto two = [](const char* a, const char* b) {
     return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
@@ -271,7 +271,7 @@ inline uint64_t whole_runs(const Classes& c, uint64_t unusual) {
 }
 
 // Reads the 64 bytes at p as scan_block_sse41 does, with AVX2.
-[[gnu::target("avx2,popcnt")]] inline int scan_block_avx2(const char* p, int32_t* out, int* count) {
+[[gnu::target("avx2,bmi,bmi2,popcnt")]] inline int scan_block_avx2(const char* p, int32_t* out, int* count) {
   const Classes c = classify_avx2(p);
   if (has_long_run(c)) [[unlikely]] return scan_block(p, c, out, count);
   const uint64_t unusual = unusual_bytes(c);
@@ -340,7 +340,7 @@ template <Level level>
   return count;
 }
 
-[[gnu::target("avx2,popcnt")]] size_t scan_numbers_avx2(std::string_view bytes, int32_t* out, size_t* used) {
+[[gnu::target("avx2,bmi,bmi2,popcnt")]] size_t scan_numbers_avx2(std::string_view bytes, int32_t* out, size_t* used) {
   return scan_all<Level::kAvx2>(bytes, out, used);
 }
 
@@ -355,7 +355,9 @@ size_t scan_numbers_plain(std::string_view bytes, int32_t* out, size_t* used) {
 // Returns the quickest of the above that the processor can run.
 auto choose_scan() {
   if (!__builtin_cpu_supports("popcnt")) return scan_numbers_plain;
-  if (__builtin_cpu_supports("avx2")) return scan_numbers_avx2;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
+    return scan_numbers_avx2;
+  }
   return __builtin_cpu_supports("sse4.1") ? scan_numbers_sse41 : scan_numbers_plain;
 }
 
@@ -365,5 +367,19 @@ size_t scan_numbers(std::string_view bytes, int32_t* out, size_t* used) {
   static const auto scan = choose_scan();
   return scan(bytes, out, used);
 }
+
+namespace detail {
+
+size_t scan_numbers_at(int level, std::string_view bytes, int32_t* out, size_t* used) {
+  const bool popcnt = __builtin_cpu_supports("popcnt");
+  if (level >= 2 && popcnt && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+      __builtin_cpu_supports("bmi2")) {
+    return scan_numbers_avx2(bytes, out, used);
+  }
+  if (level >= 1 && popcnt && __builtin_cpu_supports("sse4.1")) return scan_numbers_sse41(bytes, out, used);
+  return scan_numbers_plain(bytes, out, used);
+}
+
+}  // namespace detail
 
 }  // namespace tarnwick

@@ -19,6 +19,14 @@ namespace tarnwick {
 // start inside a number (right after a digit or a sign, before a digit).
 size_t scan_numbers(std::string_view bytes, int32_t* out, size_t* used);
 
+namespace detail {
+
+// For tests: scan_numbers with the code for `level` (0: plain SSE2, 1: SSE4.1,
+// 2: AVX2), or for the highest level below it that the processor can run.
+size_t scan_numbers_at(int level, std::string_view bytes, int32_t* out, size_t* used);
+
+}  // namespace detail
+
 }  // namespace tarnwick
 
 #endif  // TARNWICK_GRAPH_SCAN_H_

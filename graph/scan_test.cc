@@ -54,7 +54,7 @@ Reading plain(const std::string& bytes) {
 // `window` returns in turn (at least 1), each copied to a buffer of its own
 // size, so that a read past it is caught by the address sanitizer.
 template <typename Window>
-Reading scanned(const std::string& bytes, Window window) {
+Reading scanned(const std::string& bytes, Window window, int level = 2) {
   ByteReader in(bytes);
   Reading r;
   for (;;) {
@@ -63,7 +63,7 @@ Reading scanned(const std::string& bytes, Window window) {
     std::vector<char> alone(w.begin(), w.end());
     std::vector<int32_t> out(alone.size() / 2 + 1);
     size_t used = 0;
-    const size_t count = scan_numbers({alone.data(), alone.size()}, out.data(), &used);
+    const size_t count = detail::scan_numbers_at(level, {alone.data(), alone.size()}, out.data(), &used);
     EXPECT_LE(used, alone.size());
     r.numbers.insert(r.numbers.end(), out.begin(), out.begin() + static_cast<ptrdiff_t>(count));
     in.skip(used);
@@ -78,12 +78,18 @@ Reading scanned(const std::string& bytes, Window window) {
   return r;
 }
 
+// The code levels scan_numbers may run (see detail::scan_numbers_at).
+constexpr int kLevels[] = {0, 1, 2};
+
 // Checks `bytes` with windows of every size up to its own, and with the whole.
 void check_every_window(const std::string& bytes) {
   const Reading want = plain(bytes);
-  ASSERT_EQ(scanned(bytes, [] { return size_t{1} << 40; }), want) << '"' << bytes << '"';
-  for (size_t size = 1; size <= bytes.size(); ++size) {
-    ASSERT_EQ(scanned(bytes, [size] { return size; }), want) << '"' << bytes << "\" in windows of " << size;
+  for (int level : kLevels) {
+    ASSERT_EQ(scanned(bytes, [] { return size_t{1} << 40; }, level), want) << '"' << bytes << "\" at " << level;
+    for (size_t size = 1; size <= bytes.size(); ++size) {
+      ASSERT_EQ(scanned(bytes, [size] { return size; }, level), want)
+          << '"' << bytes << "\" in windows of " << size << " at " << level;
+    }
   }
 }
 
@@ -126,7 +132,11 @@ TEST(ScanNumbers, MeansWhatReadNumberMeans) {
   };
   for (const std::string& c : cases) {
     check_every_window(c);
-    for (const std::string& moved : across_blocks(c)) ASSERT_EQ(scanned(moved, [] { return size_t{1} << 40; }), plain(moved)) << moved;
+    for (const std::string& moved : across_blocks(c)) {
+      for (int level : kLevels) {
+        ASSERT_EQ(scanned(moved, [] { return size_t{1} << 40; }, level), plain(moved)) << moved << " at " << level;
+      }
+    }
   }
 }
 
@@ -171,8 +181,10 @@ TEST(ScanNumbers, MeansWhatReadNumberMeansOnRandomBytes) {
     const std::string bytes = random_text(rng);
     const Reading want = plain(bytes);
     const size_t most = 1 + rng() % 200;
-    ASSERT_EQ(scanned(bytes, [&] { return 1 + rng() % most; }), want) << '"' << bytes << '"';
-    ASSERT_EQ(scanned(bytes, [] { return size_t{1} << 40; }), want) << '"' << bytes << '"';
+    for (int level : kLevels) {
+      ASSERT_EQ(scanned(bytes, [&] { return 1 + rng() % most; }, level), want) << '"' << bytes << "\" at " << level;
+      ASSERT_EQ(scanned(bytes, [] { return size_t{1} << 40; }, level), want) << '"' << bytes << "\" at " << level;
+    }
   }
 }
 
