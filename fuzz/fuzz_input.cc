@@ -1,6 +1,7 @@
 // Arbitrary bytes as a graph file: the loader must not crash, and what it
 // loads must match the plain re-reading in reference.h, lookup for lookup;
-// read in ranges by several threads, it must load the same.
+// read in ranges by several threads, it must load the same; numbers scanned in
+// blocks must be those read one by one.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include "fuzz/reference.h"
 #include "graph/input.h"
 #include "graph/reader.h"
+#include "graph/scan.h"
 #include "graph/tables.h"
 
 namespace tarnwick {
@@ -63,12 +65,42 @@ void check_ranges(std::string_view bytes, const Graph& plain, const LoadReport& 
   }
 }
 
+// Reading numbers as the ranges do, scan_numbers over the bytes (cut where the
+// last byte says) and read_number for what it leaves, at every code level,
+// must read what read_number alone reads, and stop at the same read.
+void check_scan(std::string_view bytes) {
+  std::vector<int32_t> plain;
+  ByteReader alone(bytes);
+  Number end = read_number(alone);
+  for (; end.read == Read::kNumber; end = read_number(alone)) plain.push_back(end.value);
+  const size_t cut = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back()) % 8 * 16;
+  for (int level = 0; level <= 2; ++level) {
+    std::vector<int32_t> got, out(bytes.size() / 2 + 1);
+    ByteReader in(bytes);
+    Number num;
+    do {
+      std::string_view w = in.window();
+      size_t used = 0;
+      size_t count = detail::scan_numbers_at(level, cut == 0 ? w : w.substr(0, cut), out.data(), &used);
+      got.insert(got.end(), out.begin(), out.begin() + static_cast<ptrdiff_t>(count));
+      in.skip(used);
+      num = read_number(in);
+      if (num.read == Read::kNumber) got.push_back(num.value);
+    } while (num.read == Read::kNumber);
+    require(got == plain, "scanned numbers are those read_number reads");
+    require(num.read == end.read && num.where == end.where && num.at_end == end.at_end &&
+                num.negative == end.negative && in.offset() == alone.offset(),
+            "scanning stops where read_number stops");
+  }
+}
+
 // Hears nothing: reading through it takes the number-by-number path.
 class Deaf : public LoadObserver {
   void number(int64_t, const Number&) override {}
 };
 
 void check(std::string_view bytes) {
+  check_scan(bytes);
   Graph g;
   LoadReport report;
   ByteReader in(bytes);

@@ -12,10 +12,9 @@
 #include <span>
 #include <vector>
 
-#include <emmintrin.h>
-
 #include "graph/cpus.h"
 #include "graph/parallel.h"
+#include "graph/scan.h"
 
 namespace tarnwick {
 
@@ -204,97 +203,6 @@ void read_edges_one_by_one(NumberSource& in, EdgeList& edges, DirectWeights::Bui
     }
     edges.take(num.value, store);
   }
-}
-
-// Returns the value of the `len` (1..8) digits at the start of x.
-inline uint32_t digits_value(uint64_t x, int len) {
-  uint64_t v = ((x & 0x0f0f0f0f0f0f0f0fu) << (8 * (8 - len)));  // leading zeros first
-  v = (v * 10) + (v >> 8);
-  v = (((v & 0x000000ff000000ffu) * (100 + (1000000ull << 32))) +
-       (((v >> 16) & 0x000000ff000000ffu) * (1 + (10000ull << 32)))) >> 32;
-  return static_cast<uint32_t>(v);
-}
-
-// Reads the numbers of the 16 bytes at p when they hold only digits and
-// whitespace: writes each run of one to eight digits that ends inside them to
-// out[], and sets *count. Returns how far to move on: past the last of those
-// runs, or to the start of one that may go on beyond the 16 bytes; 0 when the
-// bytes hold anything else or a longer run comes first (p is then left to
-// the byte-wise reading). Requires 24 readable bytes at p, and p to follow a
-// byte that is not a digit.
-inline int scan_block(const char* p, int32_t* out, int* count) {
-  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i t = _mm_sub_epi8(b, _mm_set1_epi8('0'));
-  const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(t, _mm_set1_epi8(9)), t);
-  const __m128i c = _mm_sub_epi8(b, _mm_set1_epi8('\t'));  // \t..\r become 0..4
-  const __m128i space = _mm_or_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(' ')),
-                                     _mm_cmpeq_epi8(_mm_min_epu8(c, _mm_set1_epi8(4)), c));
-  const uint32_t d = static_cast<uint32_t>(_mm_movemask_epi8(digit));
-  if ((d | static_cast<uint32_t>(_mm_movemask_epi8(space))) != 0xffff) return 0;
-  uint32_t starts = d & ~(d << 1);
-  uint32_t ends = d & ~(d >> 1) & 0x7fff;  // a run reaching byte 15 may go on
-  // Runs start and end in turn (p is not inside one), so the lowest end left
-  // is the end of the lowest start left.
-  int n = 0;
-  while (starts != 0) {
-    const int first = __builtin_ctz(starts);
-    if (ends == 0) return (*count = n, first);
-    const int last = __builtin_ctz(ends);
-    if (last - first >= 8) return (*count = n, first);
-    uint64_t x;
-    std::memcpy(&x, p + first, sizeof x);
-    out[n++] = static_cast<int32_t>(digits_value(x, last - first + 1));
-    starts &= starts - 1;
-    ends &= ends - 1;
-  }
-  *count = n;
-  return 16;
-}
-
-// Reads one number at p the quick way: whitespace, an optional sign, and one
-// to nine digits followed by another byte before end. Returns false, with p
-// unmoved, when that is not what comes.
-inline bool scan_one(const char*& p, const char* end, int32_t* out) {
-  const char* q = p;
-  while (q != end && is_space(static_cast<unsigned char>(*q))) ++q;
-  if (q == end) {
-    p = q;
-    return false;
-  }
-  bool negative = *q == '-';
-  if (*q == '-' || *q == '+') ++q;
-  const char* digits = q;
-  uint32_t value = 0;
-  while (q != end && q - digits < 10 && is_digit(*q)) value = value * 10 + (*q++ - '0');
-  if (q == digits || q == end || q - digits == 10) return false;
-  *out = negative ? -static_cast<int32_t>(value) : static_cast<int32_t>(value);
-  p = q;
-  return true;
-}
-
-// Writes to out[] the numbers at the start of `bytes` that can be read without
-// a second look (see scan_block and scan_one). Returns how many, with *used the
-// bytes so read; what is left needs read_number. Requires room in out[] for
-// bytes.size() / 2 + 1 numbers.
-size_t scan_numbers(std::string_view bytes, int32_t* out, size_t* used) {
-  const char* const begin = bytes.data();
-  const char* const end = begin + bytes.size();
-  const char* p = begin;
-  size_t count = 0;
-  for (;;) {
-    // p never stands inside a run of digits, as scan_block needs: blocks and
-    // read_number end runs whole, and a range starts at a cut.
-    while (end - p >= 24) {
-      int got = 0, advance = scan_block(p, out + count, &got);
-      if (advance == 0) break;
-      count += static_cast<size_t>(got);
-      p += advance;
-    }
-    if (!scan_one(p, end, out + count)) break;
-    ++count;
-  }
-  *used = static_cast<size_t>(p - begin);
-  return count;
 }
 
 // One thread's share of a round: the numbers of a range of the input.
