@@ -271,10 +271,10 @@ uint64_t cut_at(const ByteReader& whole, uint64_t x, uint64_t end) {
 }
 
 // Reads the edge list from `start`, the offset after the header (number 2 of
-// the file), with `threads` threads. Range c of the input goes to thread
-// c % threads, which reads its numbers on its own, then waits for its turn:
-// ranges are stored one after another in file order, each by the thread that
-// read it, while the other threads read on. So a later edge between the same
+// the file), with `threads` threads. Each thread claims the next range of
+// the input and reads its numbers on its own; the range is stored in its
+// turn: ranges are stored one after another in file order, each by the
+// thread that read it, while the other threads read on. So a later edge between the same
 // two vertices wins, and the first event in file order (an end that cannot
 // fit, the m-th edge, a read that is not a number, a read error) is the one
 // worded with *edges; no range after it is stored. Edges among 1..n go to the
