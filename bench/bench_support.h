@@ -1,5 +1,6 @@
 // What the benchmark programs share: running a child program and timing it,
-// and the command line of a benchmark whose only option is --big.
+// a scratch folder for the files they generate, and the command line of a
+// benchmark whose only option is --big.
 #ifndef TARNWICK_BENCH_BENCH_SUPPORT_H_
 #define TARNWICK_BENCH_BENCH_SUPPORT_H_
 
@@ -10,7 +11,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -66,6 +70,36 @@ inline Child spawn(const std::vector<std::string>& args, const std::string& out 
   posix_spawn_file_actions_destroy(&actions);
   return c;
 }
+
+// A folder of its own under the temporary directory, removed with everything
+// in it when the object goes.
+class ScratchFolder {
+ public:
+  // Makes tarnwick-`name`-XXXXXX; throws std::runtime_error when it cannot.
+  explicit ScratchFolder(const std::string& name) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / ("tarnwick-" + name + "-XXXXXX")).string();
+    if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
+    dir_ = tmpl;
+  }
+  ~ScratchFolder() { std::filesystem::remove_all(dir_); }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // Returns the path of `file` in the folder.
+  std::string path(const std::string& file) const { return (dir_ / file).string(); }
+
+  // Writes to `file` in the folder what the generator at `gen` makes of
+  // gen_args. Returns its path, or "" when the generator failed.
+  std::string generate(const std::string& gen, const std::string& file,
+                       const std::vector<std::string>& gen_args) const {
+    std::vector<std::string> args{gen};
+    args.insert(args.end(), gen_args.begin(), gen_args.end());
+    return spawn(args, path(file)).status == 0 ? path(file) : "";
+  }
+
+ private:
+  std::filesystem::path dir_;
+};
 
 // Reads the command line of a benchmark whose only option is --big into *big.
 // Returns the exit status to end with (--help, --version, wrong use), or -1

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -24,10 +23,10 @@
 
 namespace {
 
+using tarnwick::ScratchFolder;
 using tarnwick::seconds_since;
 using tarnwick::spawn;
 
-namespace fs = std::filesystem;
 
 constexpr int kFiles = 1000;
 
@@ -39,12 +38,10 @@ constexpr int kFiles = 1000;
 // The graph, its model answer and the result files, in a scratch folder.
 class Class {
  public:
-  Class() : dir_(fs::temp_directory_path() / ("tarnwick-grade-bench-" + std::to_string(getpid()))) {
-    fs::create_directories(dir_);
-    graph_ = (dir_ / "graph.txt").string();
-    std::string model = (dir_ / "model.txt").string();
-    if (spawn({TARNWICK_GEN, "10000", "50000", "1", "1000", "21", "connected"}, graph_).status != 0 ||
-        spawn({TARNWICK_SOLVE, graph_, "1"}, model).status != 0) {
+  Class() {
+    graph_ = dir_.generate(TARNWICK_GEN, "graph.txt", {"10000", "50000", "1", "1000", "21", "connected"});
+    std::string model = dir_.path("model.txt");
+    if (graph_.empty() || spawn({TARNWICK_SOLVE, graph_, "1"}, model).status != 0) {
       die("tarnwick-gen or tarnwick-solve failed");
     }
     std::ifstream in(model);
@@ -52,7 +49,6 @@ class Class {
     text << in.rdbuf();
     write_files(text.str());
   }
-  ~Class() { fs::remove_all(dir_); }
 
   const std::string& graph() const { return graph_; }
   const std::vector<std::string>& files() const { return files_; }
@@ -65,12 +61,12 @@ class Class {
     std::string wrong =
         model.substr(0, half) + "1 2 3 4\n" + model.substr(model.find('\n', half) + 1);
     for (int i = 0; i < kFiles; ++i) {
-      files_.push_back((dir_ / ("student-" + std::to_string(i) + ".txt")).string());
+      files_.push_back(dir_.path("student-" + std::to_string(i) + ".txt"));
       std::ofstream(files_.back()) << (i % 3 == 2 ? wrong : model);
     }
   }
 
-  fs::path dir_;
+  ScratchFolder dir_{"grade-bench"};
   std::string graph_;
   std::vector<std::string> files_;
 };

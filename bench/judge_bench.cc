@@ -33,17 +33,10 @@ namespace fs = std::filesystem;
 
 class Bench {
  public:
-  Bench() : dir_(fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(getpid()))) {
-    fs::create_directories(dir_);
-  }
-  ~Bench() { fs::remove_all(dir_); }
-
   // Writes a generated graph and returns its path.
   std::string graph(const std::string& name, const std::vector<std::string>& gen_args) {
-    std::string path = (dir_ / name).string();
-    std::vector<std::string> args{TARNWICK_GEN};
-    args.insert(args.end(), gen_args.begin(), gen_args.end());
-    if (spawn(args, path).status != 0) die("tarnwick-gen failed for " + name);
+    std::string path = dir_.generate(TARNWICK_GEN, name, gen_args);
+    if (path.empty()) die("tarnwick-gen failed for " + name);
     return path;
   }
 
@@ -65,7 +58,7 @@ class Bench {
   }
 
  private:
-  fs::path dir_;
+  ScratchFolder dir_{"judge-bench"};
 };
 
 // Loads, solves and judges in this process; returns the seconds taken and the verdict.

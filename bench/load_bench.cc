@@ -49,23 +49,17 @@ struct Options {
 
 class Bench {
  public:
-  explicit Bench(const Options& o) : o_(o) {
-    std::string tmpl = (fs::temp_directory_path() / "tarnwick-load-bench-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) die("cannot make a scratch folder");
-    dir_ = tmpl;
-    result_ = (dir_ / "result").string();
+  explicit Bench(const Options& o) : o_(o), dir_("load-bench") {
+    result_ = dir_.path("result");
     std::FILE* f = std::fopen(result_.c_str(), "w");
     std::fputs("1\n", f);  // the verdict does not matter here, only the run
     std::fclose(f);
   }
-  ~Bench() { fs::remove_all(dir_); }
 
   // Writes a generated graph and returns its path.
   std::string graph(const std::string& name, const std::vector<std::string>& gen_args) {
-    std::string path = (dir_ / name).string();
-    std::vector<std::string> args{TARNWICK_GEN};
-    args.insert(args.end(), gen_args.begin(), gen_args.end());
-    if (spawn(args, path).status != 0) die("tarnwick-gen failed for " + name);
+    std::string path = dir_.generate(TARNWICK_GEN, name, gen_args);
+    if (path.empty()) die("tarnwick-gen failed for " + name);
     return path;
   }
 
@@ -152,7 +146,7 @@ class Bench {
 
  private:
   Options o_;
-  fs::path dir_;
+  ScratchFolder dir_;
   std::string result_;
 };
 
