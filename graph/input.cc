@@ -118,14 +118,19 @@ class EdgeList {
     stopped_ = true;
   }
 
-  // Ends the list at edge next_, all m edges read: nothing to tell.
-  void complete() { stopped_ = true; }
+  // Ends the list at edge next_, all m edges read and the last one ending
+  // before offset `end`: nothing to tell.
+  void complete(uint64_t end) {
+    end_ = end;
+    stopped_ = true;
+  }
 
   // Ends the list at a read that found no number (num.read != Read::kNumber).
   void cut_short(const Number& num) {
     std::string announced = (m_too_big_ ? "more than " : "") + std::to_string(m_);
     warning_ = "the edge list ends after " + std::to_string(next_ - 1) + " of " + announced +
                " edges: edge " + std::to_string(next_) + " meets " + why_cut_short(num);
+    end_ = num.where;
     stopped_ = true;
   }
 
@@ -137,6 +142,7 @@ class EdgeList {
 
   // Moves the outcome into *report; returns false when the graph is refused.
   bool report(LoadReport* report) {
+    report->end = end_;
     if (!error_.empty()) {
       report->error = std::move(error_);
       report->warning.clear();
@@ -163,6 +169,7 @@ class EdgeList {
   int32_t held_[3] = {0, 0, 0};
   int32_t pending_ = 0;  // numbers of edge next_ taken so far
   bool stopped_ = false;
+  uint64_t end_ = 0;
   std::string warning_, error_;
 };
 
@@ -183,9 +190,9 @@ bool choose_dense(const Graph& g, uint64_t bytes_left, Storage storage) {
   return side * side * sizeof(int32_t) <= edges * kListBytesPerEdge;
 }
 
-// Reads the edge list number by number (observer: hears each).
-void read_edges_one_by_one(NumberSource& in, EdgeList& edges, DirectWeights::Builder& b,
-                           size_t dense_after) {
+// Reads the edge list number by number from `bytes` (observer: hears each).
+void read_edges_one_by_one(ByteReader& bytes, NumberSource& in, EdgeList& edges,
+                           DirectWeights::Builder& b, size_t dense_after) {
   struct {
     DirectWeights::Builder& b;
     size_t dense_after;
@@ -203,6 +210,7 @@ void read_edges_one_by_one(NumberSource& in, EdgeList& edges, DirectWeights::Bui
     }
     edges.take(num.value, store);
   }
+  edges.complete(bytes.offset());
 }
 
 // One thread's share of a round: the numbers of a range of the input.
@@ -217,6 +225,7 @@ struct Range {
   }
 
   std::vector<char> buffer;
+  uint64_t lo = 0, hi = 0;             // the bytes read
   std::unique_ptr<int32_t[]> numbers;  // numbers[0..count) in file order
   size_t count = 0, room = 0;
   std::optional<Number> stop;  // the read that ended the range early
@@ -226,6 +235,8 @@ struct Range {
 // Reads the numbers of bytes [lo, hi) of `whole` into *r. Reaching hi between
 // numbers ends the range quietly unless hi is the end of the input (last).
 void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, Range* r) {
+  r->lo = lo;
+  r->hi = hi;
   r->count = 0;
   r->stop.reset();
   r->error = 0;
@@ -300,6 +311,7 @@ class RangedReading {
     run_threads(threads, work, prepare);
     if (failure_) std::rethrow_exception(failure_);
     if (b_->dense()) b_->mirror_upper();
+    if (last_count_ > 0) edges_->complete(end_of_list());
   }
 
  private:
@@ -406,9 +418,11 @@ class RangedReading {
   // Words the event that ends range r, whose numbers end before number
   // `after` of the file, if any; otherwise moves on to the next range.
   void finish(const Range& r, int64_t after) {
+    const int64_t g0 = stand_;
     stand_ = after;
     if (after >= list_end_) {
-      edges_->complete();
+      // Where the m-th edge ends is found once the threads are done.
+      last_lo_ = r.lo, last_hi_ = r.hi, last_count_ = list_end_ - g0;
     } else if (r.error != 0) {
       edges_->fail(r.error);
     } else if (r.stop) {
@@ -437,6 +451,15 @@ class RangedReading {
     return true;
   }
 
+  // Returns the offset just past the m-th edge: its last number is number
+  // last_count_ of the range last_lo_..last_hi_, read again on its own.
+  uint64_t end_of_list() const {
+    std::vector<char> buffer(std::min<uint64_t>(kReadBuffer, last_hi_ - last_lo_ + 1));
+    ByteReader in(in_, last_lo_, last_hi_, buffer);
+    for (int64_t i = 0; i < last_count_; ++i) read_number(in);
+    return in.offset();
+  }
+
   // Returns true when u-v has a cell in the dense table: both in 1..n.
   bool in_cells(int32_t u, int32_t v) const { return std::min(u, v) >= 1 && std::max(u, v) <= cells_up_to_; }
 
@@ -458,6 +481,8 @@ class RangedReading {
   int64_t stand_ = 2;  // index in the file of the first number of the next range
   int32_t carried_[3] = {0, 0, 0};  // numbers of an edge begun in an earlier range
   int32_t carried_count_ = 0;
+  uint64_t last_lo_ = 0, last_hi_ = 0;
+  int64_t last_count_ = 0;  // numbers of that range up to the m-th edge's end; 0 until known
   std::atomic<uint64_t> next_{0};  // the first range no thread has claimed
   std::atomic<uint64_t> turn_{0};  // the range whose turn it is to be stored
   std::atomic<bool> done_{false};  // the list has ended (or a thread failed)
@@ -502,10 +527,15 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
     const bool may_switch = !dense && left == 0 && tuning.storage == Storage::kByDensity && g->n > 0;
     // Switched when the lists reach half the table, so that both never hold much more.
     const uint64_t switch_at = side * side * sizeof(int32_t) / 2 / kListBytesPerEdge;
-    read_edges_one_by_one(numbers, edges, b, may_switch ? std::max<uint64_t>(switch_at, 1) : 0);
+    read_edges_one_by_one(in, numbers, edges, b, may_switch ? std::max<uint64_t>(switch_at, 1) : 0);
   }
   if (in.error() != 0) edges.fail(in.error());
   if (!edges.report(report)) return false;
+  // The threads read the file on their own: `in` is moved to where they stopped.
+  if (split && !in.seek(report->end)) {
+    report->error = reason(in.error());
+    return false;
+  }
   g->Dist = b.build(g->n);
   return true;
 }

@@ -18,6 +18,10 @@ namespace tarnwick {
 struct LoadReport {
   std::string error;    // set when the judge cannot judge this graph ("reason", no path)
   std::string warning;  // set when the file is usable but defective ("reason", no path)
+  // When every announced edge was read: the offset just past the m-th edge
+  // (past the header when m <= 0), whichever way the file was read. When the
+  // edge list ended early: where the read that ended it began.
+  uint64_t end = 0;
 };
 
 // Hears every number the loader reads, in file order, for tools that tell
@@ -34,8 +38,10 @@ class LoadObserver {
 
 // Reads a graph from `in` into *g (which must be fresh). Returns false when
 // the graph cannot be judged, with report->error set; any warning is in
-// report->warning either way. Reads nothing after the m-th edge. `observer`,
-// when set, hears each number read.
+// report->warning either way. Reads nothing after the m-th edge; when every
+// edge was read, `in` is left at report->end, so that what follows the m-th
+// edge (a test input's source) is what `in` reads next. `observer`, when set,
+// hears each number read.
 bool input(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer = nullptr);
 
 namespace detail {

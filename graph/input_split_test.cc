@@ -36,13 +36,20 @@ struct Loaded {
   bool ok = false;
   Graph g;
   LoadReport report;
+  Number after;  // the number the reader gives next, once every edge was read
 };
+
+// Reads on from where the loader left `in` (a test input's carried source).
+void read_after(ByteReader& in, Loaded* l) {
+  if (l->ok && l->report.warning.empty()) l->after = read_number(in);
+}
 
 Loaded plain(const std::string& text) {
   Loaded l;
   ByteReader in(text);
   Deaf deaf;
   l.ok = input(in, &l.g, &l.report, &deaf);
+  read_after(in, &l);
   return l;
 }
 
@@ -50,6 +57,7 @@ Loaded tuned(const std::string& text, const LoadTuning& tuning) {
   Loaded l;
   ByteReader in(text);
   l.ok = detail::input_tuned(in, &l.g, &l.report, tuning);
+  read_after(in, &l);
   return l;
 }
 
@@ -78,6 +86,15 @@ std::string differ(const Loaded& a, const Loaded& b) {
     return "warning: '" + a.report.warning + "' / '" + b.report.warning + "'";
   }
   if (!a.ok) return "";
+  if (a.report.end != b.report.end) {
+    return "end " + std::to_string(a.report.end) + " / " + std::to_string(b.report.end);
+  }
+  if (a.after.read != b.after.read || a.after.value != b.after.value ||
+      a.after.where != b.after.where) {
+    return "the number after the edges: " + std::to_string(a.after.value) + " at " +
+           std::to_string(a.after.where) + " / " + std::to_string(b.after.value) + " at " +
+           std::to_string(b.after.where);
+  }
   if (a.g.n != b.g.n || a.g.m != b.g.m) return "n or m differs";
   if (std::string r = wrong_range(b.g); !r.empty()) return r;
   if (weights_are_small(a.g) != weights_are_small(b.g)) return "weights_are_small differs";
@@ -135,6 +152,10 @@ TEST(InputSplit, ShapesAndFaults) {
       "+3 +2 +1 +2 +0004 -0 +2 -2147483648",
       "3 2 1 2 2147483647 2 3 -2147483648",
       "\t 3\v2\f1 2 4 2 3 1",
+      "3 3\n1 2 4\n2 3 1\n1 3 7\n2\n",             // a test input: the source after the edges
+      "3 3\n1 2 4\n2 3 1\n1 3 77\n3 then text 5\n",
+      "3 3 1 2 4 2 3 1 1 3 7 -2",
+      "3 3 1 2 4 2 3 1 1 3 7",                       // no source at all
   };
   for (const char* c : cases) expect_all_ways_alike(c, c);
 }
@@ -195,9 +216,11 @@ TEST(InputSplit, FileInRanges) {
     text += std::to_string(1 + rng() % 300) + " " + std::to_string(1 + rng() % 300) + " " +
             std::to_string(static_cast<int>(rng() % 2000) - 50) + (e % 7 ? "\n" : "\r\n");
   }
+  text += "217\nand text after the source\n";  // a test input's source, read after the load
   Scratch scratch;
   std::string path = scratch.file("graph", text);
   Loaded want = plain(text);
+  EXPECT_EQ(want.after.value, 217);
   for (Storage storage : {Storage::kLists, Storage::kDense}) {
     for (size_t range : {size_t{997}, size_t{65536}}) {
       InputFile file;
@@ -206,6 +229,7 @@ TEST(InputSplit, FileInRanges) {
       ByteReader in(file.fd());
       Loaded got;
       got.ok = detail::input_tuned(in, &got.g, &got.report, {storage, 2, range, true});
+      read_after(in, &got);
       EXPECT_EQ(differ(want, got), "") << range;
       for (int32_t i = 1; i <= 300; i += 7) {
         for (int32_t j = 1; j <= 300; ++j) ASSERT_EQ(got.g.Dist(i, j), want.g.Dist(i, j));
@@ -254,6 +278,7 @@ TEST(InputSplit, PipeSwitchesToADenseTable) {
   Loaded got;
   ByteReader in(fds[0]);
   got.ok = input(in, &got.g, &got.report);
+  read_after(in, &got);
   writer.join();
   close(fds[0]);
   EXPECT_TRUE(got.g.Dist.dense());

@@ -50,6 +50,20 @@ ByteReader::ByteReader(const ByteReader& whole, uint64_t begin, uint64_t end, st
   begin_ = p_ = end_ = buffer.data();
 }
 
+bool ByteReader::seek(uint64_t offset) {
+  if (fd_ < 0) {
+    p_ = begin_ + offset;
+    return true;
+  }
+  if (::lseek(fd_, static_cast<off_t>(origin_ + offset), SEEK_SET) < 0) {
+    error_ = errno;
+    return false;
+  }
+  base_ = offset;
+  begin_ = p_ = end_ = buffer_.data();
+  return true;
+}
+
 bool ByteReader::refill_range() {
   size_t want = static_cast<size_t>(std::min<uint64_t>(window_.size(), limit_ - next_));
   while (want > 0) {

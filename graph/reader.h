@@ -56,6 +56,12 @@ class ByteReader {
   // Returns how many bytes have been consumed since the start of the input.
   uint64_t offset() const { return base_ + static_cast<uint64_t>(p_ - begin_); }
 
+  // Moves to `offset` (as offset() counts), so that the next byte read is the
+  // one there. Requires can_split(), offset <= split_end(), and a reader made
+  // on the whole input (not a range). Returns false with error() set when the
+  // file cannot seek.
+  bool seek(uint64_t offset);
+
  private:
   bool refill();
   bool refill_range();
