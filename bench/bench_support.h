@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli.h"
+#include "cli/tool.h"
 
 extern char** environ;
 

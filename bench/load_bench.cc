@@ -28,7 +28,7 @@
 #include "bench/bench_support.h"
 #include "graph/cpus.h"
 #include "graph/input.h"
-#include "tools/cli.h"
+#include "cli/tool.h"
 
 namespace tarnwick {
 namespace {

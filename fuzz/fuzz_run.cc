@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "check/case.h"
 #include "check/judge.h"
-#include "driver/run.h"
 #include "fuzz/reference.h"
 #include "graph/apsp.h"
 #include "graph/fast_row.h"
@@ -72,29 +72,33 @@ bool same(const Verdict& a, const Verdict& b) {
 
 void check(std::string_view bytes) {
   Parts p = split(bytes);
-  Graph g;
-  LoadReport report;
-  ByteReader in(p.graph);
-  if (!input(in, &g, &report)) {
-    require(!report.error.empty(), "a refused graph says why");
+  GraphFile file;
+  file.assign(p.graph);
+  Case c;
+  CaseOptions options;
+  // Small non-negative weights take the fast path, cheap at any size.
+  options.solve_if = [](const Graph& g, int32_t source) {
+    return !(row_is_solved(g, source) && g.n > kMaxFuzzVertices && !weights_are_small(g));
+  };
+  std::string err;
+  const bool made = c.make(file, "graph", SourceGiven::argument(p.source), options, &err);
+  if (c.fault() == Case::Fault::kGraph) {
+    require(!made && !c.report().error.empty(), "a refused graph says why");
     return;
   }
-  int32_t source = -1;
-  std::string err;
+  const Graph& g = c.graph();
   reference::Scan s = reference::scan(p.source, 0);
   bool source_fits = !s.number || (s.fits32 && s.value >= 0 && s.value < V);
-  bool parsed = parse_source(p.source.c_str(), &source, &err);
-  require(parsed == source_fits, "the source is refused exactly when it is outside 0..V-1");
-  if (!parsed) {
+  require(made == source_fits, "the source is refused exactly when it is outside 0..V-1");
+  if (!made) {
     require(err.rfind("source vertex id '", 0) == 0, "a refused source is named");
     return;
   }
+  const int32_t source = c.source();
   require(source == (s.number ? s.value : 0), "the source is read like atoi");
-
+  if (!c.solved()) return;
   const bool solved = row_is_solved(g, source);
-  // Small non-negative weights take the fast path, cheap at any size.
-  if (solved && g.n > kMaxFuzzVertices && !weights_are_small(g)) return;
-  SourceRow fast = solve(g, source);
+  const SourceRow& fast = c.row();
   Verdict verdict = judge_bytes(p.result, g, fast);
   require(verdict.kind != Verdict::kSuccess || lines_in(p.result) >= g.n,
           "a success has a line for every vertex");

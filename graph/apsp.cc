@@ -63,9 +63,11 @@ SourceRow solve_plain(const Graph& g, int32_t source) {
   return solved_row(g, APSP, source);
 }
 
-SourceRow solve(const Graph& g, int32_t source, const std::function<void(double)>& progress) {
+SourceRow solve(const Graph& g, int32_t source, const std::function<void(double)>& progress,
+                std::vector<int32_t>* parent) {
+  if (parent != nullptr) parent->clear();
   if (!row_is_solved(g, source)) return SourceRow(g, source, {});
-  if (weights_are_small(g)) return SourceRow(g, source, fast_source_row(g, source));
+  if (weights_are_small(g)) return SourceRow(g, source, fast_source_row(g, source, parent));
   Matrix APSP = load_APSP(g);
   exact_FW_row(APSP, source, progress);
   return solved_row(g, APSP, source);

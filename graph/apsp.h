@@ -54,9 +54,11 @@ SourceRow solve_plain(const Graph& g, int32_t source);
 // no pass at all when the row is not one the pass rewrites, a single-source
 // search when no sum can wrap and no cycle is negative, otherwise the pass in
 // its exact order. `progress`, when set, hears the share done of a long pass.
-// Requires source to fit the tables.
+// `parent`, when set, gets the search's parents (see fast_source_row) when the
+// search ran, and is left empty otherwise. Requires source to fit the tables.
 SourceRow solve(const Graph& g, int32_t source,
-                const std::function<void(double)>& progress = {});
+                const std::function<void(double)>& progress = {},
+                std::vector<int32_t>* parent = nullptr);
 
 }  // namespace tarnwick
 

@@ -1,5 +1,6 @@
 #include "graph/fast_row.h"
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <limits>
@@ -300,6 +301,19 @@ std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
     for (int32_t k = 1; k <= g.n; ++k) (*parent)[k] = k == source ? turn : from[k];
   }
   return row;
+}
+
+std::vector<int32_t> path_from_parents(const std::vector<int32_t>& parent, int32_t source,
+                                       int32_t k) {
+  if (k == source) {
+    if (parent[source] == source) return {source, source};
+    return {source, parent[source], source};
+  }
+  std::vector<int32_t> path;
+  for (int32_t v = k; v != source; v = parent[v]) path.push_back(v);
+  path.push_back(source);
+  std::reverse(path.begin(), path.end());
+  return path;
 }
 
 }  // namespace tarnwick

@@ -32,6 +32,13 @@ bool weights_are_small(const Graph& g);
 std::vector<int32_t> fast_source_row(const Graph& g, int32_t source,
                                      std::vector<int32_t>* parent = nullptr);
 
+// Returns the vertices of the path to k that `parent` (as fast_source_row
+// sets it) traces, the source first and k last: {source, source} for the
+// source's diagonal, {source, v, source} for its way out to v and back.
+// Requires 1 <= k < parent.size().
+std::vector<int32_t> path_from_parents(const std::vector<int32_t>& parent, int32_t source,
+                                       int32_t k);
+
 }  // namespace tarnwick
 
 #endif  // TARNWICK_GRAPH_FAST_ROW_H_

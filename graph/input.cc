@@ -122,6 +122,7 @@ class EdgeList {
   // before offset `end`: nothing to tell.
   void complete(uint64_t end) {
     end_ = end;
+    next_ = std::max<int64_t>(m_, 0) + 1;
     stopped_ = true;
   }
 
@@ -143,6 +144,7 @@ class EdgeList {
   // Moves the outcome into *report; returns false when the graph is refused.
   bool report(LoadReport* report) {
     report->end = end_;
+    report->edges = next_ - 1;
     if (!error_.empty()) {
       report->error = std::move(error_);
       report->warning.clear();

@@ -22,6 +22,7 @@ struct LoadReport {
   // (past the header when m <= 0), whichever way the file was read. When the
   // edge list ended early: where the read that ended it began.
   uint64_t end = 0;
+  int64_t edges = 0;  // whole edges read (m when every edge was)
 };
 
 // Hears every number the loader reads, in file order, for tools that tell

@@ -64,7 +64,13 @@ bool ByteReader::seek(uint64_t offset) {
   return true;
 }
 
+void ByteReader::retire_window() {
+  // The tap sees the end of the bytes it was given while they are still there.
+  if (tap_ != nullptr) tap_->take(base_ + static_cast<uint64_t>(end_ - begin_), {});
+}
+
 bool ByteReader::refill_range() {
+  retire_window();
   size_t want = static_cast<size_t>(std::min<uint64_t>(window_.size(), limit_ - next_));
   while (want > 0) {
     ssize_t got = ::pread(fd_, window_.data(), want, static_cast<off_t>(origin_ + next_));
@@ -73,6 +79,7 @@ bool ByteReader::refill_range() {
       next_ += static_cast<uint64_t>(got);
       begin_ = p_ = window_.data();
       end_ = p_ + got;
+      if (tap_ != nullptr) tap_->take(base_, window());
       return true;
     }
     if (got == 0) return false;  // the file got shorter
@@ -87,12 +94,14 @@ bool ByteReader::refill_range() {
 bool ByteReader::refill() {
   if (fd_ < 0 || error_ != 0) return false;
   if (range_) return refill_range();
+  retire_window();
   for (;;) {
     ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
     if (got > 0) {
       base_ += static_cast<uint64_t>(end_ - begin_);
       begin_ = p_ = buffer_.data();
       end_ = p_ + got;
+      if (tap_ != nullptr) tap_->take(base_, window());
       return true;
     }
     if (got == 0) return false;
@@ -103,8 +112,11 @@ bool ByteReader::refill() {
   }
 }
 
-InputFile::~InputFile() {
+InputFile::~InputFile() { close(); }
+
+void InputFile::close() {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
 }
 
 bool InputFile::open(const char* path, std::string* err) {

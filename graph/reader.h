@@ -11,6 +11,16 @@
 
 namespace tarnwick {
 
+// Hears the bytes a reader takes from its input, in order, each before any of
+// it is consumed (for counting lines as the bytes go by).
+class ByteTap {
+ public:
+  virtual ~ByteTap() = default;
+  // `bytes` start at `offset` (as ByteReader::offset() counts) and stay valid
+  // until the next call, which comes (with no bytes) before they are overwritten.
+  virtual void take(uint64_t offset, std::string_view bytes) = 0;
+};
+
 class ByteReader {
  public:
   // Reads the given bytes, which must outlive the reader.
@@ -62,9 +72,17 @@ class ByteReader {
   // file cannot seek.
   bool seek(uint64_t offset);
 
+  // Hands `tap` the bytes buffered from offset() on, then every later read's,
+  // as they come. Requires `tap` to outlive the reader; nullptr stops it.
+  void tap(ByteTap* tap) {
+    tap_ = tap;
+    if (tap_ != nullptr) tap_->take(offset(), window());
+  }
+
  private:
   bool refill();
   bool refill_range();
+  void retire_window();
 
   int fd_ = -1;
   int error_ = 0;
@@ -77,6 +95,7 @@ class ByteReader {
   uint64_t next_ = 0;             // offset of the next byte to read at (ranges only)
   uint64_t limit_ = 0;            // offset of the end of a range
   bool range_ = false;            // reads a range with pread
+  ByteTap* tap_ = nullptr;
   uint64_t base_ = 0;             // offset of begin_ in the input
   const char* begin_ = nullptr;  // start of the bytes p_ walks
   const char* p_ = nullptr;
@@ -114,6 +133,8 @@ class InputFile {
   bool open(const char* path, std::string* err);
   // Returns the open file's descriptor. Requires a successful open().
   int fd() const { return fd_; }
+  // Closes the file, if one is open.
+  void close();
 
  private:
   int fd_ = -1;

@@ -5,12 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "driver/run.h"
+#include "cli/tool.h"
 #include "graph/input.h"
-#include "tools/explain_lib.h"
 
 namespace tarnwick {
 
@@ -81,60 +77,21 @@ bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, st
   return why->empty();
 }
 
-bool parse_source_flag(const std::string& text, int32_t* source, std::string* why) {
-  ByteReader in{std::string_view(text)};
-  Number num = read_number(in);
-  if (num.read != Read::kNumber || in.peek() != -1 || !fits_tables(num.value)) {
-    *why = "--source '" + text + "' is not a vertex id from 0 to " + std::to_string(V - 1);
-    return false;
-  }
-  *source = num.value;
-  return true;
-}
-
-bool read_carried_source(ByteReader& in, const std::string& warning, int32_t* source,
-                         std::string* why) {
-  // A warning means the loader stopped before the end of the m-th edge.
-  Number num;
-  if (warning.empty()) num = read_number(in);
-  if (in.error() != 0) {
-    *why = reason(in.error());
-  } else if (num.read == Read::kNoNumber) {
-    *why = "no source vertex after the m-th edge, and no --source";
-    if (!warning.empty()) *why += " (" + warning + ")";
-  } else if (num.read == Read::kTooBig || !fits_tables(num.value)) {
-    *why = "the source vertex after the m-th edge is outside 0.." + std::to_string(V - 1);
-  } else {
-    *source = num.value;
-    return true;
-  }
-  return false;
-}
-
 bool TestCase::load(const std::string& path, const std::optional<std::string>& source,
                     std::string* why) {
-  InputFile file;
-  std::string err;
-  if (!file.open(path.c_str(), &err)) {
-    *why = path + ": " + err;
-    return false;
-  }
-  ByteReader in(file.fd());
-  LoadReport report;
-  int32_t s = 0;
-  if (!input(in, &g_, &report)) {
-    *why = path + ": " + report.error;
-    return false;
-  }
-  bool ok = source ? parse_source_flag(*source, &s, &err)
-                   : read_carried_source(in, report.warning, &s, &err);
-  if (!ok) {
-    *why = source ? err : path + ": " + err;
-    return false;
-  }
-  warning_ = report.warning;
-  row_.emplace(solve(g_, s));
-  return true;
+  input_path = path;
+  CaseOptions options;
+  options.note_edges = true;  // a wrong answer is explained with the graph's lines
+  return c.make(path.c_str(), graph, source ? SourceGiven::flag(*source) : SourceGiven::carried(),
+                options, why);
+}
+
+ExplainRequest TestCase::request() const {
+  ExplainRequest req;
+  req.c = &c;
+  req.graph = const_cast<GraphFile*>(&graph);
+  req.graph_name = input_path;
+  return req;
 }
 
 int exit_status(System system, Checked::Kind kind) {
@@ -164,19 +121,18 @@ std::string check_answer(const TestCase& test, const std::string& input_path,
                          const std::string& answer_path) {
   Verdict model;
   std::string err;
-  if (!judge(answer_path.c_str(), test.graph().Dist, test.row(), &model, &err)) {
-    return answer_path + ": " + err;
-  }
+  if (!test.c.judge(answer_path.c_str(), &model, &err)) return err;
   if (model.kind == Verdict::kSuccess) return "";
   return "broken test " + input_path + ": its answer file " + answer_path +
          " is not accepted: " + verdict_text(model);
 }
 
-Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name) {
-  Verdict v;
-  if (!judge(team, test.graph().Dist, test.row(), &v)) {
+Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
+                   Explanation* e) {
+  if (!weigh(test.request(), team, e)) {
     return {Checked::kNoOutput, {}, team_name + ": " + reason(team.error())};
   }
+  const Verdict& v = e->verdict;
   return {v.kind == Verdict::kSuccess ? Checked::kAccepted : Checked::kWrong, v, ""};
 }
 
@@ -199,14 +155,9 @@ std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRo
 
 std::string team_message(const Verdict& verdict) { return verdict_line(verdict); }
 
-std::string explained(const std::string& input_path, int32_t source, int fd) {
-  // Only a file can be read again from its start; a pipe has been used up.
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::lseek(fd, 0, SEEK_SET) != 0) return "";
-  ByteReader team(fd);
-  Explanation e;
+std::string explained(TestCase& test, Explanation e) {
   std::string err;
-  if (!explain({input_path.c_str(), source, 0}, team, &e, &err)) return "";
+  if (!add_graph_lines(test.request(), &e, &err)) return "";
   return explanation_text(e);
 }
 
@@ -223,16 +174,14 @@ bool write_text(const std::string& path, const std::string& text, std::string* w
 }
 
 // Prints "tarnwick-checker: why" on standard error.
-void complain(const std::string& why) {
-  std::fprintf(stderr, "tarnwick-checker: %s\n", printable(why).c_str());
-}
+void complain(const std::string& why) { say("tarnwick-checker", why); }
 
 // Returns the judge's warnings (the graph's, a source that is not a vertex) as
 // lines for the judges, or "".
-std::string warning_line(const TestCase& test, const std::string& input_path) {
-  std::string lines, source = source_warning(test.graph(), test.row().source());
-  if (!test.warning().empty()) lines = "warning: " + input_path + ": " + test.warning() + "\n";
-  return source.empty() ? lines : lines + "warning: " + source + "\n";
+std::string warning_line(const TestCase& test) {
+  std::string lines;
+  for (const std::string& w : test.c.warnings()) lines += w + "\n";
+  return lines;
 }
 
 // Tells a Kattis judge error: on standard error and, when it can be written,
@@ -255,23 +204,21 @@ int run_kattis(const CheckerArgs& args) {
   const std::string &input_path = args.files[0], &feedback = args.files[2];
   TestCase test;
   Checked c;
+  Explanation e;
   if (test.load(input_path, args.source, &c.why) &&
       (c.why = check_answer(test, input_path, args.files[1])).empty()) {
     ByteReader team(0);
-    c = check_team(test, team, "standard input");
+    c = check_team(test, team, "standard input", &e);
   }
   // Standard input is the judging system's: not being able to read it is its fault.
   if (c.kind == Checked::kJudgeError || c.kind == Checked::kNoOutput) {
     return kattis_judge_error(feedback, c.why);
   }
-  std::string warning = warning_line(test, input_path), err;
-  if (!test.warning().empty()) complain(input_path + ": warning: " + test.warning());
-  if (std::string w = source_warning(test.graph(), test.row().source()); !w.empty()) {
-    complain("warning: " + w);
-  }
+  std::string warning = warning_line(test), err;
+  for (const std::string& w : test.c.warnings()) complain(w);
   std::string judge_file = feedback + "/judgemessage.txt";
-  std::string message = c.kind == Checked::kWrong ? explained(input_path, test.row().source(), 0) : "";
-  if (message.empty()) message = judge_message(c.verdict, test.graph(), test.row());
+  std::string message = c.kind == Checked::kWrong ? explained(test, std::move(e)) : "";
+  if (message.empty()) message = judge_message(c.verdict, test.c.graph(), test.c.row());
   if (!write_text(judge_file, message + warning, &err) ||
       !write_text(feedback + "/teammessage.txt", team_message(c.verdict), &err)) {
     complain(err);
@@ -299,9 +246,10 @@ int run_testlib(const CheckerArgs& args) {
   }
   InputFile output;
   std::string err;
+  Explanation e;
   if (output.open(output_path.c_str(), &err)) {
     ByteReader team(output.fd());
-    c = check_team(test, team, output_path);
+    c = check_team(test, team, output_path, &e);
   } else {
     c = {Checked::kNoOutput, {}, output_path + ": " + err};
   }
@@ -310,9 +258,9 @@ int run_testlib(const CheckerArgs& args) {
     std::fprintf(stderr, "wrong output format %s\n", printable(c.why).c_str());
     return exit_status(System::kTestlib, c.kind);
   }
-  std::string message = judge_message(c.verdict, test.graph(), test.row());
+  std::string message = judge_message(c.verdict, test.c.graph(), test.c.row());
   std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
-               one_line(message + warning_line(test, input_path)).c_str());
+               one_line(message + warning_line(test)).c_str());
   return exit_status(System::kTestlib, c.kind);
 }
 

@@ -10,10 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "check/case.h"
 #include "check/judge.h"
 #include "graph/apsp.h"
 #include "graph/reader.h"
 #include "graph/tables.h"
+#include "tools/explain_lib.h"
 
 namespace tarnwick {
 
@@ -41,36 +43,17 @@ struct CheckerArgs {
 // set as far as it is known, so that the failure can be told its way.
 bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, std::string* why);
 
-// Reads a --source value: a decimal vertex id from 0 to V - 1 and nothing else.
-// Returns false with *why set otherwise.
-bool parse_source_flag(const std::string& text, int32_t* source, std::string* why);
+// One test case: the input file's graph loaded and solved once, from
+// --source or the source it carries after the m-th edge.
+struct TestCase {
+  std::string input_path;
+  GraphFile graph;
+  Case c;
 
-// Reads the source that a test input carries after its m-th edge: the next
-// number `in` holds once `input` has returned on it (report: what input said).
-// Returns false with *why set when there is none or it does not fit the tables.
-bool read_carried_source(ByteReader& in, const std::string& warning, int32_t* source,
-                         std::string* why);
-
-// One test case, loaded and solved. Not movable: the solved row points to the graph.
-class TestCase {
- public:
-  TestCase() = default;
-  TestCase(const TestCase&) = delete;
-  TestCase& operator=(const TestCase&) = delete;
-
-  // Loads the graph of the input file at `path` with the judge's loader and
-  // solves it from `source`, or from the source carried after the m-th edge
-  // when `source` is empty. Returns false with *why set ("PATH: reason").
+  // Loads and solves the input file at `path`. Returns false with *why set.
   bool load(const std::string& path, const std::optional<std::string>& source, std::string* why);
-
-  const Graph& graph() const { return g_; }
-  const SourceRow& row() const { return *row_; }           // requires a successful load()
-  const std::string& warning() const { return warning_; }  // the loader's, or ""
-
- private:
-  Graph g_;
-  std::optional<SourceRow> row_;
-  std::string warning_;
+  // Returns how explain() reaches this case.
+  ExplainRequest request() const;
 };
 
 // What checking one team output came to.
@@ -93,21 +76,21 @@ int exit_status(System system, Checked::Kind kind);
 std::string check_answer(const TestCase& test, const std::string& input_path,
                          const std::string& answer_path);
 
-// Judges the team output read from `team`: kAccepted or kWrong, or kNoOutput
-// with why "TEAM_NAME: reason" when it cannot be read.
-Checked check_team(const TestCase& test, ByteReader& team, const std::string& team_name);
+// Judges the team output read from `team` and weighs its wrong line (*e):
+// kAccepted or kWrong, or kNoOutput with why "TEAM_NAME: reason" when it
+// cannot be read.
+Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
+                   Explanation* e);
 
 // Returns what the judges are told of a verdict in one short message: the
 // verdict line, and for a wrong answer line K, the source and the expected
 // distance APSP.at(K), or that line K is missing. Lines end with a line end.
 std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRow& APSP);
 
-// Returns tarnwick-explain's account of the team output open on fd (the steps
-// of the first wrong line with their weights, the total, the expected
-// distance), judged again from its start against the input file at
-// input_path from `source`; "" when fd is not a file that can be read again
-// (a pipe) or the explanation fails. Requires source to fit the tables.
-std::string explained(const std::string& input_path, int32_t source, int fd);
+// Returns tarnwick-explain's account of a wrong team output weighed by
+// check_team (the steps of the first wrong line with their weights, the
+// total, the expected distance), or "" when the graph lines cannot be found.
+std::string explained(TestCase& test, Explanation e);
 
 // Returns what the team is told: the verdict line alone.
 std::string team_message(const Verdict& verdict);

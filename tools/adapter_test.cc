@@ -111,7 +111,7 @@ struct Case {
 std::vector<Case> cases() {
   const std::string in = std::string(kEdges) + "1\n";
   const std::string too_many = "IN: the vertex count is too large: at most 10009 vertices fit";
-  const std::string no_source = "IN: no source vertex after the m-th edge, and no --source";
+  const std::string no_source = "IN: no source vertex after the m-th edge";
   const std::string cut_no_source = no_source + " (" + kCut + ")";
   const std::string far_source = "IN: the source vertex after the m-th edge is outside 0..10009";
   const std::string bad_flag = "--source '10010' is not a vertex id from 0 to 10009";
@@ -155,8 +155,8 @@ std::vector<Case> cases() {
        2, "judge error: " + cut_no_source + "\n", "(none)", me + cut_no_source + "\n",  //
        3, "FAIL " + cut_no_source + "\n"},
       {"cut edge list, source flag", "3 3\n1 2 4\n", "1\n1 2\n3\n", "1\n2\n3\n", {"--source", "1"},
-       42, "Success\nwarning: IN: " + kCut + "\n", "Success\n", me + "IN: warning: " + kCut + "\n",
-       0, "ok Success; warning: IN: " + kCut + "\n"},
+       42, "Success\nIN: warning: " + kCut + "\n", "Success\n", me + "IN: warning: " + kCut + "\n",
+       0, "ok Success; IN: warning: " + kCut + "\n"},
       {"source not a vertex", std::string(kEdges) + "0\n", "0\n0\n0\n", "0\n0\n0\n", {},  //
        42, "Success\nwarning: " + kNotVertex + "\n", "Success\n", me + "warning: " + kNotVertex + "\n",
        0, "ok Success; warning: " + kNotVertex + "\n"},
@@ -242,9 +242,9 @@ TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
   EXPECT_EQ(run_piped(testlib, {in, team, ans}, team, s).status, 1);
 }
 
-TEST(KattisValidator, TeamOutputThroughAPipeGetsTheShortMessage) {
-  // A pipe cannot be read again to explain the line: the judges get the line,
-  // the expected distance and the verdict, which stays the same.
+TEST(KattisValidator, TeamOutputThroughAPipeIsExplainedToo) {
+  // The team output is weighed as it is judged, once: a pipe gets the same
+  // account as a file.
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n");
   std::string ans = s.file("case.ans", kModel), team = s.file("team.out", "1\n1 2\n1 3\n");
@@ -254,7 +254,7 @@ TEST(KattisValidator, TeamOutputThroughAPipeGetsTheShortMessage) {
                         "' '" + ans + "' '" + fb.string() + "'";
   Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", command}, s);
   EXPECT_EQ(o.status, 43);
-  EXPECT_EQ(feedback(fb / "judgemessage.txt"), kWrong3);
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"), kExplainedWrong3);
   EXPECT_EQ(feedback(fb / "teammessage.txt"), "Wrong answer in path 1 to 3\n");
 }
 

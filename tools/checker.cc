@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tools/adapter.h"
-#include "tools/cli.h"
+#include "cli/tool.h"
 
 namespace tarnwick {
 namespace {

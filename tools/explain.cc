@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.h"
+#include "check/case.h"
+#include "cli/tool.h"
+#include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "tools/cli.h"
 #include "tools/explain_lib.h"
 
 namespace tarnwick {
@@ -76,12 +77,6 @@ bool parse_line(const char* text, int64_t* line) {
   return true;
 }
 
-// Writes text to standard output. Returns false when it fails.
-bool print(const std::string& text) {
-  bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-  return std::fflush(stdout) == 0 && ok;
-}
-
 int run_explain(int argc, const char* const* argv) {
   if (int answered = answer_help_or_version(kTool, argc, argv); answered >= 0) return answered;
   Args args;
@@ -89,30 +84,39 @@ int run_explain(int argc, const char* const* argv) {
   if (!parse_args(argc, argv, &args, &why)) return wrong_use(kTool, why);
   if (args.positional.size() < 3 || args.positional.size() > 4) return wrong_use(kTool);
   ExplainRequest req;
-  req.graph_path = args.positional[0];
+  req.graph_name = args.positional[0];
   if (args.positional.size() == 4 && !parse_line(args.positional[3], &req.line)) {
     return wrong_use(kTool, "line '" + std::string(args.positional[3]) + "' is not a line number");
   }
-  if (!parse_source(args.positional[2], &req.source, &why)) return cannot(kTool, why);
+  GraphFile graph;
+  Case c;
+  CaseOptions options;
+  options.note_edges = true;
+  if (!c.make(args.positional[0], graph, SourceGiven::argument(args.positional[2]), options,
+              &why)) {
+    return cannot(kTool, why);
+  }
+  req.c = &c;
+  req.graph = &graph;
+  const char* result_path = args.positional[1];
+  InputFile result;
+  if (!result.open(result_path, &why)) return cannot(kTool, std::string(result_path) + ": " + why);
+  ByteReader in(result.fd());
   Explanation e;
-  if (!explain(req, args.positional[1], &e, &why)) return cannot(kTool, why);
+  if (!explain(req, in, result_path, &e, &why)) return cannot(kTool, why);
   std::string out;
   if (args.format == Format::kText) out = explanation_text(e);
   if (args.format == Format::kJson) out = explanation_json(e);
   if (args.format == Format::kDot && !explanation_dot(e, &out, &why)) return cannot(kTool, why);
-  if (!print(out)) return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
-  return kToolOk;
+  if (int status = print(kTool, out); status != kExitOk) return status;
+  // The judge's warnings, after what it would print, as the judge has them.
+  for (const std::string& warning : e.warnings) say(kTool.name, warning);
+  return kExitOk;
 }
 
 }  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  try {
-    return tarnwick::run_explain(argc, argv);
-  } catch (const std::bad_alloc&) {
-    return tarnwick::cannot(tarnwick::kTool, "out of memory");
-  } catch (const std::exception& e) {
-    return tarnwick::cannot(tarnwick::kTool, e.what());
-  }
+  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::run_explain, argc, argv);
 }

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "check/case.h"
 #include "check/judge.h"
+#include "graph/graph_file.h"
 #include "graph/reader.h"
 
 namespace tarnwick {
@@ -71,22 +73,33 @@ struct Explanation {
   // For graphs of at most kDotMaxVertices vertices: every edge among 0..n
   // as {u, v, w}, u <= v, for drawing.
   std::vector<std::array<int32_t, 3>> edges;
+
+  // The judge's warnings about the graph and the source (Case::warnings).
+  std::vector<std::string> warnings;
 };
 
 struct ExplainRequest {
-  const char* graph_path = nullptr;
-  int32_t source = 0;  // must fit the tables (parse_source)
-  int64_t line = 0;    // the line to explain; 0 for the verdict's wrong line
+  const Case* c = nullptr;        // made, with a source, from *graph
+  GraphFile* graph = nullptr;     // loaded with CaseOptions::note_edges
+  std::string graph_name;         // for messages
+  int64_t line = 0;               // the line to explain; 0 for the verdict's wrong line
 };
 
-// Loads the graph at req.graph_path, solves and judges `result` as the judge
-// does, and fills *out. Returns false with *err set ("PATH: reason" or
-// "result file: reason") when the judge could not judge either.
-bool explain(const ExplainRequest& req, ByteReader& result, Explanation* out, std::string* err);
+// Judges `result` against the case as the judge does, and fills *out with
+// all but the graph lines of the steps. Returns false when the result file
+// cannot be read (result.error() tells why).
+bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* out);
 
-// As above, with the result file at `result_path`.
-bool explain(const ExplainRequest& req, const char* result_path, Explanation* out,
-             std::string* err);
+// Adds to *e, filled by weigh(), why each step weighs what it does and the
+// graph line of its edge. Returns false with *err set ("GRAPH: reason") when
+// the graph input cannot be read again.
+bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err);
+
+// Both of the above. Judges `result` (called result_name in messages) against the case as the
+// judge does, and fills *out. Returns false with *err set ("NAME: reason")
+// when the result file, or the graph input for its graph lines, cannot be read.
+bool explain(const ExplainRequest& req, ByteReader& result, const std::string& result_name,
+             Explanation* out, std::string* err);
 
 // Returns the explanation for a person: the verdict line first.
 std::string explanation_text(const Explanation& e);

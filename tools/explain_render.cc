@@ -238,6 +238,9 @@ std::string explanation_json(const Explanation& e) {
   o.add("missing_lines", missing ? json_array({num(e.lines + 1), num(e.n)}) : "null");
   o.add("line", e.line != 0 ? num(e.line) : "null");
   if (e.line != 0) json_line(e, o);
+  std::vector<std::string> warnings;
+  for (const std::string& w : e.warnings) warnings.push_back(json_string(w));
+  o.add("warnings", json_array(warnings));
   return o.done() + "\n";
 }
 

@@ -10,8 +10,12 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <unistd.h>
+
+#include "check/case.h"
 #include "check/judge.h"
 #include "fuzz/reference.h"
 #include "graph/apsp.h"
@@ -123,7 +127,9 @@ const Golden kGoldens[] = {
      "Total 4, expected 0: difference +4.\n"
      "The path ends at 2, not at vertex 1 (the judge does not check the end).\n"
      "The source is not a vertex of 1..3: the judge expects the direct weight from 9 to 1.\n"
-     "The file ends after line 1: lines 2 to 3 are missing.\n"},
+     "The file ends after line 1: lines 2 to 3 are missing.\n",
+     "tarnwick-explain: warning: source 9 is not a vertex of the graph (1..3): lines are compared "
+     "with its direct weights\n"},
     {"a line asked for past the first wrong one", kGraph, "3\n2\n2 3\n", {"1", "3"},
      "Wrong answer in path 1 to 1\n"
      "(The verdict names line 1, where the judge stops; line 3 is weighed as asked.)\n"
@@ -157,7 +163,7 @@ const Golden kGoldens[] = {
      R"("from":1,"to":3,"repeats_last_id":false,"weight":7,"why":"edge","graph_line":4}],)"
      R"("steps_not_shown":0,"total":7,"expected":5,"difference":2,"ends_at":3,)"
      R"("ends_at_line_vertex":true,)"
-     R"("expected_from":"fast search","shortest_path":[1,2,3],"shortest_weight":5})"
+     R"("expected_from":"fast search","shortest_path":[1,2,3],"shortest_weight":5,"warnings":[]})"
      "\n"},
     {"json: a right line asked for, an id outside the tables", kGraph, "10010\n",
      {"--json", "1", "1"},
@@ -167,7 +173,7 @@ const Golden kGoldens[] = {
      R"("graph_line":null}],"steps_not_shown":0,"total":0,"expected":0,"difference":0,)"
      R"("ends_at":null,)"
      R"("ends_at_line_vertex":false,"expected_from":"fast search","shortest_path":[1,1],)"
-     R"("shortest_weight":0})"
+     R"("shortest_weight":0,"warnings":[]})"
      "\n"},
     {"dot", kGraph, "1 3\n", {"--dot", "1"},
      "digraph explanation {\n"
@@ -266,7 +272,7 @@ TEST(ExplainText, VerdictLineNeverRead) {
   EXPECT_EQ(explanation_json(e),
             R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":4,"lines":2,)"
             R"("missing_lines":[3,4],"line":3,"line_read":false,"expected_from":"fast search",)"
-            R"("shortest_path":[1,2,3],"shortest_weight":5})"
+            R"("shortest_path":[1,2,3],"shortest_weight":5,"warnings":[]})"
             "\n");
 }
 
@@ -352,20 +358,55 @@ std::string graph_line(const std::string& text, int64_t k) {
 // Checks one explanation against the judge without an observer and against
 // the plain re-reading: same verdict, steps weighed as Dist has them, a total
 // that is their sum, and the distance the plain pass gives.
+// Returns the explanation of `result` against the graph read through a pipe,
+// which cannot be read twice: its graph lines come from what was noted as it loaded.
+Explanation explained_through_pipe(const std::string& graph_text, const std::string& result,
+                                   int32_t source, int64_t line) {
+  int fds[2];
+  EXPECT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    for (size_t at = 0; at < graph_text.size();) {
+      ssize_t put = write(fds[1], graph_text.data() + at, graph_text.size() - at);
+      if (put <= 0) break;
+      at += static_cast<size_t>(put);
+    }
+    close(fds[1]);
+  });
+  GraphFile graph;
+  graph.adopt(fds[0]);
+  Case c;
+  CaseOptions options;
+  options.note_edges = true;
+  std::string err;
+  const bool made = c.make(graph, "pipe", SourceGiven::argument(std::to_string(source)), options, &err);
+  writer.join();  // the loader stops at the m-th edge: the rest of the pipe is drained here
+  Explanation e;
+  ByteReader in(result);
+  EXPECT_TRUE(made && explain({&c, &graph, "pipe", line}, in, "result", &e, &err)) << err;
+  close(fds[0]);
+  return e;
+}
+
 void check_explanation(const std::string& graph_path, const std::string& graph_text,
                        const std::string& result, int32_t source, int64_t line) {
-  Graph g;
-  LoadReport report;
-  ASSERT_TRUE(input(graph_path.c_str(), &g, &report));
-  SourceRow row = solve(g, source);
+  GraphFile graph;
+  Case c;
+  CaseOptions options;
+  options.note_edges = true;
+  std::string err;
+  ASSERT_TRUE(c.make(graph_path.c_str(), graph, SourceGiven::argument(std::to_string(source)),
+                     options, &err)) << err;
+  const Graph& g = c.graph();
   ByteReader judged_in(result);
   Verdict judged;
-  ASSERT_TRUE(judge(judged_in, g.Dist, row, &judged));
+  ASSERT_TRUE(c.judge(judged_in, &judged));
   ByteReader in(result);
   Explanation e;
-  std::string err;
-  ASSERT_TRUE(explain({graph_path.c_str(), source, line}, in, &e, &err)) << err;
+  ASSERT_TRUE(explain({&c, &graph, graph_path, line}, in, "result", &e, &err)) << err;
   ASSERT_EQ(e.verdict_text, verdict_line(judged));
+  // The same lines named when the graph comes through a pipe.
+  const Explanation piped = explained_through_pipe(graph_text, result, source, line);
+  ASSERT_EQ(explanation_text(piped), explanation_text(e));
   reference::Graph ref = reference::load(graph_text);
   reference::Row ref_row(ref, source);
   reference::Verdict plain = reference::judge(result, ref, source,

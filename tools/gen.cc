@@ -20,8 +20,8 @@
 
 #include "graph/reader.h"
 #include "graph/tables.h"
-#include "tools/cli.h"
-#include "tools/out_buffer.h"
+#include "cli/tool.h"
+#include "cli/out_buffer.h"
 
 namespace tarnwick {
 namespace {
@@ -194,7 +194,7 @@ int generate(int argc, char** argv) {
   EdgeWriter(o, out).write_all();
   int error_number = 0;
   if (!out.finish(&error_number)) return cannot(kTool, "standard output: " + reason(error_number));
-  return kToolOk;
+  return kExitOk;
 }
 
 }  // namespace

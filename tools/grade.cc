@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/progress.h"
-#include "driver/run.h"
-#include "graph/apsp.h"
+#include <optional>
+
+#include "check/case.h"
+#include "cli/progress.h"
+#include "cli/tool.h"
 #include "graph/cpus.h"
-#include "graph/input.h"
+#include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "tools/cli.h"
 #include "tools/grading.h"
 
 namespace tarnwick {
@@ -67,13 +68,12 @@ bool put(const std::string& text) {
 }
 
 // Judges the files and writes their records and the summary. Returns the exit status.
-int grade(const Options& o, const Graph& g, const SourceRow& APSP, const std::string& warning,
-          int32_t source) {
+int grade(const Options& o, const Case& c) {
   std::vector<std::string> paths(o.operands.begin() + 2, o.operands.end());
   Tally tally;
   errno = 0;
   bool written = put(format_header(o.format));
-  grade_all(paths, g.Dist, APSP, usable_cpus(), [&](const Graded& graded) {
+  grade_all(paths, c.graph().Dist, c.row(), usable_cpus(), [&](const Graded& graded) {
     tally.add(graded);
     if (written) written = put(format_record(o.format, graded));
   });
@@ -81,10 +81,9 @@ int grade(const Options& o, const Graph& g, const SourceRow& APSP, const std::st
     return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
   }
   // The graph's warning comes after the records, as the judge's comes after its verdict.
-  if (!warning.empty()) cannot(kTool, o.operands[0] + ": warning: " + warning);
-  if (std::string w = source_warning(g, source); !w.empty()) cannot(kTool, "warning: " + w);
+  for (const std::string& warning : c.warnings()) say(kTool.name, warning);
   std::fprintf(stderr, "%s: %s\n", kTool.name, tally.summary().c_str());
-  return tally.not_judged == 0 ? kToolOk : kToolCannot;
+  return tally.not_judged == 0 ? kExitOk : kExitCannot;
 }
 
 int grade_main(int argc, char** argv) {
@@ -92,27 +91,21 @@ int grade_main(int argc, char** argv) {
   Options o;
   std::string why;
   if (!parse(argc, argv, &o, &why)) return wrong_use(kTool, why);
-  Graph g;
-  LoadReport report;
-  if (!input(o.operands[0].c_str(), &g, &report)) {
-    return cannot(kTool, o.operands[0] + ": " + report.error);
-  }
-  int32_t source = 0;
-  if (!parse_source(o.operands[1].c_str(), &source, &why)) return cannot(kTool, why);
-  ProgressLine progress;  // the judge's, on standard error, and only on a terminal
-  SourceRow APSP = solve(g, source, [&progress](double done) { progress.update(done); });
-  progress.clear();
-  return grade(o, g, APSP, report.warning, source);
+  CaseOptions options;
+  std::optional<ProgressLine> progress;  // the judge's, on standard error, only on a terminal
+  options.progress = progress_to(progress);
+  GraphFile file;
+  Case c;
+  const bool made =
+      c.make(o.operands[0].c_str(), file, SourceGiven::argument(o.operands[1]), options, &why);
+  if (progress) progress->clear();
+  if (!made) return cannot(kTool, why);
+  return grade(o, c);
 }
 
 }  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  try {
-    return tarnwick::grade_main(argc, argv);
-  } catch (const std::bad_alloc&) {
-    // A graph whose pass needs more memory than the process may have.
-    return tarnwick::cannot(tarnwick::kTool, "out of memory");
-  }
+  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::grade_main, argc, argv);
 }

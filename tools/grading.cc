@@ -13,7 +13,7 @@
 #include <system_error>
 #include <thread>
 
-#include "driver/run.h"
+#include "cli/tool.h"
 #include "graph/reader.h"
 
 namespace tarnwick {

@@ -6,14 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "graph/places.h"
 #include "graph/reader.h"
 
 namespace tarnwick {
-
-struct Place {
-  int64_t line = 1;    // from 1; a line ends after each '\n'
-  int64_t column = 1;  // from 1, in bytes
-};
 
 // Returns the place of each offset in `offsets` (in any order) within the
 // bytes `in` reads; an offset at or past the end is placed at the end. Reads
@@ -24,11 +20,6 @@ std::vector<Place> places(ByteReader& in, const std::vector<uint64_t>& offsets);
 // system's reason when it cannot be read.
 bool places(const char* path, const std::vector<uint64_t>& offsets, std::vector<Place>* out,
             std::string* err);
-
-// Returns "LINE:COLUMN".
-inline std::string place_text(const Place& p) {
-  return std::to_string(p.line) + ":" + std::to_string(p.column);
-}
 
 }  // namespace tarnwick
 

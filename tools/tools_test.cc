@@ -126,11 +126,19 @@ TEST(Solver, RefusesWhatItCannotSolve) {
   EXPECT_EQ(run(solve + graph + " 0").status, 2);
   EXPECT_EQ(run(solve + graph + " 4").status, 2);
   EXPECT_EQ(run(solve + (s.dir() / "missing.txt").string() + " 1").status, 2);
-  EXPECT_EQ(run(solve + graph, true).out,
-            "Usage: tarnwick-solve input_graph source_vertex_id\n");
+  // Without a source argument, the source is the number after the m-th edge.
+  Outcome no_source = run(solve + graph, true);
+  EXPECT_EQ(no_source.status, 2);
+  EXPECT_EQ(no_source.out, "tarnwick-solve: " + graph + ": no source vertex after the m-th edge\n");
+  std::ofstream(graph) << "3 1\n1 2 5\n2\n";
+  EXPECT_EQ(run(solve + graph).out, run(solve + graph + " 2").out);
+  std::ofstream(graph) << "0 0\n";
+  EXPECT_EQ(run(solve + graph + " 1", true).out,
+            "tarnwick-solve: source 1 is not a vertex of the graph (it has none): no path file is "
+            "written\n");
 }
 
-// Both tools share the conventions of tools/cli.h: --help and --version on
+// Both tools share the conventions of cli/tool.h: --help and --version on
 // standard output with exit 0 (before any other argument is looked at), wrong
 // use on standard error with the usage line and exit 1.
 TEST(ToolConventions, HelpVersionAndWrongUse) {
@@ -140,7 +148,7 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
   } tools[] = {
       {TARNWICK_GEN, "tarnwick-gen",
        "Usage: tarnwick-gen vertices edges min_weight max_weight seed [connected]\n"},
-      {TARNWICK_SOLVE, "tarnwick-solve", "Usage: tarnwick-solve input_graph source_vertex_id\n"},
+      {TARNWICK_SOLVE, "tarnwick-solve", "Usage: tarnwick-solve input_graph [source_vertex_id]\n"},
   };
   Scratch s;
   for (const auto& t : tools) {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "graph/reader.h"
-#include "tools/cli.h"
+#include "cli/tool.h"
 #include "tools/validate_lib.h"
 
 namespace tarnwick {
@@ -187,18 +187,18 @@ int run_validate(int argc, const char* const* argv) {
     // Read in place, from where standard input stands, as often as needed.
   } else if (args.path == nullptr && !slurp_stdin(&bytes, &why)) {
     cannot(kTool, name + ": " + why);
-    return args.kattis ? kKattisInvalid : kToolCannot;
+    return args.kattis ? kKattisInvalid : kExitCannot;
   }
   file.bytes = bytes;
   Validation v;
   std::string out;
   if (!validate(file, args.want, &v, &why) || !validation_text(file, name, v, &out, &why)) {
     cannot(kTool, name + ": " + why);
-    return args.kattis ? kKattisInvalid : kToolCannot;
+    return args.kattis ? kKattisInvalid : kExitCannot;
   }
   if (!print(out)) return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
   if (v.errors > 0) return invalid;
-  return args.kattis ? kKattisValid : kToolOk;
+  return args.kattis ? kKattisValid : kExitOk;
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "driver/progress.h"
+#include "cli/progress.h"
 
 #include <unistd.h>
 
@@ -12,6 +12,13 @@
 #include <utility>
 
 namespace tarnwick {
+
+std::function<void(double)> progress_to(std::optional<ProgressLine>& line) {
+  return [&line](double done) {
+    if (!line) line.emplace();
+    line->update(done);
+  };
+}
 
 namespace {
 

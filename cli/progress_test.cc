@@ -1,6 +1,6 @@
 // The progress line, written to a real pseudo-terminal and to a pipe, timed by
 // a clock the tests move by hand.
-#include "driver/progress.h"
+#include "cli/progress.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

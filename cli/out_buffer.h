@@ -1,7 +1,7 @@
 // Buffered output for the instructor tools, which print millions of numbers:
 // lines are built in one large buffer and handed to fwrite in big chunks.
-#ifndef TARNWICK_TOOLS_OUT_BUFFER_H_
-#define TARNWICK_TOOLS_OUT_BUFFER_H_
+#ifndef TARNWICK_CLI_OUT_BUFFER_H_
+#define TARNWICK_CLI_OUT_BUFFER_H_
 
 #include <cerrno>
 #include <charconv>
@@ -60,4 +60,4 @@ class OutBuffer {
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_TOOLS_OUT_BUFFER_H_
+#endif  // TARNWICK_CLI_OUT_BUFFER_H_

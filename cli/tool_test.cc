@@ -1,4 +1,4 @@
-#include "driver/run.h"
+#include "cli/tool.h"
 
 #include <gtest/gtest.h>
 

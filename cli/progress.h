@@ -8,10 +8,11 @@
 // Writes go straight to the descriptor (::write), so no stdio buffer is
 // involved, and standard output is never touched. Not thread-safe: one caller
 // at a time.
-#ifndef TARNWICK_DRIVER_PROGRESS_H_
-#define TARNWICK_DRIVER_PROGRESS_H_
+#ifndef TARNWICK_CLI_PROGRESS_H_
+#define TARNWICK_CLI_PROGRESS_H_
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace tarnwick {
@@ -54,10 +55,14 @@ class ProgressLine {
   bool drawn_ = false;  // the line is on the screen now
 };
 
+// Returns a hook for a long pass's progress that starts *line, timed from the
+// pass's first report, and updates it. Requires *line to outlive the hook.
+std::function<void(double)> progress_to(std::optional<ProgressLine>& line);
+
 // Returns the progress text for `done` (0..1) after `elapsed` seconds, without
 // the carriage return or erase sequence.
 std::string progress_text(double done, double elapsed);
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_DRIVER_PROGRESS_H_
+#endif  // TARNWICK_CLI_PROGRESS_H_

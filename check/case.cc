@@ -1,0 +1,126 @@
+#include "check/case.h"
+
+#include <utility>
+
+namespace tarnwick {
+
+bool parse_source(std::string_view text, int32_t* source, std::string* err) {
+  ByteReader in{text};
+  Number num = read_number(in);  // no digits at all reads as 0, as atoi has it
+  if (num.read == Read::kTooBig || !fits_tables(num.value)) {
+    *err = "source vertex id '" + std::string(text) + "' is outside 0.." + std::to_string(V - 1);
+    return false;
+  }
+  *source = num.value;
+  return true;
+}
+
+bool parse_source_flag(std::string_view text, int32_t* source, std::string* err) {
+  ByteReader in{text};
+  Number num = read_number(in);
+  if (num.read != Read::kNumber || in.peek() != -1 || !fits_tables(num.value)) {
+    *err = "--source '" + std::string(text) + "' is not a vertex id from 0 to " +
+           std::to_string(V - 1);
+    return false;
+  }
+  *source = num.value;
+  return true;
+}
+
+std::string not_a_vertex(const Graph& g, int32_t source) {
+  if (row_is_solved(g, source)) return "";
+  std::string vertices = g.n >= 1 ? "(1.." + std::to_string(g.n) + ")" : "(it has none)";
+  return "source " + std::to_string(source) + " is not a vertex of the graph " + vertices;
+}
+
+std::string source_warning(const Graph& g, int32_t source) {
+  // Likely a numbering from 0: every line is then compared with a direct weight.
+  std::string what = not_a_vertex(g, source);
+  return what.empty() ? what : what + ": lines are compared with its direct weights";
+}
+
+bool Case::make(GraphFile& file, std::string_view graph_name, const SourceGiven& source,
+                const CaseOptions& options, std::string* why) {
+  graph_name_ = graph_name;
+  ByteReader& in = file.reader();
+  LoadObserver* noter = options.note_edges ? file.noter() : nullptr;
+  Tee both(noter, options.observer);
+  // An observer reads number by number; the knobs are for the reading without one.
+  const bool loaded = noter != nullptr || options.observer != nullptr
+                          ? input(in, &g_, &report_, &both)
+                          : detail::input_tuned(in, &g_, &report_, options.tuning);
+  if (!loaded) {
+    fault_ = Fault::kGraph;
+    *why = graph_name_ + ": " + report_.error;
+    return false;
+  }
+  int32_t id = 0;
+  if (source.how == SourceGiven::How::kNone) return true;
+  if (!take_source(file, source, &id, why)) {
+    fault_ = Fault::kSource;
+    return false;
+  }
+  taken_ = id;
+  if (!options.note_edges && !options.read_on) file.release();
+  if (!options.solve_if || options.solve_if(g_, id)) {
+    row_.emplace(solve(g_, id, options.progress, &parents_));
+  }
+  return true;
+}
+
+bool Case::make(const char* path, GraphFile& file, const SourceGiven& source,
+                const CaseOptions& options, std::string* why) {
+  std::string err;
+  if (!file.open(path, &err)) {
+    fault_ = Fault::kGraph;
+    *why = std::string(path) + ": " + err;
+    return false;
+  }
+  return make(file, path, source, options, why);
+}
+
+bool Case::take_source(GraphFile& file, const SourceGiven& source, int32_t* id,
+                       std::string* why) {
+  if (source.how == SourceGiven::How::kArgument) return parse_source(source.text, id, why);
+  if (source.how == SourceGiven::How::kFlag) return parse_source_flag(source.text, id, why);
+  // Carried: the loader left the reader just past the m-th edge, unless the
+  // edge list ended early (then what follows is not a source).
+  ByteReader& in = file.reader();
+  if (report_.warning.empty()) carried_ = read_number(in);
+  std::string reason_text;
+  if (in.error() != 0) {
+    reason_text = reason(in.error());
+  } else if (carried_.read == Read::kNoNumber) {
+    reason_text = "no source vertex after the m-th edge";
+    if (!report_.warning.empty()) reason_text += " (" + report_.warning + ")";
+  } else if (carried_.read == Read::kTooBig || !fits_tables(carried_.value)) {
+    reason_text = "the source vertex after the m-th edge is outside 0.." + std::to_string(V - 1);
+  } else {
+    *id = carried_.value;
+    return true;
+  }
+  *why = graph_name_ + ": " + reason_text;
+  return false;
+}
+
+std::vector<std::string> Case::warnings() const {
+  std::vector<std::string> lines;
+  if (!report_.warning.empty()) lines.push_back(graph_name_ + ": warning: " + report_.warning);
+  if (solved()) {
+    if (std::string w = source_warning(g_, source()); !w.empty()) lines.push_back("warning: " + w);
+  }
+  return lines;
+}
+
+bool Case::judge(ByteReader& in, Verdict* out, JudgeObserver* observer) const {
+  return tarnwick::judge(in, g_.Dist, *row_, out, observer);
+}
+
+bool Case::judge(const char* path, Verdict* out, std::string* why) const {
+  std::string err;
+  if (tarnwick::judge(path, g_.Dist, *row_, out, &err)) return true;
+  *why = std::string(path) + ": " + err;
+  return false;
+}
+
+}  // namespace tarnwick

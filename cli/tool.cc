@@ -1,0 +1,92 @@
+#include "cli/tool.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+
+#include "graph/reader.h"
+
+namespace tarnwick {
+
+const char* tarnwick_version() { return TARNWICK_VERSION; }
+
+std::string printable(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7f) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+void say(std::string_view name, std::string_view message) {
+  std::string line = std::string(name) + ": " + printable(message) + "\n";
+  std::fputs(line.c_str(), stderr);
+}
+
+bool write_out(std::string_view text, std::string* err) {
+  errno = 0;
+  bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  ok = std::fflush(stdout) == 0 && ok;
+  if (!ok) *err = reason(errno != 0 ? errno : EIO);
+  return ok;
+}
+
+int print(const ToolInfo& tool, std::string_view text) {
+  std::string err;
+  if (write_out(text, &err)) return kExitOk;
+  return cannot(tool, "standard output: " + err);
+}
+
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
+    if (std::strcmp(argv[i], "--help") == 0) {
+      return print(tool, std::string(tool.usage) + tool.summary);
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      return print(tool, std::string(tool.name) + " " + tarnwick_version() + "\n");
+    }
+  }
+  return -1;
+}
+
+int wrong_use(const ToolInfo& tool, const std::string& why) {
+  if (!why.empty()) say(tool.name, why);
+  std::fputs(tool.usage, stderr);
+  return kExitWrongUse;
+}
+
+int cannot(const ToolInfo& tool, const std::string& reason) {
+  say(tool.name, reason);
+  return kExitCannot;
+}
+
+int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
+                 const FailureHandler& failed) {
+  std::string why;
+  try {
+    return body(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // A graph too large for the memory this process may have.
+    why = "out of memory";
+  } catch (const std::exception& e) {
+    why = e.what();
+  }
+  if (failed) return failed(why);
+  say(name, why);
+  return kExitCannot;
+}
+
+}  // namespace tarnwick

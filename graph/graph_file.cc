@@ -1,0 +1,116 @@
+#include "graph/graph_file.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+namespace tarnwick {
+
+// Notes each edge's ids and the line of its first number as the loader reads it.
+class GraphFile::Noter : public LoadObserver {
+ public:
+  Noter(LineTracker& lines, std::vector<Edge>& noted) : lines_(lines), noted_(noted) {}
+  void number(int64_t index, const Number& num) override {
+    if (index < 2 || num.read != Read::kNumber) return;
+    const int64_t field = (index - 2) % 3;
+    if (field == 0) edge_ = {(index - 2) / 3 + 1, num.value, 0, lines_.place(num.where).line};
+    if (field == 1) edge_.v = num.value;
+    if (field == 2) noted_.push_back(edge_);
+  }
+
+ private:
+  LineTracker& lines_;
+  std::vector<Edge>& noted_;
+  Edge edge_;
+};
+
+bool GraphFile::open(const char* path, std::string* err) {
+  if (!file_.open(path, err)) return false;
+  reader_.emplace(file_.fd());
+  return true;
+}
+
+void GraphFile::adopt(int fd) { reader_.emplace(fd); }
+
+void GraphFile::assign(std::string_view bytes) { reader_.emplace(bytes); }
+
+void GraphFile::release() {
+  reader_.reset();
+  file_.close();
+}
+
+LineTracker& GraphFile::lines() {
+  if (!lines_) {
+    lines_.emplace();
+    reader_->tap(&*lines_);
+  }
+  return *lines_;
+}
+
+LoadObserver* GraphFile::noter() {
+  if (rereadable()) return nullptr;
+  if (!noter_) noter_ = std::make_unique<Noter>(lines(), noted_);
+  return noter_.get();
+}
+
+bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f,
+                      std::string* err) {
+  if (!rereadable()) {
+    for (const Edge& edge : noted_) {
+      if (edge.e > count) break;
+      f(edge);
+    }
+    return true;
+  }
+  // The same descriptor read again with pread: the file is not opened twice.
+  std::vector<char> buffer(size_t{1} << 16);
+  ByteReader in(*reader_, 0, reader_->split_end(), buffer);
+  LineTracker lines;
+  in.tap(&lines);
+  if (count > 0) read_number(in), read_number(in);  // the header
+  for (int64_t e = 1; e <= count; ++e) {
+    Edge edge;
+    edge.e = e;
+    Number u = read_number(in);
+    edge.u = u.value;
+    edge.line = lines.place(u.where).line;  // before the next read moves on
+    edge.v = read_number(in).value;
+    read_number(in);
+    f(edge);
+  }
+  if (in.error() == 0) return true;
+  *err = reason(in.error());
+  return false;
+}
+
+namespace {
+
+// Returns the pair {a, b} with the smaller id first.
+std::pair<int32_t, int32_t> unordered(int32_t a, int32_t b) {
+  return a < b ? std::pair{a, b} : std::pair{b, a};
+}
+
+}  // namespace
+
+bool find_edge_lines(GraphFile& file, int64_t count, std::vector<EdgeQuery>* queries,
+                     std::string* err) {
+  // The queries by pair, so that each edge finds its own by a binary search.
+  std::vector<std::pair<std::pair<int32_t, int32_t>, size_t>> index;
+  int64_t last = 0;
+  for (size_t i = 0; i < queries->size(); ++i) {
+    const EdgeQuery& q = (*queries)[i];
+    index.push_back({unordered(q.a, q.b), i});
+    last = std::max(last, std::min(q.before - 1, count));
+  }
+  std::sort(index.begin(), index.end());
+  if (index.empty()) return true;
+  return file.edges(last, [&](const GraphFile::Edge& edge) {
+    auto it = std::lower_bound(index.begin(), index.end(), std::pair{unordered(edge.u, edge.v), size_t{0}});
+    for (; it != index.end() && it->first == unordered(edge.u, edge.v); ++it) {
+      EdgeQuery& q = (*queries)[it->second];
+      if (edge.e < q.before) q.line = edge.line;
+    }
+  }, err);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,109 @@
+// A graph input opened once: a file by path, an open descriptor (standard
+// input), or bytes in memory. The loader reads it once; a tool that points
+// back into it (the graph line of an edge) asks for its edges again. A
+// regular file, or bytes in memory, is then read again through what is
+// already open, never opened a second time; any other input (a pipe, a FIFO,
+// a terminal) hands back what was noted of each edge as it was loaded, so
+// that its bytes are never kept.
+#ifndef TARNWICK_GRAPH_GRAPH_FILE_H_
+#define TARNWICK_GRAPH_GRAPH_FILE_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "graph/input.h"
+#include "graph/places.h"
+#include "graph/reader.h"
+
+namespace tarnwick {
+
+class GraphFile {
+ public:
+  GraphFile() = default;
+  GraphFile(const GraphFile&) = delete;
+  GraphFile& operator=(const GraphFile&) = delete;
+
+  // Opens the file at path. Returns false with *err set to the system's
+  // reason when it cannot. Requires nothing open yet (as for adopt, assign).
+  bool open(const char* path, std::string* err);
+  // Reads the open descriptor fd (not closed here) from where it stands.
+  void adopt(int fd);
+  // Reads `bytes`, which must outlive this.
+  void assign(std::string_view bytes);
+
+  // Returns the reader the loader reads. Requires one of the above first.
+  ByteReader& reader() { return *reader_; }
+
+  // Returns true when the input can be read again from its start through
+  // what is open: a regular file or bytes in memory.
+  bool rereadable() const { return reader_->can_split(); }
+
+  // Closes the input and frees its buffer: nothing more will be read.
+  void release();
+
+  // Returns the counter of the reader's lines, tapped on it at the first
+  // call, which must come before anything is read.
+  LineTracker& lines();
+
+  // Returns an observer to load through when edges() will be asked for and
+  // the input cannot be read again (it notes each edge's ids and line), or
+  // nullptr when there is nothing to note. Call before loading; LoadObserver
+  // hooks of a tool's own go through Tee.
+  LoadObserver* noter();
+
+  struct Edge {
+    int64_t e = 0;     // from 1, in file order
+    int32_t u = 0, v = 0;
+    int64_t line = 0;  // the line where the edge's first number stands
+  };
+  // Hands f the first `count` edges of the input in file order (at most the
+  // edges the loader read: LoadReport::edges). Requires noter() to have been
+  // loaded through when !rereadable(). Returns false with *err set to the
+  // system's reason when the input cannot be read again.
+  bool edges(int64_t count, const std::function<void(const Edge&)>& f, std::string* err);
+
+ private:
+  class Noter;
+
+  InputFile file_;
+  std::optional<ByteReader> reader_;
+  std::optional<LineTracker> lines_;
+  std::vector<Edge> noted_;  // for an input that cannot be read again
+  std::unique_ptr<LoadObserver> noter_;
+};
+
+// A question about the edges of a graph input: the line of the last edge
+// between ids a and b (either way round) among edges 1 to before - 1.
+struct EdgeQuery {
+  int32_t a = 0, b = 0;
+  int64_t before = 0;
+  int64_t line = 0;  // the answer; 0 when there is no such edge
+};
+
+// Answers every query of *queries from the first `count` edges of `file`
+// (as GraphFile::edges). Returns false with *err set when it cannot.
+bool find_edge_lines(GraphFile& file, int64_t count, std::vector<EdgeQuery>* queries,
+                     std::string* err);
+
+// Hands every number to two observers in turn (either may be nullptr).
+class Tee : public LoadObserver {
+ public:
+  Tee(LoadObserver* first, LoadObserver* second) : first_(first), second_(second) {}
+  void number(int64_t index, const Number& num) override {
+    if (first_ != nullptr) first_->number(index, num);
+    if (second_ != nullptr) second_->number(index, num);
+  }
+
+ private:
+  LoadObserver* first_;
+  LoadObserver* second_;
+};
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_GRAPH_GRAPH_FILE_H_
