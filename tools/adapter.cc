@@ -267,13 +267,12 @@ int run_testlib(const CheckerArgs& args) {
 }  // namespace
 
 int run_checker(const CheckerArgs& args) {
-  try {
-    return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
-  } catch (const std::bad_alloc&) {
-    // A test whose pass needs more memory than the process may have.
-    return args.system == System::kKattis ? kattis_judge_error(args.files[2], "out of memory")
-                                          : testlib_fail("out of memory");
-  }
+  return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
+}
+
+int judge_failure(const CheckerArgs& args, const std::string& why) {
+  return args.system == System::kKattis ? kattis_judge_error(args.files[2], why)
+                                        : testlib_fail(why);
 }
 
 }  // namespace tarnwick

@@ -98,6 +98,10 @@ std::string team_message(const Verdict& verdict);
 // Runs the checker for args (a parsed command line). Returns the exit status.
 int run_checker(const CheckerArgs& args);
 
+// Tells a judge failure (why) the way args' system expects, and returns its
+// exit status.
+int judge_failure(const CheckerArgs& args, const std::string& why);
+
 }  // namespace tarnwick
 
 #endif  // TARNWICK_TOOLS_ADAPTER_H_

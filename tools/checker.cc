@@ -39,10 +39,14 @@ int checker_main(int argc, char** argv) {
     wrong_use(kTool, why);
     return exit_status(args.system, Checked::kWrongUse);
   }
-  return run_checker(args);
+  // A failure no path handles (out of memory) is told the system's way.
+  return guarded_main(kTool.name, [&args](int, char**) { return run_checker(args); }, argc, argv,
+                      [&args](const std::string& why) { return judge_failure(args, why); });
 }
 
 }  // namespace
 }  // namespace tarnwick
 
-int main(int argc, char** argv) { return tarnwick::checker_main(argc, argv); }
+int main(int argc, char** argv) {
+  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::checker_main, argc, argv);
+}

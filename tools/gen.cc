@@ -200,4 +200,6 @@ int generate(int argc, char** argv) {
 }  // namespace
 }  // namespace tarnwick
 
-int main(int argc, char** argv) { return tarnwick::generate(argc, argv); }
+int main(int argc, char** argv) {
+  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::generate, argc, argv);
+}
