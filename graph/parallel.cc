@@ -7,6 +7,15 @@
 
 namespace tarnwick {
 
+namespace {
+std::atomic<int32_t> most_run{0};
+}  // namespace
+
+namespace detail {
+int32_t most_threads_run() { return most_run.load(); }
+void reset_most_threads_run() { most_run.store(0); }
+}  // namespace detail
+
 void run_threads(int32_t threads, const std::function<void(int32_t t, int32_t count)>& work,
                  const std::function<void(int32_t count)>& prepare) {
   std::atomic<int32_t> count{0};  // 0 until every thread that could start has
@@ -32,6 +41,8 @@ void run_threads(int32_t threads, const std::function<void(int32_t t, int32_t co
   }
   count.store(started);
   count.notify_all();
+  for (int32_t seen = most_run.load(); seen < started && !most_run.compare_exchange_weak(seen, started);) {
+  }
   work(0, count.load());
   for (std::thread& w : workers) w.join();
 }

@@ -17,6 +17,16 @@ namespace tarnwick {
 void run_threads(int32_t threads, const std::function<void(int32_t t, int32_t count)>& work,
                  const std::function<void(int32_t count)>& prepare = {});
 
+namespace detail {
+
+// Returns the most threads (the caller's included) that one call of
+// run_threads has run work on since the last reset, for tests of the count.
+int32_t most_threads_run();
+// Sets most_threads_run() back to 0.
+void reset_most_threads_run();
+
+}  // namespace detail
+
 }  // namespace tarnwick
 
 #endif  // TARNWICK_GRAPH_PARALLEL_H_

@@ -92,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(Checker, Golden, testing::Values(
     Case{"SourceTwo", kTriangle, "2 1\n2\n3\n", "2", "Success\n"},
     Case{"SourceAboveNUsesDirectWeights", "3 1\n9 2 6\n", "0\n2\n3\n", "9", "Success\n",
          0, not_a_vertex("9", "3")},
-    Case{"SourceZero", kTriangle, "0\n5\n3\n", "0", "Success\n", 0, not_a_vertex("0", "3")}),
+    Case{"SourceZero", kTriangle, "0\n5\n3\n", "0", "Success\n", 0, not_a_vertex("0", "3")},
+    Case{"SourceZeroOfOneVertex", "1 0\n", "0\n", "0", "Success\n", 0, not_a_vertex("0", "1")}),
     name_of);
 
 // A chain of n vertices, i joined to i + 1 with weight 1, and the first
