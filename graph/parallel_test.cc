@@ -83,7 +83,9 @@ TEST(RunThreads, TarnwickThreadsCapsEveryStep) {
     ASSERT_TRUE(input(in, &g, &report)) << report.error;
     solve(g, 1);
     const int32_t want = std::atoi(cap);
-    if (want == 1) EXPECT_EQ(usable_cpus(), 1);
+    if (want == 1) {
+      EXPECT_EQ(usable_cpus(), 1);
+    }
     EXPECT_LE(usable_cpus(), want);
     EXPECT_LE(detail::most_threads_run(), want) << "TARNWICK_THREADS=" << cap;
     EXPECT_GE(detail::most_threads_run(), 1) << "no step ran in parallel at all";
