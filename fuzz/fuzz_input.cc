@@ -39,7 +39,7 @@ std::vector<int64_t> sample_ids(const reference::Graph& ref) {
 // storage (the knobs come from the input's last byte), must load what the
 // number-by-number reading loads: the same messages and every sampled weight.
 void check_ranges(std::string_view bytes, const Graph& plain, const LoadReport& plain_report,
-                  bool plain_ok, const std::vector<int64_t>& ids) {
+                  bool plain_ok, const std::vector<int64_t>& ids, const Number& plain_after) {
   unsigned knob = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
   detail::LoadTuning tuning;
   tuning.range_bytes = 1 + knob % 9;
@@ -57,6 +57,15 @@ void check_ranges(std::string_view bytes, const Graph& plain, const LoadReport& 
   require(report.warning == plain_report.warning, "ranges word the same warning");
   if (!ok) return;
   require(g.n == plain.n && g.m == plain.m, "ranges read the same header");
+  require(report.end == plain_report.end && report.edges == plain_report.edges,
+          "ranges end the edge list at the same offset, after as many edges");
+  if (report.warning.empty()) {
+    // What follows the m-th edge (a test input's source) is read next either way.
+    Number after = read_number(in);
+    require(after.read == plain_after.read && after.value == plain_after.value &&
+                after.where == plain_after.where,
+            "ranges leave the reader just past the m-th edge");
+  }
   for (int64_t i : ids) {
     for (int64_t j : ids) {
       int32_t a = static_cast<int32_t>(i), b = static_cast<int32_t>(j);
@@ -106,13 +115,15 @@ void check(std::string_view bytes) {
   ByteReader in(bytes);
   Deaf deaf;
   bool ok = input(in, &g, &report, &deaf);
+  Number after;  // what the reader gives next, once every edge was read
+  if (ok && report.warning.empty()) after = read_number(in);
   reference::Graph ref = reference::load(bytes);
 
   require(ok == report.error.empty(), "input() returns false exactly when it sets an error");
   require(ok == ref.ok, "the loader refuses exactly the graphs the plain reading refuses");
   if (!ok) {
     require(report.warning.empty(), "a refused graph carries no warning");
-    check_ranges(bytes, g, report, ok, {});
+    check_ranges(bytes, g, report, ok, {}, after);
     return;
   }
   require(!report.warning.empty() == ref.warned, "a warning exactly when the file is defective");
@@ -121,7 +132,7 @@ void check(std::string_view bytes) {
   require(g.Dist.n() == g.n, "the weights know the vertex count");
 
   std::vector<int64_t> ids = sample_ids(ref);
-  check_ranges(bytes, g, report, ok, ids);
+  check_ranges(bytes, g, report, ok, ids, after);
   for (int64_t i : ids) {
     for (int64_t j : ids) {
       int32_t a = static_cast<int32_t>(i), b = static_cast<int32_t>(j);
