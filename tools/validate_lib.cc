@@ -160,6 +160,15 @@ class EdgeWatcher : public LoadObserver {
   void check_pair(const EdgeRead& r);
   void check_weight(const EdgeRead& r);
   bool vertex(int32_t id) const { return id >= 1 && id <= n_; }
+  // Returns true when a finding may stand at this number (field -1 for the
+  // header): every first id (pairs are told there), the rest when odd.
+  bool may_stand(int64_t field, const Number& num) const {
+    if (field <= 0 || num.read != Read::kNumber) return true;
+    const int32_t x = num.value;
+    if (field == 1) return !vertex(x);
+    return (want_.min_weight && x < *want_.min_weight) ||
+           (want_.max_weight && x > *want_.max_weight) || x < 0 || x >= (1 << 30);
+  }
 
   const GraphConstraints& want_;
   LineTracker& lines_;
@@ -170,10 +179,12 @@ class EdgeWatcher : public LoadObserver {
 };
 
 void EdgeWatcher::number(int64_t index, const Number& num) {
-  const Place at = lines_.place(num.where);  // now: later reads move the tracker on
+  const int64_t field = index < 2 ? -1 : (index - 2) % 3;
+  // Asked now, as the number is heard, and only where a finding may stand:
+  // a place costs a call into the tracker.
+  const Place at = may_stand(field, num) ? lines_.place(num.where) : Place{};
   if (num.read != Read::kNumber) stop = {index, at, num.at_end};
-  if (index < 2) return header(index, num, at);
-  const int64_t field = (index - 2) % 3;
+  if (field < 0) return header(index, num, at);
   if (field == 0) {
     current_ = EdgeRead{};
     current_.e = (index - 2) / 3 + 1;
