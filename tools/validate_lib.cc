@@ -361,12 +361,16 @@ std::string more_numbers(int64_t numbers) {
   return num(numbers) + (numbers == 1 ? " more number follows" : " more numbers follow");
 }
 
+// Returns "the 1 announced edge" or "the 3 announced edges" (m < 0 is none).
+std::string the_edges(int64_t m, const char* announced) {
+  m = std::max<int64_t>(m, 0);
+  return "the " + num(m) + announced + (m == 1 ? " edge" : " edges");
+}
+
 // Tells what follows the m-th edge of a file without a carried source.
 void after_edges(const Trailing& t, int64_t m, Findings& f) {
   if (!t.any) return;
-  const int64_t announced = std::max<int64_t>(m, 0);
-  const std::string edges = " the " + num(announced) + " announced " +
-                            (announced == 1 ? "edge" : "edges");
+  const std::string edges = " " + the_edges(m, " announced");
   std::string text;
   if (t.numbers > 0) {
     const int64_t whole = t.numbers / 3;
@@ -410,10 +414,10 @@ void carried_findings(ByteReader& in, LineTracker& lines, const Case& c, const V
   const Place at = lines.place(s.where);  // before reading on
   if (s.read == Read::kNoNumber) {
     f.add(kLayout, true, at,
-          s.at_end ? "no source vertex after the " + num(std::max<int64_t>(c.graph().m, 0)) +
-                         " edges: a test input ends with the source"
+          s.at_end ? "no source vertex after " + the_edges(c.graph().m, "") +
+                         ": a test input ends with the source"
                    : "text that is not a number stands where the source vertex should be, "
-                     "after the " + num(std::max<int64_t>(c.graph().m, 0)) + " edges");
+                     "after " + the_edges(c.graph().m, ""));
     return;
   }
   if (s.read == Read::kTooBig || !fits_tables(s.value)) {

@@ -59,7 +59,8 @@ inline constexpr int64_t kShownPerKind = 10;
 
 // Validates the graph input `file` (open, nothing read yet), reading it once;
 // a repeated pair's earlier edge is found as find_edge_lines finds it.
-// Returns false with *err set to the system's reason when it cannot be read.
+// Returns false with *err set to the system's reason when it cannot be read,
+// or to the case's reason when a flag's source is not an id.
 bool validate(GraphFile& file, const ValidateOptions& options, Validation* out, std::string* err);
 
 // Returns the findings, one a line "NAME:LINE:COLUMN: error|warning: text" in

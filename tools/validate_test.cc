@@ -189,12 +189,12 @@ const Golden kGoldens[] = {
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read, source 1\n",
      43},
     {"kattis: no source", "2 1\n1 2 3\n\n", {"--kattis"},
-     "g:4:1: error: no source vertex after the 1 edges: a test input ends with the source\n"
+     "g:4:1: error: no source vertex after the 1 edge: a test input ends with the source\n"
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
      43},
     {"kattis: text where the source should be", "2 1\n1 2 3\n-x\n", {"--kattis"},
      "g:3:1: error: text that is not a number stands where the source vertex should be, after "
-     "the 1 edges\n"
+     "the 1 edge\n"
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
      43},
     {"kattis: a source of 0", "2 1\n1 2 3\n 0\n", {"--kattis"},
