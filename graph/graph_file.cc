@@ -10,8 +10,9 @@ namespace tarnwick {
 class GraphFile::Noter : public LoadObserver {
  public:
   Noter(LineTracker& lines, std::vector<Noted>& noted) : lines_(lines), noted_(noted) {}
+  bool on = true;
   void number(int64_t index, const Number& num) override {
-    if (index < 2 || num.read != Read::kNumber) return;
+    if (index < 2 || num.read != Read::kNumber || !on) return;
     const int64_t field = (index - 2) % 3;
     if (field == 0) edge_ = {lines_.place(num.where).line, num.value, 0, 0};
     if (field == 1) edge_.v = num.value;
@@ -51,6 +52,10 @@ LoadObserver* GraphFile::noter() {
   if (rereadable()) return nullptr;
   if (!noter_) noter_ = std::make_unique<Noter>(lines(), noted_);
   return noter_.get();
+}
+
+void GraphFile::stop_noting() {
+  if (noter_) static_cast<Noter*>(noter_.get())->on = false;
 }
 
 bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f,

@@ -61,6 +61,10 @@ class GraphFile {
     int32_t u = 0, v = 0, w = 0;
     int64_t line = 0;  // the line where the edge's first number stands
   };
+  // Stops noting edges (see noter()) while the load goes on, when no edge
+  // from here on will be asked for: edges() then hands back those noted.
+  void stop_noting();
+
   // Hands f the first `count` edges of the input in file order (at most the
   // edges the loader read: LoadReport::edges). Requires noter() to have been
   // loaded through when !rereadable(). Returns false with *err set to the

@@ -134,8 +134,8 @@ struct Stop {
 // and keeps a few bits per pair and a few bytes per vertex.
 class EdgeWatcher : public LoadObserver {
  public:
-  EdgeWatcher(const GraphConstraints& want, LineTracker& lines, Findings& found)
-      : want_(want), lines_(lines), found_(found) {}
+  EdgeWatcher(const GraphConstraints& want, GraphFile& file, Findings& found)
+      : want_(want), file_(file), lines_(file.lines()), found_(found) {}
 
   void number(int64_t index, const Number& num) override;
 
@@ -171,6 +171,7 @@ class EdgeWatcher : public LoadObserver {
   }
 
   const GraphConstraints& want_;
+  GraphFile& file_;
   LineTracker& lines_;
   Findings& found_;
   int32_t n_ = 0;
@@ -269,6 +270,8 @@ void EdgeWatcher::check_pair(const EdgeRead& r) {
   // Worded once the earlier edge is found (see place_repeats).
   repeats.push_back({r.e, found_.shown(), r.u, r.v, r.w, error});
   found_.show(error, r.u_at, "");
+  // The edges the shown repeats repeat are all behind: a pipe need note no more.
+  if (static_cast<int64_t>(repeats.size()) == kShownPerKind) file_.stop_noting();
 }
 
 void EdgeWatcher::check_weight(const EdgeRead& r) {
@@ -612,7 +615,7 @@ bool validate(GraphFile& file, const ValidateOptions& options, Validation* out,
               std::string* err) {
   Validation v;
   Findings found(&v);
-  EdgeWatcher watcher(options.want, file.lines(), found);
+  EdgeWatcher watcher(options.want, file, found);
   Case c;
   std::string why;
   c.make(file, "", options.source, case_options(options, watcher), &why);

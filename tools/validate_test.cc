@@ -338,17 +338,18 @@ const Way kWays[] = {
 };
 
 // Returns a graph of many lines, far longer than the reader's buffer, with
-// findings far down: pairs given again (with the same weight and not), then
-// numbers after the last edge.
+// findings far down: pairs given again (with the same weight and not; more
+// than are shown, so that a pipe stops noting edges), then numbers after the
+// last edge.
 std::string long_graph() {
-  const int distinct = 20000, again = 8;
+  const int distinct = 20000, again = 12;  // more than are shown
   std::string text = "300 " + std::to_string(distinct + again) + "\n";
   auto edge = [](int i, int w) {
     const int a = i / 150 + 1, b = a + 1 + i % 150;
     return std::to_string(a) + " " + std::to_string(b) + "   " + std::to_string(w) + "\n";
   };
   for (int i = 0; i < distinct; ++i) text += edge(i, 5);
-  for (int i = 0; i < again; ++i) text += edge(i * 2400, i % 2 == 0 ? 5 : 6);
+  for (int i = 0; i < again; ++i) text += edge(i * 1600, i % 2 == 0 ? 5 : 6);
   return text + "\n\n1 2\n";
 }
 
@@ -459,6 +460,29 @@ TEST(ValidateResources, RepeatFarDownUnderAddressSpaceLimit) {
                                                    TARNWICK_VALIDATE + " -"},
                              scratch);
   EXPECT_EQ(pipe.out, stdin_out) << pipe.err;
+}
+
+// Three million copies of one edge through a pipe, under a 64 MB
+// address-space limit: once the repeats shown are found, no edge is noted.
+TEST(ValidateResources, PipeOfRepeatsUnderAddressSpaceLimit) {
+#ifdef TARNWICK_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (std::system("prlimit --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no prlimit";
+  Scratch scratch;
+  Outcome o = run_program(
+      "/bin/sh",
+      {"-c", "{ echo 2 3000000; yes '1 2 3' | head -n 3000000; } | prlimit --as=" +
+                 std::to_string(64L << 20) + " \"$0\" -",
+       TARNWICK_VALIDATE},
+      scratch);
+  EXPECT_EQ(o.err, "");
+  EXPECT_NE(o.out.find("<stdin>:12:1: warning: edge 1-2 given again, with the same weight 3 "
+                       "(before: line 11): the same edge twice\n<stdin>: 0 errors, 2999999 "
+                       "warnings; 2 vertices, 3000000 edges read (more not shown: repeated pairs "
+                       "2999989)\n"),
+            std::string::npos)
+      << o.out;
 }
 
 // Only the first few findings of a kind are shown; the summary counts the rest.
