@@ -48,6 +48,8 @@ class Findings {
   void show(bool error, const Place& at, std::string text) {
     v_->findings.push_back({error, at, std::move(text)});
   }
+  // Returns true while findings of `kind` are still shown.
+  bool showing(Kind kind) const { return count_[kind] < kShownPerKind; }
   // Returns how many findings are shown so far.
   size_t shown() const { return v_->findings.size(); }
   // Adds `more` to the text of shown finding i.
@@ -138,14 +140,14 @@ class EdgeWatcher : public LoadObserver {
       : want_(want), file_(file), lines_(file.lines()), found_(found) {}
 
   void number(int64_t index, const Number& num) override;
+  // Returns the last edge heard, whole or not.
+  const EdgeRead& last() const { return current_; }
 
   // What the loader read of the header, and where things stand.
   int64_t n_read = 0, m_read = 0;
   bool has_n = false, has_m = false;
   Place n_at, m_at;
   Stop stop;
-  Place last_u_at, last_v_at;
-  int32_t last_u = 0, last_v = 0;
   std::optional<Place> odd_weight_at;  // the first weight outside 0..2^30-1
   int64_t edges = 0;
   std::vector<char> reached;        // by an edge between two distinct vertices of 1..n
@@ -161,10 +163,12 @@ class EdgeWatcher : public LoadObserver {
   void check_weight(const EdgeRead& r);
   bool vertex(int32_t id) const { return id >= 1 && id <= n_; }
   // Returns true when a finding may stand at this number (field -1 for the
-  // header): every first id (pairs are told there), the rest when odd.
+  // header): a first id while pairs are still shown (they are told there),
+  // any number when odd.
   bool may_stand(int64_t field, const Number& num) const {
-    if (field <= 0 || num.read != Read::kNumber) return true;
+    if (field < 0 || num.read != Read::kNumber) return true;
     const int32_t x = num.value;
+    if (field == 0) return !vertex(x) || found_.showing(kSelfLoop) || found_.showing(kRepeated);
     if (field == 1) return !vertex(x);
     return (want_.min_weight && x < *want_.min_weight) ||
            (want_.max_weight && x > *want_.max_weight) || x < 0 || x >= (1 << 30);
@@ -189,11 +193,11 @@ void EdgeWatcher::number(int64_t index, const Number& num) {
   if (field == 0) {
     current_ = EdgeRead{};
     current_.e = (index - 2) / 3 + 1;
-    current_.u = last_u = num.value;
-    current_.u_at = last_u_at = at;
+    current_.u = num.value;
+    current_.u_at = at;
   } else if (field == 1) {
-    current_.v = last_v = num.value;
-    current_.v_at = last_v_at = at;
+    current_.v = num.value;
+    current_.v_at = at;
   } else if (num.read == Read::kNumber) {
     current_.w = num.value;
     current_.w_at = at;
@@ -318,9 +322,9 @@ void judge_warning(const EdgeWatcher& w, const std::string& warning, const Valid
   if (!strict(o)) {
     f.add(kJudgeWarning, false, w.stop.at, warning + " (the judge warns about this)");
   } else if (o.source.how == SourceGiven::How::kCarried && one_edge_too_many(w)) {
-    f.add(kJudgeWarning, true, w.last_u_at,
+    f.add(kJudgeWarning, true, w.last().u_at,
           "the edge count is likely one too large: edge " + num(w.m_read) + " of " +
-              num(w.m_read) + " is a single number, " + num(w.last_u) +
+              num(w.m_read) + " is a single number, " + num(w.last().u) +
               ", then the file ends, so the source was read as the start of an edge (" +
               layout(o) + ")");
   } else {
@@ -333,7 +337,8 @@ void judge_warning(const EdgeWatcher& w, const std::string& warning, const Valid
 void loader_findings(const EdgeWatcher& w, const Case& c, const ValidateOptions& o, Findings& f) {
   const LoadReport& report = c.report();
   if (c.fault() == Case::Fault::kGraph) {
-    const Place& at = w.n_read >= V ? w.n_at : !fits_tables(w.last_u) ? w.last_u_at : w.last_v_at;
+    const EdgeRead& e = w.last();
+    const Place& at = w.n_read >= V ? w.n_at : !fits_tables(e.u) ? e.u_at : e.v_at;
     f.add(kRefused, true, at, report.error + " (the judge refuses this file)");
   }
   if (!report.warning.empty()) judge_warning(w, report.warning, o, f);
