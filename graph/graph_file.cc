@@ -9,19 +9,20 @@ namespace tarnwick {
 // Notes each edge's ids and the line of its first number as the loader reads it.
 class GraphFile::Noter : public LoadObserver {
  public:
-  Noter(LineTracker& lines, std::vector<Edge>& noted) : lines_(lines), noted_(noted) {}
+  Noter(LineTracker& lines, std::vector<Noted>& noted) : lines_(lines), noted_(noted) {}
+  bool on = true;
   void number(int64_t index, const Number& num) override {
-    if (index < 2 || num.read != Read::kNumber) return;
+    if (index < 2 || num.read != Read::kNumber || !on) return;
     const int64_t field = (index - 2) % 3;
-    if (field == 0) edge_ = {(index - 2) / 3 + 1, num.value, 0, lines_.place(num.where).line};
+    if (field == 0) edge_ = {lines_.place(num.where).line, num.value, 0, 0};
     if (field == 1) edge_.v = num.value;
-    if (field == 2) noted_.push_back(edge_);
+    if (field == 2) edge_.w = num.value, noted_.push_back(edge_);
   }
 
  private:
   LineTracker& lines_;
-  std::vector<Edge>& noted_;
-  Edge edge_;
+  std::vector<Noted>& noted_;
+  Noted edge_;
 };
 
 bool GraphFile::open(const char* path, std::string* err) {
@@ -53,12 +54,17 @@ LoadObserver* GraphFile::noter() {
   return noter_.get();
 }
 
+void GraphFile::stop_noting() {
+  if (noter_) static_cast<Noter*>(noter_.get())->on = false;
+}
+
 bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f,
                       std::string* err) {
   if (!rereadable()) {
-    for (const Edge& edge : noted_) {
-      if (edge.e > count) break;
-      f(edge);
+    const size_t last = static_cast<size_t>(std::clamp<int64_t>(count, 0, noted_.size()));
+    for (size_t i = 0; i < last; ++i) {
+      const Noted& n = noted_[i];
+      f({static_cast<int64_t>(i) + 1, n.u, n.v, n.w, n.line});
     }
     return true;
   }
@@ -75,7 +81,7 @@ bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f,
     edge.u = u.value;
     edge.line = lines.place(u.where).line;  // before the next read moves on
     edge.v = read_number(in).value;
-    read_number(in);
+    edge.w = read_number(in).value;
     f(edge);
   }
   if (in.error() == 0) return true;
@@ -108,7 +114,7 @@ bool find_edge_lines(GraphFile& file, int64_t count, std::vector<EdgeQuery>* que
     auto it = std::lower_bound(index.begin(), index.end(), std::pair{unordered(edge.u, edge.v), size_t{0}});
     for (; it != index.end() && it->first == unordered(edge.u, edge.v); ++it) {
       EdgeQuery& q = (*queries)[it->second];
-      if (edge.e < q.before) q.line = edge.line;
+      if (edge.e < q.before) q.line = edge.line, q.weight = edge.w;
     }
   }, err);
 }

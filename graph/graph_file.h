@@ -58,9 +58,13 @@ class GraphFile {
 
   struct Edge {
     int64_t e = 0;     // from 1, in file order
-    int32_t u = 0, v = 0;
+    int32_t u = 0, v = 0, w = 0;
     int64_t line = 0;  // the line where the edge's first number stands
   };
+  // Stops noting edges (see noter()) while the load goes on, when no edge
+  // from here on will be asked for: edges() then hands back those noted.
+  void stop_noting();
+
   // Hands f the first `count` edges of the input in file order (at most the
   // edges the loader read: LoadReport::edges). Requires noter() to have been
   // loaded through when !rereadable(). Returns false with *err set to the
@@ -69,20 +73,27 @@ class GraphFile {
 
  private:
   class Noter;
+  // An edge noted as it was loaded; its number is its place in noted_, plus 1.
+  struct Noted {
+    int64_t line = 0;
+    int32_t u = 0, v = 0, w = 0;
+  };
 
   InputFile file_;
   std::optional<ByteReader> reader_;
   std::optional<LineTracker> lines_;
-  std::vector<Edge> noted_;  // for an input that cannot be read again
+  std::vector<Noted> noted_;  // for an input that cannot be read again
   std::unique_ptr<LoadObserver> noter_;
 };
 
-// A question about the edges of a graph input: the line of the last edge
-// between ids a and b (either way round) among edges 1 to before - 1.
+// A question about the edges of a graph input: the line and the weight of
+// the last edge between ids a and b (either way round) among edges 1 to
+// before - 1.
 struct EdgeQuery {
   int32_t a = 0, b = 0;
   int64_t before = 0;
-  int64_t line = 0;  // the answer; 0 when there is no such edge
+  int64_t line = 0;    // the answer; 0 when there is no such edge
+  int32_t weight = 0;  // that edge's weight, when there is one
 };
 
 // Answers every query of *queries from the first `count` edges of `file`

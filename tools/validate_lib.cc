@@ -1,21 +1,17 @@
 #include "tools/validate_lib.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <limits>
 #include <numeric>
 #include <set>
 #include <tuple>
 #include <utility>
 
+#include "cli/tool.h"
 #include "graph/apsp.h"
 #include "graph/fast_row.h"
-#include "graph/input.h"
 #include "graph/tables.h"
-#include "tools/places.h"
 
 namespace tarnwick {
 
@@ -23,40 +19,19 @@ namespace {
 
 std::string num(int64_t v) { return std::to_string(v); }
 
-// Calls f with a reader over the file from its start. Returns false with *err
-// set to the system's reason when the file cannot be opened or read.
-template <typename F>
-bool read_with(const GraphBytes& file, F&& f, std::string* err) {
-  if (file.path == nullptr && file.fd < 0) {
-    ByteReader in(file.bytes);
-    f(in);
-    return true;
-  }
-  InputFile opened;
-  if (file.path != nullptr && !opened.open(file.path, err)) return false;
-  const int fd = file.path != nullptr ? opened.fd() : file.fd;
-  if (file.path == nullptr && ::lseek(fd, file.start, SEEK_SET) < 0) {
-    *err = reason(errno);
-    return false;
-  }
-  ByteReader in(fd);
-  f(in);
-  if (in.error() == 0) return true;
-  *err = reason(in.error());
-  return false;
-}
-
 // The kinds of finding; only the first few of each are shown.
 enum Kind {
   kRefused, kJudgeWarning, kTrailing, kNotAVertex, kSelfLoop, kRepeated, kOddWeight,
-  kExactPass, kUnreached, kMissingStep, kCount, kWeightRange, kDisconnected, kSource, kKinds
+  kExactPass, kUnreached, kMissingStep, kCount, kWeightRange, kDisconnected, kSource,
+  kLayout, kKinds
 };
 
 // The names the summary gives to findings not shown, by kind.
 constexpr std::array<const char*, kKinds> kKindNames = {
     "refusals", "judge warnings", "trailing text", "ids not a vertex", "self-loops",
     "repeated pairs", "odd weights", "exact pass", "unreached vertices",
-    "paths over missing edges", "counts", "weights out of range", "connectivity", "source"};
+    "paths over missing edges", "counts", "weights out of range", "connectivity", "source",
+    "test layout"};
 
 // Collects findings into a Validation, showing the first few of each kind.
 class Findings {
@@ -70,14 +45,16 @@ class Findings {
     ++v_->hidden[kKindNames[kind]];
     return false;
   }
-  void show(bool error, uint64_t at, std::string text, uint64_t other = kNoPlace) {
-    v_->findings.push_back({error, at, std::move(text), other});
+  void show(bool error, const Place& at, std::string text) {
+    v_->findings.push_back({error, at, std::move(text)});
   }
+  // Returns true while findings of `kind` are still shown.
+  bool showing(Kind kind) const { return count_[kind] < kShownPerKind; }
   // Returns how many findings are shown so far.
   size_t shown() const { return v_->findings.size(); }
   // Adds `more` to the text of shown finding i.
   void amend(size_t i, const std::string& more) { v_->findings[i].text += more; }
-  void add(Kind kind, bool error, uint64_t at, std::string text) {
+  void add(Kind kind, bool error, const Place& at, std::string text) {
     if (take(kind, error)) show(error, at, std::move(text));
   }
 
@@ -132,36 +109,46 @@ class Components {
   int32_t count_;
 };
 
-// A repeated edge whose finding is shown: the edge, its finding, its pair.
+// A repeated edge whose finding is shown; its words wait for the earlier edge.
 struct Repeat {
   int64_t e = 0;
   size_t finding = 0;
-  std::pair<int32_t, int32_t> pair;
+  int32_t u = 0, v = 0, w = 0;
+  bool error = false;
 };
 
 // One edge as read, with where each of its numbers stands.
 struct EdgeRead {
   int64_t e = 0;
   int32_t u = 0, v = 0, w = 0;
-  uint64_t u_at = 0, v_at = 0, w_at = 0;
+  Place u_at, v_at, w_at;
+};
+
+// The read that stopped the header or the edge list (no number there).
+struct Stop {
+  int64_t index = -1;  // as LoadObserver::number counts; -1 when none did
+  Place at;
+  bool at_end = false;  // the file ended there
 };
 
 // Hears the loader's numbers and tells, edge by edge, what a test author
-// rarely means. Keeps a few bits per pair and a few bytes per vertex.
+// rarely means. Places each number as it is heard (LineTracker's contract),
+// and keeps a few bits per pair and a few bytes per vertex.
 class EdgeWatcher : public LoadObserver {
  public:
-  EdgeWatcher(const GraphConstraints& want, Findings& found) : want_(want), found_(found) {}
+  EdgeWatcher(const GraphConstraints& want, GraphFile& file, Findings& found)
+      : want_(want), file_(file), lines_(file.lines()), found_(found) {}
 
   void number(int64_t index, const Number& num) override;
+  // Returns the last edge heard, whole or not.
+  const EdgeRead& last() const { return current_; }
 
   // What the loader read of the header, and where things stand.
   int64_t n_read = 0, m_read = 0;
   bool has_n = false, has_m = false;
-  uint64_t n_at = 0, m_at = 0;
-  uint64_t stop_at = 0;          // the read that stopped the header or the edge list
-  uint64_t last_u_at = 0, last_v_at = 0;
-  int32_t last_u = 0, last_v = 0;
-  uint64_t odd_weight_at = kNoPlace;  // the first weight outside 0..2^30-1
+  Place n_at, m_at;
+  Stop stop;
+  std::optional<Place> odd_weight_at;  // the first weight outside 0..2^30-1
   int64_t edges = 0;
   std::vector<char> reached;        // by an edge between two distinct vertices of 1..n
   std::vector<Repeat> repeats;      // the repeated edges whose finding is shown
@@ -169,14 +156,27 @@ class EdgeWatcher : public LoadObserver {
   std::optional<Components> parts;
 
  private:
-  void header(int64_t index, const Number& num);
+  void header(int64_t index, const Number& num, const Place& at);
   void edge(const EdgeRead& r);
   void check_ids(const EdgeRead& r);
   void check_pair(const EdgeRead& r);
   void check_weight(const EdgeRead& r);
   bool vertex(int32_t id) const { return id >= 1 && id <= n_; }
+  // Returns true when a finding may stand at this number (field -1 for the
+  // header): a first id while pairs are still shown (they are told there),
+  // any number when odd.
+  bool may_stand(int64_t field, const Number& num) const {
+    if (field < 0 || num.read != Read::kNumber) return true;
+    const int32_t x = num.value;
+    if (field == 0) return !vertex(x) || found_.showing(kSelfLoop) || found_.showing(kRepeated);
+    if (field == 1) return !vertex(x);
+    return (want_.min_weight && x < *want_.min_weight) ||
+           (want_.max_weight && x > *want_.max_weight) || x < 0 || x >= (1 << 30);
+  }
 
   const GraphConstraints& want_;
+  GraphFile& file_;
+  LineTracker& lines_;
   Findings& found_;
   int32_t n_ = 0;
   std::optional<PairSeen> seen_;
@@ -184,19 +184,23 @@ class EdgeWatcher : public LoadObserver {
 };
 
 void EdgeWatcher::number(int64_t index, const Number& num) {
-  if (num.read != Read::kNumber) stop_at = num.where;
-  if (index < 2) return header(index, num);
-  const int64_t field = (index - 2) % 3;
+  const int64_t field = index < 2 ? -1 : (index - 2) % 3;
+  // Asked now, as the number is heard, and only where a finding may stand:
+  // a place costs a call into the tracker.
+  const Place at = may_stand(field, num) ? lines_.place(num.where) : Place{};
+  if (num.read != Read::kNumber) stop = {index, at, num.at_end};
+  if (field < 0) return header(index, num, at);
   if (field == 0) {
-    current_ = EdgeRead{(index - 2) / 3 + 1};
-    current_.u = last_u = num.value;
-    current_.u_at = last_u_at = num.where;
+    current_ = EdgeRead{};
+    current_.e = (index - 2) / 3 + 1;
+    current_.u = num.value;
+    current_.u_at = at;
   } else if (field == 1) {
-    current_.v = last_v = num.value;
-    current_.v_at = last_v_at = num.where;
+    current_.v = num.value;
+    current_.v_at = at;
   } else if (num.read == Read::kNumber) {
     current_.w = num.value;
-    current_.w_at = num.where;
+    current_.w_at = at;
     edge(current_);
   }
 }
@@ -217,17 +221,17 @@ std::string count_text(int64_t value) {
   return num(value);
 }
 
-void EdgeWatcher::header(int64_t index, const Number& num) {
+void EdgeWatcher::header(int64_t index, const Number& num, const Place& at) {
   const bool read = num.read != Read::kNoNumber;
   if (index == 0) {
-    has_n = read, n_at = num.where;
+    has_n = read, n_at = at;
     n_read = count_value(num);
     n_ = static_cast<int32_t>(std::clamp<int64_t>(n_read, 0, V - 1));
     seen_.emplace(n_);
     reached.assign(n_ + 1, 0);
     if (want_.connected) parts.emplace(n_);
   } else {
-    has_m = read, m_at = num.where;
+    has_m = read, m_at = at;
     m_read = count_value(num);
   }
 }
@@ -245,7 +249,7 @@ void EdgeWatcher::edge(const EdgeRead& r) {
 }
 
 void EdgeWatcher::check_ids(const EdgeRead& r) {
-  for (auto [id, at] : {std::pair{r.u, r.u_at}, std::pair{r.v, r.v_at}}) {
+  for (const auto& [id, at] : {std::pair{r.u, r.u_at}, std::pair{r.v, r.v_at}}) {
     if (vertex(id)) continue;
     found_.add(kNotAVertex, false, at,
                "edge " + num(r.e) + " names " + num(id) + ", not a vertex of 1.." + num(n_) +
@@ -267,11 +271,11 @@ void EdgeWatcher::check_pair(const EdgeRead& r) {
                    num(r.u) + " weighs on its first step" + (error ? " (--simple)" : ""));
   }
   if (!seen_->mark(r.u, r.v) || !found_.take(kRepeated, error)) return;
-  repeats.push_back({r.e, found_.shown(), ordered(r.u, r.v)});
-  found_.show(error, r.u_at,
-              "edge " + num(r.u) + "-" + num(r.v) + " given again, with weight " + num(r.w) +
-                  " (before: line {}): the later weight stands, not the smaller" +
-                  (error ? " (--simple)" : ""));
+  // Worded once the earlier edge is found (see place_repeats).
+  repeats.push_back({r.e, found_.shown(), r.u, r.v, r.w, error});
+  found_.show(error, r.u_at, "");
+  // The edges the shown repeats repeat are all behind: a pipe need note no more.
+  if (static_cast<int64_t>(repeats.size()) == kShownPerKind) file_.stop_noting();
 }
 
 void EdgeWatcher::check_weight(const EdgeRead& r) {
@@ -284,7 +288,7 @@ void EdgeWatcher::check_weight(const EdgeRead& r) {
                "weight " + num(r.w) + " is above the most allowed, " + num(*want_.max_weight));
   }
   if (!vertex(r.u) || !vertex(r.v) || (r.w >= 0 && r.w < (1 << 30))) return;
-  if (odd_weight_at == kNoPlace) odd_weight_at = r.w_at;
+  if (!odd_weight_at) odd_weight_at = r.w_at;
   if (!found_.take(kOddWeight, false)) return;
   odd_shown.push_back({found_.shown(), r});
   found_.show(false, r.w_at,
@@ -292,38 +296,149 @@ void EdgeWatcher::check_weight(const EdgeRead& r) {
                       : "weight " + num(r.w) + " is 2^30 or more: sums of such weights can wrap");
 }
 
-// Tells what the loader refused or warned about, where it happened.
-void loader_findings(const EdgeWatcher& w, bool loaded, const LoadReport& report, Findings& f) {
-  if (!loaded) {
-    uint64_t at = w.n_read >= V ? w.n_at : !fits_tables(w.last_u) ? w.last_u_at : w.last_v_at;
-    f.add(kRefused, true, at, report.error + " (the judge refuses this file)");
-  }
-  if (!report.warning.empty()) {
-    f.add(kJudgeWarning, false, w.stop_at, report.warning + " (the judge warns about this)");
+// Returns true when the file is read as a test input: the judge's warnings
+// are errors there.
+bool strict(const ValidateOptions& o) {
+  return o.test_input || o.source.how == SourceGiven::How::kCarried;
+}
+
+// Returns the words for a test input that ends early: what it must hold.
+std::string layout(const ValidateOptions& o) {
+  return o.source.how == SourceGiven::How::kCarried
+             ? "a test input holds n, m, the m edges, then the source"
+             : "a test input holds n, m, then the m edges";
+}
+
+// Returns true when the edge list stopped at edge m, after its first number,
+// at the end of the file: the source of a test input whose m is one too large.
+bool one_edge_too_many(const EdgeWatcher& w) {
+  const int64_t field = (w.stop.index - 2) % 3, e = (w.stop.index - 2) / 3 + 1;
+  return w.stop.index >= 2 && field == 1 && w.stop.at_end && e == w.m_read;
+}
+
+// Tells the judge's warning about the file: an error in a test input.
+void judge_warning(const EdgeWatcher& w, const std::string& warning, const ValidateOptions& o,
+                   Findings& f) {
+  if (!strict(o)) {
+    f.add(kJudgeWarning, false, w.stop.at, warning + " (the judge warns about this)");
+  } else if (o.source.how == SourceGiven::How::kCarried && one_edge_too_many(w)) {
+    f.add(kJudgeWarning, true, w.last().u_at,
+          "the edge count is likely one too large: edge " + num(w.m_read) + " of " +
+              num(w.m_read) + " is a single number, " + num(w.last().u) +
+              ", then the file ends, so the source was read as the start of an edge (" +
+              layout(o) + ")");
+  } else {
+    f.add(kJudgeWarning, true, w.stop.at,
+          warning + " (the judge warns about this; " + layout(o) + ")");
   }
 }
 
-// Reads on after the last edge the loader read and tells what follows, if anything.
-void trailing_findings(ByteReader& in, int64_t m, Findings& f) {
-  Number x = read_number(in);
-  if (x.read == Read::kNoNumber && x.at_end) return;
-  const uint64_t at = x.where;
-  int64_t numbers = 0;
-  for (; x.read != Read::kNoNumber; x = read_number(in)) ++numbers;
-  const int64_t announced = std::max<int64_t>(m, 0);
-  std::string text;
-  if (numbers > 0) {
-    text = num(numbers) + (numbers == 1 ? " more number follows" : " more numbers follow") +
-           " the " + num(announced) + " announced " + (announced == 1 ? "edge" : "edges") +
-           " (" + num(numbers / 3) + (numbers / 3 == 1 ? " whole edge" : " whole edges");
-    if (numbers % 3 != 0) text += " and " + num(numbers % 3) + " more";
-    text += ")";
-    if (!x.at_end) text += ", then text that is not a number";
-  } else {
-    text = "text that is not a number follows the " + num(announced) + " announced " +
-           (announced == 1 ? "edge" : "edges");
+// Tells what the loader refused or warned about, where it happened.
+void loader_findings(const EdgeWatcher& w, const Case& c, const ValidateOptions& o, Findings& f) {
+  const LoadReport& report = c.report();
+  if (c.fault() == Case::Fault::kGraph) {
+    const EdgeRead& e = w.last();
+    const Place& at = w.n_read >= V ? w.n_at : !fits_tables(e.u) ? e.u_at : e.v_at;
+    f.add(kRefused, true, at, report.error + " (the judge refuses this file)");
   }
-  f.add(kTrailing, false, at, text + ": the judge never reads it; is the edge count right?");
+  if (!report.warning.empty()) judge_warning(w, report.warning, o, f);
+}
+
+// What follows a point of the file: numbers, then perhaps text.
+struct Trailing {
+  bool any = false;
+  Place at;  // of the first thing that follows
+  int64_t numbers = 0;
+  bool text = false;  // text that is not a number follows the numbers
+};
+
+// Reads `in` to its end (or to text that is not a number).
+Trailing read_trailing(ByteReader& in, LineTracker& lines) {
+  Trailing t;
+  Number x = read_number(in);
+  if (x.read == Read::kNoNumber && x.at_end) return t;
+  t.any = true;
+  t.at = lines.place(x.where);
+  for (; x.read != Read::kNoNumber; x = read_number(in)) ++t.numbers;
+  t.text = !x.at_end;
+  return t;
+}
+
+// Returns "1 more number follows" or "3 more numbers follow".
+std::string more_numbers(int64_t numbers) {
+  return num(numbers) + (numbers == 1 ? " more number follows" : " more numbers follow");
+}
+
+// Returns "the 1 announced edge" or "the 3 announced edges" (m < 0 is none).
+std::string the_edges(int64_t m, const char* announced) {
+  m = std::max<int64_t>(m, 0);
+  return "the " + num(m) + announced + (m == 1 ? " edge" : " edges");
+}
+
+// Tells what follows the m-th edge of a file without a carried source.
+void after_edges(const Trailing& t, int64_t m, Findings& f) {
+  if (!t.any) return;
+  const std::string edges = " " + the_edges(m, " announced");
+  std::string text;
+  if (t.numbers > 0) {
+    const int64_t whole = t.numbers / 3;
+    text = more_numbers(t.numbers) + edges + " (" + num(whole) +
+           (whole == 1 ? " whole edge" : " whole edges");
+    if (t.numbers % 3 != 0) text += " and " + num(t.numbers % 3) + " more";
+    text += ")";
+    if (t.text) text += ", then text that is not a number";
+  } else {
+    text = "text that is not a number follows" + edges;
+  }
+  f.add(kTrailing, false, t.at, text + ": the judge never reads it; is the edge count right?");
+}
+
+// Tells what follows a carried source: nothing may.
+void after_source(const Trailing& t, Findings& f) {
+  if (!t.any) return;
+  std::string text = t.numbers > 0 ? more_numbers(t.numbers) + " the source vertex"
+                                   : "text that is not a number follows the source vertex";
+  if (t.numbers > 0 && t.text) text += ", then text that is not a number";
+  f.add(kLayout, true, t.at, text + ": a test input ends with the source");
+}
+
+// Tells a source that is not a vertex of g: an error unless allowed.
+void non_vertex_source(const Graph& g, int32_t s, const char* how, const ValidateOptions& o,
+                       const Place& at, Findings& f) {
+  const std::string text = "source " + num(s) + " is not a vertex of " +
+                           (g.n >= 1 ? "1.." + num(g.n) : std::string("the graph, which has none"));
+  if (o.allow_non_vertex_source) {
+    f.add(kSource, false, at, text + ": the judge compares every line with its direct weights");
+  } else {
+    f.add(kSource, true, at, text + " (" + how + "; --allow-non-vertex-source permits it)");
+  }
+}
+
+// Tells what is wrong with the source carried after the m-th edge, reads on
+// and tells what follows it. Requires every edge read.
+void carried_findings(ByteReader& in, LineTracker& lines, const Case& c, const ValidateOptions& o,
+                      Findings& f, Validation* v) {
+  const Number& s = c.carried();
+  const Place at = lines.place(s.where);  // before reading on
+  if (s.read == Read::kNoNumber) {
+    f.add(kLayout, true, at,
+          s.at_end ? "no source vertex after " + the_edges(c.graph().m, "") +
+                         ": a test input ends with the source"
+                   : "text that is not a number stands where the source vertex should be, "
+                     "after " + the_edges(c.graph().m, ""));
+    return;
+  }
+  if (s.read == Read::kTooBig || !fits_tables(s.value)) {
+    f.add(kLayout, true, at,
+          "source " + count_text(count_value(s)) + " is outside 0.." + num(V - 1) +
+              ": the judge cannot judge from it");
+  } else {
+    v->carried = s.value;
+    if (!row_is_solved(c.graph(), s.value)) {
+      non_vertex_source(c.graph(), s.value, "the number after the m-th edge", o, at, f);
+    }
+  }
+  after_source(read_trailing(in, lines), f);
 }
 
 // Tells a negative vertex or edge count, which the judge takes quietly as none.
@@ -338,10 +453,10 @@ void negative_counts(const EdgeWatcher& w, Findings& f) {
   }
 }
 
-// Tells the counts that break the constraints.
-void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings& f) {
+// Tells the counts that break the constraints, and a test input without a vertex.
+void count_findings(const EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
   auto check = [&f](int64_t value, const std::optional<int64_t>& low,
-                    const std::optional<int64_t>& high, uint64_t at, const char* what) {
+                    const std::optional<int64_t>& high, const Place& at, const char* what) {
     if (low && value < *low) {
       f.add(kCount, true, at,
             std::string(what) + " " + count_text(value) + " is below the least allowed, " +
@@ -353,19 +468,27 @@ void count_findings(const EdgeWatcher& w, const GraphConstraints& want, Findings
                 num(*high));
     }
   };
+  const GraphConstraints& want = o.want;
   check(w.has_n ? w.n_read : 0, want.min_vertices, want.max_vertices, w.n_at, "the vertex count");
   check(w.has_m ? w.m_read : 0, want.min_edges, want.max_edges, w.m_at, "the edge count");
+  if (o.test_input && w.has_n && w.n_read < 1) {
+    f.add(kCount, true, w.n_at,
+          "the vertex count is " + count_text(w.n_read) +
+              ": a test input needs at least one vertex");
+  }
 }
 
 // Tells that the judge will need the exact pass for this graph, and its cost.
 void exact_pass_finding(const Graph& g, const EdgeWatcher& w, Findings& f) {
-  if (weights_are_small(g) || w.odd_weight_at == kNoPlace) return;
+  if (weights_are_small(g) || !w.odd_weight_at) return;
   const int64_t n = g.n;
   std::string text = "weights outside 0..2^30-1: the judge runs the exact all-pairs pass, n^3 = " +
                      num(n * n * n) + " steps for n = " + num(n) +
                      " (weights in range need one search, about (n + m) log n steps)";
-  if (!weights_within(g, 0, std::numeric_limits<int32_t>::max())) text += "; negative edges make every distance depend on its loop order";
-  f.add(kExactPass, false, w.odd_weight_at, text);
+  if (!weights_within(g, 0, std::numeric_limits<int32_t>::max())) {
+    text += "; negative edges make every distance depend on its loop order";
+  }
+  f.add(kExactPass, false, *w.odd_weight_at, text);
 }
 
 // Tells the vertices that no edge reaches, and whether the graph is connected.
@@ -401,20 +524,24 @@ std::vector<char> over_missing(const Graph& g, int32_t s, const std::vector<int3
   return state;
 }
 
+// Returns true when the case is to solve the row of `source`: only for
+// --source, and only by the search (its parents trace the paths).
+bool traced(const ValidateOptions& o, const Graph& g, int32_t source) {
+  return o.source.how == SourceGiven::How::kFlag && row_is_solved(g, source) &&
+         weights_are_small(g);
+}
+
 // Tells, for --source, the vertices whose shortest path takes a missing edge.
-void source_findings(const Graph& g, const EdgeWatcher& w, int32_t s, Findings& f) {
-  if (!row_is_solved(g, s)) {
-    f.add(kSource, true, w.n_at,
-          "source " + num(s) + " is not a vertex of 1.." + num(g.n) + " (--source)");
-    return;
-  }
-  if (!weights_are_small(g)) {
+void source_findings(const Case& c, const EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
+  const Graph& g = c.graph();
+  const int32_t s = c.source();
+  if (!row_is_solved(g, s)) return non_vertex_source(g, s, "--source", o, w.n_at, f);
+  if (!c.solved()) {
     f.add(kSource, false, w.n_at,
           "--source " + num(s) + ": the exact pass decides these distances, so no path is traced");
     return;
   }
-  std::vector<int32_t> parent;
-  fast_source_row(g, s, &parent);
+  const std::vector<int32_t>& parent = c.parents();
   std::vector<char> state = over_missing(g, s, parent);
   for (int32_t v = 1; v <= g.n; ++v) {
     // The source's own line weighs its diagonal, or a step out and back.
@@ -426,98 +553,94 @@ void source_findings(const Graph& g, const EdgeWatcher& w, int32_t s, Findings& 
   }
 }
 
-// Finds, for each shown repeated edge, where the edge it repeats stands.
-class RepeatFinder : public LoadObserver {
- public:
-  RepeatFinder(const std::vector<Repeat>& repeats, Validation* v) : repeats_(repeats), v_(v) {
-    for (const Repeat& r : repeats_) last_[r.pair] = kNoPlace;
-  }
-  void number(int64_t index, const Number& num) override {
-    if (index < 2) return;
-    const int64_t field = (index - 2) % 3, e = (index - 2) / 3 + 1;
-    if (field == 0) {
-      // Edge e is known from the first reading: its pair has been given before.
-      for (const Repeat& r : repeats_) {
-        if (r.e == e) v_->findings[r.finding].other = last_[r.pair];
-      }
-    }
-    if (num.read != Read::kNumber) return;
-    if (field == 0) u_ = num.value, u_at_ = num.where;
-    if (field == 1) v_id_ = num.value;
-    if (field != 2) return;
-    auto it = last_.find(ordered(u_, v_id_));
-    if (it != last_.end()) it->second = u_at_;
-  }
-
-  // Returns the index of the last number to hear: the first id of the last repeated edge.
-  int64_t last_index() const {
-    int64_t e = 0;
-    for (const Repeat& r : repeats_) e = std::max(e, r.e);
-    return 2 + 3 * (e - 1);
-  }
-
- private:
-  const std::vector<Repeat>& repeats_;
-  Validation* v_;
-  std::map<std::pair<int32_t, int32_t>, uint64_t> last_;  // the shown pairs only
-  int32_t u_ = 0, v_id_ = 0;
-  uint64_t u_at_ = 0;
-};
-
-// Reads the file again as far as the last shown repeated edge, and names for
-// each the place of the edge it repeats. The loader read every number up to
-// there whole, so the file's numbers in order are the ones it heard; memory
-// does not grow with the file. Returns false with *err set.
-bool find_repeated(const GraphBytes& file, const std::vector<Repeat>& repeats, Validation* v,
-                   std::string* err) {
-  RepeatFinder finder(repeats, v);
-  const int64_t last = finder.last_index();
-  return read_with(file, [&](ByteReader& in) {
-    for (int64_t i = 0; i <= last; ++i) finder.number(i, read_number(in));
-  }, err);
-}
-
 // Tells everything about the graph as a whole, once the loader has built it.
-void graph_findings(const Graph& g, EdgeWatcher& w, const GraphConstraints& want, Findings& f) {
+void graph_findings(const Case& c, EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
+  const Graph& g = c.graph();
   // An odd weight that a later edge replaced is not the one the judge weighs.
   for (const auto& [i, r] : w.odd_shown) {
-    if (g.Dist(r.u, r.v) != r.w) f.amend(i, ", but a later edge " + num(r.u) + "-" + num(r.v) +
-                                                " replaces it");
+    if (g.Dist(r.u, r.v) != r.w) {
+      f.amend(i, ", but a later edge " + num(r.u) + "-" + num(r.v) + " replaces it");
+    }
   }
   exact_pass_finding(g, w, f);
-  reach_findings(g, w, want, f);
-  if (want.source) source_findings(g, w, *want.source, f);
+  reach_findings(g, w, o.want, f);
+  if (o.source.how == SourceGiven::How::kFlag && c.source() >= 0) source_findings(c, w, o, f);
 }
 
-// Loads the graph through the watcher and tells everything the first reading
-// can: the loader's verdict, trailing text, counts, and the graph as a whole.
-void first_pass(ByteReader& in, const GraphConstraints& want, EdgeWatcher& watcher,
-                Findings& found, Validation* v) {
-  Graph g;
-  LoadReport report;
-  const bool loaded = input(in, &g, &report, &watcher);
-  if (in.error() != 0) return;  // the caller reports the file as unreadable
-  loader_findings(watcher, loaded, report, found);
-  if (loaded && report.warning.empty()) trailing_findings(in, g.m, found);
-  negative_counts(watcher, found);
-  count_findings(watcher, want, found);
-  if (loaded) graph_findings(g, watcher, want, found);
-  v->n = g.n;
+// Returns the words of a repeated edge, given the edge it repeats.
+std::string repeat_text(const Repeat& r, const EdgeQuery& before) {
+  const std::string pair = "edge " + num(r.u) + "-" + num(r.v) + " given again, with ";
+  const std::string where = " (before: line " + num(before.line) + ")";
+  const std::string text =
+      before.weight == r.w
+          ? pair + "the same weight " + num(r.w) + where + ": the same edge twice"
+          : pair + "weight " + num(r.w) + where + ": the later weight stands, not the smaller";
+  return text + (r.error ? " (--simple)" : "");
+}
+
+// Words the shown repeated edges, naming the line of the edge each repeats,
+// from the first `edges` edges of the input. Returns false with *err set.
+bool place_repeats(GraphFile& file, int64_t edges, const std::vector<Repeat>& repeats,
+                   Validation* v, std::string* err) {
+  std::vector<EdgeQuery> queries;
+  for (const Repeat& r : repeats) queries.push_back({r.u, r.v, r.e});
+  if (!find_edge_lines(file, edges, &queries, err)) return false;
+  for (size_t i = 0; i < repeats.size(); ++i) {
+    v->findings[repeats[i].finding].text = repeat_text(repeats[i], queries[i]);
+  }
+  return true;
+}
+
+// Returns the case's options for a validation heard by `watcher`.
+CaseOptions case_options(const ValidateOptions& o, EdgeWatcher& watcher) {
+  CaseOptions options;
+  options.observer = &watcher;
+  options.note_edges = true;  // a repeat's earlier edge: from what a pipe noted as it loaded
+  options.read_on = true;     // what follows the edges, or the carried source
+  options.tuning = o.tuning;
+  options.solve_if = [o](const Graph& g, int32_t s) { return traced(o, g, s); };
+  return options;
+}
+
+// Tells what follows the edges: the carried source and nothing after it, or
+// text the judge never reads.
+void after_load(GraphFile& file, const Case& c, const ValidateOptions& o, Findings& f,
+                Validation* v) {
+  if (c.fault() == Case::Fault::kGraph || !c.report().warning.empty()) return;
+  if (o.source.how == SourceGiven::How::kCarried) {
+    carried_findings(file.reader(), file.lines(), c, o, f, v);
+  } else {
+    after_edges(read_trailing(file.reader(), file.lines()), c.graph().m, f);
+  }
 }
 
 }  // namespace
 
-bool validate(const GraphBytes& file, const GraphConstraints& want, Validation* out,
+bool validate(GraphFile& file, const ValidateOptions& options, Validation* out,
               std::string* err) {
   Validation v;
   Findings found(&v);
-  EdgeWatcher watcher(want, found);
-  if (!read_with(file, [&](ByteReader& in) { first_pass(in, want, watcher, found, &v); }, err)) {
+  EdgeWatcher watcher(options.want, file, found);
+  Case c;
+  std::string why;
+  c.make(file, "", options.source, case_options(options, watcher), &why);
+  if (c.fault() == Case::Fault::kSource && options.source.how == SourceGiven::How::kFlag) {
+    *err = why;  // the flag is not an id (parse_source_flag)
     return false;
   }
+  after_load(file, c, options, found, &v);
+  if (file.reader().error() != 0) {
+    *err = reason(file.reader().error());
+    return false;
+  }
+  loader_findings(watcher, c, options, found);
+  negative_counts(watcher, found);
+  count_findings(watcher, options, found);
+  if (c.fault() != Case::Fault::kGraph) graph_findings(c, watcher, options, found);
+  if (!place_repeats(file, c.report().edges, watcher.repeats, &v, err)) return false;
+  v.n = c.graph().n;
   v.m = watcher.has_m ? watcher.m_read : 0;
   v.edges_read = watcher.edges;
-  if (!watcher.repeats.empty() && !find_repeated(file, watcher.repeats, &v, err)) return false;
   *out = std::move(v);
   return true;
 }
@@ -535,6 +658,7 @@ std::string summary(const std::string& name, const Validation& v) {
                   counted(v.warnings, "warning", "warnings") + "; " +
                   counted(v.n, "vertex", "vertices") + ", " +
                   counted(v.edges_read, "edge", "edges") + " read";
+  if (v.carried >= 0) t += ", source " + num(v.carried);
   std::string hidden;
   for (const auto& [kind, count] : v.hidden) {
     if (!hidden.empty()) hidden += ", ";
@@ -546,31 +670,19 @@ std::string summary(const std::string& name, const Validation& v) {
 
 }  // namespace
 
-bool validation_text(const GraphBytes& file, const std::string& name, const Validation& v,
-                     std::string* out, std::string* err) {
-  std::vector<uint64_t> offsets;
-  for (const Finding& f : v.findings) {
-    offsets.push_back(f.at);
-    offsets.push_back(f.other == kNoPlace ? f.at : f.other);
-  }
-  std::vector<Place> at;
-  if (!read_with(file, [&](ByteReader& in) { at = places(in, offsets); }, err)) return false;
-  std::vector<size_t> order(v.findings.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&v](size_t a, size_t b) { return v.findings[a].at < v.findings[b].at; });
+std::string validation_text(const std::string& name, const Validation& v) {
+  const std::string shown = printable(name);
+  std::vector<const Finding*> order;
+  for (const Finding& f : v.findings) order.push_back(&f);
+  std::stable_sort(order.begin(), order.end(), [](const Finding* a, const Finding* b) {
+    return std::pair{a->at.line, a->at.column} < std::pair{b->at.line, b->at.column};
+  });
   std::string t;
-  for (size_t i : order) {
-    const Finding& f = v.findings[i];
-    std::string text = f.text;
-    if (size_t brace = text.find("{}"); brace != std::string::npos) {
-      text.replace(brace, 2, num(at[2 * i + 1].line));
-    }
-    t += name + ":" + place_text(at[2 * i]) + ": " + (f.error ? "error: " : "warning: ") + text +
+  for (const Finding* f : order) {
+    t += shown + ":" + place_text(f->at) + ": " + (f->error ? "error: " : "warning: ") + f->text +
          "\n";
   }
-  *out = t + summary(name, v);
-  return true;
+  return t + summary(shown, v);
 }
 
 }  // namespace tarnwick

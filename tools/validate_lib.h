@@ -1,6 +1,7 @@
 // Checking a test graph before an exercise: everything the judge refuses or
 // warns about, what it accepts but a test author rarely means, and the
-// exercise's own constraints. The graph is read by the judge's own loader.
+// exercise's own constraints. The graph is loaded through the judge's own
+// case (check/case.h), read once: places are counted as the bytes go by.
 #ifndef TARNWICK_TOOLS_VALIDATE_LIB_H_
 #define TARNWICK_TOOLS_VALIDATE_LIB_H_
 
@@ -8,10 +9,12 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "graph/reader.h"
+#include "check/case.h"
+#include "graph/graph_file.h"
+#include "graph/input.h"
+#include "graph/places.h"
 
 namespace tarnwick {
 
@@ -20,51 +23,50 @@ struct GraphConstraints {
   std::optional<int64_t> min_vertices, max_vertices;
   std::optional<int64_t> min_edges, max_edges;  // the announced edge count m
   std::optional<int64_t> min_weight, max_weight;
-  bool connected = false;        // every vertex of 1..n reachable from vertex 1 by edges
-  bool simple = false;           // no pair given twice, no self-loop
-  std::optional<int32_t> source;  // tell the vertices whose shortest path uses a missing edge
+  bool connected = false;  // every vertex of 1..n reachable from vertex 1 by edges
+  bool simple = false;     // no pair given twice, no self-loop
 };
 
-// The graph file, readable more than once: a path, an open file that can seek
-// (standard input redirected from a file), or bytes in memory.
-struct GraphBytes {
-  const char* path = nullptr;  // when set; otherwise `fd`, then `bytes`
-  int fd = -1;                 // when set: read from offset `start` each time
-  int64_t start = 0;
-  std::string_view bytes;
+struct ValidateOptions {
+  GraphConstraints want;
+  // kFlag (--source S): tell the vertices whose shortest path from S takes a
+  // missing edge. kCarried: the file is a test input, the source on the
+  // number after the m-th edge, which must be its last number.
+  SourceGiven source;
+  bool test_input = false;               // a problem package's: judge warnings and n < 1 are errors
+  bool allow_non_vertex_source = false;  // a source of 0 or above n is a warning, not an error
+  detail::LoadTuning tuning;             // the loader's knobs, for tests
 };
-
-inline constexpr uint64_t kNoPlace = ~uint64_t{0};
 
 struct Finding {
   bool error = false;  // otherwise a warning
-  uint64_t at = 0;     // byte offset in the file
-  std::string text;    // may hold "{}", replaced by the line of `other`
-  uint64_t other = kNoPlace;
+  Place at;
+  std::string text;
 };
 
 struct Validation {
-  std::vector<Finding> findings;        // in the order found; the shown ones only
-  int64_t errors = 0, warnings = 0;     // all of them, shown or not
+  std::vector<Finding> findings;          // in the order found; the shown ones only
+  int64_t errors = 0, warnings = 0;       // all of them, shown or not
   std::map<std::string, int64_t> hidden;  // kind -> findings beyond the shown few
   int32_t n = 0;
   int64_t m = 0;  // the announced edge count
   int64_t edges_read = 0;
+  int32_t carried = -1;  // the carried source as read, when it fits the tables
 };
 
 // Findings of one kind shown before the rest are only counted.
 inline constexpr int64_t kShownPerKind = 10;
 
-// Validates the graph file. Returns false with *err set to the system's
-// reason when it cannot be read.
-bool validate(const GraphBytes& file, const GraphConstraints& want, Validation* out,
-              std::string* err);
+// Validates the graph input `file` (open, nothing read yet), reading it once;
+// a repeated pair's earlier edge is found as find_edge_lines finds it.
+// Returns false with *err set to the system's reason when it cannot be read,
+// or to the case's reason when a flag's source is not an id.
+bool validate(GraphFile& file, const ValidateOptions& options, Validation* out, std::string* err);
 
 // Returns the findings, one a line "NAME:LINE:COLUMN: error|warning: text" in
-// file order, then the one-line summary. Reads the file again for the lines.
-// Returns false with *err set when it cannot.
-bool validation_text(const GraphBytes& file, const std::string& name, const Validation& v,
-                     std::string* out, std::string* err);
+// file order, then the one-line summary; control characters in `name` are
+// escaped, so that each finding stays on one line.
+std::string validation_text(const std::string& name, const Validation& v);
 
 }  // namespace tarnwick
 

@@ -2,10 +2,19 @@
 // the exit statuses (--kattis included) and the cap on findings of a kind.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "check/case.h"
+#include "graph/graph_file.h"
 
 #include "tests/cli_support.h"
 #include "tools/validate_lib.h"
@@ -129,7 +138,8 @@ const Golden kGoldens[] = {
      "0, which a path written from source 1 weighs on its first step\n"
      "g: 0 errors, 5 warnings; 2 vertices, 1 edge read\n"},
     {"a source that is not a vertex", "2 1\n1 2 3\n", {"--source=3"},
-     "g:1:1: error: source 3 is not a vertex of 1..2 (--source)\n"
+     "g:1:1: error: source 3 is not a vertex of 1..2 (--source; --allow-non-vertex-source "
+     "permits it)\n"
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
      3},
     {"a source with the exact pass", "2 1\n1 2 -3\n", {"--source", "1"},
@@ -159,8 +169,8 @@ const Golden kGoldens[] = {
      "g: 1 error, 0 warnings; 4 vertices, 2 edges read\n",
      3},
     {"simple", "2 3\n1 2 3\n1 2 3\n2 2 0\n", {"--simple"},
-     "g:3:1: error: edge 1-2 given again, with weight 3 (before: line 2): the later weight stands, "
-     "not the smaller (--simple)\n"
+     "g:3:1: error: edge 1-2 given again, with the same weight 3 (before: line 2): the same edge "
+     "twice (--simple)\n"
      "g:4:1: error: self-loop at vertex 2 (weight 0): it replaces the vertex's diagonal 0, which a "
      "path written from source 2 weighs on its first step (--simple)\n"
      "g: 2 errors, 0 warnings; 2 vertices, 3 edges read\n",
@@ -172,12 +182,75 @@ const Golden kGoldens[] = {
      "path written from source 0 weighs on its first step (--simple)\n"
      "g: 1 error, 1 warning; 2 vertices, 2 edges read\n",
      3},
-    {"kattis: valid", "2 1\n1 2 3\n", {"--kattis"},
-     "g: 0 errors, 0 warnings; 2 vertices, 1 edge read\n", 42},
-    {"kattis: invalid", "2 1\n1 2 3\n", {"--kattis", "--max-weight", "2"},
+    {"kattis: valid, the source after the m-th edge", "2 1\n1 2 3\n2\n", {"--kattis"},
+     "g: 0 errors, 0 warnings; 2 vertices, 1 edge read, source 2\n", 42},
+    {"kattis: invalid", "2 1\n1 2 3\n1\n", {"--kattis", "--max-weight", "2"},
      "g:2:5: error: weight 3 is above the most allowed, 2\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read, source 1\n",
+     43},
+    {"kattis: no source", "2 1\n1 2 3\n\n", {"--kattis"},
+     "g:4:1: error: no source vertex after the 1 edge: a test input ends with the source\n"
      "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
      43},
+    {"kattis: text where the source should be", "2 1\n1 2 3\n-x\n", {"--kattis"},
+     "g:3:1: error: text that is not a number stands where the source vertex should be, after "
+     "the 1 edge\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     43},
+    {"kattis: a source of 0", "2 1\n1 2 3\n 0\n", {"--kattis"},
+     "g:3:2: error: source 0 is not a vertex of 1..2 (the number after the m-th edge; "
+     "--allow-non-vertex-source permits it)\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read, source 0\n",
+     43},
+    {"kattis: a source above n, allowed", "2 1\n1 2 3 3", {"--kattis", "--allow-non-vertex-source"},
+     "g:2:7: warning: source 3 is not a vertex of 1..2: the judge compares every line with its "
+     "direct weights\n"
+     "g: 0 errors, 1 warning; 2 vertices, 1 edge read, source 3\n",
+     42},
+    {"kattis: a source the judge refuses", "2 1\n1 2 3\n10010\n",
+     {"--kattis", "--allow-non-vertex-source"},
+     "g:3:1: error: source 10010 is outside 0..10009: the judge cannot judge from it\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     43},
+    {"kattis: the source is not the last number", "2 1\n1 2 3\n1\n2 1 3\n", {"--kattis"},
+     "g:4:1: error: 3 more numbers follow the source vertex: a test input ends with the source\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read, source 1\n",
+     43},
+    {"kattis: the edge count one too large swallows the source", "2 2\n1 2 3\n1\n",
+     {"--kattis"},
+     "g:3:1: error: the edge count is likely one too large: edge 2 of 2 is a single number, 1, "
+     "then the file ends, so the source was read as the start of an edge (a test input holds n, "
+     "m, the m edges, then the source)\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     43},
+    {"kattis: an edge list cut short otherwise", "2 2\n1 2 3\n1 x\n", {"--kattis"},
+     "g:3:3: error: the edge list ends after 1 of 2 edges: edge 2 meets text that is not a number "
+     "(the judge warns about this; a test input holds n, m, the m edges, then the source)\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     43},
+    {"kattis: an empty file", "", {"--kattis"},
+     "g:1:1: error: no vertex count: judging an empty graph (the judge warns about this; a test "
+     "input holds n, m, the m edges, then the source)\n"
+     "g: 1 error, 0 warnings; 0 vertices, 0 edges read\n",
+     43},
+    {"kattis: random bytes", "\x7f\x01ELF\xff", {"--kattis"},
+     "g:1:1: error: no vertex count: judging an empty graph (the judge warns about this; a test "
+     "input holds n, m, the m edges, then the source)\n"
+     "g: 1 error, 0 warnings; 0 vertices, 0 edges read\n",
+     43},
+    {"kattis: no vertex", "0 0\n1\n", {"--kattis", "--allow-non-vertex-source"},
+     "g:1:1: error: the vertex count is 0: a test input needs at least one vertex\n"
+     "g:2:1: warning: source 1 is not a vertex of the graph, which has none: the judge compares "
+     "every line with its direct weights\n"
+     "g: 1 error, 1 warning; 0 vertices, 0 edges read, source 1\n",
+     43},
+    {"kattis with --source: the file carries none", "2 1\n1 2 3\n", {"--kattis", "--source=1"},
+     "g: 0 errors, 0 warnings; 2 vertices, 1 edge read\n", 42},
+    {"a carried source outside --kattis", "2 1\n1 2 3\n5\n", {"--carried-source"},
+     "g:3:1: error: source 5 is not a vertex of 1..2 (the number after the m-th edge; "
+     "--allow-non-vertex-source permits it)\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read, source 5\n",
+     3},
 };
 
 class ValidateGolden : public testing::TestWithParam<Golden> {};
@@ -197,7 +270,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ValidateGolden, testing::ValuesIn(kGoldens),
                          tarnwick_test::param_name<Golden>);
 
 constexpr char kUsage[] =
-    "Usage: tarnwick-validate [constraints] [--source S] [--kattis] input_graph\n";
+    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
+    "input_graph\n";
 
 TEST(ValidateCli, WrongUseAndUnreadableFiles) {
   Scratch scratch;
@@ -220,10 +294,20 @@ TEST(ValidateCli, WrongUseAndUnreadableFiles) {
        std::string("tarnwick-validate: unknown option '--simple=1'\n") + kUsage,
        1},
       {{"--source", "4294967296", graph},
-       std::string("tarnwick-validate: --source 4294967296 does not fit in 32 bits\n") + kUsage, 1},
+       std::string("tarnwick-validate: --source '4294967296' is not a vertex id from 0 to 10009\n") +
+           kUsage,
+       1},
+      {{"--source=1", "--carried-source", graph},
+       std::string("tarnwick-validate: --source and --carried-source: the source comes from one "
+                   "of them\n") +
+           kUsage,
+       1},
       {{"/nonexistent/g"}, "tarnwick-validate: /nonexistent/g: No such file or directory\n", 2},
+      // Neither valid nor invalid: an input validator that cannot read fails.
       {{"--kattis", "/nonexistent/g"},
-       "tarnwick-validate: /nonexistent/g: No such file or directory\n", 43},
+       "tarnwick-validate: /nonexistent/g: No such file or directory\n", 2},
+      {{"--kattis", scratch.dir().string()},
+       "tarnwick-validate: " + scratch.dir().string() + ": Is a directory\n", 2},
   };
   for (const auto& c : cases) {
     Outcome o = run_program(TARNWICK_VALIDATE, c.args, scratch);
@@ -237,30 +321,117 @@ TEST(ValidateCli, WrongUseAndUnreadableFiles) {
   EXPECT_EQ(help.out.rfind(kUsage, 0), 0u);
 }
 
-TEST(ValidateCli, KattisReadsStandardInput) {
+// The ways a graph reaches the tool: a path, a path naming a pipe, standard
+// input redirected from a file, a pipe on standard input. Each is a shell
+// command run as `sh -c CMD VALIDATE GRAPH OPTIONS...`.
+struct Way {
+  const char* name;
+  const char* command;
+  const char* shown;  // the name findings give the graph ("" for its path)
+};
+
+const Way kWays[] = {
+    {"a path", "v=$0 g=$1; shift; exec \"$v\" \"$@\" \"$g\"", ""},
+    {"a pipe as a path", "v=$0 g=$1; shift; cat \"$g\" | \"$v\" \"$@\" /dev/stdin", "/dev/stdin"},
+    {"standard input from a file", "v=$0 g=$1; shift; exec \"$v\" \"$@\" - < \"$g\"", "<stdin>"},
+    {"a pipe on standard input", "v=$0 g=$1; shift; cat \"$g\" | \"$v\" \"$@\" -", "<stdin>"},
+};
+
+// Returns a graph of many lines, far longer than the reader's buffer, with
+// findings far down: pairs given again (with the same weight and not; more
+// than are shown, so that a pipe stops noting edges), then numbers after the
+// last edge.
+std::string long_graph() {
+  const int distinct = 20000, again = 12;  // more than are shown
+  std::string text = "300 " + std::to_string(distinct + again) + "\n";
+  auto edge = [](int i, int w) {
+    const int a = i / 150 + 1, b = a + 1 + i % 150;
+    return std::to_string(a) + " " + std::to_string(b) + "   " + std::to_string(w) + "\n";
+  };
+  for (int i = 0; i < distinct; ++i) text += edge(i, 5);
+  for (int i = 0; i < again; ++i) text += edge(i * 1600, i % 2 == 0 ? 5 : 6);
+  return text + "\n\n1 2\n";
+}
+
+// The same findings, byte for byte, whichever way the graph comes; repeats
+// name the earlier edge's line and weight from a pipe too (noted as it
+// loaded) and from a file (read again through the open descriptor).
+TEST(ValidateCli, SameFindingsWhicheverWayTheGraphComes) {
+  struct Graph {
+    const char* name;
+    std::string text;
+    std::vector<std::string> options;
+  } graphs[] = {
+      {"repeats and trailing text", "4 5\n1 2 4\n2 3 1\n\n2 1 4\n 3 3 -2\n1 2 9\n7 x\n", {}},
+      {"a cut edge list", "3 3\n1 2 4\n2 1 5\n\n3 x\n", {"--simple"}},
+      {"a carried source, then more", "3 2\n1 2 4\n2 1 4\n3\n4 5\n", {"--carried-source"}},
+      {"a long graph", long_graph(), {}},
+  };
+  for (const Graph& graph : graphs) {
+    Scratch scratch;
+    const std::string path = scratch.file("g", graph.text);
+    std::string first;
+    for (const Way& way : kWays) {
+      std::vector<std::string> args = {"-c", way.command, TARNWICK_VALIDATE, path};
+      args.insert(args.end(), graph.options.begin(), graph.options.end());
+      Outcome o = run_program("/bin/sh", args, scratch);
+      const std::string out = replace_all(o.out, *way.shown ? way.shown : path, "G");
+      if (first.empty()) first = out;
+      EXPECT_EQ(out, first) << graph.name << ", " << way.name << "\n" << o.err;
+      EXPECT_EQ(o.err, "") << graph.name << ", " << way.name;
+    }
+    EXPECT_GT(std::count(first.begin(), first.end(), '\n'), 3) << graph.name << ":\n" << first;
+  }
+}
+
+// A named FIFO can be opened once only: the graph is read from that one opening.
+TEST(ValidateCli, ReadsANamedFifoOnce) {
   Scratch scratch;
-  std::string good = scratch.file("good", "2 1\n1 2 3\n"), bad = scratch.file("bad", "2 1\n1 2\n");
-  std::string v = TARNWICK_VALIDATE;
-  Outcome ok = run_program("/bin/sh", {"-c", "exec " + v + " --kattis < " + good}, scratch);
-  EXPECT_EQ(ok.out, "<stdin>: 0 errors, 0 warnings; 2 vertices, 1 edge read\n");
-  EXPECT_EQ(ok.status, 42);
-  // A pipe cannot be read twice: it is held in memory.
-  Outcome piped = run_program("/bin/sh", {"-c", "cat " + good + " | " + v + " --kattis"}, scratch);
-  EXPECT_EQ(piped.out, ok.out);
-  EXPECT_EQ(piped.status, 42);
-  Outcome dash = run_program("/bin/sh", {"-c", "exec " + v + " --simple - < " + bad}, scratch);
-  EXPECT_EQ(dash.out,
-            "<stdin>:1:1: warning: no edge reaches vertex 1: its distances are sums of INF steps\n"
-            "<stdin>:1:1: warning: no edge reaches vertex 2: its distances are sums of INF steps\n"
-            "<stdin>:3:1: warning: the edge list ends after 0 of 1 edges: edge 1 meets the end of "
-            "the file (the judge warns about this)\n"
-            "<stdin>: 0 errors, 3 warnings; 2 vertices, 0 edges read\n");
-  EXPECT_EQ(dash.status, 0);
+  const std::string fifo = (scratch.dir() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string out = (scratch.dir() / "out").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  char* argv[] = {const_cast<char*>(TARNWICK_VALIDATE), const_cast<char*>(fifo.c_str()), nullptr};
+  pid_t pid;
+  ASSERT_EQ(posix_spawn(&pid, TARNWICK_VALIDATE, &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  {
+    std::ofstream writer(fifo, std::ios::binary);  // waits for the tool to open its end
+    writer << "2 3\n1 2 4\n\n2 1 4\n1 1 1\n";
+  }
+  int wstatus = 0;
+  // A tool that opened the FIFO again would wait for a writer for ever.
+  for (int tries = 0; waitpid(pid, &wstatus, WNOHANG) == 0; ++tries) {
+    if (tries == 600) kill(pid, SIGKILL);
+    usleep(100000);
+  }
+  ASSERT_TRUE(WIFEXITED(wstatus));
+  EXPECT_EQ(WEXITSTATUS(wstatus), 0);
+  EXPECT_EQ(replace_all(tarnwick_test::slurp(out), fifo, "F"),
+            "F:4:1: warning: edge 2-1 given again, with the same weight 4 (before: line 2): the "
+            "same edge twice\n"
+            "F:5:1: warning: self-loop at vertex 1 (weight 1): it replaces the vertex's diagonal 0, "
+            "which a path written from source 1 weighs on its first step\n"
+            "F: 0 errors, 2 warnings; 2 vertices, 3 edges read\n");
+}
+
+// A file name with a line end is escaped: each finding stays on one line.
+TEST(ValidateCli, EscapesTheFileName) {
+  Scratch scratch;
+  const std::string path = scratch.file("a\nb\tc", "2 1\n1 2 3\n4\n");
+  Outcome o = run_program(TARNWICK_VALIDATE, {path}, scratch);
+  const std::string shown = scratch.dir().string() + "/a\\nb\\tc";
+  EXPECT_EQ(o.out, shown +
+                       ":3:1: warning: 1 more number follows the 1 announced edge (0 whole edges "
+                       "and 1 more): the judge never reads it; is the edge count right?\n" +
+                       shown + ": 0 errors, 1 warning; 2 vertices, 1 edge read\n");
 }
 
 // Two edges 96 MB apart, the second repeating the first: validated under a
-// 64 MB address-space limit, from a path and from a redirected standard
-// input. Memory follows the graph, not the file.
+// 64 MB address-space limit, from a path, from a redirected standard input
+// and from a pipe. Memory follows the graph, not the file.
 TEST(ValidateResources, RepeatFarDownUnderAddressSpaceLimit) {
 #ifdef TARNWICK_UNDER_ASAN
   GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
@@ -278,12 +449,40 @@ TEST(ValidateResources, RepeatFarDownUnderAddressSpaceLimit) {
                              scratch);
   EXPECT_EQ(path.out, g + found + g + ": 0 errors, 1 warning; 2 vertices, 2 edges read\n")
       << path.err;
+  const std::string stdin_out =
+      "<stdin>" + found + "<stdin>: 0 errors, 1 warning; 2 vertices, 2 edges read\n";
   Outcome in = run_program("/bin/sh", {"-c", "exec prlimit " + limit + " " +
-                                                 TARNWICK_VALIDATE + " --kattis < " + g},
+                                                 TARNWICK_VALIDATE + " - < " + g},
                            scratch);
-  EXPECT_EQ(in.out, "<stdin>" + found + "<stdin>: 0 errors, 1 warning; 2 vertices, 2 edges read\n")
-      << in.err;
-  EXPECT_EQ(in.status, 42);
+  EXPECT_EQ(in.out, stdin_out) << in.err;
+  // A pipe is read once, never held whole.
+  Outcome pipe = run_program("/bin/sh", {"-c", "cat " + g + " | prlimit " + limit + " " +
+                                                   TARNWICK_VALIDATE + " -"},
+                             scratch);
+  EXPECT_EQ(pipe.out, stdin_out) << pipe.err;
+}
+
+// Three million copies of one edge through a pipe, under a 64 MB
+// address-space limit: once the repeats shown are found, no edge is noted.
+TEST(ValidateResources, PipeOfRepeatsUnderAddressSpaceLimit) {
+#ifdef TARNWICK_UNDER_ASAN
+  GTEST_SKIP() << "AddressSanitizer reserves far more address space than the limit";
+#endif
+  if (std::system("prlimit --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no prlimit";
+  Scratch scratch;
+  Outcome o = run_program(
+      "/bin/sh",
+      {"-c", "{ echo 2 3000000; yes '1 2 3' | head -n 3000000; } | prlimit --as=" +
+                 std::to_string(64L << 20) + " \"$0\" -",
+       TARNWICK_VALIDATE},
+      scratch);
+  EXPECT_EQ(o.err, "");
+  EXPECT_NE(o.out.find("<stdin>:12:1: warning: edge 1-2 given again, with the same weight 3 "
+                       "(before: line 11): the same edge twice\n<stdin>: 0 errors, 2999999 "
+                       "warnings; 2 vertices, 3000000 edges read (more not shown: repeated pairs "
+                       "2999989)\n"),
+            std::string::npos)
+      << o.out;
 }
 
 // Only the first few findings of a kind are shown; the summary counts the rest.
@@ -291,14 +490,14 @@ TEST(Validate, ShowsTheFirstFewOfEachKind) {
   std::string text = "2 13\n";
   for (int i = 1; i <= 12; ++i) text += "1 1 " + std::to_string(i) + "\n";
   text += "1 2 1\n";
-  GraphBytes file;
-  file.bytes = text;
+  GraphFile file;
+  file.assign(text);
   Validation v;
-  std::string err, out;
+  std::string err;
   ASSERT_TRUE(validate(file, {}, &v, &err));
   EXPECT_EQ(v.warnings, 23);
   EXPECT_EQ(v.findings.size(), 20u);
-  ASSERT_TRUE(validation_text(file, "g", v, &out, &err));
+  const std::string out = validation_text("g", v);
   EXPECT_NE(out.find("g:11:1: warning: self-loop at vertex 1 (weight 10)"), std::string::npos);
   EXPECT_EQ(out.find("(weight 11)"), std::string::npos);
   EXPECT_NE(out.find("g: 0 errors, 23 warnings; 2 vertices, 13 edges read (more not shown: "
@@ -315,15 +514,62 @@ TEST(Validate, RepeatOnACompleteGraph) {
     for (int v = u + 1; v <= n; ++v) text += std::to_string(u) + " " + std::to_string(v) + " 5\n";
   }
   text += "2 1 7\n";
-  GraphBytes file;
-  file.bytes = text;
+  GraphFile file;
+  file.assign(text);
   Validation v;
-  std::string err, out;
+  std::string err;
   ASSERT_TRUE(validate(file, {}, &v, &err));
-  ASSERT_TRUE(validation_text(file, "g", v, &out, &err));
-  EXPECT_EQ(out, "g:44852:1: warning: edge 2-1 given again, with weight 7 (before: line 2): the "
+  EXPECT_EQ(validation_text("g", v), "g:44852:1: warning: edge 2-1 given again, with weight 7 (before: line 2): the "
                  "later weight stands, not the smaller\n"
                  "g: 0 errors, 1 warning; 300 vertices, 44851 edges read\n");
+}
+
+// Test inputs just under and just over the size from which the loader reads
+// in ranges (1 MiB after the header), their source carried after the m-th
+// edge: the source comes out right from the command line, from validate in
+// process with tiny ranges on two threads, and from a case that reads in
+// those ranges (validate's observer makes the loader read number by number).
+TEST(ValidateCarriedSource, AtTheRangedReadingThreshold) {
+  Scratch scratch;
+  for (const char* m : {"79692", "79693"}) {
+    const std::string gen = scratch.file("gen", "");
+    Outcome made = run_program("/bin/sh", {"-c", std::string("\"$0\" 3000 ") + m +
+                                                     " 1 1000 5 > \"$1\"; echo 17 >> \"$1\"",
+                                           TARNWICK_GEN, gen},
+                               scratch);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const int64_t edge_bytes = static_cast<int64_t>(std::filesystem::file_size(gen)) -
+                               static_cast<int64_t>(std::string("3000 ").size() + strlen(m));
+    EXPECT_EQ(edge_bytes < (1 << 20), m == std::string("79692")) << edge_bytes;
+    Outcome o = run_program("/bin/sh", {"-c", "exec \"$0\" --kattis < \"$1\"",
+                                        TARNWICK_VALIDATE, gen},
+                            scratch);
+    EXPECT_EQ(o.status, 42) << o.out;
+    EXPECT_NE(o.out.find(std::string(" vertices, ") + m + " edges read, source 17"),
+              std::string::npos) << o.out;
+    for (detail::LoadTuning tuning : {detail::LoadTuning{},
+                                      detail::LoadTuning{detail::Storage::kByDensity, 2, 64, true}}) {
+      GraphFile file;
+      std::string err;
+      ASSERT_TRUE(file.open(gen.c_str(), &err));
+      ValidateOptions options;
+      options.source = SourceGiven::carried();
+      options.test_input = true;
+      options.tuning = tuning;
+      Validation v;
+      ASSERT_TRUE(validate(file, options, &v, &err)) << err;
+      EXPECT_EQ(v.errors, 0);
+      EXPECT_EQ(v.carried, 17);
+      GraphFile plain;
+      ASSERT_TRUE(plain.open(gen.c_str(), &err));
+      Case c;
+      CaseOptions case_options;
+      case_options.tuning = tuning;
+      case_options.solve_if = [](const Graph&, int32_t) { return false; };
+      ASSERT_TRUE(c.make(plain, "g", SourceGiven::carried(), case_options, &err)) << err;
+      EXPECT_EQ(c.source(), 17);
+    }
+  }
 }
 
 }  // namespace
