@@ -111,7 +111,6 @@ class EdgeList {
   }
 
   // Ends the list at edge next_, whose end `id` cannot fit the tables.
-  // Ends the list at edge next_, whose end `id` cannot fit the tables.
   [[gnu::noinline]] void refuse(int32_t id) {
     error_ = "edge " + std::to_string(next_) + " names vertex " + std::to_string(id) +
              ", outside 0.." + std::to_string(V - 1);
