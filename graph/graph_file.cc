@@ -9,7 +9,7 @@ namespace tarnwick {
 // Notes each edge's ids and the line of its first number as the loader reads it.
 class GraphFile::Noter : public LoadObserver {
  public:
-  Noter(LineTracker& lines, std::vector<Noted>& noted) : lines_(lines), noted_(noted) {}
+  Noter(LineTracker& lines, std::deque<Noted>& noted) : lines_(lines), noted_(noted) {}
   bool on = true;
   void number(int64_t index, const Number& num) override {
     if (index < 2 || num.read != Read::kNumber || !on) return;
@@ -21,7 +21,7 @@ class GraphFile::Noter : public LoadObserver {
 
  private:
   LineTracker& lines_;
-  std::vector<Noted>& noted_;
+  std::deque<Noted>& noted_;
   Noted edge_;
 };
 

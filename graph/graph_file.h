@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <deque>
 #include <vector>
 
 #include "graph/input.h"
@@ -82,7 +83,7 @@ class GraphFile {
   InputFile file_;
   std::optional<ByteReader> reader_;
   std::optional<LineTracker> lines_;
-  std::vector<Noted> noted_;  // for an input that cannot be read again
+  std::deque<Noted> noted_;  // for an input that cannot be read again; grows by chunks, never copied
   std::unique_ptr<LoadObserver> noter_;
 };
 
