@@ -288,7 +288,7 @@ TEST(GradeAll, KeepsTheOrderOnManyThreads) {
   for (int i = 0; i < 200; ++i) paths.push_back("/nonexistent/" + std::to_string(i));
   std::vector<std::string> seen;
   SourceRow row(g, 0, {});
-  grade_all(paths, g.Dist, row, 8, [&](const Graded& graded) { seen.push_back(graded.path); });
+  grade_all(paths, g.Dist, row, 8, kDefaultMaxResultBytes, [&](const Graded& graded) { seen.push_back(graded.path); });
   EXPECT_EQ(seen, paths);
 }
 
