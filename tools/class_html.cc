@@ -124,8 +124,12 @@ std::string histogram(const ClassResults& r, size_t t) {
   for (const Bin& b : bins) top = std::max(top, b.wrong + b.missing), total += b.wrong + b.missing;
   const std::string name = markup_text(r.set.tests[t].name);
   if (total == 0) return "<p>Test " + name + ": no wrong answers.</p>\n";
-  const double width = 600.0 / static_cast<double>(bins.size()), base = 150, scale = 120.0 / static_cast<double>(top);
-  std::string svg;
+  const double width = std::min(600.0 / static_cast<double>(bins.size()), 40.0), base = 150,
+               scale = 120.0 / static_cast<double>(top);
+  const double span = width * static_cast<double>(bins.size());
+  char axis[120];
+  std::snprintf(axis, sizeof axis, "<line x1=\"20\" y1=\"150.5\" x2=\"%.1f\" y2=\"150.5\" stroke=\"#999\"/>", 20 + span);
+  std::string svg = axis;
   for (size_t i = 0; i < bins.size(); ++i) {
     const Bin& b = bins[i];
     const double x = 20 + width * static_cast<double>(i), hw = b.wrong * scale, hm = b.missing * scale;
@@ -140,7 +144,8 @@ std::string histogram(const ClassResults& r, size_t t) {
   }
   return "<figure><figcaption>Test " + name + " (n = " + std::to_string(r.set.tests[t].n) + "): first wrong line of " +
          std::to_string(total) + (total == 1 ? " wrong answer" : " wrong answers") +
-         "</figcaption>\n<svg width=\"640\" height=\"170\" role=\"img\">" + svg + "</svg></figure>\n";
+         "</figcaption>\n<svg width=\"" + std::to_string(static_cast<int>(span) + 40) +
+         "\" height=\"170\" role=\"img\">" + svg + "</svg></figure>\n";
 }
 
 // Returns the table of submissions by tests.
@@ -166,7 +171,7 @@ std::string student_table(const ClassResults& r) {
 std::string html_report(const ClassResults& r) {
   std::string out = kHead;
   out += "<p id=\"summary\">" + markup_text(class_summary(r)) + ".</p>\n<h2>Tests</h2>\n";
-  out += "<p class=\"legend\"><span class=\"passed\">passed</span><span class=\"wrong\">wrong</span>"
+  out += "<p class=\"legend\"><span class=\"passed\">succeeded</span><span class=\"wrong\">wrong</span>"
          "<span class=\"empty\">empty</span><span class=\"notjudged\">not judged</span></p>\n";
   out += "<table class=\"bars\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += test_bar(r, t);
