@@ -129,8 +129,12 @@ std::string check(const Options& o) {
   }
   if (o.operands.size() < 3) return "a graph, a source and at least one result file are needed";
   if (!whole_number(o.operands[1])) {
-    return "source vertex id '" + o.operands[1] + "' is not a whole number (the judge would read " +
-           "it as atoi does)";
+    // The judge reads it as atoi does ("x" as 0); a grader has no such command line to keep.
+    int32_t read_as = 0;
+    std::string ignored;
+    const bool reads = parse_source(o.operands[1], &read_as, &ignored);
+    return "source vertex id '" + o.operands[1] + "' is not a whole number" +
+           (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
   }
   return "";
 }
