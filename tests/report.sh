@@ -62,6 +62,7 @@ shows '2 succeeded, 0 wrong, 1 empty, 1 not judged'
 shows 'Test 1 (n = 3): first wrong line of 2 wrong answers'
 shows 'Test 2: no wrong answers.'
 shows $'subs/<b>&"x"\tline 2\tpassed\t1\t2'
+shows $'subs/bob\tno line 3\tempty\t0\t0'
 shows $'subs/cy\tmissing\tmissing\t0\t0'
 # Sorted by points, highest first: ada (5), then <b>&"x" (2), which came first as given.
 rows=$(grep -E $'^subs/' text.txt | cut -f1 | tr '\n' ' ')

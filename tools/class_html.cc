@@ -25,7 +25,9 @@ th, td { padding: 0.2em 0.6em; text-align: left; }
 .legend span { padding: 0 0.5em; margin-right: 0.5em; }
 #students th { cursor: pointer; background: #f0f0f0; border-bottom: 1px solid #999; }
 #students td { border-bottom: 1px solid #ddd; }
-figure { margin: 0.5em 0 1.5em 0; } svg text { font-size: 10px; }
+.figures { display: flex; flex-wrap: wrap; gap: 0.5em 2em; } figure { margin: 0; width: 340px; }
+figcaption { font-size: 0.9em; }
+svg text { font-size: 10px; } .bars td:last-child { white-space: nowrap; }
 </style></head><body>
 <h1>Class report</h1>
 )";
@@ -57,7 +59,8 @@ Look look(const Graded& g) {
   if (!g.judged) return {"notjudged", g.reason == "missing" ? "missing" : "not judged", 0};
   if (g.verdict.kind == Verdict::kSuccess) return {"passed", "passed", 3};
   if (g.verdict.kind == Verdict::kEmptyFile) return {"empty", "empty", 1};
-  return {"wrong", "line " + std::to_string(g.verdict.line), 2};
+  const std::string line = std::to_string(g.verdict.line);
+  return {"wrong", g.verdict.missing ? "no line " + line : "line " + line, 2};
 }
 
 // Returns the bar of one test: passed, wrong, empty, not judged.
@@ -123,12 +126,12 @@ std::string histogram(const ClassResults& r, size_t t) {
   int64_t top = 0, total = 0;
   for (const Bin& b : bins) top = std::max(top, b.wrong + b.missing), total += b.wrong + b.missing;
   const std::string name = markup_text(r.set.tests[t].name);
-  if (total == 0) return "<p>Test " + name + ": no wrong answers.</p>\n";
-  const double width = std::min(600.0 / static_cast<double>(bins.size()), 40.0), base = 150,
-               scale = 120.0 / static_cast<double>(top);
+  if (total == 0) return "<figure><figcaption>Test " + name + ": no wrong answers.</figcaption></figure>\n";
+  const double width = std::min(300.0 / static_cast<double>(bins.size()), 30.0), base = 100,
+               scale = 75.0 / static_cast<double>(top);
   const double span = width * static_cast<double>(bins.size());
   char axis[120];
-  std::snprintf(axis, sizeof axis, "<line x1=\"20\" y1=\"150.5\" x2=\"%.1f\" y2=\"150.5\" stroke=\"#999\"/>", 20 + span);
+  std::snprintf(axis, sizeof axis, "<line x1=\"20\" y1=\"100.5\" x2=\"%.1f\" y2=\"100.5\" stroke=\"#999\"/>", 20 + span);
   std::string svg = axis;
   for (size_t i = 0; i < bins.size(); ++i) {
     const Bin& b = bins[i];
@@ -138,14 +141,14 @@ std::string histogram(const ClassResults& r, size_t t) {
     if (b.wrong > 0) svg += rect(x + 1, base, width - 2, hw, "wrongline", title);
     if (b.missing > 0) svg += rect(x + 1, base - hw, width - 2, hm, "missingline", title);
     if (b.wrong + b.missing > 0) svg += svg_text(x + width / 2, base - hw - hm - 3, std::to_string(b.wrong + b.missing));
-    if (i % ((bins.size() + 9) / 10) == 0 || b.last == INT64_MAX) {
+    if (i % ((bins.size() + 4) / 5) == 0 || b.last == INT64_MAX) {
       svg += svg_text(x + width / 2, base + 14, b.last == INT64_MAX ? "&gt;" + std::to_string(b.first - 1) : std::to_string(b.first));
     }
   }
   return "<figure><figcaption>Test " + name + " (n = " + std::to_string(r.set.tests[t].n) + "): first wrong line of " +
          std::to_string(total) + (total == 1 ? " wrong answer" : " wrong answers") +
          "</figcaption>\n<svg width=\"" + std::to_string(static_cast<int>(span) + 40) +
-         "\" height=\"170\" role=\"img\">" + svg + "</svg></figure>\n";
+         "\" height=\"118\" role=\"img\">" + svg + "</svg></figure>\n";
 }
 
 // Returns the table of submissions by tests.
@@ -178,7 +181,9 @@ std::string html_report(const ClassResults& r) {
   out += "</table>\n<h2>Where solvers go wrong</h2>\n<p>The first wrong line of each wrong answer, "
          "<span style=\"color:#c62828\">a line that is wrong</span> or <span style=\"color:#6a1b9a\">"
          "a line missing</span> (the file ends before it).</p>\n";
+  out += "<div class=\"figures\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += histogram(r, t);
+  out += "</div>\n";
   out += "<h2>Submissions</h2>\n<p>Click a heading to sort by that column.</p>\n" + student_table(r);
   return out + kSortScript + "</body></html>\n";
 }
