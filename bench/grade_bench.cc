@@ -137,17 +137,23 @@ class TestSetClass {
   std::vector<std::pair<std::string, std::string>> results_;
 };
 
+// Returns the fastest of `runs` runs of the program args[0] with `args`,
+// each of which must exit 0.
+double fastest(const std::vector<std::string>& args, int runs) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    if (spawn(args).status != 0) die(args[0] + " " + args[1] + " ... failed");
+    best = std::min(best, seconds_since(start));
+  }
+  return best;
+}
+
 // Returns the fastest of `runs` runs of tarnwick-grade --testset on every folder.
 double grade_testset(const TestSetClass& c, int runs) {
   std::vector<std::string> args = {TARNWICK_GRADE, "--testset", c.data()};
   args.insert(args.end(), c.folders().begin(), c.folders().end());
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    if (spawn(args).status != 0) die("tarnwick-grade --testset failed");
-    best = std::min(best, seconds_since(start));
-  }
-  return best;
+  return fastest(args, runs);
 }
 
 // Returns the seconds taken by one run of the judge per result file of the test set.
@@ -163,13 +169,7 @@ double judge_testset_loop(const TestSetClass& c) {
 double grade_all(const Class& c, int runs) {
   std::vector<std::string> args = {TARNWICK_GRADE, c.graph(), "1"};
   args.insert(args.end(), c.files().begin(), c.files().end());
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    if (spawn(args).status != 0) die("tarnwick-grade failed");
-    best = std::min(best, seconds_since(start));
-  }
-  return best;
+  return fastest(args, runs);
 }
 
 // Returns the seconds taken by one run of the judge per file, one after another.
