@@ -120,6 +120,24 @@ std::string svg_text(double x, double y, const std::string& text) {
   return at + text + "</text>";
 }
 
+// The scale of a histogram: bars `width` pixels wide standing on y = kBase,
+// `scale` pixels a wrong answer.
+constexpr double kBase = 100, kLeft = 20;
+
+// Returns bin i of `count` as SVG: its bars, its count and, for some, its first line.
+std::string bin_svg(const Bin& b, size_t i, size_t count, double width, double scale) {
+  const double x = kLeft + width * static_cast<double>(i), hw = b.wrong * scale, hm = b.missing * scale;
+  const std::string title = bin_label(b) + ": " + std::to_string(b.wrong) + " wrong, " +
+                            std::to_string(b.missing) + " missing";
+  std::string svg;
+  if (b.wrong > 0) svg += rect(x + 1, kBase, width - 2, hw, "wrongline", title);
+  if (b.missing > 0) svg += rect(x + 1, kBase - hw, width - 2, hm, "missingline", title);
+  if (b.wrong + b.missing > 0) svg += svg_text(x + width / 2, kBase - hw - hm - 3, std::to_string(b.wrong + b.missing));
+  if (b.last == INT64_MAX) return svg + svg_text(x + width / 2, kBase + 14, "&gt;" + std::to_string(b.first - 1));
+  if (i % ((count + 4) / 5) == 0) svg += svg_text(x + width / 2, kBase + 14, std::to_string(b.first));
+  return svg;
+}
+
 // Returns the histogram of where test t's wrong answers first go wrong.
 std::string histogram(const ClassResults& r, size_t t) {
   const std::vector<Bin> bins = first_wrong_bins(r, t);
@@ -127,27 +145,16 @@ std::string histogram(const ClassResults& r, size_t t) {
   for (const Bin& b : bins) top = std::max(top, b.wrong + b.missing), total += b.wrong + b.missing;
   const std::string name = markup_text(r.set.tests[t].name);
   if (total == 0) return "<figure><figcaption>Test " + name + ": no wrong answers.</figcaption></figure>\n";
-  const double width = std::min(300.0 / static_cast<double>(bins.size()), 30.0), base = 100,
-               scale = 75.0 / static_cast<double>(top);
+  const double width = std::min(300.0 / static_cast<double>(bins.size()), 30.0);
   const double span = width * static_cast<double>(bins.size());
   char axis[120];
-  std::snprintf(axis, sizeof axis, "<line x1=\"20\" y1=\"100.5\" x2=\"%.1f\" y2=\"100.5\" stroke=\"#999\"/>", 20 + span);
+  std::snprintf(axis, sizeof axis, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>",
+                kLeft, kBase + 0.5, kLeft + span, kBase + 0.5);
   std::string svg = axis;
-  for (size_t i = 0; i < bins.size(); ++i) {
-    const Bin& b = bins[i];
-    const double x = 20 + width * static_cast<double>(i), hw = b.wrong * scale, hm = b.missing * scale;
-    const std::string title = bin_label(b) + ": " + std::to_string(b.wrong) + " wrong, " +
-                              std::to_string(b.missing) + " missing";
-    if (b.wrong > 0) svg += rect(x + 1, base, width - 2, hw, "wrongline", title);
-    if (b.missing > 0) svg += rect(x + 1, base - hw, width - 2, hm, "missingline", title);
-    if (b.wrong + b.missing > 0) svg += svg_text(x + width / 2, base - hw - hm - 3, std::to_string(b.wrong + b.missing));
-    if (i % ((bins.size() + 4) / 5) == 0 || b.last == INT64_MAX) {
-      svg += svg_text(x + width / 2, base + 14, b.last == INT64_MAX ? "&gt;" + std::to_string(b.first - 1) : std::to_string(b.first));
-    }
-  }
+  for (size_t i = 0; i < bins.size(); ++i) svg += bin_svg(bins[i], i, bins.size(), width, 75.0 / static_cast<double>(top));
   return "<figure><figcaption>Test " + name + " (n = " + std::to_string(r.set.tests[t].n) + "): first wrong line of " +
          std::to_string(total) + (total == 1 ? " wrong answer" : " wrong answers") +
-         "</figcaption>\n<svg width=\"" + std::to_string(static_cast<int>(span) + 40) +
+         "</figcaption>\n<svg width=\"" + std::to_string(static_cast<int>(span + 2 * kLeft)) +
          "\" height=\"118\" role=\"img\">" + svg + "</svg></figure>\n";
 }
 

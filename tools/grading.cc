@@ -65,6 +65,13 @@ bool more_than(ByteReader& in, uint64_t max_bytes) {
   return in.offset() > max_bytes;
 }
 
+// Marks g not judged, for the system's error e or else for `why`.
+void not_judged(int e, const std::string& why, Graded* g) {
+  g->judged = false;
+  g->error = e;
+  g->reason = e != 0 ? reason(e) : why;
+}
+
 // Judges the file at path as `judge` does, except that a FIFO is opened
 // without waiting for a writer: one that no program writes into holds nothing
 // (a grader must not stall on it); and that a file of more than max_bytes
@@ -74,17 +81,10 @@ void judge_file(const std::string& path, const DirectWeights& Dist, const Source
                 uint64_t max_bytes, Graded* g) {
   Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   struct stat st {};
-  if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
-    g->error = errno;
-    g->reason = reason(g->error);
-    return;
-  }
+  if (file.fd < 0 || ::fstat(file.fd, &st) != 0) return not_judged(errno, "", g);
   const std::string too_large = "larger than " + std::to_string(max_bytes) + " bytes";
   const bool regular = S_ISREG(st.st_mode);
-  if (regular && static_cast<uint64_t>(st.st_size) > max_bytes) {
-    g->reason = too_large;
-    return;
-  }
+  if (regular && static_cast<uint64_t>(st.st_size) > max_bytes) return not_judged(0, too_large, g);
   // Reads wait again for a writer that is there, as the judge's do.
   int flags = ::fcntl(file.fd, F_GETFL);
   if (flags >= 0) ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -93,14 +93,9 @@ void judge_file(const std::string& path, const DirectWeights& Dist, const Source
   g->judged = judge(in, Dist, APSP, &g->verdict);
   // A verdict found early says nothing of the size of a pipe or a device: read on to tell.
   if (g->judged && (regular ? in.offset() > max_bytes : more_than(in, max_bytes))) {
-    g->judged = false;
-    g->reason = too_large;
+    not_judged(0, too_large, g);
   }
-  if (in.error() != 0) {
-    g->judged = false;
-    g->error = in.error();
-    g->reason = reason(g->error);
-  }
+  if (in.error() != 0) not_judged(in.error(), "", g);
 }
 
 Graded grade_one(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP,

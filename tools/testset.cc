@@ -125,6 +125,34 @@ bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
   return read_text(points, &text, why) && parse_points(text, points, set, why);
 }
 
+namespace {
+
+// Takes one line's fields "NAME POINTS" into the weights of set->tests,
+// marking the test in *given. Returns false with *why set (after `where`) otherwise.
+bool take_points(const std::vector<std::string>& f, const std::string& where, TestSet* set,
+                 std::vector<bool>* given, std::string* why) {
+  if (f.size() != 2) {
+    *why = where + "expected \"NAME POINTS\", got " + std::to_string(f.size()) + " fields";
+    return false;
+  }
+  auto test = std::find_if(set->tests.begin(), set->tests.end(),
+                           [&](const TestInput& t) { return t.name == f[0]; });
+  if (test == set->tests.end()) {
+    *why = where + "no test '" + f[0] + "' (no " + f[0] + ".in)";
+    return false;
+  }
+  auto seen = given->begin() + (test - set->tests.begin());
+  if (*seen) {
+    *why = where + "test '" + f[0] + "' is given points twice";
+  } else if (!parse_milli(f[1], &test->milli_points)) {
+    *why = where + "points '" + f[1] + "' are not a number from 0 to 1000000 with at most 3 decimals";
+  }
+  *seen = true;
+  return why->empty();
+}
+
+}  // namespace
+
 bool parse_points(std::string_view text, const std::string& label, TestSet* set,
                   std::string* why) {
   std::vector<bool> given(set->tests.size(), false);
@@ -134,27 +162,7 @@ bool parse_points(std::string_view text, const std::string& label, TestSet* set,
     ++number;
     std::vector<std::string> f = fields(line);
     if (f.empty() || f[0][0] == '#') continue;
-    std::string where = label + ":" + std::to_string(number) + ": ";
-    if (f.size() != 2) {
-      *why = where + "expected \"NAME POINTS\", got " + std::to_string(f.size()) + " fields";
-      return false;
-    }
-    auto test = std::find_if(set->tests.begin(), set->tests.end(),
-                             [&](const TestInput& t) { return t.name == f[0]; });
-    if (test == set->tests.end()) {
-      *why = where + "no test '" + f[0] + "' (no " + f[0] + ".in)";
-      return false;
-    }
-    size_t i = static_cast<size_t>(test - set->tests.begin());
-    if (given[i]) {
-      *why = where + "test '" + f[0] + "' is given points twice";
-      return false;
-    }
-    if (!parse_milli(f[1], &test->milli_points)) {
-      *why = where + "points '" + f[1] + "' are not a number from 0 to 1000000 with at most 3 decimals";
-      return false;
-    }
-    given[i] = true;
+    if (!take_points(f, label + ":" + std::to_string(number) + ": ", set, &given, why)) return false;
   }
   for (size_t i = 0; i < given.size(); ++i) {
     if (!given[i]) {
