@@ -1,6 +1,8 @@
 #include "graph/input.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <tuple>
@@ -129,6 +131,38 @@ TEST(Input, ReadErrorIsReported) {
   EXPECT_FALSE(input("/proc/self/mem", &g, &report));
   EXPECT_EQ(report.error, "Input/output error");
   EXPECT_EQ(report.warning, "");
+}
+
+// Returns the bytes a reader of fd stopped at `stop` hands over.
+uint64_t read_until_stop(int fd, uint64_t stop) {
+  ByteReader in(fd);
+  in.stop_at(stop);
+  uint64_t seen = 0;
+  while (in.peek() >= 0) {
+    seen += in.window().size();
+    in.skip(in.window().size());
+  }
+  EXPECT_EQ(in.offset(), seen);
+  EXPECT_EQ(in.error(), 0);
+  return seen;
+}
+
+// A reader told to stop at an offset reads no byte from there on: not from a
+// device that never ends, nor from a pipe, whose later bytes stay in it.
+TEST(Reader, StopsAtTheOffsetGiven) {
+  int zero = ::open("/dev/zero", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(zero, 0);
+  for (uint64_t stop : {uint64_t{0}, uint64_t{5}, uint64_t{3} << 20}) EXPECT_EQ(read_until_stop(zero, stop), stop);
+  ::close(zero);
+  int pipe_fds[2];
+  ASSERT_EQ(::pipe(pipe_fds), 0);
+  ASSERT_EQ(::write(pipe_fds[1], "0123456789", 10), 10);
+  ::close(pipe_fds[1]);
+  EXPECT_EQ(read_until_stop(pipe_fds[0], 4), 4u);
+  char rest[16] = {};
+  EXPECT_EQ(::read(pipe_fds[0], rest, sizeof rest), 6);
+  EXPECT_STREQ(rest, "456789");
+  ::close(pipe_fds[0]);
 }
 
 // Records what an observer hears: index, kind of read, offset.

@@ -95,8 +95,11 @@ bool ByteReader::refill() {
   if (fd_ < 0 || error_ != 0) return false;
   if (range_) return refill_range();
   retire_window();
+  const uint64_t at = base_ + static_cast<uint64_t>(end_ - begin_);
+  if (at >= stop_) return false;
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), stop_ - at));
   for (;;) {
-    ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+    ssize_t got = ::read(fd_, buffer_.data(), want);
     if (got > 0) {
       base_ += static_cast<uint64_t>(end_ - begin_);
       begin_ = p_ = buffer_.data();

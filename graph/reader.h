@@ -72,6 +72,10 @@ class ByteReader {
   // file cannot seek.
   bool seek(uint64_t offset);
 
+  // Reads nothing at or past `offset` (as offset() counts): the input seems
+  // to end there. For a reader of a whole descriptor; bytes already buffered stay.
+  void stop_at(uint64_t offset) { stop_ = offset; }
+
   // Hands `tap` the bytes buffered from offset() on, then every later read's,
   // as they come. Requires `tap` to outlive the reader; nullptr stops it.
   void tap(ByteTap* tap) {
@@ -94,6 +98,7 @@ class ByteReader {
   uint64_t origin_ = 0;           // file offset of offset() 0
   uint64_t next_ = 0;             // offset of the next byte to read at (ranges only)
   uint64_t limit_ = 0;            // offset of the end of a range
+  uint64_t stop_ = UINT64_MAX;    // offset where reading a descriptor stops (stop_at)
   bool range_ = false;            // reads a range with pread
   ByteTap* tap_ = nullptr;
   uint64_t base_ = 0;             // offset of begin_ in the input

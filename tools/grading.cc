@@ -1,6 +1,7 @@
 #include "tools/grading.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,30 +58,52 @@ struct Descriptor {
   }
 };
 
+// Returns true when `in` holds more than max_bytes bytes, reading on no
+// further than that (its reads stop at max_bytes + 1).
+bool more_than(ByteReader& in, uint64_t max_bytes) {
+  while (in.offset() <= max_bytes && in.peek() >= 0) in.skip(in.window().size());
+  return in.offset() > max_bytes;
+}
+
+// Marks g not judged, for the system's error e or else for `why`.
+void not_judged(int e, const std::string& why, Graded* g) {
+  g->judged = false;
+  g->error = e;
+  g->reason = e != 0 ? reason(e) : why;
+}
+
 // Judges the file at path as `judge` does, except that a FIFO is opened
 // without waiting for a writer: one that no program writes into holds nothing
-// (a grader must not stall on it). Returns false with *err set when it cannot.
-bool judge_file(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP,
-                Verdict* out, std::string* err) {
+// (a grader must not stall on it); and that a file of more than max_bytes
+// bytes is refused, a regular file by its size, any other once that many
+// bytes have come. Fills in g's outcome.
+void judge_file(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP,
+                uint64_t max_bytes, Graded* g) {
   Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
-  if (file.fd < 0) {
-    *err = reason(errno);
-    return false;
-  }
+  struct stat st {};
+  if (file.fd < 0 || ::fstat(file.fd, &st) != 0) return not_judged(errno, "", g);
+  const std::string too_large = "larger than " + std::to_string(max_bytes) + " bytes";
+  const bool regular = S_ISREG(st.st_mode);
+  if (regular && static_cast<uint64_t>(st.st_size) > max_bytes) return not_judged(0, too_large, g);
   // Reads wait again for a writer that is there, as the judge's do.
   int flags = ::fcntl(file.fd, F_GETFL);
   if (flags >= 0) ::fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK);
   ByteReader in(file.fd);
-  bool ok = judge(in, Dist, APSP, out);
-  if (!ok) *err = reason(in.error());
-  return ok;
+  in.stop_at(max_bytes + 1);
+  g->judged = judge(in, Dist, APSP, &g->verdict);
+  // A verdict found early says nothing of the size of a pipe or a device: read on to tell.
+  if (g->judged && (regular ? in.offset() > max_bytes : more_than(in, max_bytes))) {
+    not_judged(0, too_large, g);
+  }
+  if (in.error() != 0) not_judged(in.error(), "", g);
 }
 
-Graded grade_one(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP) {
+Graded grade_one(const std::string& path, const DirectWeights& Dist, const SourceRow& APSP,
+                 uint64_t max_bytes) {
   Graded g;
   g.path = path;
   try {
-    g.judged = judge_file(path, Dist, APSP, &g.verdict, &g.reason);
+    judge_file(path, Dist, APSP, max_bytes, &g);
   } catch (const std::bad_alloc&) {
     // Each file needs a read buffer; a worker thread must not end the process.
     g.judged = false;
@@ -92,13 +115,13 @@ Graded grade_one(const std::string& path, const DirectWeights& Dist, const Sourc
 }  // namespace
 
 void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
-               const SourceRow& APSP, int32_t threads,
+               const SourceRow& APSP, int32_t threads, uint64_t max_bytes,
                const std::function<void(const Graded&)>& emit) {
   Board board(paths.size());
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < paths.size();) {
-      board.post(i, grade_one(paths[i], Dist, APSP));
+      board.post(i, grade_one(paths[i], Dist, APSP, max_bytes));
     }
   };
   size_t count = std::clamp<size_t>(paths.size(), 1, std::max<int32_t>(threads, 1));
@@ -115,25 +138,25 @@ void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
 }
 
 bool parse_format(std::string_view name, Format* format) {
-  if (name == "text") {
-    *format = Format::kText;
-  } else if (name == "csv") {
-    *format = Format::kCsv;
-  } else if (name == "jsonl") {
-    *format = Format::kJsonl;
-  } else {
-    return false;
+  static constexpr std::pair<std::string_view, Format> kNames[] = {
+      {"text", Format::kText},          {"csv", Format::kCsv},     {"jsonl", Format::kJsonl},
+      {"gradescope", Format::kGradescope}, {"junit", Format::kJunit}, {"html", Format::kHtml},
+  };
+  for (const auto& [known, f] : kNames) {
+    if (name == known) {
+      *format = f;
+      return true;
+    }
   }
-  return true;
+  return false;
 }
 
-std::string format_header(Format format) {
-  return format == Format::kCsv ? "path,verdict,line,judged\n" : "";
+std::string format_header(Format format, bool testset) {
+  if (format != Format::kCsv) return "";
+  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes\n"
+                 : "path,verdict,line,judged,path_bytes\n";
 }
 
-namespace {
-
-// Returns the verdict as printed, without its line end, or "not judged: REASON".
 std::string verdict_text(const Graded& g) {
   if (!g.judged) return "not judged: " + g.reason;
   std::string line = verdict_line(g.verdict);
@@ -141,13 +164,15 @@ std::string verdict_text(const Graded& g) {
   return line;
 }
 
-// Returns line K of a wrong answer in decimal, or `none`.
-std::string line_text(const Graded& g, const char* none) {
-  bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
-  return wrong ? std::to_string(g.verdict.line) : none;
+std::string text_field(std::string_view text) {
+  std::string doubled;
+  for (char c : text) {
+    if (c == '\\') doubled += '\\';
+    doubled += c;
+  }
+  return printable(doubled);
 }
 
-// Returns the bytes of text as lower-case hexadecimal.
 std::string hex(std::string_view text) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
@@ -155,23 +180,56 @@ std::string hex(std::string_view text) {
   return out;
 }
 
-}  // namespace
+std::string milli_text(int64_t milli) {
+  std::string text = std::to_string(milli / 1000);
+  if (int64_t rest = milli % 1000; rest != 0) {
+    std::string digits = std::to_string(1000 + rest).substr(1);
+    while (digits.back() == '0') digits.pop_back();
+    text += "." + digits;
+  }
+  return text;
+}
 
-std::string format_record(Format format, const Graded& g) {
-  switch (format) {
-    case Format::kText:
-      return printable(g.path) + "\t" + verdict_text(g) + "\n";
-    case Format::kCsv:
-      return csv_field(g.path) + "," + csv_field(verdict_text(g)) + "," + line_text(g, "") + "," +
-             (g.judged ? "true" : "false") + "\n";
-    case Format::kJsonl:
-      break;
+namespace {
+
+// Returns line K of a wrong answer in decimal, or `none`.
+std::string line_text(const Graded& g, const char* none) {
+  bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
+  return wrong ? std::to_string(g.verdict.line) : none;
+}
+
+std::string csv_record(const Graded& g, const RecordPlace* place) {
+  std::string head, points;
+  if (place != nullptr) {
+    head = csv_field(valid_utf8(place->submission)) + "," + csv_field(valid_utf8(place->test)) + ",";
+    points = milli_text(place->milli_points) + ",";
+  }
+  return head + csv_field(valid_utf8(g.path)) + "," + csv_field(verdict_text(g)) + "," +
+         line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
+         (is_utf8(g.path) ? "" : hex(g.path)) + "\n";
+}
+
+std::string jsonl_record(const Graded& g, const RecordPlace* place) {
+  std::string head = "{", points;
+  if (place != nullptr) {
+    head += "\"submission\":" + json_string(place->submission) +
+            ",\"test\":" + json_string(place->test) + ",";
+    points = ",\"points\":" + milli_text(place->milli_points);
   }
   // A path that is not valid UTF-8 also comes as its exact bytes, in hexadecimal.
   std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
-  return "{\"path\":" + json_string(g.path) + bytes +
+  return head + "\"path\":" + json_string(g.path) + bytes +
          ",\"verdict\":" + json_string(verdict_text(g)) + ",\"line\":" + line_text(g, "null") +
-         ",\"judged\":" + (g.judged ? "true" : "false") + "}\n";
+         ",\"judged\":" + (g.judged ? "true" : "false") + points + "}\n";
+}
+
+}  // namespace
+
+std::string format_record(Format format, const Graded& g, const RecordPlace* place) {
+  if (format == Format::kCsv) return csv_record(g, place);
+  if (format == Format::kJsonl) return jsonl_record(g, place);
+  std::string test = place != nullptr ? text_field(place->test) + "\t" : "";
+  return text_field(g.path) + "\t" + test + verdict_text(g) + "\n";
 }
 
 std::string csv_field(std::string_view field) {
@@ -196,11 +254,20 @@ void Tally::add(const Graded& g) {
   }
 }
 
+void Tally::add_all(const Tally& o) {
+  succeeded += o.succeeded;
+  wrong += o.wrong;
+  empty += o.empty;
+  not_judged += o.not_judged;
+}
+
+std::string Tally::counts() const {
+  return std::to_string(succeeded) + " succeeded, " + std::to_string(wrong) + " wrong, " +
+         std::to_string(empty) + " empty, " + std::to_string(not_judged) + " not judged";
+}
+
 std::string Tally::summary() const {
-  int64_t files = succeeded + wrong + empty + not_judged;
-  return std::to_string(files) + (files == 1 ? " file: " : " files: ") + std::to_string(succeeded) +
-         " succeeded, " + std::to_string(wrong) + " wrong, " + std::to_string(empty) + " empty, " +
-         std::to_string(not_judged) + " not judged";
+  return std::to_string(total()) + (total() == 1 ? " file: " : " files: ") + counts();
 }
 
 }  // namespace tarnwick

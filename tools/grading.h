@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,39 +23,81 @@ struct Graded {
   bool judged = false;
   Verdict verdict;     // set when judged
   std::string reason;  // the system's reason when not judged ("No such file or directory")
+  int error = 0;       // the errno behind `reason`, or 0 (too large, out of memory)
 };
+
+// Returns true when the file was judged and its verdict is Success.
+inline bool succeeded(const Graded& g) { return g.judged && g.verdict.kind == Verdict::kSuccess; }
+
+// The largest result file judged by default: 4 GiB.
+inline constexpr uint64_t kDefaultMaxResultBytes = uint64_t{4} << 30;
 
 // Judges every file of `paths` with `judge` against Dist and APSP, on up to
 // `threads` threads (at least 1), and hands each outcome to `emit` on the
-// calling thread, in the order of `paths`, as soon as it and all before it are known.
+// calling thread, in the order of `paths`, as soon as it and all before it are
+// known. A file of more than `max_bytes` bytes is not judged ("larger than N
+// bytes"), and is read no further than it takes to tell.
 void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
-               const SourceRow& APSP, int32_t threads,
+               const SourceRow& APSP, int32_t threads, uint64_t max_bytes,
                const std::function<void(const Graded&)>& emit);
 
-// How outcomes are written.
-enum class Format { kText, kCsv, kJsonl };
+// How outcomes are written. The last three are for a test set only.
+enum class Format { kText, kCsv, kJsonl, kGradescope, kJunit, kHtml };
 
-// Reads "text", "csv" or "jsonl" into *format. Returns false for anything else.
+// Reads a format's name ("text", "csv", "jsonl", "gradescope", "junit",
+// "html") into *format. Returns false for anything else.
 bool parse_format(std::string_view name, Format* format);
 
-// Returns what comes before the first record: the column names for kCsv, else "".
-std::string format_header(Format format);
+// Where a record of a test set comes from, beside its outcome.
+struct RecordPlace {
+  std::string submission;  // the submission folder as given
+  std::string test;        // the test's name
+  int64_t milli_points = 0;  // the points earned, in thousandths
+};
+
+// Returns what comes before the first record: the column names for kCsv
+// (with submission, test and points for a test set), else "".
+std::string format_header(Format format, bool testset);
 
 // Returns one outcome as a line, line end included: for kText the path
-// (control characters escaped), a tab and the verdict or "not judged: REASON";
-// for kCsv and kJsonl the path, the verdict, line K (wrong answers only) and
-// whether the file was judged.
-std::string format_record(Format format, const Graded& graded);
+// (escaped, see text_field), the test's name for a test set, a tab and the
+// verdict or "not judged: REASON"; for kCsv and kJsonl the path (valid UTF-8;
+// its exact bytes in hexadecimal as path_bytes when it is not), the verdict,
+// line K (wrong answers only) and whether the file was judged, after the
+// submission and test and before the points for a test set (`place` set).
+std::string format_record(Format format, const Graded& graded,
+                          const RecordPlace* place = nullptr);
+
+// Returns the verdict as the judge prints it, without its line end, or
+// "not judged: REASON".
+std::string verdict_text(const Graded& graded);
+
+// Returns text for a line of the text format: backslashes doubled and control
+// characters escaped as printable() does, so that every name reads back one way.
+std::string text_field(std::string_view text);
 
 // Returns `field` as one CSV field: as it is, or quoted with its quotes doubled
 // when it holds a comma, a quote, a carriage return or a line end.
 std::string csv_field(std::string_view field);
+
+// Returns the bytes of text as lower-case hexadecimal.
+std::string hex(std::string_view text);
+
+// Returns thousandths of a point as a decimal number without trailing zeros
+// ("7.5" for 7500, "2" for 2000).
+std::string milli_text(int64_t milli);
 
 // Counts of outcomes, for the summary.
 struct Tally {
   int64_t succeeded = 0, wrong = 0, empty = 0, not_judged = 0;
   // Counts one outcome.
   void add(const Graded& graded);
+  // Counts every outcome another tally counted.
+  void add_all(const Tally& other);
+  // Returns how many outcomes were counted.
+  int64_t total() const { return succeeded + wrong + empty + not_judged; }
+  // Returns "A succeeded, B wrong, C empty, D not judged".
+  std::string counts() const;
   // Returns "N files: A succeeded, B wrong, C empty, D not judged".
   std::string summary() const;
 };

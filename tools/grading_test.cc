@@ -2,14 +2,21 @@
 // same verdict for every file as a separate run of the judge.
 #include "tools/grading.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/cli_support.h"
+#include "tools/class_report.h"
+#include "tools/testset.h"
 
 namespace tarnwick {
 namespace {
@@ -52,8 +59,22 @@ TEST(GradeFormat, RecordsInEachFormat) {
   EXPECT_EQ(format_record(Format::kText, wrong), "r,1\tWrong answer in path 4 to 7\n");
   EXPECT_EQ(format_record(Format::kText, missing),
             "m\xff\tnot judged: No such file or directory\n");
-  EXPECT_EQ(format_record(Format::kCsv, wrong), "\"r,1\",Wrong answer in path 4 to 7,7,true\n");
-  EXPECT_EQ(format_record(Format::kCsv, empty), "e,Empty file,,true\n");
+  EXPECT_EQ(format_record(Format::kCsv, wrong), "\"r,1\",Wrong answer in path 4 to 7,7,true,\n");
+  EXPECT_EQ(format_record(Format::kCsv, empty), "e,Empty file,,true,\n");
+  // The csv stays valid UTF-8 (Python's csv reader decodes the whole file); path_bytes is exact.
+  EXPECT_EQ(format_record(Format::kCsv, missing),
+            "m\xef\xbf\xbd,not judged: No such file or directory,,false,6dff\n");
+  // A line end and a backslash followed by n read back differently.
+  Graded two_lines{"a\nb", true, {}, ""}, backslash_n{"a\\nb", true, {}, ""};
+  EXPECT_EQ(format_record(Format::kText, two_lines), "a\\nb\tEmpty file\n");
+  EXPECT_EQ(format_record(Format::kText, backslash_n), "a\\\\nb\tEmpty file\n");
+  RecordPlace place{"subs/ada", "t,1", 2500};
+  EXPECT_EQ(format_record(Format::kText, wrong, &place), "r,1\tt,1\tWrong answer in path 4 to 7\n");
+  EXPECT_EQ(format_record(Format::kCsv, wrong, &place),
+            "subs/ada,\"t,1\",\"r,1\",Wrong answer in path 4 to 7,7,true,2.5,\n");
+  EXPECT_EQ(format_record(Format::kJsonl, empty, &place),
+            "{\"submission\":\"subs/ada\",\"test\":\"t,1\",\"path\":\"e\",\"verdict\":\"Empty file\","
+            "\"line\":null,\"judged\":true,\"points\":2.5}\n");
   EXPECT_EQ(format_record(Format::kJsonl, missing),
             "{\"path\":\"m\\ufffd\",\"path_bytes\":\"6dff\","
             "\"verdict\":\"not judged: No such file or directory\","
@@ -80,8 +101,8 @@ TEST(GradeCli, GoldenRuns) {
     std::string out, err;
   };
   const std::string usage =
-      "Usage: tarnwick-grade [--format=text|csv|jsonl] input_graph source_vertex_id "
-      "result_file...\n";
+      "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
+      "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n";
   const std::string P = s.dir().string() + "/";
   const Case cases[] = {
       {{g, "1", right, wrong, empty}, 0,
@@ -89,13 +110,20 @@ TEST(GradeCli, GoldenRuns) {
            "empty\tEmpty file\n",
        "tarnwick-grade: 3 files: 1 succeeded, 1 wrong, 1 empty, 0 not judged\n"},
       {{"--format=csv", g, "1", odd, missing, "--", right}, 2,
-       "path,verdict,line,judged\n\"" + P + "a,\"\"b\"\"\n\t\xff\",Success,,true\n" + P +
-           "missing,not judged: No such file or directory,,false\n" + P + "right,Success,,true\n",
+       "path,verdict,line,judged,path_bytes\n\"" + P + "a,\"\"b\"\"\n\t\xef\xbf\xbd\",Success,,true," +
+           hex(odd) + "\n" + P + "missing,not judged: No such file or directory,,false,\n" + P +
+           "right,Success,,true,\n",
        "tarnwick-grade: 3 files: 2 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
       {{g, "1", P}, 2, P + "\tnot judged: Is a directory\n",
        "tarnwick-grade: 1 file: 0 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
-      {{g, "2x", odd}, 0, P + "a,\"b\"\\n\\t\xff\tWrong answer in path 2 to 2\n",
+      {{g, "2", odd}, 0, P + "a,\"b\"\\n\\t\xff\tWrong answer in path 2 to 2\n",
        "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
+      {{g, "2x", odd}, 1, "",
+       "tarnwick-grade: source vertex id '2x' is not a whole number (the judge would read it as 2)\n" +
+           usage},
+      {{g, "x", odd}, 1, "",
+       "tarnwick-grade: source vertex id 'x' is not a whole number (the judge would read it as 0)\n" +
+           usage},
       {{s.file("cut", "3 3\n1 2 4\n2 3"), "1", right}, 0,
        P + "right\tWrong answer in path 1 to 3\n",
        "tarnwick-grade: " + P +
@@ -288,8 +316,260 @@ TEST(GradeAll, KeepsTheOrderOnManyThreads) {
   for (int i = 0; i < 200; ++i) paths.push_back("/nonexistent/" + std::to_string(i));
   std::vector<std::string> seen;
   SourceRow row(g, 0, {});
-  grade_all(paths, g.Dist, row, 8, [&](const Graded& graded) { seen.push_back(graded.path); });
+  grade_all(paths, g.Dist, row, 8, kDefaultMaxResultBytes, [&](const Graded& graded) { seen.push_back(graded.path); });
   EXPECT_EQ(seen, paths);
+}
+
+TEST(Testset, NamesSortNaturally) {
+  std::vector<std::string> names = {"10", "b", "2", "a10", "01", "1", "a2", "a", "\xff"};
+  std::sort(names.begin(), names.end(), natural_less);
+  EXPECT_EQ(names, (std::vector<std::string>{"1", "01", "2", "10", "a", "a2", "a10", "b", "\xff"}));
+  EXPECT_EQ(output_path("subs/ada", "{name}.out", "t1"), "subs/ada/t1.out");
+  EXPECT_EQ(output_path("subs/ada/", "out/{name}-{name}.txt", "2"), "subs/ada/out/2-2.txt");
+  EXPECT_EQ(milli_text(7500), "7.5");
+  EXPECT_EQ(milli_text(250), "0.25");
+  EXPECT_EQ(milli_text(3000), "3");
+  EXPECT_EQ(milli_text(1000000001), "1000000.001");
+}
+
+TEST(Testset, PointsFile) {
+  struct Case {
+    std::string text;
+    std::string why;                   // "" when the file is right
+    std::vector<int64_t> milli = {};  // then the weights of tests a, b, c
+  };
+  const Case cases[] = {
+      {"a 1\nb 2\nc 3\n", "", {1000, 2000, 3000}},
+      {"# weights\n\n  c 0.125\r\n\tb\t0\na 1000000", "", {1000000000, 0, 125}},
+      {"a 1\nb 2\n", "P: no points for test 'c'"},
+      {"a 1\nb 2\nc 3\nd 4\n", "P:4: no test 'd' (no d.in)"},
+      {"a 1\nb 2\na 3\n", "P:3: test 'a' is given points twice"},
+      {"a 1 visible\n", "P:1: expected \"NAME POINTS\", got 3 fields"},
+      {"a 1.2345\n", "P:1: points '1.2345' are not a number from 0 to 1000000 with at most 3 decimals"},
+      {"a -1\n", "P:1: points '-1' are not a number from 0 to 1000000 with at most 3 decimals"},
+      {"a 1e3\n", "P:1: points '1e3' are not a number from 0 to 1000000 with at most 3 decimals"},
+      {"a .5\n", "P:1: points '.5' are not a number from 0 to 1000000 with at most 3 decimals"},
+      {"a 1000000.001\n", "P:1: points '1000000.001' are not a number from 0 to 1000000 with at most 3 decimals"},
+  };
+  for (const Case& c : cases) {
+    TestSet set;
+    set.tests = {{"a"}, {"b"}, {"c"}};
+    std::string why;
+    EXPECT_EQ(parse_points(c.text, "P", &set, &why), c.why.empty()) << c.text;
+    EXPECT_EQ(why, c.why) << c.text;
+    if (!c.why.empty()) continue;
+    EXPECT_TRUE(set.weighted);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(set.tests[i].milli_points, c.milli[i]) << c.text;
+  }
+}
+
+// A test set of two tests (the second weighted 2.5) and three submissions:
+// all right; one wrong line and an empty file; nothing at all.
+struct Class {
+  Scratch s;
+  std::string data = (s.dir() / "data").string(), subs = (s.dir() / "subs").string();
+  Class() {
+    std::filesystem::create_directories(s.dir() / "data");
+    for (const char* who : {"ada", "bob", "cy"}) std::filesystem::create_directories(s.dir() / "subs" / who);
+    s.file("data/t1.in", "3 3\n1 2 4\n2 3 1\n1 3 7\n1\n");
+    s.file("data/t2.in", "4 3\n1 2 4\n2 3 1\n3 4 2\n2\n");
+    s.file("data/points", "t1 1\nt2 2.5\n");
+    s.file("subs/ada/t1.out", "1\n1 2\n1 2 3\n");
+    s.file("subs/ada/t2.out", "2 1\n2\n3\n3 4\n");
+    s.file("subs/bob/t1.out", "1\n1 3\n");
+    s.file("subs/bob/t2.out", "");
+  }
+  std::string sub(const char* who) const { return subs + "/" + who; }
+};
+
+TEST(GradeTestset, GoldenRuns) {
+  Class c;
+  const std::string A = c.sub("ada"), B = c.sub("bob"), C = c.sub("cy"), D = c.data;
+  const std::string usage =
+      "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
+      "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n";
+  const std::string summary =
+      "tarnwick-grade: 3 submissions x 2 tests: 2 succeeded, 1 wrong, 1 empty, 2 not judged; 1 of 3 "
+      "passed every test; mean 1.167 of 3.5 points\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {{"--testset", D, A, B, C}, 2,
+       A + "/t1.out\tt1\tSuccess\n" + A + "/t2.out\tt2\tSuccess\n" + B +
+           "/t1.out\tt1\tWrong answer in path 1 to 2\n" + B + "/t2.out\tt2\tEmpty file\n" + C +
+           "/t1.out\tt1\tnot judged: missing\n" + C + "/t2.out\tt2\tnot judged: missing\n" + A +
+           "\t2 of 2 tests passed\t3.5 of 3.5 points\n" + B + "\t0 of 2 tests passed\t0 of 3.5 points\n" + C +
+           "\t0 of 2 tests passed\t0 of 3.5 points\n",
+       summary},
+      {{"--format=gradescope", "--visibility", "after_due_date", "--testset=" + D, B}, 0,
+       "{\n  \"score\": 0,\n  \"tests\": [\n"
+       "    {\"name\": \"t1\", \"score\": 0, \"max_score\": 1, \"status\": \"failed\", \"output\": "
+       "\"Wrong answer in path 1 to 2\", \"visibility\": \"after_due_date\"},\n"
+       "    {\"name\": \"t2\", \"score\": 0, \"max_score\": 2.5, \"status\": \"failed\", \"output\": "
+       "\"Empty file\", \"visibility\": \"after_due_date\"}\n  ]\n}\n",
+       "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 1 wrong, 1 empty, 0 not judged; 0 of 1 "
+       "passed every test; mean 0 of 3.5 points\n"},
+      {{"--format=gradescope", "--testset", D, "--output-name", "out/{name}.txt", A}, 2,
+       "{\n  \"score\": 0,\n  \"tests\": [\n"
+       "    {\"name\": \"t1\", \"score\": 0, \"max_score\": 1, \"status\": \"failed\", \"output\": "
+       "\"not judged: missing (out/t1.txt)\", \"visibility\": \"visible\"},\n"
+       "    {\"name\": \"t2\", \"score\": 0, \"max_score\": 2.5, \"status\": \"failed\", \"output\": "
+       "\"not judged: missing (out/t2.txt)\", \"visibility\": \"visible\"}\n  ]\n}\n",
+       "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 0 wrong, 0 empty, 2 not judged; 0 of 1 "
+       "passed every test; mean 0 of 3.5 points\n"},
+      {{"--format=junit", "--testset", D, B}, 0,
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+       "<testsuites name=\"tarnwick-grade\" tests=\"2\" failures=\"2\" errors=\"0\">\n"
+       "  <testsuite name=\"" + B + "\" tests=\"2\" failures=\"2\" errors=\"0\">\n"
+       "    <testcase classname=\"" + B + "\" name=\"t1\">\n      <failure message=\"Wrong answer in "
+       "path 1 to 2\" type=\"wrong answer\">Wrong answer in path 1 to 2</failure>\n    </testcase>\n"
+       "    <testcase classname=\"" + B + "\" name=\"t2\">\n      <failure message=\"Empty file\" "
+       "type=\"empty\">Empty file</failure>\n    </testcase>\n  </testsuite>\n</testsuites>\n",
+       "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 1 wrong, 1 empty, 0 not judged; 0 of 1 "
+       "passed every test; mean 0 of 3.5 points\n"},
+      {{"--testset", D}, 1, "", "tarnwick-grade: --testset needs at least one submission folder\n" + usage},
+      {{"--testset", D, "--format=gradescope", A, B}, 1, "",
+       "tarnwick-grade: --format=gradescope writes the results of one submission folder\n" + usage},
+      {{"--format=html", D, "1", A}, 1, "", "tarnwick-grade: this --format needs --testset\n" + usage},
+      {{"--testset", D, "--output-name", "out.txt", A}, 1, "",
+       "tarnwick-grade: --output-name 'out.txt' must hold {name}\n" + usage},
+      {{"--testset", D, "--output-name=/{name}", A}, 1, "",
+       "tarnwick-grade: --output-name must be a relative path\n" + usage},
+      {{"--testset", D, "--format=gradescope", "--visibility=public", A}, 1, "",
+       "tarnwick-grade: --visibility 'public' is not visible, hidden, after_due_date or "
+       "after_published\n" + usage},
+      {{"--testset", D, "--visibility=hidden", A}, 1, "",
+       "tarnwick-grade: --visibility is for --format=gradescope\n" + usage},
+      {{"--testset", D, "--max-result-bytes", "1T", A}, 1, "",
+       "tarnwick-grade: --max-result-bytes '1T' is not a byte count (digits, then K, M or G)\n" + usage},
+      {{"--testset"}, 1, "", "tarnwick-grade: --testset needs a value\n" + usage},
+      {{"--testset", A, A}, 2, "", "tarnwick-grade: " + A + ": no test inputs (files NAME.in)\n"},
+      {{"--testset", D + "/none", A}, 2, "", "tarnwick-grade: " + D + "/none: No such file or directory\n"},
+      {{"--testset", D, A, D + "/points"}, 2, "", "tarnwick-grade: " + D + "/points: Not a directory\n"},
+  };
+  for (const Case& k : cases) {
+    Outcome o = grade(k.args, c.s);
+    EXPECT_EQ(o.status, k.status) << k.args[0] << " " << k.args[1];
+    EXPECT_EQ(o.out, k.out) << k.args[0] << " " << k.args[1];
+    EXPECT_EQ(o.err, k.err) << k.args[0] << " " << k.args[1];
+  }
+}
+
+// A test the judge cannot judge, or a points file that does not fit, stops
+// the whole grading before any record: the instructor's input is at fault.
+TEST(GradeTestset, RefusesABrokenTest) {
+  Class c;
+  const std::string D = c.data;
+  struct Case {
+    std::string file, text, err;
+  };
+  const Case cases[] = {
+      {"data/points", "t1 1\nt3 1\n", D + "/points:2: no test 't3' (no t3.in)"},
+      {"data/t2.in", "4 3\n1 2 4\n2 3 1\n3 4 2\n", D + "/t2.in: no source vertex after the m-th edge"},
+      {"data/t2.in", "10010 0\n", D + "/t2.in: the vertex count is too large: at most 10009 vertices fit"},
+  };
+  for (const Case& k : cases) {
+    Class fresh;
+    fresh.s.file(k.file, k.text);
+    Outcome o = grade({"--testset", fresh.data, fresh.sub("ada")}, fresh.s);
+    EXPECT_EQ(o.status, 2) << k.text;
+    EXPECT_EQ(o.out, "") << k.text;
+    const std::string err = tarnwick_test::replace_all(k.err, D, fresh.data);
+    EXPECT_EQ(o.err, "tarnwick-grade: " + err + "\n") << k.text;
+  }
+}
+
+// Returns true when a graph text holds all the edges it announces.
+bool whole_edge_list(const std::string& graph) {
+  std::istringstream in(graph);
+  int64_t n = 0, m = 0, numbers = 0;
+  in >> n >> m;
+  for (std::string word; in >> word;) ++numbers;
+  return numbers == 3 * m;
+}
+
+// Every record of a test set is what a separate run of the judge says of
+// that file, given the test input as the graph and its carried source.
+TEST(GradeTestset, SameVerdictAsTheJudge) {
+  std::mt19937 rng(20261209);
+  Scratch s;
+  std::filesystem::create_directories(s.dir() / "data");
+  std::vector<std::string> tests, sources, models;
+  for (int t = 0; t < 4; ++t) {
+    int n = 0;
+    std::string graph = random_graph(rng, &n);
+    while (!whole_edge_list(graph)) graph = random_graph(rng, &n);
+    std::string source = std::to_string(std::uniform_int_distribution<int>(1, n)(rng));
+    std::string name = "t" + std::to_string(t);
+    // The source after the m-th edge (a cut edge list would read it as an edge).
+    std::string path = s.file("data/" + name + ".in", graph + "\n" + source + "\n");
+    Outcome model = tarnwick_test::run_program(TARNWICK_SOLVE, {path, source}, s);
+    tests.push_back(name);
+    sources.push_back(source);
+    models.push_back(model.status == 0 ? model.out : "");
+  }
+  std::vector<std::string> args = {"--testset", (s.dir() / "data").string()};
+  for (int who = 0; who < 12; ++who) {
+    std::filesystem::path sub = s.dir() / ("sub" + std::to_string(who));
+    std::filesystem::create_directories(sub);
+    args.push_back(sub.string());
+    for (size_t t = 0; t < tests.size(); ++t) {
+      std::vector<std::string> texts = submissions(rng, models[t], 10);
+      if (who % 5 != 4) tarnwick_test::write_file(sub / (tests[t] + ".out"), texts[static_cast<size_t>(who) % texts.size()]);
+    }
+  }
+  Outcome o = grade(args, s);
+  std::string expected;
+  for (size_t who = 2; who < args.size(); ++who) {
+    for (size_t t = 0; t < tests.size(); ++t) {
+      std::string graph = (s.dir() / "data" / (tests[t] + ".in")).string();
+      std::string path = args[who] + "/" + tests[t] + ".out";
+      std::string says = std::filesystem::exists(path) ? judge_says(graph, path, sources[t], s)
+                                                       : path + "\tnot judged: missing\n";
+      expected += says.substr(0, path.size()) + "\t" + tests[t] + says.substr(path.size());
+    }
+  }
+  EXPECT_EQ(o.out.substr(0, expected.size()), expected);
+  EXPECT_EQ(o.status, 2) << o.err;
+}
+
+// A result file of more than --max-result-bytes is not judged, whatever its
+// first line says, and one that never ends (a device, a runaway solver's
+// pipe) is read no further than that.
+TEST(GradeCli, ResultFilesLargerThanTheLimit) {
+  if (!std::filesystem::exists("/usr/bin/timeout")) GTEST_SKIP() << "no timeout (coreutils)";
+  Scratch s;
+  std::string g = s.file("graph", kGraph), right = s.file("right", "1\n1 2\n1 2 3\n"),
+              wrong = s.file("wrong", "2\n1 2\n1 2 3\n");
+  Outcome o = tarnwick_test::run_program(
+      "/usr/bin/timeout", {"60", TARNWICK_GRADE, "--max-result-bytes", "11", g, "1", right, wrong,
+                           "/dev/zero", s.file("eleven", "1\n1 2\n1 2 3")},
+      s);
+  EXPECT_EQ(o.status, 2) << "124: stalled";
+  EXPECT_EQ(o.out, right + "\tnot judged: larger than 11 bytes\n" + wrong +
+                       "\tnot judged: larger than 11 bytes\n/dev/zero\tnot judged: larger than 11 "
+                       "bytes\n" + s.dir().string() + "/eleven\tSuccess\n");
+  // Through pipes: one that never ends, its verdict found early, and a short one.
+  const std::string grade_stdin = std::string(TARNWICK_GRADE) + " --max-result-bytes=1K " + g + " 1 /dev/stdin";
+  Outcome piped = tarnwick_test::run_program(
+      "/usr/bin/timeout", {"60", "/bin/sh", "-c", "yes 7 | " + grade_stdin + "; cat " + wrong + " | " + grade_stdin}, s);
+  EXPECT_EQ(piped.out, "/dev/stdin\tnot judged: larger than 1024 bytes\n/dev/stdin\tWrong answer in path 1 to 1\n");
+}
+
+// Records that cannot be written are a failure, told as such: a grader that
+// reported success would have lost every record.
+TEST(GradeCli, FullStandardOutputIsAFailure) {
+  Class c;
+  std::string g = c.s.file("graph", kGraph), right = c.s.file("right", "1\n1 2\n1 2 3\n");
+  for (std::string args : {g + " 1 " + right, "--testset " + c.data + " " + c.sub("ada")}) {
+    Outcome o = tarnwick_test::run_program(
+        "/bin/sh", {"-c", std::string(TARNWICK_GRADE) + " " + args + " >/dev/full"}, c.s);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_EQ(o.err, "tarnwick-grade: standard output: No space left on device\n") << args;
+  }
 }
 
 }  // namespace

@@ -36,6 +36,20 @@ bool is_utf8(std::string_view text) {
   return true;
 }
 
+std::string valid_utf8(std::string_view text) {
+  std::string out;
+  for (size_t i = 0, step; i < text.size(); i += step) {
+    step = utf8_length(text.substr(i));
+    if (step == 0) {
+      out += "\xef\xbf\xbd";
+      step = 1;
+    } else {
+      out += text.substr(i, step);
+    }
+  }
+  return out;
+}
+
 std::string json_string(std::string_view text) {
   std::string out = "\"";
   for (size_t i = 0, step; i < text.size(); i += step) {

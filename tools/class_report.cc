@@ -1,0 +1,156 @@
+#include "tools/class_report.h"
+
+#include "tools/json.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Returns submission s's standing as one line or row of `format`.
+std::string standing_record(Format format, const ClassResults& r, size_t s) {
+  const Standing st = standing(r, s);
+  const std::string tests = std::to_string(r.set.tests.size());
+  const std::string passed = std::to_string(st.passed) + " of " + tests + " tests passed";
+  const std::string points = milli_text(st.milli_points);
+  const std::string& name = r.submissions[s];
+  if (format == Format::kCsv) {
+    return csv_field(valid_utf8(name)) + ",,," + passed + ",,," + points + ",\n";
+  }
+  if (format == Format::kJsonl) {
+    return "{\"submission\":" + json_string(name) + ",\"passed\":" + std::to_string(st.passed) +
+           ",\"tests\":" + tests + ",\"points\":" + points +
+           ",\"max_points\":" + milli_text(total_milli_points(r.set)) + "}\n";
+  }
+  std::string weighted;
+  if (r.set.weighted) weighted = "\t" + points + " of " + milli_text(total_milli_points(r.set)) + " points";
+  return text_field(name) + "\t" + passed + weighted + "\n";
+}
+
+}  // namespace
+
+std::string class_records(Format format, const ClassResults& r) {
+  std::string out = format_header(format, true);
+  for (size_t s = 0; s < r.submissions.size(); ++s) {
+    for (size_t t = 0; t < r.set.tests.size(); ++t) {
+      RecordPlace place{r.submissions[s], r.set.tests[t].name, r.earned(s, t)};
+      out += format_record(format, r.at(s, t), &place);
+    }
+  }
+  for (size_t s = 0; s < r.submissions.size(); ++s) out += standing_record(format, r, s);
+  return out;
+}
+
+std::string class_summary(const ClassResults& r) {
+  Tally tally;
+  for (const Graded& g : r.results) tally.add(g);
+  const size_t count = r.submissions.size(), tests = r.set.tests.size();
+  size_t all_passed = 0;
+  int64_t milli = 0;
+  for (size_t s = 0; s < count; ++s) {
+    Standing st = standing(r, s);
+    all_passed += static_cast<size_t>(st.passed) == tests;
+    milli += st.milli_points;
+  }
+  std::string text = std::to_string(count) + (count == 1 ? " submission x " : " submissions x ") +
+                     std::to_string(tests) + (tests == 1 ? " test: " : " tests: ") +
+                     tally.counts() + "; " + std::to_string(all_passed) + " of " +
+                     std::to_string(count) + " passed every test";
+  if (r.set.weighted && count > 0) {
+    const int64_t mean = (milli + static_cast<int64_t>(count) / 2) / static_cast<int64_t>(count);
+    text += "; mean " + milli_text(mean) + " of " + milli_text(total_milli_points(r.set)) + " points";
+  }
+  return text;
+}
+
+bool is_gradescope_visibility(std::string_view name) {
+  return name == "visible" || name == "hidden" || name == "after_due_date" ||
+         name == "after_published";
+}
+
+std::string gradescope_output(const ClassResults& r, size_t s, size_t t) {
+  const Graded& g = r.at(s, t);
+  if (g.judged) return verdict_text(g);
+  // The path inside the submission folder, which is the student's own naming.
+  std::string inside = g.path.substr(output_path(r.submissions[s], "", "").size());
+  return verdict_text(g) + " (" + inside + ")";
+}
+
+// Gradescope's autograder reads /autograder/results/results.json as its
+// documentation's "Autograder Specifications", section "Output format", lays
+// it out: a top-level "score" and a "tests" array whose entries have "name",
+// "score", "max_score", "status" ("passed" or "failed", see "Test case
+// status"), "output" and "visibility" (visible, hidden, after_due_date,
+// after_published).
+std::string gradescope_results(const ClassResults& r, std::string_view visibility) {
+  std::string tests;
+  for (size_t t = 0; t < r.set.tests.size(); ++t) {
+    const bool passed = succeeded(r.at(0, t));
+    tests += std::string(t == 0 ? "" : ",") + "\n    {\"name\": " + json_string(r.set.tests[t].name) +
+             ", \"score\": " + milli_text(r.earned(0, t)) +
+             ", \"max_score\": " + milli_text(r.set.tests[t].milli_points) +
+             ", \"status\": \"" + (passed ? "passed" : "failed") +
+             "\", \"output\": " + json_string(gradescope_output(r, 0, t)) +
+             ", \"visibility\": " + json_string(visibility) + "}";
+  }
+  return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) + ",\n  \"tests\": [" + tests +
+         "\n  ]\n}\n";
+}
+
+std::string markup_text(std::string_view text) {
+  std::string out;
+  for (char c : valid_utf8(text_field(text))) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// Returns the testcase element of submission s's test t.
+std::string junit_case(const ClassResults& r, size_t s, size_t t) {
+  const Graded& g = r.at(s, t);
+  std::string head = "    <testcase classname=\"" + markup_text(r.submissions[s]) + "\" name=\"" +
+                     markup_text(r.set.tests[t].name) + "\"";
+  if (succeeded(g)) return head + "/>\n";
+  const std::string verdict = markup_text(verdict_text(g));
+  const char* element = g.judged ? "failure" : "error";
+  const char* type = !g.judged ? "not judged" : g.verdict.kind == Verdict::kEmptyFile ? "empty" : "wrong answer";
+  return head + ">\n      <" + element + " message=\"" + verdict + "\" type=\"" + type + "\">" + verdict +
+         "</" + element + ">\n    </testcase>\n";
+}
+
+}  // namespace
+
+// JUnit XML as the Jenkins JUnit plugin's schema (junit.xsd) and GitLab's
+// "Unit test reports" page read it: <testsuites> holding one <testsuite
+// name tests failures errors> (name and tests are required), each <testcase
+// classname name> (GitLab shows classname as the suite and takes the text of
+// <failure> or <error>; Jenkins takes its message attribute).
+std::string junit_report(const ClassResults& r) {
+  std::string suites;
+  Tally all;
+  for (size_t s = 0; s < r.submissions.size(); ++s) {
+    Tally mine;
+    std::string cases;
+    for (size_t t = 0; t < r.set.tests.size(); ++t) {
+      mine.add(r.at(s, t));
+      cases += junit_case(r, s, t);
+    }
+    all.add_all(mine);
+    suites += "  <testsuite name=\"" + markup_text(r.submissions[s]) + "\" tests=\"" +
+              std::to_string(mine.total()) + "\" failures=\"" + std::to_string(mine.wrong + mine.empty) +
+              "\" errors=\"" + std::to_string(mine.not_judged) + "\">\n" + cases + "  </testsuite>\n";
+  }
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"tarnwick-grade\" tests=\"" +
+         std::to_string(all.total()) + "\" failures=\"" + std::to_string(all.wrong + all.empty) +
+         "\" errors=\"" + std::to_string(all.not_judged) + "\">\n" + suites + "</testsuites>\n";
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,52 @@
+// What tarnwick-grade writes for a graded test set: records and standings
+// (text, csv, jsonl), Gradescope's results.json, JUnit XML, and an HTML page.
+#ifndef TARNWICK_TOOLS_CLASS_REPORT_H_
+#define TARNWICK_TOOLS_CLASS_REPORT_H_
+
+#include <string>
+#include <string_view>
+
+#include "tools/grading.h"
+#include "tools/testset.h"
+
+namespace tarnwick {
+
+// Returns the records of every submission and test, in that order (see
+// format_record), then one standing a submission: for kText
+// "SUBMISSION<tab>P of T tests passed" (and "<tab>X of Y points" when the
+// tests are weighted); for kCsv a row whose test is empty; for kJsonl an
+// object with passed, tests, points and max_points. Requires kText, kCsv or kJsonl.
+std::string class_records(Format format, const ClassResults& r);
+
+// Returns the class summary: "S submissions x T tests: A succeeded, B wrong,
+// C empty, D not judged; K of S submissions passed every test" and, when the
+// tests are weighted, "; mean X of Y points".
+std::string class_summary(const ClassResults& r);
+
+// The Gradescope visibilities of a test (see gradescope_results).
+bool is_gradescope_visibility(std::string_view name);
+
+// Returns the results.json of Gradescope's autograder for the one submission
+// of r: the total score and one test a test set's test, with `visibility`.
+std::string gradescope_results(const ClassResults& r, std::string_view visibility);
+
+// Returns what a student is shown for a test in Gradescope: the verdict, and
+// for a file not judged the name the result file should have had.
+std::string gradescope_output(const ClassResults& r, size_t submission, size_t test);
+
+// Returns a JUnit XML report: one testsuite a submission, one testcase a test,
+// a failure for a wrong or empty file and an error for one not judged.
+std::string junit_report(const ClassResults& r);
+
+// Returns the class report as one self-contained HTML page: the summary, a
+// bar a test, where the first wrong lines fall, and the table of submissions
+// by tests (sortable by any column).
+std::string html_report(const ClassResults& r);
+
+// Returns text made safe for XML and HTML: valid UTF-8, control characters
+// escaped as in the text format, and & < > " ' as character references.
+std::string markup_text(std::string_view text);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_TOOLS_CLASS_REPORT_H_

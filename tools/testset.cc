@@ -1,0 +1,272 @@
+#include "tools/testset.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+#include "check/case.h"
+#include "graph/graph_file.h"
+#include "graph/reader.h"
+
+namespace tarnwick {
+
+namespace {
+
+// Returns the run of digits at the start of s.
+std::string_view digit_run(std::string_view s) {
+  size_t end = 0;
+  while (end < s.size() && is_digit(s[end])) ++end;
+  return s.substr(0, end);
+}
+
+// Compares two runs of digits by value. Returns <0, 0 or >0.
+int compare_numbers(std::string_view a, std::string_view b) {
+  while (a.size() > 1 && a[0] == '0') a.remove_prefix(1);
+  while (b.size() > 1 && b[0] == '0') b.remove_prefix(1);
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  return a.compare(b);
+}
+
+// Returns the folder's regular files ending in ".in", without it. Returns
+// false with *why set when the folder cannot be read.
+bool list_inputs(const std::string& dir, std::vector<std::string>* names, std::string* why) {
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) {
+    *why = dir + ": " + reason(errno);
+    return false;
+  }
+  while (const dirent* e = ::readdir(d)) {
+    std::string file = e->d_name;
+    struct stat st {};
+    if (file.size() <= 3 || file.compare(file.size() - 3, 3, ".in") != 0) continue;
+    if (::stat((dir + "/" + file).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      names->push_back(file.substr(0, file.size() - 3));
+    }
+  }
+  ::closedir(d);
+  return true;
+}
+
+// Reads "D[.DDD]" (at most three decimals, at most 1000000) into *milli.
+bool parse_milli(std::string_view text, int64_t* milli) {
+  std::string_view whole = digit_run(text);
+  std::string_view rest = text.substr(whole.size()), fraction;
+  if (!rest.empty()) {
+    if (rest[0] != '.') return false;
+    fraction = digit_run(rest.substr(1));
+    if (fraction.empty() || fraction.size() > 3 || fraction.size() + 1 != rest.size()) return false;
+  }
+  if (whole.empty() || whole.size() > 7) return false;
+  int64_t value = std::stoll(std::string(whole)) * 1000;
+  std::string thousandths = std::string(fraction) + std::string(3 - fraction.size(), '0');
+  *milli = value + std::stoll(thousandths);
+  return *milli <= 1000000 * int64_t{1000};
+}
+
+// Splits a line into its whitespace-separated fields.
+std::vector<std::string> fields(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> out;
+  for (std::string f; in >> f;) out.push_back(f);
+  return out;
+}
+
+// Returns the text of the file at path. Returns false with *err set when it cannot be read.
+bool read_text(const std::string& path, std::string* text, std::string* err) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  if (in) all << in.rdbuf();
+  if (!in || in.bad()) {
+    *err = path + ": " + reason(errno != 0 ? errno : EIO);
+    return false;
+  }
+  *text = all.str();
+  return true;
+}
+
+}  // namespace
+
+bool natural_less(std::string_view a, std::string_view b) {
+  while (!a.empty() && !b.empty()) {
+    std::string_view x = digit_run(a), y = digit_run(b);
+    if (!x.empty() && !y.empty()) {
+      if (int c = compare_numbers(x, y); c != 0) return c < 0;
+      if (x.size() != y.size()) return x.size() < y.size();  // "01" after "1"
+      a.remove_prefix(x.size());
+      b.remove_prefix(y.size());
+    } else if (a[0] != b[0]) {
+      return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+    } else {
+      a.remove_prefix(1);
+      b.remove_prefix(1);
+    }
+  }
+  return a.size() < b.size();
+}
+
+bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
+  std::vector<std::string> names;
+  if (!list_inputs(dir, &names, why)) return false;
+  if (names.empty()) {
+    *why = dir + ": no test inputs (files NAME.in)";
+    return false;
+  }
+  std::sort(names.begin(), names.end(), natural_less);
+  set->dir = dir;
+  for (std::string& name : names) set->tests.push_back({std::move(name)});
+  const std::string points = dir + "/points";
+  struct stat st {};
+  if (::stat(points.c_str(), &st) != 0 && errno == ENOENT) return true;
+  std::string text;
+  return read_text(points, &text, why) && parse_points(text, points, set, why);
+}
+
+namespace {
+
+// Takes one line's fields "NAME POINTS" into the weights of set->tests,
+// marking the test in *given. Returns false with *why set (after `where`) otherwise.
+bool take_points(const std::vector<std::string>& f, const std::string& where, TestSet* set,
+                 std::vector<bool>* given, std::string* why) {
+  if (f.size() != 2) {
+    *why = where + "expected \"NAME POINTS\", got " + std::to_string(f.size()) + " fields";
+    return false;
+  }
+  auto test = std::find_if(set->tests.begin(), set->tests.end(),
+                           [&](const TestInput& t) { return t.name == f[0]; });
+  if (test == set->tests.end()) {
+    *why = where + "no test '" + f[0] + "' (no " + f[0] + ".in)";
+    return false;
+  }
+  auto seen = given->begin() + (test - set->tests.begin());
+  if (*seen) {
+    *why = where + "test '" + f[0] + "' is given points twice";
+  } else if (!parse_milli(f[1], &test->milli_points)) {
+    *why = where + "points '" + f[1] + "' are not a number from 0 to 1000000 with at most 3 decimals";
+  }
+  *seen = true;
+  return why->empty();
+}
+
+}  // namespace
+
+bool parse_points(std::string_view text, const std::string& label, TestSet* set,
+                  std::string* why) {
+  std::vector<bool> given(set->tests.size(), false);
+  std::istringstream in{std::string(text)};
+  int64_t number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    std::vector<std::string> f = fields(line);
+    if (f.empty() || f[0][0] == '#') continue;
+    if (!take_points(f, label + ":" + std::to_string(number) + ": ", set, &given, why)) return false;
+  }
+  for (size_t i = 0; i < given.size(); ++i) {
+    if (!given[i]) {
+      *why = label + ": no points for test '" + set->tests[i].name + "'";
+      return false;
+    }
+  }
+  set->weighted = true;
+  return true;
+}
+
+bool is_folder(const std::string& path, std::string* why) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    *why = path + ": " + reason(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) *why = path + ": " + reason(ENOTDIR);
+  return S_ISDIR(st.st_mode);
+}
+
+std::string check_output_name(std::string_view pattern) {
+  if (pattern.empty() || pattern[0] == '/') return "--output-name must be a relative path";
+  if (pattern.find("{name}") == std::string_view::npos) {
+    return "--output-name '" + std::string(pattern) + "' must hold {name}";
+  }
+  return "";
+}
+
+std::string output_path(const std::string& submission, std::string_view pattern,
+                        const std::string& test) {
+  std::string path = submission;
+  if (path.empty() || path.back() != '/') path += '/';
+  for (size_t at = 0; at < pattern.size();) {
+    if (pattern.substr(at, 6) == "{name}") {
+      path += test;
+      at += 6;
+    } else {
+      path += pattern[at++];
+    }
+  }
+  return path;
+}
+
+int64_t ClassResults::earned(size_t submission, size_t test) const {
+  return succeeded(at(submission, test)) ? set.tests[test].milli_points : 0;
+}
+
+namespace {
+
+// Loads and solves test t, then judges its result file in every submission.
+bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::string* why) {
+  TestInput& test = out->set.tests[t];
+  CaseOptions case_options;
+  case_options.progress = options.progress;
+  GraphFile file;
+  Case c;
+  const std::string input = out->set.dir + "/" + test.name + ".in";
+  const bool made = c.make(input.c_str(), file, SourceGiven::carried(), case_options, why);
+  if (options.solved) options.solved();
+  if (!made) return false;
+  test.n = c.graph().n;
+  for (std::string& w : c.warnings()) out->warnings.push_back(std::move(w));
+  std::vector<std::string> paths;
+  for (const std::string& s : out->submissions) {
+    paths.push_back(output_path(s, options.output_name, test.name));
+  }
+  const size_t count = out->set.tests.size();
+  size_t s = 0;
+  grade_all(paths, c.graph().Dist, c.row(), options.threads, options.max_bytes,
+            [&](const Graded& g) {
+              Graded& slot = out->results[s++ * count + t];
+              slot = g;
+              if (!g.judged && g.error == ENOENT) slot.reason = "missing";
+            });
+  return true;
+}
+
+}  // namespace
+
+bool grade_class(const TestSet& set, const std::vector<std::string>& submissions,
+                 const ClassOptions& options, ClassResults* out, std::string* why) {
+  out->set = set;
+  out->submissions = submissions;
+  out->results.assign(submissions.size() * set.tests.size(), Graded{});
+  for (size_t t = 0; t < set.tests.size(); ++t) {
+    if (!grade_test(t, options, out, why)) return false;
+  }
+  return true;
+}
+
+Standing standing(const ClassResults& r, size_t s) {
+  Standing st;
+  for (size_t t = 0; t < r.set.tests.size(); ++t) {
+    st.passed += succeeded(r.at(s, t));
+    st.milli_points += r.earned(s, t);
+  }
+  return st;
+}
+
+int64_t total_milli_points(const TestSet& set) {
+  int64_t total = 0;
+  for (const TestInput& t : set.tests) total += t.milli_points;
+  return total;
+}
+
+}  // namespace tarnwick
