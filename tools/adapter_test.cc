@@ -193,39 +193,47 @@ std::vector<Case> cases() {
              {kNoModel}),
   };
 }
-// Returns text with IN and ANS replaced by the paths of the case's files.
-std::string with_paths(const std::string& text, const std::string& in, const std::string& ans) {
-  return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
-}
+// A case's files laid out in a scratch folder.
+struct Laid {
+  Scratch s;
+  std::string in, ans, team;
+
+  explicit Laid(const Case& c)
+      : in(s.file("case.in", c.input)), ans(s.file("case.ans", c.answer)),
+        team(s.file("team.out", c.team)) {}
+  // Returns `files` (the system's flag first) followed by the case's flags.
+  std::vector<std::string> args(const Case& c, std::vector<std::string> files) const {
+    files.insert(files.end(), c.flags.begin(), c.flags.end());
+    return files;
+  }
+  // Returns text with IN and ANS replaced by the paths of the case's files.
+  std::string with_paths(const std::string& text) const {
+    return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
+  }
+};
 
 TEST(KattisValidator, CalledAsAnOutputValidator) {
   for (const Case& c : cases()) {
-    Scratch s;
-    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
-                team = s.file("team.out", c.team);
-    fs::path fb = s.dir() / "feedback";
+    Laid l(c);
+    fs::path fb = l.s.dir() / "feedback";
     fs::create_directory(fb);
-    std::vector<std::string> args = {"--kattis", in, ans, fb.string()};
-    args.insert(args.end(), c.flags.begin(), c.flags.end());
-    Outcome o = run_piped(TARNWICK_CHECKER, args, team, s);
+    Outcome o = run_piped(TARNWICK_CHECKER, l.args(c, {"--kattis", l.in, l.ans, fb.string()}),
+                          l.team, l.s);
     EXPECT_EQ(o.status, c.kattis) << c.name;
-    EXPECT_EQ(feedback(fb / "judgemessage.txt"), with_paths(c.judge_message, in, ans)) << c.name;
+    EXPECT_EQ(feedback(fb / "judgemessage.txt"), l.with_paths(c.judge_message)) << c.name;
     EXPECT_EQ(feedback(fb / "teammessage.txt"), c.team_message) << c.name;
-    EXPECT_EQ(o.err, with_paths(c.error, in, ans)) << c.name;
+    EXPECT_EQ(o.err, l.with_paths(c.error)) << c.name;
     EXPECT_EQ(o.out, "") << c.name;
   }
 }
 
 TEST(TestlibChecker, CalledAsATestlibChecker) {
   for (const Case& c : cases()) {
-    Scratch s;
-    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
-                team = s.file("team.out", c.team);
-    std::vector<std::string> args = {"--testlib", in, team, ans};
-    args.insert(args.end(), c.flags.begin(), c.flags.end());
-    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, args, s);
+    Laid l(c);
+    Outcome o = tarnwick_test::run_program(
+        TARNWICK_CHECKER, l.args(c, {"--testlib", l.in, l.team, l.ans}), l.s);
     EXPECT_EQ(o.status, c.testlib) << c.name;
-    EXPECT_EQ(o.err, with_paths(c.testlib_error, in, ans)) << c.name;
+    EXPECT_EQ(o.err, l.with_paths(c.testlib_error)) << c.name;
     EXPECT_EQ(o.out, "") << c.name;
   }
 }
@@ -235,15 +243,12 @@ TEST(TestlibChecker, CalledAsATestlibChecker) {
 // failure of the checker, kept for a broken test.
 TEST(CmsChecker, CalledAsACmsChecker) {
   for (const Case& c : cases()) {
-    Scratch s;
-    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
-                team = s.file("team.out", c.team);
-    std::vector<std::string> args = {"--cms", in, ans, team};
-    args.insert(args.end(), c.flags.begin(), c.flags.end());
-    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, args, s);
+    Laid l(c);
+    Outcome o =
+        tarnwick_test::run_program(TARNWICK_CHECKER, l.args(c, {"--cms", l.in, l.ans, l.team}), l.s);
     EXPECT_EQ(o.status, c.testlib == 3 ? 2 : 0) << c.name;
     EXPECT_EQ(o.out, c.cms_out) << c.name;
-    EXPECT_EQ(o.err, with_paths(c.cms_error, in, ans)) << c.name;
+    EXPECT_EQ(o.err, l.with_paths(c.cms_error)) << c.name;
   }
 }
 
