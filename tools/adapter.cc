@@ -23,22 +23,47 @@ bool system_flag(std::string_view arg, System* system) {
     *system = System::kKattis;
   } else if (arg == "--testlib") {
     *system = System::kTestlib;
+  } else if (arg == "--cms") {
+    *system = System::kCms;
   } else {
     return false;
   }
   return true;
 }
 
-// Sets *why when the file count does not suit the system.
+// Skips testlib's --testset X and --group Y, which its registerTestlibCmd
+// drops before it counts the files (testlib.h 0.9.44, registerTestlibCmd and
+// __testlib_set_testset_and_group: the test set may not be empty, the group
+// may). Returns false when argv[*i] is neither; sets *why when its value is
+// missing.
+bool testlib_pair(std::string_view arg, int argc, const char* const* argv, int* i,
+                  std::string* why) {
+  if (arg != "--testset" && arg != "--group") return false;
+  const bool testset = arg == "--testset";
+  if (*i + 1 >= argc || (testset && argv[*i + 1][0] == '\0')) {
+    *why = testset ? "--testset needs a test set name after it" : "--group needs a group after it";
+  } else {
+    ++*i;
+  }
+  return true;
+}
+
+// Sets *why when the files do not suit the system.
 void check_files(const CheckerArgs& args, std::string* why) {
+  const std::vector<std::string>& f = args.files;
   if (args.system == System::kNone) {
-    *why = "no judging system: give --kattis or --testlib";
-  } else if (args.files.size() != 3) {
-    *why = args.system == System::kKattis
-               ? "a Kattis validator takes input_file answer_file feedback_dir"
-               : "a testlib checker takes input_file output_file answer_file";
-  } else if (args.system == System::kKattis && args.files[2].empty()) {
-    *why = "feedback_dir is an empty path";  // joined to a file name, it would be the root folder
+    *why = "no judging system: give --kattis, --testlib or --cms";
+  } else if (args.system == System::kKattis) {
+    if (f.size() != 3) *why = "a Kattis validator takes input_file answer_file feedback_dir";
+    // Joined to a file name, an empty path would be the root folder.
+    if (f.size() == 3 && f[2].empty()) *why = "feedback_dir is an empty path";
+  } else if (args.system == System::kCms) {
+    if (f.size() != 3) *why = "a CMS checker takes input_file correct_output contestant_output";
+    if (args.judge_details) *why = "--judge-details: CMS shows the checker's message to contestants";
+  } else if (f.size() < 3 || f.size() > 5) {
+    *why = "a testlib checker takes input_file output_file answer_file [result_file [-appes]]";
+  } else if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
+    *why = "after result_file comes -appes or -APPES, not '" + f[4] + "'";
   }
 }
 
@@ -48,6 +73,7 @@ System system_from_name(std::string_view argv0) {
   std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
   if (ends_with(base, "-kattis") || ends_with(base, "-domjudge")) return System::kKattis;
   if (ends_with(base, "-testlib")) return System::kTestlib;
+  if (ends_with(base, "-cms")) return System::kCms;
   return System::kNone;
 }
 
@@ -69,7 +95,9 @@ bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, st
       args->source = argv[++i];
     } else if (arg.substr(0, 9) == "--source=") {
       args->source = std::string(arg.substr(9));
-    } else {
+    } else if (arg == "--judge-details") {
+      args->judge_details = true;
+    } else if (!testlib_pair(arg, argc, argv, &i, why)) {
       *why = "unknown option '" + std::string(arg) + "'";
     }
   }
@@ -77,13 +105,30 @@ bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, st
   return why->empty();
 }
 
+namespace {
+
+// Returns why a graph of no vertex cannot make a test, from its load report.
+std::string no_vertex(const LoadReport& report) {
+  const bool uncounted = report.warning.rfind("no vertex count", 0) == 0;
+  return std::string(uncounted ? "no vertex count" : "a vertex count of 0 or less") +
+         ": a test graph needs at least one vertex";
+}
+
+}  // namespace
+
 bool TestCase::load(const std::string& path, const std::optional<std::string>& source,
-                    std::string* why) {
+                    std::string* why, CaseOptions options) {
   input_path = path;
-  CaseOptions options;
   options.note_edges = true;  // a wrong answer is explained with the graph's lines
-  return c.make(path.c_str(), graph, source ? SourceGiven::flag(*source) : SourceGiven::carried(),
-                options, why);
+  const bool made = c.make(path.c_str(), graph,
+                           source ? SourceGiven::flag(*source) : SourceGiven::carried(), options, why);
+  if (c.fault() == Case::Fault::kGraph) return false;
+  // Told before the source: on no vertex, every answer would be accepted.
+  if (c.graph().n < 1) {
+    *why = path + ": " + no_vertex(c.report());
+    return false;
+  }
+  return made;
 }
 
 ExplainRequest TestCase::request() const {
@@ -96,69 +141,126 @@ ExplainRequest TestCase::request() const {
 
 int exit_status(System system, Checked::Kind kind) {
   if (system == System::kKattis) {
-    static const int kStatus[] = {42, 43, 1, 2, 2};
+    static const int kStatus[] = {kExitKattisAccepted, kExitKattisWrong, kExitWrongUse, kExitCannot,
+                                  kExitCannot};
     return kStatus[kind];
   }
   if (system == System::kTestlib) {
-    static const int kStatus[] = {0, 1, 3, 3, 2};
+    static const int kStatus[] = {kExitTestlibOk, kExitTestlibWrong, kExitTestlibFail,
+                                  kExitTestlibFail, kExitTestlibPresentation};
     return kStatus[kind];
   }
-  return kind == Checked::kWrongUse ? 1 : 2;
+  if (system == System::kCms) {
+    // A verdict is a score, whatever it is; only a test that cannot be judged fails.
+    static const int kStatus[] = {kExitOk, kExitOk, kExitWrongUse, kExitCannot, kExitOk};
+    return kStatus[kind];
+  }
+  return kind == Checked::kWrongUse ? kExitWrongUse : kExitCannot;
 }
 
-namespace {
-
-// Returns the verdict line without its line end.
-std::string verdict_text(const Verdict& v) {
-  std::string line = verdict_line(v);
-  line.pop_back();
-  return line;
-}
-
-}  // namespace
-
-std::string check_answer(const TestCase& test, const std::string& input_path,
-                         const std::string& answer_path) {
+ModelAnswer check_answer(const TestCase& test, const std::string& answer_path) {
   Verdict model;
   std::string err;
-  if (!test.c.judge(answer_path.c_str(), &model, &err)) return err;
-  if (model.kind == Verdict::kSuccess) return "";
-  return "broken test " + input_path + ": its answer file " + answer_path +
-         " is not accepted: " + verdict_text(model);
+  if (!test.c.judge(answer_path.c_str(), &model, &err)) return {ModelAnswer::kBroken, err};
+  if (model.kind == Verdict::kSuccess) return {ModelAnswer::kAccepted, ""};
+  // No line at all: an empty file, the mark of a test without a model answer.
+  if (model.kind == Verdict::kEmptyFile) return {ModelAnswer::kAbsent, ""};
+  std::string verdict = verdict_line(model);
+  verdict.pop_back();
+  return {ModelAnswer::kBroken, "broken test " + test.input_path + ": its answer file " +
+                                    answer_path + " is not accepted: " + verdict};
+}
+
+std::string no_model_answer_note(const std::string& answer_path) {
+  return answer_path + " is empty: no model answer was checked";
 }
 
 Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
                    Explanation* e) {
   if (!weigh(test.request(), team, e)) {
-    return {Checked::kNoOutput, {}, team_name + ": " + reason(team.error())};
+    return {Checked::kNoOutput, team_name + ": " + reason(team.error())};
   }
-  const Verdict& v = e->verdict;
-  return {v.kind == Verdict::kSuccess ? Checked::kAccepted : Checked::kWrong, v, ""};
+  return {e->verdict.kind == Verdict::kSuccess ? Checked::kAccepted : Checked::kWrong, ""};
 }
 
-std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRow& APSP) {
-  std::string message = verdict_line(verdict);
-  if (verdict.kind != Verdict::kWrongAnswer) return message;
-  std::string k = std::to_string(verdict.line), s = std::to_string(verdict.source);
-  if (verdict.missing) {
-    return message + "line " + k + " is missing: the output ends after line " +
-           std::to_string(verdict.line - 1) + ", and each of the " + std::to_string(g.n) +
-           " vertices needs a line\n";
+namespace {
+
+// Returns the account of e's verdict: the verdict line, then which line is
+// wrong and what it weighs, with the expected distance when `expected`.
+std::string verdict_account(const Explanation& e, bool expected) {
+  const Verdict& v = e.verdict;
+  if (v.kind != Verdict::kWrongAnswer) return e.verdict_text;
+  const std::string k = std::to_string(v.line), n = std::to_string(e.n);
+  if (v.missing) {
+    return e.verdict_text + "line " + k + " is missing: the output ends after line " +
+           std::to_string(v.line - 1) + ", and each of the " + n + " vertices needs a line\n";
   }
-  message += "line " + k + " does not weigh the expected distance " +
-             std::to_string(APSP.at(verdict.line)) + " from vertex " + s + " to vertex " + k;
-  if (verdict.line > g.n) {
-    message += " (line " + k + " is past the graph's " + std::to_string(g.n) + " vertices)";
-  }
-  return message + "\n";
+  std::string text = e.verdict_text + "line " + k + " weighs " + int128_text(e.total) +
+                     ", not the expected distance" +
+                     (expected ? " " + std::to_string(e.expected) : "") + " from vertex " +
+                     std::to_string(v.source) + " to vertex " + k;
+  if (v.line > e.n) text += " (line " + k + " is past the graph's " + n + " vertices)";
+  return text + "\n";
 }
 
-std::string team_message(const Verdict& verdict) { return verdict_line(verdict); }
+}  // namespace
+
+std::string contestant_message(const Explanation& e) { return verdict_account(e, false); }
+
+std::string judge_message(const Explanation& e) { return verdict_account(e, true); }
 
 std::string explained(TestCase& test, Explanation e) {
   std::string err;
   if (!add_graph_lines(test.request(), &e, &err)) return "";
   return explanation_text(e);
+}
+
+std::string one_line(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("; ") : std::string(1, c);
+  return printable(out);
+}
+
+namespace {
+
+// testlib's words and result file outcomes for each Checked::Kind, as
+// InStream::quit in testlib.h 0.9.44 writes them ("ok ", "wrong answer ",
+// "wrong output format ", "FAIL "; its `outcomes` table: "accepted",
+// "wrong-answer", "presentation-error", "fail").
+const char* const kTestlibWords[] = {"ok", "wrong answer", "FAIL", "FAIL", "wrong output format"};
+const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fail",
+                                        "presentation-error"};
+
+// Returns text as testlib's InStream::xmlSafeWrite writes it: &, <, > and "
+// as entities, bytes 0 to 31 as '.', every other byte as it is.
+std::string xml_escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else if (c == '"') {
+      out += "&quot;";
+    } else {
+      out += c >= 0 && c <= 31 ? '.' : c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string testlib_result_text(Checked::Kind kind, const std::string& message, bool appes) {
+  // InStream::quit writes the message alone, with no line end; in -appes mode
+  // the XML declaration (its default encoding) and the result element, then a line end.
+  if (!appes) return message;
+  return std::string("<?xml version=\"1.0\" encoding=\"windows-1251\"?>") +
+         "<result outcome = \"" + kTestlibOutcomes[kind] + "\">" + xml_escaped(message) +
+         "</result>\n";
 }
 
 namespace {
@@ -176,12 +278,49 @@ bool write_text(const std::string& path, const std::string& text, std::string* w
 // Prints "tarnwick-checker: why" on standard error.
 void complain(const std::string& why) { say("tarnwick-checker", why); }
 
-// Returns the judge's warnings (the graph's, a source that is not a vertex) as
-// lines for the judges, or "".
-std::string warning_line(const TestCase& test) {
-  std::string lines;
-  for (const std::string& w : test.c.warnings()) lines += w + "\n";
+// One checker run: the test, its model answer, the team output checked and weighed.
+struct Run {
+  TestCase test;
+  ModelAnswer answer;
+  Checked checked;
+  Explanation e;
+};
+
+// Loads the test and judges its answer file. Returns false with
+// run->checked.why set when the test cannot be judged.
+bool prepare(const CheckerArgs& args, const std::string& answer_path, Run* run) {
+  if (!run->test.load(args.files[0], args.source, &run->checked.why)) return false;
+  run->answer = check_answer(run->test, answer_path);
+  run->checked.why = run->answer.why;
+  return run->answer.kind != ModelAnswer::kBroken;
+}
+
+// Judges the team output in the file at path into run->checked and run->e.
+void judge_team_file(Run* run, const std::string& path) {
+  InputFile output;
+  std::string err;
+  if (!output.open(path.c_str(), &err)) {
+    run->checked = {Checked::kNoOutput, path + ": " + err};
+    return;
+  }
+  ByteReader team(output.fd());
+  run->checked = check_team(run->test, team, path, &run->e);
+}
+
+// Returns what the judges are told besides the verdict, a line each: the
+// judge's warnings (the graph's, a source that is not a vertex), then that no
+// model answer was checked.
+std::vector<std::string> notes(const Run& run, const std::string& answer_path) {
+  std::vector<std::string> lines = run.test.c.warnings();
+  if (run.answer.kind == ModelAnswer::kAbsent) lines.push_back(no_model_answer_note(answer_path));
   return lines;
+}
+
+// Returns the notes as lines, each with its line end.
+std::string notes_text(const Run& run, const std::string& answer_path) {
+  std::string text;
+  for (const std::string& line : notes(run, answer_path)) text += line + "\n";
+  return text;
 }
 
 // Tells a Kattis judge error: on standard error and, when it can be written,
@@ -193,86 +332,113 @@ int kattis_judge_error(const std::string& feedback, const std::string& why) {
   return exit_status(System::kKattis, Checked::kJudgeError);
 }
 
-// Tells a testlib judge failure on standard error. Returns the exit status.
-int testlib_fail(const std::string& why) {
-  std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
-  return exit_status(System::kTestlib, Checked::kJudgeError);
+// Writes the Kattis feedback files of a judged run. Returns the exit status.
+int kattis_feedback(const CheckerArgs& args, Run& run) {
+  const std::string& feedback = args.files[2];
+  for (const std::string& line : notes(run, args.files[1])) complain(line);
+  std::string message = run.checked.kind == Checked::kWrong ? explained(run.test, run.e) : "";
+  if (message.empty()) message = judge_message(run.e);
+  std::string err;
+  if (!write_text(feedback + "/judgemessage.txt", message + notes_text(run, args.files[1]), &err) ||
+      !write_text(feedback + "/teammessage.txt", contestant_message(run.e), &err)) {
+    complain(err);
+    return exit_status(System::kKattis, Checked::kJudgeError);
+  }
+  return exit_status(System::kKattis, run.checked.kind);
 }
 
 // Kattis and DOMjudge: the team output on standard input, the messages in feedback_dir.
 int run_kattis(const CheckerArgs& args) {
-  const std::string &input_path = args.files[0], &feedback = args.files[2];
-  TestCase test;
-  Checked c;
-  Explanation e;
-  if (test.load(input_path, args.source, &c.why) &&
-      (c.why = check_answer(test, input_path, args.files[1])).empty()) {
+  Run run;
+  if (prepare(args, args.files[1], &run)) {
     ByteReader team(0);
-    c = check_team(test, team, "standard input", &e);
+    run.checked = check_team(run.test, team, "standard input", &run.e);
   }
   // Standard input is the judging system's: not being able to read it is its fault.
-  if (c.kind == Checked::kJudgeError || c.kind == Checked::kNoOutput) {
-    return kattis_judge_error(feedback, c.why);
+  if (run.checked.kind == Checked::kJudgeError || run.checked.kind == Checked::kNoOutput) {
+    return kattis_judge_error(args.files[2], run.checked.why);
   }
-  std::string warning = warning_line(test), err;
-  for (const std::string& w : test.c.warnings()) complain(w);
-  std::string judge_file = feedback + "/judgemessage.txt";
-  std::string message = c.kind == Checked::kWrong ? explained(test, std::move(e)) : "";
-  if (message.empty()) message = judge_message(c.verdict, test.c.graph(), test.c.row());
-  if (!write_text(judge_file, message + warning, &err) ||
-      !write_text(feedback + "/teammessage.txt", team_message(c.verdict), &err)) {
-    complain(err);
-    return exit_status(System::kKattis, Checked::kJudgeError);
-  }
-  return exit_status(System::kKattis, c.kind);
+  return kattis_feedback(args, run);
 }
 
-// Returns text on one line: its line ends, but the last, become "; ".
-std::string one_line(std::string text) {
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  std::string out;
-  for (char c : text) out += c == '\n' ? std::string("; ") : std::string(1, c);
-  return printable(out);
-}
-
-// testlib: the team output in a file; one line on standard error, in testlib's words.
-int run_testlib(const CheckerArgs& args) {
-  const std::string &input_path = args.files[0], &output_path = args.files[1];
-  TestCase test;
-  Checked c;
-  if (!test.load(input_path, args.source, &c.why) ||
-      !(c.why = check_answer(test, input_path, args.files[2])).empty()) {
-    return testlib_fail(c.why);
+// Tells a testlib outcome with its one-line message: on standard error in
+// testlib's words, or, given a result file, there (testlib's InStream::quit:
+// then standard error gets the message's line end and "See file to check exit
+// message"). Returns the exit status.
+int testlib_tell(const CheckerArgs& args, Checked::Kind kind, const std::string& message) {
+  const int status = exit_status(System::kTestlib, kind);
+  if (args.files.size() < 4) {
+    std::fprintf(stderr, "%s %s\n", kTestlibWords[kind], message.c_str());
+    return status;
   }
-  InputFile output;
   std::string err;
-  Explanation e;
-  if (output.open(output_path.c_str(), &err)) {
-    ByteReader team(output.fd());
-    c = check_team(test, team, output_path, &e);
-  } else {
-    c = {Checked::kNoOutput, {}, output_path + ": " + err};
+  const std::string text = testlib_result_text(kind, message, args.files.size() == 5);
+  if (!write_text(args.files[3], text, &err)) {
+    std::fprintf(stderr, "FAIL %s\n", printable(err).c_str());
+    return exit_status(System::kTestlib, Checked::kJudgeError);
   }
+  std::fputs("\nSee file to check exit message\n", stderr);
+  return status;
+}
+
+// testlib: the team output in a file; one line, in testlib's words.
+int run_testlib(const CheckerArgs& args) {
+  Run run;
+  if (!prepare(args, args.files[2], &run)) {
+    return testlib_tell(args, Checked::kJudgeError, one_line(run.checked.why));
+  }
+  judge_team_file(&run, args.files[1]);
   // testlib's words for an output that cannot be read: a presentation error.
-  if (c.kind == Checked::kNoOutput) {
-    std::fprintf(stderr, "wrong output format %s\n", printable(c.why).c_str());
-    return exit_status(System::kTestlib, c.kind);
+  if (run.checked.kind == Checked::kNoOutput) {
+    return testlib_tell(args, Checked::kNoOutput, one_line(run.checked.why));
   }
-  std::string message = judge_message(c.verdict, test.c.graph(), test.c.row());
-  std::fprintf(stderr, "%s %s\n", c.kind == Checked::kAccepted ? "ok" : "wrong answer",
-               one_line(message + warning_line(test)).c_str());
-  return exit_status(System::kTestlib, c.kind);
+  const std::string message = args.judge_details ? judge_message(run.e) : contestant_message(run.e);
+  return testlib_tell(args, run.checked.kind, one_line(message + notes_text(run, args.files[2])));
+}
+
+// Tells a CMS checker failure: one line on standard error, nothing on standard
+// output. Returns the exit status.
+int cms_failure(const std::string& why) {
+  complain(why);
+  return exit_status(System::kCms, Checked::kJudgeError);
+}
+
+// CMS: `checker input correct_output contestant_output`, the score on the first
+// line of standard output, the contestants' message on the first line of
+// standard error, as CMS's documentation (docs/Task types.rst: "Checker",
+// "Standard manager output") and cms/grading/steps/trusted.py
+// (extract_outcome_and_text; a non-zero exit fails the checker step) have it.
+int run_cms(const CheckerArgs& args) {
+  Run run;
+  if (!prepare(args, args.files[1], &run)) return cms_failure(run.checked.why);
+  judge_team_file(&run, args.files[2]);
+  const Checked::Kind kind = run.checked.kind;
+  std::string err;
+  if (!write_out(kind == Checked::kAccepted ? "1.0\n" : "0.0\n", &err)) {
+    return cms_failure("standard output: " + err);
+  }
+  // "translate:success" is shown as CMS's own "Output is correct", in the contestant's language.
+  const std::string message = kind == Checked::kAccepted  ? "translate:success"
+                              : kind == Checked::kNoOutput ? run.checked.why
+                                                           : contestant_message(run.e);
+  std::fprintf(stderr, "%s\n", one_line(message).c_str());
+  // Lines after the first are not shown to contestants.
+  for (const std::string& line : notes(run, args.files[1])) complain(line);
+  return exit_status(System::kCms, kind);
 }
 
 }  // namespace
 
 int run_checker(const CheckerArgs& args) {
-  return args.system == System::kKattis ? run_kattis(args) : run_testlib(args);
+  if (args.system == System::kKattis) return run_kattis(args);
+  if (args.system == System::kCms) return run_cms(args);
+  return run_testlib(args);
 }
 
 int judge_failure(const CheckerArgs& args, const std::string& why) {
-  return args.system == System::kKattis ? kattis_judge_error(args.files[2], why)
-                                        : testlib_fail(why);
+  if (args.system == System::kKattis) return kattis_judge_error(args.files[2], why);
+  if (args.system == System::kCms) return cms_failure(why);
+  return testlib_tell(args, Checked::kJudgeError, one_line(why));
 }
 
 }  // namespace tarnwick

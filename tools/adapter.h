@@ -1,6 +1,7 @@
 // tarnwick as the checker of a judging system: one test case (its input file
 // holds the graph, and maybe the source after the m-th edge), a model answer
-// that must be accepted, and a team's output judged by the same `judge`.
+// that must be accepted (or an empty answer file: no model answer), and a
+// team's output judged by the same `judge`, weighed once.
 #ifndef TARNWICK_TOOLS_ADAPTER_H_
 #define TARNWICK_TOOLS_ADAPTER_H_
 
@@ -12,9 +13,8 @@
 
 #include "check/case.h"
 #include "check/judge.h"
-#include "graph/apsp.h"
+#include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "graph/tables.h"
 #include "tools/explain_lib.h"
 
 namespace tarnwick {
@@ -24,23 +24,28 @@ enum class System {
   kNone,
   kKattis,   // Kattis and DOMjudge output validators: exit 42 accepted, 43 wrong
   kTestlib,  // testlib-style checkers: exit 0 accepted, 1 wrong, 2 presentation, 3 judge failure
+  kCms,      // CMS checkers: the score on standard output, exit 0 for every verdict
 };
 
 // Returns the system a program name calls for: a base name ending in
-// "-kattis" (or "-domjudge") or "-testlib"; kNone for any other.
+// "-kattis" (or "-domjudge"), "-testlib" or "-cms"; kNone for any other.
 System system_from_name(std::string_view argv0);
 
-// The command line: the system, the source flag, the files in order.
+// The command line: the system, the options, the files in order.
 struct CheckerArgs {
   System system = System::kNone;
   std::optional<std::string> source;  // --source S
+  bool judge_details = false;         // --judge-details: the expected distance in the message
+  // The arguments that are not options, as the system counts them: testlib's
+  // --testset X and --group Y are dropped first.
   std::vector<std::string> files;
 };
 
 // Reads argv (options anywhere before a "--": --kattis, --domjudge, --testlib,
-// --source S or --source=S) into *args, the system first taken from the
-// program name. Returns false with *why set on wrong use; args->system is
-// set as far as it is known, so that the failure can be told its way.
+// --cms, --source S or --source=S, --judge-details, --testset X, --group Y)
+// into *args, the system first taken from the program name. Returns false
+// with *why set (one line) on wrong use; args->system is set as far as it is
+// known, so that the failure can be told its way.
 bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, std::string* why);
 
 // One test case: the input file's graph loaded and solved once, from
@@ -50,11 +55,31 @@ struct TestCase {
   GraphFile graph;
   Case c;
 
-  // Loads and solves the input file at `path`. Returns false with *why set.
-  bool load(const std::string& path, const std::optional<std::string>& source, std::string* why);
+  // Loads and solves the input file at `path` through `options` (a hook for
+  // tests: the loader's tuning; edges are always noted, for explanations).
+  // Returns false with *why set when the test cannot be judged, a graph of
+  // no vertex included (nothing could be judged wrong on it).
+  bool load(const std::string& path, const std::optional<std::string>& source, std::string* why,
+            CaseOptions options = {});
   // Returns how explain() reaches this case.
   ExplainRequest request() const;
 };
+
+// What the answer file of a test came to.
+struct ModelAnswer {
+  // kAbsent: the file is empty, the author's mark for a test without a model
+  // answer (one tarnwick-solve cannot write): the team output alone is judged.
+  enum Kind { kAccepted, kAbsent, kBroken };
+  Kind kind = kBroken;
+  std::string why;  // for kBroken: the broken test named, or why the file cannot be read
+};
+
+// Judges the model answer at answer_path against the test.
+ModelAnswer check_answer(const TestCase& test, const std::string& answer_path);
+
+// Returns the line telling the judges that the answer file at answer_path
+// was empty and no model answer was checked, without a line end.
+std::string no_model_answer_note(const std::string& answer_path);
 
 // What checking one team output came to.
 struct Checked {
@@ -62,38 +87,40 @@ struct Checked {
   // hands it over, a presentation error where the team's program writes it).
   enum Kind { kAccepted, kWrong, kWrongUse, kJudgeError, kNoOutput };
   Kind kind = kJudgeError;
-  Verdict verdict;  // for kAccepted and kWrong
-  std::string why;  // for the others: one line
+  std::string why;  // for the others than kAccepted and kWrong: one line
 };
 
 // Returns the exit status that `system` expects for an outcome of `kind`:
-// never an accepted or wrong status for kWrongUse, kJudgeError or kNoOutput.
+// never an accepted or wrong status for kWrongUse or kJudgeError.
 int exit_status(System system, Checked::Kind kind);
 
-// Judges the model answer at answer_path, which must be accepted. Returns ""
-// when it is, else the judge error: the broken test named, or why the answer
-// file cannot be read.
-std::string check_answer(const TestCase& test, const std::string& input_path,
-                         const std::string& answer_path);
-
-// Judges the team output read from `team` and weighs its wrong line (*e):
-// kAccepted or kWrong, or kNoOutput with why "TEAM_NAME: reason" when it
-// cannot be read.
+// Judges the team output read from `team` and weighs it once (*e): kAccepted
+// or kWrong, or kNoOutput with why "TEAM_NAME: reason" when it cannot be read.
 Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
                    Explanation* e);
 
-// Returns what the judges are told of a verdict in one short message: the
-// verdict line, and for a wrong answer line K, the source and the expected
-// distance APSP.at(K), or that line K is missing. Lines end with a line end.
-std::string judge_message(const Verdict& verdict, const Graph& g, const SourceRow& APSP);
+// Returns what contestants may be shown of a verdict weighed by check_team:
+// the verdict line, then for a wrong answer which line it is and what it
+// weighs (or that it is missing), never the expected distance. Lines end with
+// a line end. Every system's message for contestants is built here alone.
+std::string contestant_message(const Explanation& e);
+
+// Returns the same for the judges: the expected distance added.
+std::string judge_message(const Explanation& e);
 
 // Returns tarnwick-explain's account of a wrong team output weighed by
 // check_team (the steps of the first wrong line with their weights, the
 // total, the expected distance), or "" when the graph lines cannot be found.
 std::string explained(TestCase& test, Explanation e);
 
-// Returns what the team is told: the verdict line alone.
-std::string team_message(const Verdict& verdict);
+// Returns text on one line: its line ends, but the last, become "; ", and
+// control characters are escaped.
+std::string one_line(std::string text);
+
+// Returns the result file testlib writes for an outcome of `kind` with
+// `message` (testlib's own words for it are not part of it): the message
+// alone, or with `appes` testlib's XML.
+std::string testlib_result_text(Checked::Kind kind, const std::string& message, bool appes);
 
 // Runs the checker for args (a parsed command line). Returns the exit status.
 int run_checker(const CheckerArgs& args);

@@ -1,6 +1,7 @@
 // tarnwick-checker called exactly as each judging system calls it: the files
 // laid out in a scratch folder, the team output piped in (Kattis, DOMjudge)
-// or named (testlib), then the exit status, the feedback files and standard error.
+// or named (testlib, CMS), then the exit status, the feedback files, the
+// result file and both streams.
 #include "tools/adapter.h"
 
 #include <gtest/gtest.h>
@@ -50,18 +51,24 @@ std::string feedback(const fs::path& p) {
 
 constexpr char kEdges[] = "3 3\n1 2 4\n2 3 1\n1 3 7\n";  // distances from 1: 0, 4, 5
 constexpr char kModel[] = "1\n1 2\n1 2 3\n";
+// What contestants are told: which line is wrong and what it weighs, never
+// the expected distance.
 const std::string kWrong3 =
     "Wrong answer in path 1 to 3\n"
-    "line 3 does not weigh the expected distance 5 from vertex 1 to vertex 3\n";
+    "line 3 weighs 7, not the expected distance from vertex 1 to vertex 3\n";
 const std::string kWrong2 =
     "Wrong answer in path 1 to 2\n"
-    "line 2 does not weigh the expected distance 4 from vertex 1 to vertex 2\n";
+    "line 2 weighs 7, not the expected distance from vertex 1 to vertex 2\n";
 const std::string kMissing3 =
     "Wrong answer in path 1 to 3\n"
     "line 3 is missing: the output ends after line 2, and each of the 3 vertices needs a line\n";
+const std::string kPast4 =
+    "Wrong answer in path 1 to 4\n"
+    "line 4 weighs 4, not the expected distance from vertex 1 to vertex 4 (line 4 is past the "
+    "graph's 3 vertices)\n";
 
 // What tarnwick-explain says of the same outputs: the judges' message of a
-// validator whose team output is a file it can read again.
+// validator.
 const std::string kExplainedWrong3 =
     "Wrong answer in path 1 to 3\n"
     "Line 3 as the judge weighs it, from source 1:\n"
@@ -84,15 +91,24 @@ const std::string kExplainedMissing3 =
     "Line 3 was never read: the file ends first.\n"
     "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"
     "The file ends after line 2: line 3 is missing.\n";
+const std::string kExplainedPast4 =
+    "Wrong answer in path 1 to 4\n"
+    "Line 4 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+    "Total 4, expected 0: difference +4.\n"
+    "The path ends at 2, not at vertex 4 (the judge does not check the end).\n"
+    "Line 4 names no vertex of 1..3: the judge expects the direct weight from 1 to 4.\n";
 
-// Returns a judge message as testlib's line: its lines joined by "; ".
+// Returns a message as one line: its lines joined by "; ".
 std::string one_line(const std::string& message) {
-  return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ") + "\n";
+  return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ");
 }
 
 const std::string kNotVertex =
     "source 0 is not a vertex of the graph (1..3): lines are compared with its direct weights";
 const std::string kCut = "the edge list ends after 1 of 3 edges: edge 2 meets the end of the file";
+const std::string kMe = "tarnwick-checker: ";
+const std::string kNoModel = "ANS is empty: no model answer was checked";
 
 // One test case and what each system must make of it. In messages, IN and ANS
 // stand for the paths of the input and answer files.
@@ -106,140 +122,231 @@ struct Case {
   std::string error;           // standard error as a Kattis validator
   int testlib;                 // exit status as a testlib checker
   std::string testlib_error;   // its line on standard error
+  std::string cms_out;         // standard output as a CMS checker, whose exit status is 0
+  std::string cms_error;       // its standard error
 };
+
+// Returns the case of a verdict on a judgeable test: every system's message
+// from the judges' message, the contestants' one and the lines for judges only.
+Case judged(const char* name, const std::string& input, const std::string& answer,
+            const std::string& team, const std::vector<std::string>& flags,
+            const std::string& judges, const std::string& contestants,
+            const std::vector<std::string>& notes = {}) {
+  const bool ok = contestants == "Success\n";
+  std::string lines, said;
+  for (const std::string& n : notes) lines += n + "\n", said += kMe + n + "\n";
+  const std::string line = one_line(contestants + lines) + "\n";
+  return {name, input, answer, team, flags, ok ? 42 : 43, judges + lines, contestants, said,
+          ok ? 0 : 1, (ok ? "ok " : "wrong answer ") + line, ok ? "1.0\n" : "0.0\n",
+          (ok ? "translate:success\n" : one_line(contestants) + "\n") + said};
+}
+
+// Returns the case of a test that cannot be judged, for `why`.
+Case broken(const char* name, const std::string& input, const std::string& answer,
+            const std::vector<std::string>& flags, const std::string& why) {
+  return {name, input, answer, kModel, flags, 2, "judge error: " + why + "\n", "(none)",
+          kMe + why + "\n", 3, "FAIL " + why + "\n", "", kMe + why + "\n"};
+}
 
 std::vector<Case> cases() {
   const std::string in = std::string(kEdges) + "1\n";
-  const std::string too_many = "IN: the vertex count is too large: at most 10009 vertices fit";
   const std::string no_source = "IN: no source vertex after the m-th edge";
-  const std::string cut_no_source = no_source + " (" + kCut + ")";
-  const std::string far_source = "IN: the source vertex after the m-th edge is outside 0..10009";
-  const std::string bad_flag = "--source '10010' is not a vertex id from 0 to 10009";
   const std::string bad_answer =
       "broken test IN: its answer file ANS is not accepted: Wrong answer in path 1 to 2";
-  const std::string me = "tarnwick-checker: ";
+  const std::string no_vertex = ": a test graph needs at least one vertex";
+  const std::vector<std::string> none;
   return {
-      {"accepted", in, kModel, "1\n2\n2 3\n", {},  //
-       42, "Success\n", "Success\n", "", 0, "ok Success\n"},
-      {"wrong", in, kModel, "1\n1 2\n1 3\n", {},  //
-       43, kExplainedWrong3, "Wrong answer in path 1 to 3\n", "", 1,
-       "wrong answer " + one_line(kWrong3)},
-      {"empty", in, kModel, "", {},  //
-       43, "Empty file\nThe result file holds no line.\n", "Empty file\n", "", 1,
-       "wrong answer Empty file\n"},
+      judged("accepted", in, kModel, "1\n2\n2 3\n", none, "Success\n", "Success\n"),
+      judged("wrong", in, kModel, "1\n1 2\n1 3\n", none, kExplainedWrong3, kWrong3),
+      judged("empty", in, kModel, "", none, "Empty file\nThe result file holds no line.\n",
+             "Empty file\n"),
       // Cut short after a wrong line: wrong whatever a short file is taken to mean.
-      {"truncated", in, kModel, "1\n1 3", {},  //
-       43, kExplainedWrong2, "Wrong answer in path 1 to 2\n", "", 1,
-       "wrong answer " + one_line(kWrong2)},
+      judged("truncated", in, kModel, "1\n1 3", none, kExplainedWrong2, kWrong2),
       // Every line right, but the output stops before the last vertex's line.
-      {"stops early", in, kModel, "1\n1 2\n", {},  //
-       43, kExplainedMissing3, "Wrong answer in path 1 to 3\n", "", 1,
-       "wrong answer " + one_line(kMissing3)},
-      {"broken graph", "10010 0\n1\n", kModel, kModel, {},  //
-       2, "judge error: " + too_many + "\n", "(none)", me + too_many + "\n",  //
-       3, "FAIL " + too_many + "\n"},
-      {"no source", kEdges, kModel, kModel, {},  //
-       2, "judge error: " + no_source + "\n", "(none)", me + no_source + "\n",  //
-       3, "FAIL " + no_source + "\n"},
-      {"source flag", kEdges, kModel, kModel, {"--source", "1"},  //
-       42, "Success\n", "Success\n", "", 0, "ok Success\n"},
-      {"source flag wins", in, "1\n0\n2 3\n", "1\n0\n2 3\n", {"--source=2"},  //
-       42, "Success\n", "Success\n", "", 0, "ok Success\n"},
-      {"carried source too large", std::string(kEdges) + "10010\n", kModel, kModel, {},  //
-       2, "judge error: " + far_source + "\n", "(none)", me + far_source + "\n",  //
-       3, "FAIL " + far_source + "\n"},
-      {"source flag too large", in, kModel, kModel, {"--source=10010"},  //
-       2, "judge error: " + bad_flag + "\n", "(none)", me + bad_flag + "\n",  //
-       3, "FAIL " + bad_flag + "\n"},
-      {"cut edge list, no source", "3 3\n1 2 4\n2 3", kModel, kModel, {},  //
-       2, "judge error: " + cut_no_source + "\n", "(none)", me + cut_no_source + "\n",  //
-       3, "FAIL " + cut_no_source + "\n"},
-      {"cut edge list, source flag", "3 3\n1 2 4\n", "1\n1 2\n3\n", "1\n2\n3\n", {"--source", "1"},
-       42, "Success\nIN: warning: " + kCut + "\n", "Success\n", me + "IN: warning: " + kCut + "\n",
-       0, "ok Success; IN: warning: " + kCut + "\n"},
-      {"source not a vertex", std::string(kEdges) + "0\n", "0\n0\n0\n", "0\n0\n0\n", {},  //
-       42, "Success\nwarning: " + kNotVertex + "\n", "Success\n", me + "warning: " + kNotVertex + "\n",
-       0, "ok Success; warning: " + kNotVertex + "\n"},
-      {"broken answer", in, "1\n1 3\n", kModel, {},  //
-       2, "judge error: " + bad_answer + "\n", "(none)", me + bad_answer + "\n",  //
-       3, "FAIL " + bad_answer + "\n"},
+      judged("stops early", in, kModel, "1\n1 2\n", none, kExplainedMissing3, kMissing3),
+      judged("line past n", in, kModel, "1\n2\n2 3\n2\n", none, kExplainedPast4, kPast4),
+      broken("broken graph", "10010 0\n1\n", kModel, none,
+             "IN: the vertex count is too large: at most 10009 vertices fit"),
+      // On no vertex every output would be accepted: a broken test, never a verdict.
+      broken("no vertex count", "", "1\n", {"--source", "1"}, "IN: no vertex count" + no_vertex),
+      broken("no vertex, carried source", "", "1\n", none, "IN: no vertex count" + no_vertex),
+      broken("no vertex", "0 0\n1\n", "1\n", none, "IN: a vertex count of 0 or less" + no_vertex),
+      broken("no source", kEdges, kModel, none, no_source),
+      judged("source flag", kEdges, kModel, kModel, {"--source", "1"}, "Success\n", "Success\n"),
+      judged("source flag wins", in, "1\n0\n2 3\n", "1\n0\n2 3\n", {"--source=2"}, "Success\n",
+             "Success\n"),
+      broken("carried source too large", std::string(kEdges) + "10010\n", kModel, none,
+             "IN: the source vertex after the m-th edge is outside 0..10009"),
+      broken("source flag too large", in, kModel, {"--source=10010"},
+             "--source '10010' is not a vertex id from 0 to 10009"),
+      broken("cut edge list, no source", "3 3\n1 2 4\n2 3", kModel, none,
+             no_source + " (" + kCut + ")"),
+      judged("cut edge list, source flag", "3 3\n1 2 4\n", "1\n1 2\n3\n", "1\n2\n3\n",
+             {"--source", "1"}, "Success\n", "Success\n", {"IN: warning: " + kCut}),
+      judged("source not a vertex", std::string(kEdges) + "0\n", "0\n0\n0\n", "0\n0\n0\n", none,
+             "Success\n", "Success\n", {"warning: " + kNotVertex}),
+      broken("broken answer", in, "1\n1 3\n", none, bad_answer),
+      // An empty answer file: no model answer, the team output alone is judged.
+      judged("no model answer, wrong", in, "", "1\n1 2\n1 3\n", none, kExplainedWrong3, kWrong3,
+             {kNoModel}),
+      judged("no model answer, accepted", in, "", kModel, none, "Success\n", "Success\n",
+             {kNoModel}),
   };
 }
-// Returns text with IN and ANS replaced by the paths of the case's files.
-std::string with_paths(const std::string& text, const std::string& in, const std::string& ans) {
-  return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
-}
+// A case's files laid out in a scratch folder.
+struct Laid {
+  Scratch s;
+  std::string in, ans, team;
+
+  explicit Laid(const Case& c)
+      : in(s.file("case.in", c.input)), ans(s.file("case.ans", c.answer)),
+        team(s.file("team.out", c.team)) {}
+  // Returns `files` (the system's flag first) followed by the case's flags.
+  std::vector<std::string> args(const Case& c, std::vector<std::string> files) const {
+    files.insert(files.end(), c.flags.begin(), c.flags.end());
+    return files;
+  }
+  // Returns text with IN and ANS replaced by the paths of the case's files.
+  std::string with_paths(const std::string& text) const {
+    return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
+  }
+};
 
 TEST(KattisValidator, CalledAsAnOutputValidator) {
   for (const Case& c : cases()) {
-    Scratch s;
-    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
-                team = s.file("team.out", c.team);
-    fs::path fb = s.dir() / "feedback";
+    Laid l(c);
+    fs::path fb = l.s.dir() / "feedback";
     fs::create_directory(fb);
-    std::vector<std::string> args = {"--kattis", in, ans, fb.string()};
-    args.insert(args.end(), c.flags.begin(), c.flags.end());
-    Outcome o = run_piped(TARNWICK_CHECKER, args, team, s);
+    Outcome o = run_piped(TARNWICK_CHECKER, l.args(c, {"--kattis", l.in, l.ans, fb.string()}),
+                          l.team, l.s);
     EXPECT_EQ(o.status, c.kattis) << c.name;
-    EXPECT_EQ(feedback(fb / "judgemessage.txt"), with_paths(c.judge_message, in, ans)) << c.name;
+    EXPECT_EQ(feedback(fb / "judgemessage.txt"), l.with_paths(c.judge_message)) << c.name;
     EXPECT_EQ(feedback(fb / "teammessage.txt"), c.team_message) << c.name;
-    EXPECT_EQ(o.err, with_paths(c.error, in, ans)) << c.name;
+    EXPECT_EQ(o.err, l.with_paths(c.error)) << c.name;
     EXPECT_EQ(o.out, "") << c.name;
   }
 }
 
 TEST(TestlibChecker, CalledAsATestlibChecker) {
   for (const Case& c : cases()) {
-    Scratch s;
-    std::string in = s.file("case.in", c.input), ans = s.file("case.ans", c.answer),
-                team = s.file("team.out", c.team);
-    std::vector<std::string> args = {"--testlib", in, team, ans};
-    args.insert(args.end(), c.flags.begin(), c.flags.end());
-    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, args, s);
+    Laid l(c);
+    Outcome o = tarnwick_test::run_program(
+        TARNWICK_CHECKER, l.args(c, {"--testlib", l.in, l.team, l.ans}), l.s);
     EXPECT_EQ(o.status, c.testlib) << c.name;
-    EXPECT_EQ(o.err, with_paths(c.testlib_error, in, ans)) << c.name;
+    EXPECT_EQ(o.err, l.with_paths(c.testlib_error)) << c.name;
     EXPECT_EQ(o.out, "") << c.name;
   }
 }
 
+// CMS calls `checker input correct_output contestant_output` and takes the
+// first lines of standard output and standard error; any exit but 0 is a
+// failure of the checker, kept for a broken test.
+TEST(CmsChecker, CalledAsACmsChecker) {
+  for (const Case& c : cases()) {
+    Laid l(c);
+    Outcome o =
+        tarnwick_test::run_program(TARNWICK_CHECKER, l.args(c, {"--cms", l.in, l.ans, l.team}), l.s);
+    EXPECT_EQ(o.status, c.testlib == 3 ? 2 : 0) << c.name;
+    EXPECT_EQ(o.out, c.cms_out) << c.name;
+    EXPECT_EQ(o.err, l.with_paths(c.cms_error)) << c.name;
+  }
+}
+
 // An output file that cannot be read is the team's doing, which testlib calls
-// a presentation error (exit 2); but a broken test is told first.
-TEST(TestlibChecker, OutputThatCannotBeReadIsNotAJudgeFailure) {
+// a presentation error (exit 2) and CMS scores 0; but a broken test is told first.
+TEST(CheckerCommandLine, OutputThatCannotBeReadIsNotAJudgeFailure) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
               broken = s.file("broken.ans", "1\n1 3\n");
   std::string missing = (s.dir() / "missing").string(), folder = s.dir().string();
+  const std::string bad_answer = "broken test " + in + ": its answer file " + broken +
+                                 " is not accepted: Wrong answer in path 1 to 2\n";
   struct Case {
     std::string output, answer;
-    int status;
-    std::string err;
+    int testlib;
+    std::string testlib_err, cms_out, cms_err;
   };
   const Case cases[] = {
-      {missing, ans, 2, "wrong output format " + missing + ": No such file or directory\n"},
-      {folder, ans, 2, "wrong output format " + folder + ": Is a directory\n"},
-      {missing, broken, 3,
-       "FAIL broken test " + in + ": its answer file " + broken +
-           " is not accepted: Wrong answer in path 1 to 2\n"},
+      {missing, ans, 2, "wrong output format " + missing + ": No such file or directory\n",
+       "0.0\n", missing + ": No such file or directory\n"},
+      {folder, ans, 2, "wrong output format " + folder + ": Is a directory\n", "0.0\n",
+       folder + ": Is a directory\n"},
+      {missing, broken, 3, "FAIL " + bad_answer, "", kMe + bad_answer},
   };
   for (const Case& c : cases) {
     Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", in, c.output, c.answer}, s);
-    EXPECT_EQ(o.status, c.status) << c.output;
-    EXPECT_EQ(o.err, c.err) << c.output;
+    EXPECT_EQ(o.status, c.testlib) << c.output;
+    EXPECT_EQ(o.err, c.testlib_err) << c.output;
+    o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--cms", in, c.answer, c.output}, s);
+    EXPECT_EQ(o.status, c.testlib == 3 ? 2 : 0) << c.output;
+    EXPECT_EQ(o.out, c.cms_out) << c.output;
+    EXPECT_EQ(o.err, c.cms_err) << c.output;
   }
+}
+
+// testlib's calling forms (testlib.h 0.9.44, registerTestlibCmd and
+// InStream::quit): a 4th argument takes the message, a 5th -appes or -APPES
+// makes it XML; --testset X and --group Y may come anywhere and are dropped.
+TEST(TestlibChecker, ResultFileAndItsXml) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
+              wrong = s.file("wrong.out", "1\n1 2\n1 3\n"), res = (s.dir() / "result").string();
+  const std::string head = "<?xml version=\"1.0\" encoding=\"windows-1251\"?><result outcome = \"";
+  const std::string missing = (s.dir() / "none" / "result").string();
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string file, err;
+  };
+  const std::string see = "\nSee file to check exit message\n", line = one_line(kWrong3);
+  const Case cases[] = {
+      {{in, ans, ans, res}, 0, "Success", see},
+      {{in, wrong, ans, res}, 1, line, see},
+      {{"--testset", "tests", in, wrong, "--group", "", ans, res, "-appes"}, 1,
+       head + "wrong-answer\">" + line + "</result>\n", see},
+      {{in, ans, ans, res, "-APPES", "--testset", "x"}, 0, head + "accepted\">Success</result>\n", see},
+      {{in, s.dir().string(), ans, res, "-appes"}, 2,
+       head + "presentation-error\">" + s.dir().string() + ": Is a directory</result>\n", see},
+      {{in, ans, wrong, res, "-appes"}, 3,
+       head + "fail\">broken test " + in + ": its answer file " + wrong +
+           " is not accepted: Wrong answer in path 1 to 3</result>\n", see},
+      {{in, ans, ans, missing}, 3, "(none)", "FAIL " + missing + ": No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(res);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "--testlib");
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, args, s);
+    EXPECT_EQ(o.status, c.status) << c.file;
+    EXPECT_EQ(feedback(res), c.file);
+    EXPECT_EQ(o.err, c.err) << c.file;
+  }
+}
+
+TEST(TestlibChecker, XmlAsTestlibEscapesIt) {
+  EXPECT_EQ(testlib_result_text(Checked::kWrong, "a<b> & \"c\"\x01\x1f\x7f\xc3\xa9", true),
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?><result outcome = \"wrong-answer\">"
+            "a&lt;b&gt; &amp; &quot;c&quot;..\x7f\xc3\xa9</result>\n");
+  EXPECT_EQ(testlib_result_text(Checked::kNoOutput, "x", true),
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>"
+            "<result outcome = \"presentation-error\">x</result>\n");
+  EXPECT_EQ(testlib_result_text(Checked::kWrong, "a<b>", false), "a<b>");
 }
 
 TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel),
               team = s.file("team.out", "1\n1 3\n");
-  fs::create_symlink(TARNWICK_CHECKER, s.dir() / "tarnwick-kattis");
-  fs::create_symlink(TARNWICK_CHECKER, s.dir() / "run-testlib");
+  for (const char* name : {"tarnwick-kattis", "run-testlib", "checker-cms"}) {
+    fs::create_symlink(TARNWICK_CHECKER, s.dir() / name);
+  }
   std::string kattis = (s.dir() / "tarnwick-kattis").string();
-  std::string testlib = (s.dir() / "run-testlib").string();
+  std::string testlib = (s.dir() / "run-testlib").string(), cms = (s.dir() / "checker-cms").string();
   EXPECT_EQ(run_piped(kattis, {in, ans, s.dir().string()}, team, s).status, 43);
-  EXPECT_EQ(tarnwick_test::slurp(s.dir() / "teammessage.txt"), "Wrong answer in path 1 to 2\n");
+  EXPECT_EQ(tarnwick_test::slurp(s.dir() / "teammessage.txt"), kWrong2);
   EXPECT_EQ(run_piped(testlib, {in, ans, ans}, team, s).status, 0);
   EXPECT_EQ(run_piped(testlib, {in, team, ans}, team, s).status, 1);
+  EXPECT_EQ(run_piped(cms, {in, ans, team}, team, s).out, "0.0\n");
 }
 
 TEST(KattisValidator, TeamOutputThroughAPipeIsExplainedToo) {
@@ -255,7 +362,7 @@ TEST(KattisValidator, TeamOutputThroughAPipeIsExplainedToo) {
   Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", command}, s);
   EXPECT_EQ(o.status, 43);
   EXPECT_EQ(feedback(fb / "judgemessage.txt"), kExplainedWrong3);
-  EXPECT_EQ(feedback(fb / "teammessage.txt"), "Wrong answer in path 1 to 3\n");
+  EXPECT_EQ(feedback(fb / "teammessage.txt"), kWrong3);
 }
 
 TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
@@ -293,6 +400,10 @@ TEST(CheckerCommandLine, OutOfMemoryIsAJudgeErrorNotACrash) {
   o = limited({TARNWICK_CHECKER, "--testlib", in, ans, ans});
   EXPECT_EQ(o.status, 3);
   EXPECT_EQ(o.err, "FAIL out of memory\n");
+  o = limited({TARNWICK_CHECKER, "--cms", in, ans, ans});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-checker: out of memory\n");
+  EXPECT_EQ(o.out, "");
   o = limited({TARNWICK_GRADE, in, "1", ans});
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.err, "tarnwick-grade: out of memory\n");
@@ -303,20 +414,32 @@ TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
   const std::string usage =
       "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "
       "< team_output\n"
-      "       tarnwick-checker --testlib input_file output_file answer_file [--source S]\n";
+      "       tarnwick-checker --testlib input_file output_file answer_file [result_file "
+      "[-appes]] [--source S] [--judge-details]\n"
+      "       tarnwick-checker --cms input_file correct_output contestant_output [--source S]\n";
   struct Case {
     std::vector<std::string> args;
-    int status;
+    int status;  // 3: testlib's one line "FAIL reason"; else the reason and the usage
     std::string why;
   };
   const std::string kattis = "a Kattis validator takes input_file answer_file feedback_dir";
+  const std::string testlib =
+      "a testlib checker takes input_file output_file answer_file [result_file [-appes]]";
   const Case cases[] = {
-      {{"a", "b", "c"}, 1, "no judging system: give --kattis or --testlib"},
+      {{"a", "b", "c"}, 1, "no judging system: give --kattis, --testlib or --cms"},
       {{"--kattis", "a", "b"}, 1, kattis},
       {{"--kattis", "a", "b", "c", "d"}, 1, kattis},
       // Not "/": the feedback would land in the root folder.
       {{"--kattis", "a", "b", ""}, 1, "feedback_dir is an empty path"},
-      {{"--testlib", "a", "b"}, 3, "a testlib checker takes input_file output_file answer_file"},
+      {{"--cms", "a", "b"}, 1, "a CMS checker takes input_file correct_output contestant_output"},
+      {{"--cms", "a", "b", "c", "--judge-details"}, 1,
+       "--judge-details: CMS shows the checker's message to contestants"},
+      {{"--testlib", "a", "b"}, 3, testlib},
+      {{"--testlib", "a", "b", "c", "d", "-appes", "f"}, 3, testlib},
+      {{"--testlib", "a", "b", "c", "d", "-xml"}, 3, "after result_file comes -appes or -APPES, not '-xml'"},
+      {{"--testlib", "a", "b", "c", "--testset"}, 3, "--testset needs a test set name after it"},
+      {{"--testlib", "a", "b", "c", "--testset", ""}, 3, "--testset needs a test set name after it"},
+      {{"--testlib", "a", "b", "c", "--group"}, 3, "--group needs a group after it"},
       {{"--testlib", "a", "b", "c", "--case_sensitive"}, 3, "unknown option '--case_sensitive'"},
       // Told the way of the last system named: 3 is a judge error for both.
       {{"--kattis", "--testlib", "a", "b", "c"}, 3, "more than one judging system given"},
@@ -325,9 +448,9 @@ TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
   for (const Case& c : cases) {
     Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, c.args, s);
     EXPECT_EQ(o.status, c.status) << c.why;
-    EXPECT_EQ(o.err, "tarnwick-checker: " + c.why + "\n" + usage);
+    EXPECT_EQ(o.err, c.status == 3 ? "FAIL " + c.why + "\n" : "tarnwick-checker: " + c.why + "\n" + usage);
   }
-  Outcome help = tarnwick_test::run_program(TARNWICK_CHECKER, {"--kattis", "--help"}, s);
+  Outcome help = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", "--help"}, s);
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind(usage, 0), 0u);
   EXPECT_EQ(tarnwick_test::run_program(TARNWICK_CHECKER, {"--version"}, s).out,
@@ -356,6 +479,7 @@ TEST(CheckerCommandLine, SourceFlagAndName) {
   EXPECT_EQ(system_from_name("judge-domjudge"), System::kKattis);
   EXPECT_EQ(system_from_name("/srv/a-testlib/checker"), System::kNone);
   EXPECT_EQ(system_from_name("check-testlib"), System::kTestlib);
+  EXPECT_EQ(system_from_name("/opt/tarnwick-cms"), System::kCms);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // tarnwick-checker: tarnwick as the checker of a judging system.
 //
 //   tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] < team_output
-//   tarnwick-checker --testlib input_file output_file answer_file [--source S]
+//   tarnwick-checker --testlib input_file output_file answer_file [result_file [-appes]]
+//   tarnwick-checker --cms input_file correct_output contestant_output
 //
 // The system may also come from the name it is called under: a name ending in
-// "-kattis" (or "-domjudge") or "-testlib", such as a symbolic link. The source
-// is --source S, or else the first number after the m-th edge of input_file.
-// Exit statuses are the system's (see tools/adapter.h); --help and --version exit 0.
+// "-kattis" (or "-domjudge"), "-testlib" or "-cms", such as a symbolic link.
+// The source is --source S, or else the first number after the m-th edge of
+// input_file. Exit statuses are the system's (see tools/adapter.h); --help
+// and --version exit 0.
+#include <cstdio>
 #include <string>
 
 #include "tools/adapter.h"
@@ -19,26 +22,43 @@ const ToolInfo kTool = {
     "tarnwick-checker",
     "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "
     "< team_output\n"
-    "       tarnwick-checker --testlib input_file output_file answer_file [--source S]\n",
+    "       tarnwick-checker --testlib input_file output_file answer_file [result_file "
+    "[-appes]] [--source S] [--judge-details]\n"
+    "       tarnwick-checker --cms input_file correct_output contestant_output [--source S]\n",
     "Judges a team's output for one test case as tarnwick would, speaking the\n"
     "judging system's language. The source is --source S, or else the first number\n"
-    "after the m-th edge of input_file. The answer file must be accepted.\n"
+    "after the m-th edge of input_file. The answer file must be accepted; an empty\n"
+    "one means the test has no model answer.\n"
     "  --kattis, --domjudge  output validator: exit 42 accepted, 43 wrong, else a\n"
     "                        judge error; judgemessage.txt and teammessage.txt\n"
     "                        are written into feedback_dir\n"
     "  --testlib             checker: exit 0 accepted, 1 wrong, 2 output_file\n"
-    "                        unreadable, 3 judge failure; one line on standard error\n"
-    "A name ending in -kattis, -domjudge or -testlib (a symbolic link) chooses the\n"
-    "system as the flag does.\n"};
+    "                        unreadable, 3 judge failure; one line on standard error,\n"
+    "                        or in result_file (testlib's XML with -appes);\n"
+    "                        --testset X and --group Y are ignored\n"
+    "  --cms                 checker: 1.0 or 0.0 on standard output, the message on\n"
+    "                        standard error, exit 0; non-zero when the test is broken\n"
+    "  --judge-details       testlib: the message tells the expected distance (for\n"
+    "                        systems that keep it from contestants)\n"
+    "A name ending in -kattis, -domjudge, -testlib or -cms (a symbolic link) chooses\n"
+    "the system as the flag does.\n"};
+
+// Tells wrong use the system's way: testlib's one line "FAIL reason" (exit 3),
+// else the usage line. Returns the exit status.
+int checker_wrong_use(System system, const std::string& why) {
+  if (system != System::kTestlib) {
+    wrong_use(kTool, why);
+    return exit_status(system, Checked::kWrongUse);
+  }
+  std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
+  return exit_status(system, Checked::kWrongUse);
+}
 
 int checker_main(int argc, char** argv) {
   if (int status = answer_help_or_version(kTool, argc, argv); status >= 0) return status;
   CheckerArgs args;
   std::string why;
-  if (!parse_checker_args(argc, argv, &args, &why)) {
-    wrong_use(kTool, why);
-    return exit_status(args.system, Checked::kWrongUse);
-  }
+  if (!parse_checker_args(argc, argv, &args, &why)) return checker_wrong_use(args.system, why);
   // A failure no path handles (out of memory) is told the system's way.
   return guarded_main(kTool.name, [&args](int, char**) { return run_checker(args); }, argc, argv,
                       [&args](const std::string& why) { return judge_failure(args, why); });
