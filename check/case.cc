@@ -18,9 +18,14 @@ bool parse_source(std::string_view text, int32_t* source, std::string* err) {
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err) {
   ByteReader in{text};
   Number num = read_number(in);
-  if (num.read != Read::kNumber || in.peek() != -1 || !fits_tables(num.value)) {
-    *err = "--source '" + std::string(text) + "' is not a vertex id from 0 to " +
-           std::to_string(V - 1);
+  // Worded as the judge words a source argument, with the flag named.
+  const std::string id = "source vertex id '" + std::string(text) + "' ";
+  if (num.read == Read::kNoNumber || in.peek() != -1) {
+    *err = id + "is not a whole number (--source)";
+    return false;
+  }
+  if (num.read == Read::kTooBig || !fits_tables(num.value)) {
+    *err = id + "is outside 0.." + std::to_string(V - 1) + " (--source)";
     return false;
   }
   *source = num.value;
@@ -94,7 +99,7 @@ bool Case::take_source(GraphFile& file, const SourceGiven& source, int32_t* id,
     reason_text = "no source vertex after the m-th edge";
     if (!report_.warning.empty()) reason_text += " (" + report_.warning + ")";
   } else if (carried_.read == Read::kTooBig || !fits_tables(carried_.value)) {
-    reason_text = "the source vertex after the m-th edge is outside 0.." + std::to_string(V - 1);
+    reason_text = "source vertex id after the m-th edge is outside 0.." + std::to_string(V - 1);
   } else {
     *id = carried_.value;
     return true;

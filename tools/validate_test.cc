@@ -294,7 +294,7 @@ TEST(ValidateCli, WrongUseAndUnreadableFiles) {
        std::string("tarnwick-validate: unknown option '--simple=1'\n") + kUsage,
        1},
       {{"--source", "4294967296", graph},
-       std::string("tarnwick-validate: --source '4294967296' is not a vertex id from 0 to 10009\n") +
+       std::string("tarnwick-validate: source vertex id '4294967296' is outside 0..10009 (--source)\n") +
            kUsage,
        1},
       {{"--source=1", "--carried-source", graph},
