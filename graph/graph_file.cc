@@ -9,20 +9,31 @@ namespace tarnwick {
 // Notes each edge's ids and the line of its first number as the loader reads it.
 class GraphFile::Noter : public LoadObserver {
  public:
-  Noter(LineTracker& lines, std::deque<Noted>& noted) : lines_(lines), noted_(noted) {}
+  Noter(LineTracker& lines, GraphFile& file) : lines_(lines), file_(file) {}
   bool on = true;
   void number(int64_t index, const Number& num) override {
     if (index < 2 || num.read != Read::kNumber || !on) return;
     const int64_t field = (index - 2) % 3;
-    if (field == 0) edge_ = {lines_.place(num.where).line, num.value, 0, 0};
+    if (field == 0) line_ = lines_.place(num.where).line, edge_.u = num.value;
     if (field == 1) edge_.v = num.value;
-    if (field == 2) edge_.w = num.value, noted_.push_back(edge_);
+    if (field == 2) note(num.value);
   }
 
  private:
+  // Notes the edge read, of weight w.
+  void note(int32_t w) {
+    edge_.w = w;
+    const int64_t gap = line_ - last_line_;
+    edge_.gap = gap < kFarGap ? static_cast<uint32_t>(gap) : kFarGap;
+    if (gap >= kFarGap) file_.far_gaps_[file_.noted_.size()] = gap;
+    file_.noted_.push_back(edge_);
+    last_line_ = line_;
+  }
+
   LineTracker& lines_;
-  std::deque<Noted>& noted_;
+  GraphFile& file_;
   Noted edge_;
+  int64_t line_ = 0, last_line_ = 0;
 };
 
 bool GraphFile::open(const char* path, std::string* err) {
@@ -50,7 +61,7 @@ LineTracker& GraphFile::lines() {
 
 LoadObserver* GraphFile::noter() {
   if (rereadable()) return nullptr;
-  if (!noter_) noter_ = std::make_unique<Noter>(lines(), noted_);
+  if (!noter_) noter_ = std::make_unique<Noter>(lines(), *this);
   return noter_.get();
 }
 
@@ -62,9 +73,11 @@ bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f,
                       std::string* err) {
   if (!rereadable()) {
     const size_t last = static_cast<size_t>(std::clamp<int64_t>(count, 0, noted_.size()));
+    int64_t line = 0;
     for (size_t i = 0; i < last; ++i) {
       const Noted& n = noted_[i];
-      f({static_cast<int64_t>(i) + 1, n.u, n.v, n.w, n.line});
+      line += n.gap != kFarGap ? n.gap : far_gaps_.at(i);
+      f({static_cast<int64_t>(i) + 1, n.u, n.v, n.w, line});
     }
     return true;
   }

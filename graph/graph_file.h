@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -74,16 +75,20 @@ class GraphFile {
 
  private:
   class Noter;
-  // An edge noted as it was loaded; its number is its place in noted_, plus 1.
+  // An edge noted as it was loaded, in 16 bytes; its number is its place in
+  // noted_, plus 1. Its line is the line of the edge before it plus `gap`,
+  // or, when gap is kFarGap, plus far_gaps_ at its place.
   struct Noted {
-    int64_t line = 0;
+    uint32_t gap = 0;
     int32_t u = 0, v = 0, w = 0;
   };
+  static constexpr uint32_t kFarGap = ~uint32_t{0};
 
   InputFile file_;
   std::optional<ByteReader> reader_;
   std::optional<LineTracker> lines_;
   std::deque<Noted> noted_;  // for an input that cannot be read again; grows by chunks, never copied
+  std::map<size_t, int64_t> far_gaps_;  // gaps of kFarGap lines or more
   std::unique_ptr<LoadObserver> noter_;
 };
 
