@@ -65,6 +65,8 @@ class PathWeigher {
   JudgeObserver* observer_;  // set when kObserved
   int64_t wrong_line_ = 0;   // the first line weighed wrong, or 0 (may not be the last read)
   int64_t steps_ = 0;        // steps of the current line
+  std::string token_bytes_;  // the current token's first kTokenKept bytes
+  bool tail_ = false;        // a byte of the current token was passed over
 };
 
 // Reads c as part of the current token the way "%d" reads: leading whitespace,
@@ -118,8 +120,12 @@ void PathWeigher<kObserved>::tell_step(int32_t weight) {
   s.from = previous_;
   s.to = last_id_;
   s.repeated = !has_number_;
+  s.tail_ignored = has_number_ && tail_;
   s.weight = weight;
+  s.token = token_bytes_;
   observer_->step(s);
+  token_bytes_.clear();
+  tail_ = false;
 }
 
 template <bool kObserved>
@@ -152,6 +158,10 @@ bool PathWeigher<kObserved>::take(int c) {
     return true;
   }
   take_in_token(c);
+  if constexpr (kObserved) {
+    if (c != '\n' && token_bytes_.size() < kTokenKept) token_bytes_ += static_cast<char>(c);
+    if (c != '\n' && token_ == Token::kRest) tail_ = true;
+  }
   if (c != '\n') return true;
   // The line end belongs to the last token of its line.
   end_token();

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "graph/apsp.h"
 #include "graph/reader.h"
@@ -39,8 +40,15 @@ struct WeighedStep {
   int32_t from = 0;       // the previous vertex; the source for the first step
   int32_t to = 0;         // the id the token stands for, or kOutsideId
   bool repeated = false;  // the token holds no number: `to` is the last id read before
+  bool tail_ignored = false;  // bytes after the token's number were passed over ("1,2", "3\t4")
   int32_t weight = 0;     // Dist(from, to), added to the line's weight
+  // The token's bytes without the space or line end that ended it, cut at
+  // kTokenKept bytes; valid only during JudgeObserver::step.
+  std::string_view token;
 };
+
+// The most bytes of a token that WeighedStep::token holds.
+inline constexpr size_t kTokenKept = 40;
 
 // Hears the checker weigh a result file, for tools that explain a verdict.
 // Judging with an observer gives the same verdict as without one.

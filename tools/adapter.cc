@@ -180,7 +180,12 @@ Checked check_team(TestCase& test, ByteReader& team, const std::string& team_nam
   if (!weigh(test.request(), team, e)) {
     return {Checked::kNoOutput, team_name + ": " + reason(team.error())};
   }
-  return {e->verdict.kind == Verdict::kSuccess ? Checked::kAccepted : Checked::kWrong, ""};
+  if (e->verdict.kind == Verdict::kSuccess) return {Checked::kAccepted, ""};
+  // Why each step weighs what it does; without it (the graph cannot be read
+  // again) the messages say less.
+  std::string err;
+  add_graph_lines(test.request(), e, &err);
+  return {Checked::kWrong, ""};
 }
 
 namespace {
@@ -205,20 +210,24 @@ std::string verdict_account(const Explanation& e, bool expected) {
 
 }  // namespace
 
-std::string contestant_message(const Explanation& e) { return verdict_account(e, false); }
+std::string contestant_message(const Explanation& e) {
+  const bool weighed = e.verdict.kind == Verdict::kWrongAnswer && !e.verdict.missing;
+  if (!weighed || !e.steps_told) return verdict_account(e, false);
+  return student_text(e, kContestantSteps);
+}
 
 std::string judge_message(const Explanation& e) { return verdict_account(e, true); }
 
-std::string explained(TestCase& test, Explanation e) {
-  std::string err;
-  if (!add_graph_lines(test.request(), &e, &err)) return "";
-  return explanation_text(e);
-}
-
-std::string one_line(std::string text) {
-  while (!text.empty() && text.back() == '\n') text.pop_back();
+std::string one_line(std::string_view text) {
   std::string out;
-  for (char c : text) out += c == '\n' ? std::string("; ") : std::string(1, c);
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    if (!out.empty()) out += out.back() == ':' || out.back() == '.' ? " " : "; ";
+    out += line;
+  }
   return printable(out);
 }
 
@@ -336,8 +345,7 @@ int kattis_judge_error(const std::string& feedback, const std::string& why) {
 int kattis_feedback(const CheckerArgs& args, Run& run) {
   const std::string& feedback = args.files[2];
   for (const std::string& line : notes(run, args.files[1])) complain(line);
-  std::string message = run.checked.kind == Checked::kWrong ? explained(run.test, run.e) : "";
-  if (message.empty()) message = judge_message(run.e);
+  const std::string message = run.e.steps_told ? explanation_text(run.e) : judge_message(run.e);
   std::string err;
   if (!write_text(feedback + "/judgemessage.txt", message + notes_text(run, args.files[1]), &err) ||
       !write_text(feedback + "/teammessage.txt", contestant_message(run.e), &err)) {

@@ -94,28 +94,30 @@ struct Checked {
 // never an accepted or wrong status for kWrongUse or kJudgeError.
 int exit_status(System system, Checked::Kind kind);
 
-// Judges the team output read from `team` and weighs it once (*e): kAccepted
-// or kWrong, or kNoOutput with why "TEAM_NAME: reason" when it cannot be read.
+// Judges the team output read from `team` and weighs it once (*e, with why
+// each step of a wrong line weighs what it does): kAccepted or kWrong, or
+// kNoOutput with why "TEAM_NAME: reason" when it cannot be read.
 Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
                    Explanation* e);
 
+// The most steps of a wrong line that contestants are shown, besides its last.
+inline constexpr int64_t kContestantSteps = 20;
+
 // Returns what contestants may be shown of a verdict weighed by check_team:
-// the verdict line, then for a wrong answer which line it is and what it
-// weighs (or that it is missing), never the expected distance. Lines end with
-// a line end. Every system's message for contestants is built here alone.
+// for a line weighed wrong, tarnwick-explain --student's text (kContestantSteps
+// steps at most); else, or when the steps could not be told, the verdict and
+// which line is wrong or missing; never the expected distance. Lines end with a line end. Every
+// system's message for contestants is built here alone.
 std::string contestant_message(const Explanation& e);
 
-// Returns the same for the judges: the expected distance added.
+// Returns the short account for the judges: the verdict, and which line is
+// wrong and what it weighs against the expected distance.
 std::string judge_message(const Explanation& e);
 
-// Returns tarnwick-explain's account of a wrong team output weighed by
-// check_team (the steps of the first wrong line with their weights, the
-// total, the expected distance), or "" when the graph lines cannot be found.
-std::string explained(TestCase& test, Explanation e);
-
-// Returns text on one line: its line ends, but the last, become "; ", and
-// control characters are escaped.
-std::string one_line(std::string text);
+// Returns text on one line: each line without its leading spaces, joined by
+// "; " (by a space after a line ending in ':' or '.'), control characters
+// escaped.
+std::string one_line(std::string_view text);
 
 // Returns the result file testlib writes for an outcome of `kind` with
 // `message` (testlib's own words for it are not part of it): the message

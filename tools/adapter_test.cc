@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,21 +52,34 @@ std::string feedback(const fs::path& p) {
 
 constexpr char kEdges[] = "3 3\n1 2 4\n2 3 1\n1 3 7\n";  // distances from 1: 0, 4, 5
 constexpr char kModel[] = "1\n1 2\n1 2 3\n";
-// What contestants are told: which line is wrong and what it weighs, never
-// the expected distance.
+// What contestants are told: tarnwick-explain --student's text, never the
+// expected distance.
 const std::string kWrong3 =
     "Wrong answer in path 1 to 3\n"
-    "line 3 weighs 7, not the expected distance from vertex 1 to vertex 3\n";
+    "Line 3 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+    "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+    "Total 7: not the shortest distance from 1 to 3.\n"
+    "The path ends at 3, vertex 3 of this line.\n";
 const std::string kWrong2 =
     "Wrong answer in path 1 to 2\n"
-    "line 2 weighs 7, not the expected distance from vertex 1 to vertex 2\n";
+    "Line 2 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 0: the source's own diagonal\n"
+    "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+    "Total 7: not the shortest distance from 1 to 2.\n"
+    "The path ends at 3, not at vertex 2 (the judge does not check the end).\n"
+    "The file ends after line 2: line 3 is missing.\n";
 const std::string kMissing3 =
     "Wrong answer in path 1 to 3\n"
     "line 3 is missing: the output ends after line 2, and each of the 3 vertices needs a line\n";
 const std::string kPast4 =
     "Wrong answer in path 1 to 4\n"
-    "line 4 weighs 4, not the expected distance from vertex 1 to vertex 4 (line 4 is past the "
-    "graph's 3 vertices)\n";
+    "Line 4 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+    "Total 4: not the weight the judge expects for this line.\n"
+    "The path ends at 2, not at vertex 4 (the judge does not check the end).\n"
+    "Note: line 4: the graph has 3 vertices; this line is compared with the direct weight from 1 "
+    "to 4\n";
 
 // What tarnwick-explain says of the same outputs: the judges' message of a
 // validator.
@@ -97,11 +111,21 @@ const std::string kExplainedPast4 =
     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
     "Total 4, expected 0: difference +4.\n"
     "The path ends at 2, not at vertex 4 (the judge does not check the end).\n"
-    "Line 4 names no vertex of 1..3: the judge expects the direct weight from 1 to 4.\n";
+    "Note: line 4: the graph has 3 vertices; this line is compared with the direct weight from 1 "
+    "to 4\n";
 
-// Returns a message as one line: its lines joined by "; ".
+// Returns a message as one line, as the checker writes it (pinned by
+// OneLine.JoinsLinesAsSentences): lines without their indent, joined by "; ",
+// by a space after ':' or '.'.
 std::string one_line(const std::string& message) {
-  return tarnwick_test::replace_all(message.substr(0, message.size() - 1), "\n", "; ");
+  std::string out;
+  std::istringstream lines(message);
+  for (std::string line; std::getline(lines, line);) {
+    line.erase(0, line.find_first_not_of(' '));
+    if (!out.empty()) out += out.back() == ':' || out.back() == '.' ? " " : "; ";
+    out += line;
+  }
+  return out;
 }
 
 const std::string kNotVertex =
@@ -323,6 +347,21 @@ TEST(TestlibChecker, ResultFileAndItsXml) {
     EXPECT_EQ(feedback(res), c.file);
     EXPECT_EQ(o.err, c.err) << c.file;
   }
+}
+
+// The one line that testlib and CMS show: sentences run on, steps are parted
+// by "; ", control characters never break it.
+TEST(OneLine, JoinsLinesAsSentences) {
+  struct {
+    std::string_view text, line;
+  } const kCases[] = {
+      {"Success\n", "Success"},
+      {"Line 3, from source 1:\n  step 1: 1 to 3\n  step 2: 3 to 2\nTotal 7.\nThe end\n",
+       "Line 3, from source 1: step 1: 1 to 3; step 2: 3 to 2; Total 7. The end"},
+      {"a\tb\n\nc", "a\\tb; ; c"},
+      {"", ""},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(tarnwick::one_line(c.text), c.line) << c.text;
 }
 
 TEST(TestlibChecker, XmlAsTestlibEscapesIt) {

@@ -1,8 +1,9 @@
-// tarnwick-explain: the instructor's view of a verdict. Prints the judge's
-// verdict, then the first wrong line (or the line asked for) step by step as
-// the judge weighed it. Never part of what a student is shown.
+// tarnwick-explain: a verdict explained. Prints the judge's verdict, then the
+// first wrong line (or the line asked for) step by step as the judge weighed
+// it: for the instructor with the expected distance and a shortest path, or
+// with --student only what the one who wrote the file may see.
 //
-//   tarnwick-explain [--json | --dot] input_graph your_output_result source_vertex_id [line]
+//   tarnwick-explain [--student] [--json | --dot] input_graph your_output_result source_vertex_id [line]
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -24,20 +25,24 @@ namespace {
 
 constexpr ToolInfo kTool = {
     "tarnwick-explain",
-    "Usage: tarnwick-explain [--json | --dot] input_graph your_output_result source_vertex_id "
-    "[line]\n",
+    "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
+    "source_vertex_id [line]\n",
     "Judges the result file as tarnwick does and prints the verdict, then the first\n"
     "wrong line (or `line`) step by step: each step's weight and why, the exact total,\n"
-    "the expected distance and a shortest path where the fast search gives one.\n"
-    "For instructors only: never show it to students, it tells the expected distances.\n"
-    "  --json   the same as one JSON object\n"
-    "  --dot    the graph, the path and a shortest path as Graphviz input (up to 60 vertices)\n"
+    "notes on how the judge read the line, the expected distance and a shortest path\n"
+    "where the fast search gives one. Without --student it is for instructors: it tells\n"
+    "the expected distances.\n"
+    "  --student  what a student may see: no expected distance, difference or shortest path\n"
+    "  --json     the same as one JSON object\n"
+    "  --dot      the graph, the path and a shortest path as Graphviz input; above 60\n"
+    "             vertices, only the vertices the line and the shortest path visit\n"
     "  --help, --version\n"};
 
 enum class Format { kText, kJson, kDot };
 
 struct Args {
   Format format = Format::kText;
+  bool student = false;
   std::vector<const char*> positional;
 };
 
@@ -56,6 +61,8 @@ bool parse_args(int argc, const char* const* argv, Args* args, std::string* why)
         return false;
       }
       args->format = f;
+    } else if (options && a == "--student") {
+      args->student = true;
     } else if (options && a.size() > 1 && a[0] == '-' &&
                !std::isdigit(static_cast<unsigned char>(a[1]))) {
       *why = "unknown option '" + a + "'";
@@ -83,6 +90,9 @@ int run_explain(int argc, const char* const* argv) {
   std::string why;
   if (!parse_args(argc, argv, &args, &why)) return wrong_use(kTool, why);
   if (args.positional.size() < 3 || args.positional.size() > 4) return wrong_use(kTool);
+  if (args.student && args.format == Format::kDot) {
+    return wrong_use(kTool, "--dot draws a shortest path: it is not for students");
+  }
   ExplainRequest req;
   req.graph_name = args.positional[0];
   if (args.positional.size() == 4 && !parse_line(args.positional[3], &req.line)) {
@@ -105,9 +115,9 @@ int run_explain(int argc, const char* const* argv) {
   Explanation e;
   if (!explain(req, in, result_path, &e, &why)) return cannot(kTool, why);
   std::string out;
-  if (args.format == Format::kText) out = explanation_text(e);
-  if (args.format == Format::kJson) out = explanation_json(e);
-  if (args.format == Format::kDot && !explanation_dot(e, &out, &why)) return cannot(kTool, why);
+  if (args.format == Format::kText) out = args.student ? student_text(e) : explanation_text(e);
+  if (args.format == Format::kJson) out = explanation_json(e, args.student);
+  if (args.format == Format::kDot) out = explanation_dot(e);
   if (int status = print(kTool, out); status != kExitOk) return status;
   // The judge's warnings, after what it would print, as the judge has them.
   for (const std::string& warning : e.warnings) say(kTool.name, warning);

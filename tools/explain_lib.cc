@@ -34,11 +34,11 @@ class LineRecorder : public JudgeObserver {
   void step(const WeighedStep& s) override {
     if (done_ || (wanted_ != 0 && s.line != wanted_)) return;
     if (static_cast<int64_t>(current_.size()) < kKeptSteps) {
-      current_.push_back(s);
+      current_.push_back(kept(s));
       return;
     }
     if (has_tail_) ++not_kept_;
-    tail_ = s;
+    tail_ = kept(s);
     has_tail_ = true;
   }
   bool line_end(int64_t line, __int128 total, int32_t expected) override {
@@ -62,7 +62,7 @@ class LineRecorder : public JudgeObserver {
   int64_t kept() const { return line_; }
 
   int64_t lines = 0;
-  std::vector<WeighedStep> steps;  // the first kKeptSteps and the last
+  std::vector<ExplainedStep> steps;  // the first kKeptSteps and the last
   int64_t steps_not_kept = 0;
   __int128 total = 0;
   int32_t expected = 0;
@@ -71,8 +71,15 @@ class LineRecorder : public JudgeObserver {
   int64_t wanted_;
   bool done_ = false;
   int64_t line_ = 0;
-  std::vector<WeighedStep> current_;
-  WeighedStep tail_;  // the latest step past the first kKeptSteps
+  // Returns s with its token's bytes copied out of the checker's buffer.
+  static ExplainedStep kept(const WeighedStep& s) {
+    ExplainedStep e{s, std::string(s.token), StepWhy::kNoEdge, 0};
+    e.step.token = {};
+    return e;
+  }
+
+  std::vector<ExplainedStep> current_;
+  ExplainedStep tail_;  // the latest step past the first kKeptSteps
   bool has_tail_ = false;
   int64_t not_kept_ = 0;
 };
@@ -120,12 +127,34 @@ void find_shortest(const Case& c, Explanation* e) {
   }
 }
 
-// Keeps the edges among ids 0..n of a small graph, for drawing.
-void keep_small_graph(const Graph& g, Explanation* e) {
-  if (g.n > kDotMaxVertices) return;
-  for (int32_t u = 0; u <= g.n; ++u) {
-    for (int32_t v = u; v <= g.n; ++v) {
-      const int32_t w = g.Dist(u, v);
+// Returns the vertices of 1..n that --dot draws (see Explanation::drawn).
+std::vector<int32_t> drawn_vertices(const Explanation& e) {
+  std::vector<int32_t> drawn;
+  auto add = [&](int32_t id) {
+    if (id >= 1 && id <= e.n) drawn.push_back(id);
+  };
+  if (e.n <= kDotMaxVertices) {
+    for (int32_t v = 1; v <= e.n; ++v) add(v);
+    return drawn;
+  }
+  add(e.source);
+  if (e.line <= e.n) add(static_cast<int32_t>(e.line));
+  for (const ExplainedStep& s : e.steps) add(s.step.to);
+  for (int32_t v : e.shortest) add(v);
+  std::sort(drawn.begin(), drawn.end());
+  drawn.erase(std::unique(drawn.begin(), drawn.end()), drawn.end());
+  return drawn;
+}
+
+// Keeps the vertices to draw and, when they are few, the edges among them and id 0.
+void keep_drawn(const Graph& g, Explanation* e) {
+  e->drawn = drawn_vertices(*e);
+  if (e->drawn.size() > static_cast<size_t>(kDotMaxVertices)) return;
+  std::vector<int32_t> ids = {0};
+  ids.insert(ids.end(), e->drawn.begin(), e->drawn.end());
+  for (size_t i = 0; i < ids.size(); ++i) {
+    for (size_t j = i; j < ids.size(); ++j) {
+      const int32_t u = ids[i], v = ids[j], w = g.Dist(u, v);
       const bool no_edge = u == v || u == 0 ? w == 0 : w == INF;
       if (!no_edge) e->edges.push_back({u, v, w});
     }
@@ -133,7 +162,7 @@ void keep_small_graph(const Graph& g, Explanation* e) {
 }
 
 // Fills *e from the recorder after judging.
-void take_line(const LineRecorder& rec, Explanation* e) {
+void take_line(LineRecorder& rec, Explanation* e) {
   e->lines = rec.lines;
   e->line_read = rec.kept() != 0;
   if (!e->line_read) return;
@@ -141,10 +170,8 @@ void take_line(const LineRecorder& rec, Explanation* e) {
   e->expected = rec.expected;
   e->ends_at = e->source;
   e->steps_not_kept = rec.steps_not_kept;
-  for (const WeighedStep& s : rec.steps) {
-    e->steps.push_back({s, StepWhy::kNoEdge, 0});
-    e->ends_at = s.to;
-  }
+  e->steps = std::move(rec.steps);
+  if (!e->steps.empty()) e->ends_at = e->steps.back().step.to;
 }
 
 }  // namespace
@@ -161,12 +188,13 @@ bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* e) {
   const bool wrong = e->verdict.kind == Verdict::kWrongAnswer;
   e->line = req.line != 0 ? req.line : wrong ? e->verdict.line : 0;
   if (e->line != 0) find_shortest(c, e);
-  keep_small_graph(c.graph(), e);
+  keep_drawn(c.graph(), e);
   return true;
 }
 
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err) {
-  if (find_edges(*req.graph, req.c->report().edges, e, err)) return true;
+  e->steps_told = find_edges(*req.graph, req.c->report().edges, e, err);
+  if (e->steps_told) return true;
   *err = req.graph_name + ": " + *err;
   return false;
 }

@@ -29,7 +29,8 @@ enum class StepWhy {
 };
 
 struct ExplainedStep {
-  WeighedStep step;
+  WeighedStep step;   // its `token` is not kept: see `token` below
+  std::string token;  // the token's bytes, cut at kTokenKept
   StepWhy why = StepWhy::kNoEdge;
   int64_t graph_line = 0;  // for kEdge and kSelfLoop: the graph line of the edge that set it
 };
@@ -42,7 +43,9 @@ enum class Expected {
   kSourceNotAVertex  // the source is not a vertex of 1..n: Dist(source, line)
 };
 
-// Graphs of up to this many vertices can be drawn with --dot.
+// --dot draws the whole graph up to this many vertices; above, only the
+// neighbourhood of the explained line, with the edges among its vertices
+// while there are at most this many of them.
 inline constexpr int32_t kDotMaxVertices = 60;
 
 // Steps of the explained line kept: the first kKeptSteps (more than any path
@@ -61,6 +64,7 @@ struct Explanation {
   bool line_read = false;    // false: the file ends before it
   std::vector<ExplainedStep> steps;  // the kept ones, in order
   int64_t steps_not_kept = 0;        // between the first kKeptSteps and the last
+  bool steps_told = false;           // add_graph_lines has told each step's why
   __int128 total = 0;        // exact, as the checker sums
   int32_t expected = 0;      // the weight line `line` must have
   int32_t ends_at = 0;       // the path's last id (the source when it has no step)
@@ -70,8 +74,12 @@ struct Explanation {
   std::vector<int32_t> shortest;
   int32_t shortest_weight = 0;
 
-  // For graphs of at most kDotMaxVertices vertices: every edge among 0..n
-  // as {u, v, w}, u <= v, for drawing.
+  // What --dot draws: every vertex of 1..n for graphs of at most
+  // kDotMaxVertices vertices, else the vertices of 1..n that the source, the
+  // line, its steps and the shortest path name (ascending); and the edges
+  // among them and id 0 as {u, v, w}, u <= v, when there are at most
+  // kDotMaxVertices of them.
+  std::vector<int32_t> drawn;
   std::vector<std::array<int32_t, 3>> edges;
 
   // The judge's warnings about the graph and the source (Case::warnings).
@@ -104,13 +112,26 @@ bool explain(const ExplainRequest& req, ByteReader& result, const std::string& r
 // Returns the explanation for a person: the verdict line first.
 std::string explanation_text(const Explanation& e);
 
-// Returns the explanation as one JSON object, line end included.
-std::string explanation_json(const Explanation& e);
+// Returns the explanation as one JSON object, line end included; for a
+// student, without the expected distance, the difference or a shortest path.
+std::string explanation_json(const Explanation& e, bool student = false);
 
-// Returns the graph, the explained path and a shortest path as Graphviz input
-// in *out. Returns false with *err set when the graph has more than
-// kDotMaxVertices vertices.
-bool explanation_dot(const Explanation& e, std::string* out, std::string* err);
+// Returns what may be shown to the one who wrote the result file: the verdict
+// line first, the steps of the explained line (at most max_steps of them,
+// from 1, and the last) with their weights and why, its total, the reading
+// notes and the missing lines; never the expected distance, the difference
+// or a shortest path.
+std::string student_text(const Explanation& e, int64_t max_steps = kKeptSteps + 1);
+
+// Returns the notes on how the judge read the explained line, one sentence
+// each without a line end: tokens whose tail it passed over, tokens that
+// repeated the last id, the source's self-loop paid at step 1, a line past
+// the graph's vertices, an empty last line. Empty when none applies.
+std::vector<std::string> reading_notes(const Explanation& e);
+
+// Returns the drawn vertices, the explained path (each distinct step once,
+// with a count) and a shortest path as Graphviz input.
+std::string explanation_dot(const Explanation& e);
 
 // Returns v in decimal.
 std::string int128_text(__int128 v);

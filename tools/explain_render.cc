@@ -1,6 +1,13 @@
 // Writing an explanation as text, JSON and Graphviz input.
+#include <algorithm>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/tool.h"
 
 #include "graph/tables.h"
 #include "tools/explain_lib.h"
@@ -46,7 +53,30 @@ std::string step_text(const ExplainedStep& s, const Explanation& e) {
   const WeighedStep& st = s.step;
   std::string line = "  step " + num(st.index) + ": " + id_text(st.from) + " to " + id_text(st.to);
   if (st.repeated) line += " (a token without a number repeats the last id)";
+  if (st.tail_ignored) line += " (read from \"" + printable(s.token) + "\")";
   return line + ", weight " + num(st.weight) + ": " + why_text(s, e) + "\n";
+}
+
+// Returns the steps of the explained line: the first max_steps and the last,
+// with the weight of those between.
+std::string steps_text(const Explanation& e, int64_t max_steps) {
+  if (e.steps.empty()) return "  (no step: the line holds no token)\n";
+  const size_t first = std::min(e.steps.size() - 1, static_cast<size_t>(std::max<int64_t>(max_steps, 1)));
+  std::string t;
+  __int128 shown = 0;
+  for (size_t i = 0; i < first; ++i) {
+    t += step_text(e.steps[i], e);
+    shown += e.steps[i].step.weight;
+  }
+  const ExplainedStep& last = e.steps.back();
+  const int64_t from = (first == 0 ? 0 : e.steps[first - 1].step.index) + 1;
+  const int64_t to = last.step.index - 1;
+  const std::string hidden = int128_text(e.total - shown - last.step.weight);
+  if (from == to) t += "  (step " + num(from) + " not shown: it weighs " + hidden + ")\n";
+  if (from < to) {
+    t += "  (steps " + num(from) + " to " + num(to) + " not shown: they weigh " + hidden + ")\n";
+  }
+  return t + step_text(last, e);
 }
 
 // Returns the sentence on where the expected distance comes from, and a shortest path.
@@ -68,8 +98,7 @@ std::string expected_text(const Explanation& e) {
       return "The exact all-pairs pass decided this distance (a weight is negative or 2^30 or "
              "more, so distances follow the pass's loop order): no path is shown.\n";
     case Expected::kLineNotAVertex:
-      return "Line " + num(e.line) + " names no vertex of 1.." + num(e.n) +
-             ": the judge expects the direct weight" + to + ".\n";
+      return "";  // a reading note tells it
     case Expected::kSourceNotAVertex:
       return "The source is not a vertex of 1.." + num(e.n) +
              ": the judge expects the direct weight" + to + ".\n";
@@ -77,29 +106,35 @@ std::string expected_text(const Explanation& e) {
   return "";
 }
 
-// Returns the lines telling the weighed line: steps, total, expected, end.
-std::string line_text(const Explanation& e) {
+// Returns the line on the total: with the expected distance and the
+// difference for an instructor, without them for a student.
+std::string total_text(const Explanation& e, bool student) {
+  const __int128 diff = e.total - e.expected;
+  if (student) {
+    const bool vertices = e.how == Expected::kFastSearch || e.how == Expected::kExactPass;
+    const std::string wrong = vertices ? "not the shortest distance from " + num(e.source) +
+                                             " to " + num(e.line)
+                                       : "not the weight the judge expects for this line";
+    return "Total " + int128_text(e.total) + (diff == 0 ? ": right.\n" : ": " + wrong + ".\n");
+  }
+  std::string t = "Total " + int128_text(e.total) + ", expected " + num(e.expected) + ": ";
+  return t + (diff == 0 ? "right.\n"
+                        : "difference " + std::string(diff > 0 ? "+" : "") + int128_text(diff) +
+                              ".\n");
+}
+
+// Returns the lines telling the weighed line: steps, total, end, notes and,
+// for an instructor, where the expected distance comes from.
+std::string line_text(const Explanation& e, bool student, int64_t max_steps) {
   std::string t = "Line " + num(e.line) + " as the judge weighs it, from source " +
                   num(e.source) + ":\n";
-  if (e.steps.empty()) t += "  (no step: the line holds no token)\n";
-  __int128 shown = 0;
-  for (const ExplainedStep& s : e.steps) shown += s.step.weight;
-  for (const ExplainedStep& s : e.steps) {
-    if (e.steps_not_kept > 0 && &s == &e.steps.back()) {
-      t += "  (steps " + num(kKeptSteps + 1) + " to " + num(kKeptSteps + e.steps_not_kept) +
-           " not shown: they weigh " + int128_text(e.total - shown) + ")\n";
-    }
-    t += step_text(s, e);
-  }
-  const __int128 diff = e.total - e.expected;
-  t += "Total " + int128_text(e.total) + ", expected " + num(e.expected) + ": ";
-  t += diff == 0 ? "right.\n" : "difference " + std::string(diff > 0 ? "+" : "") +
-                                    int128_text(diff) + ".\n";
+  t += steps_text(e, max_steps) + total_text(e, student);
   const bool ends = e.ends_at == e.line;
   t += "The path ends at " + id_text(e.ends_at) +
        (ends ? ", vertex " + num(e.line) + " of this line.\n"
              : ", not at vertex " + num(e.line) + " (the judge does not check the end).\n");
-  return t + expected_text(e);
+  for (const std::string& note : reading_notes(e)) t += "Note: " + note + "\n";
+  return student ? t : t + expected_text(e);
 }
 
 // Returns the sentence on lines missing at the end of the file, if any.
@@ -111,9 +146,9 @@ std::string missing_text(const Explanation& e) {
   return t + ".\n";
 }
 
-}  // namespace
-
-std::string explanation_text(const Explanation& e) {
+// Returns the explanation as text, for an instructor or (student) for the
+// one who wrote the result file.
+std::string any_text(const Explanation& e, bool student, int64_t max_steps) {
   std::string t = e.verdict_text;
   if (e.verdict.kind == Verdict::kEmptyFile) return t + "The result file holds no line.\n";
   const bool wrong = e.verdict.kind == Verdict::kWrongAnswer;
@@ -129,13 +164,99 @@ std::string explanation_text(const Explanation& e) {
     t += e.lines == 1 ? "The file's one line weighs its distance.\n"
                       : "All " + num(e.lines) + " lines weigh their distances.\n";
   }
-  if (e.line != 0 && e.line_read) t += line_text(e);
+  if (e.line != 0 && e.line_read) t += line_text(e, student, max_steps);
   if (e.line != 0 && !e.line_read && !(wrong && e.line == e.verdict.line)) {
     t += "Line " + num(e.line) + " is not in the file, which has " + num(e.lines) +
          (e.lines == 1 ? " line.\n" : " lines.\n");
   }
-  if (e.line != 0 && !e.line_read && e.how == Expected::kFastSearch) t += expected_text(e);
+  if (!student && e.line != 0 && !e.line_read && e.how == Expected::kFastSearch) {
+    t += expected_text(e);
+  }
   return t + missing_text(e);
+}
+
+// Notes on tokens read otherwise than written: at most kNotesOfAKind of each
+// kind, then how many more there are.
+constexpr int kNotesOfAKind = 3;
+
+// Returns the note on a token whose bytes after its number were passed over.
+std::string tail_note(const ExplainedStep& s) {
+  const std::string head = "step " + num(s.step.index) + " reads the token \"" +
+                           printable(s.token) + "\" as " + id_text(s.step.to) + ": ";
+  if (!s.token.empty() && s.token.back() == '\r' &&
+      s.token.find_first_not_of("+-0123456789") == s.token.size() - 1) {
+    return head + "the carriage return of a Windows line end is passed over";
+  }
+  return head + "a number ends at its first byte that is not a digit and the rest of the token "
+                "is passed over; only a space separates ids";
+}
+
+// Returns the note on a token without a number, which repeats the last id.
+std::string repeat_note(const ExplainedStep& s, bool last_of_line) {
+  std::string t = "step " + num(s.step.index) + " ";
+  if (s.token.empty() && last_of_line) {
+    t += "comes from a space at the end of the line: the empty token after it";
+  } else {
+    t += "reads the token \"" + printable(s.token) + "\", which holds no number and";
+  }
+  t += " repeats the last id read, " + id_text(s.step.to);
+  if (s.why == StepWhy::kSelfLoop) t += ", and walks its self-loop";
+  return t;
+}
+
+// Returns true when line e.line is blank and the file's last: only its line end.
+bool blank_last_line(const Explanation& e) {
+  return e.line == e.lines && e.steps.size() == 1 && e.steps[0].step.repeated &&
+         e.steps[0].token.empty();
+}
+
+// Adds the notes of one kind, at most kNotesOfAKind, then a count of the rest.
+void add_notes(std::vector<std::string> kind, std::vector<std::string>* notes) {
+  const size_t shown = std::min<size_t>(kind.size(), kNotesOfAKind);
+  notes->insert(notes->end(), kind.begin(), kind.begin() + static_cast<ptrdiff_t>(shown));
+  if (kind.size() > shown) {
+    notes->push_back("and " + num(static_cast<int64_t>(kind.size() - shown)) +
+                     " more step(s) like the last");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> reading_notes(const Explanation& e) {
+  std::vector<std::string> notes;
+  if (e.line == 0 || !e.line_read) return notes;
+  if (e.line > e.n) {
+    notes.push_back("line " + num(e.line) + ": the graph has " + num(e.n) +
+                    (e.n == 1 ? " vertex" : " vertices") +
+                    "; this line is compared with the direct weight from " + num(e.source) +
+                    " to " + num(e.line));
+  }
+  if (blank_last_line(e)) {
+    notes.push_back("line " + num(e.line) + " is blank and the file's last: a line end after "
+                    "the last path starts one more line, and its token without a number "
+                    "repeats the last id read, " + id_text(e.steps[0].step.to));
+  }
+  const ExplainedStep* first = e.steps.empty() ? nullptr : &e.steps[0];
+  if (first != nullptr && first->why == StepWhy::kSelfLoop && first->step.from == e.source &&
+      !first->step.repeated) {
+    notes.push_back("step 1 walks the source's self-loop (weight " + num(first->step.weight) +
+                    "): the path already starts at the source, so a line that writes it "
+                    "first pays the loop");
+  }
+  std::vector<std::string> tails, repeats;
+  for (const ExplainedStep& s : e.steps) {
+    if (s.step.tail_ignored) tails.push_back(tail_note(s));
+    if (s.step.repeated && !blank_last_line(e)) repeats.push_back(repeat_note(s, &s == &e.steps.back()));
+  }
+  add_notes(std::move(tails), &notes);
+  add_notes(std::move(repeats), &notes);
+  return notes;
+}
+
+std::string explanation_text(const Explanation& e) { return any_text(e, false, kKeptSteps + 1); }
+
+std::string student_text(const Explanation& e, int64_t max_steps) {
+  return any_text(e, true, max_steps);
 }
 
 namespace {
@@ -198,7 +319,9 @@ std::string json_step(const ExplainedStep& s) {
       .add("index", num(st.index))
       .add("from", json_id(st.from))
       .add("to", json_id(st.to))
+      .add("token", json_string(s.token))
       .add("repeats_last_id", json_bool(st.repeated))
+      .add("tail_ignored", json_bool(st.tail_ignored))
       .add("weight", num(st.weight))
       .add("why", json_string(why_name(s.why)))
       .add("graph_line", has_line ? num(s.graph_line) : std::string("null"))
@@ -206,19 +329,22 @@ std::string json_step(const ExplainedStep& s) {
 }
 
 // Adds the members telling the explained line.
-void json_line(const Explanation& e, JsonObject& o) {
+void json_line(const Explanation& e, bool student, JsonObject& o) {
   o.add("line_read", json_bool(e.line_read));
   if (e.line_read) {
-    std::vector<std::string> steps;
+    std::vector<std::string> steps, notes;
     for (const ExplainedStep& s : e.steps) steps.push_back(json_step(s));
     o.add("steps", json_array(steps))
         .add("steps_not_shown", num(e.steps_not_kept))
-        .add("total", int128_text(e.total))
-        .add("expected", num(e.expected))
-        .add("difference", int128_text(e.total - e.expected))
-        .add("ends_at", json_id(e.ends_at))
-        .add("ends_at_line_vertex", json_bool(e.ends_at == e.line));
+        .add("total", int128_text(e.total));
+    if (!student) {
+      o.add("expected", num(e.expected)).add("difference", int128_text(e.total - e.expected));
+    }
+    o.add("ends_at", json_id(e.ends_at)).add("ends_at_line_vertex", json_bool(e.ends_at == e.line));
+    for (const std::string& note : reading_notes(e)) notes.push_back(json_string(note));
+    o.add("notes", json_array(notes));
   }
+  if (student) return;
   o.add("expected_from", json_string(how_name(e.how)));
   if (e.how != Expected::kFastSearch) return;
   std::vector<std::string> path;
@@ -228,7 +354,7 @@ void json_line(const Explanation& e, JsonObject& o) {
 
 }  // namespace
 
-std::string explanation_json(const Explanation& e) {
+std::string explanation_json(const Explanation& e, bool student) {
   JsonObject o;
   o.add("verdict", json_string(e.verdict_text.substr(0, e.verdict_text.size() - 1)))
       .add("source", num(e.source))
@@ -237,7 +363,7 @@ std::string explanation_json(const Explanation& e) {
   const bool missing = e.lines < e.n && e.verdict.kind != Verdict::kEmptyFile;
   o.add("missing_lines", missing ? json_array({num(e.lines + 1), num(e.n)}) : "null");
   o.add("line", e.line != 0 ? num(e.line) : "null");
-  if (e.line != 0) json_line(e, o);
+  if (e.line != 0) json_line(e, student, o);
   std::vector<std::string> warnings;
   for (const std::string& w : e.warnings) warnings.push_back(json_string(w));
   o.add("warnings", json_array(warnings));
@@ -249,10 +375,10 @@ namespace {
 // Returns the Graphviz name of an id: the id, or "outside" for one outside the tables.
 std::string dot_id(int32_t id) { return id == kOutsideId ? "outside" : num(id); }
 
-// Returns the nodes: every vertex of 1..n, and the other ids the paths name.
+// Returns the nodes: the drawn vertices, and the other ids the paths name, once each.
 std::string dot_nodes(const Explanation& e) {
   std::string t;
-  for (int32_t v = 1; v <= e.n; ++v) {
+  for (int32_t v : e.drawn) {
     t += "  " + num(v);
     if (v == e.source) t += " [style=filled, fillcolor=lightblue]";
     if (v == e.line && v != e.source) t += " [peripheries=2]";
@@ -261,24 +387,49 @@ std::string dot_nodes(const Explanation& e) {
   if (e.source < 1 || e.source > e.n) {
     t += "  " + num(e.source) + " [shape=box, style=\"dashed,filled\", fillcolor=lightblue];\n";
   }
+  std::set<int32_t> others;
   for (const ExplainedStep& s : e.steps) {
-    if (s.step.to >= 1 && s.step.to <= e.n) continue;
-    t += "  " + dot_id(s.step.to) + " [shape=box, style=dashed];\n";
+    const int32_t id = s.step.to;
+    if ((id < 1 || id > e.n) && id != e.source && others.insert(id).second) {
+      t += "  " + dot_id(id) + " [shape=box, style=dashed];\n";
+    }
   }
   return t;
 }
 
-// Returns the graph's edges, grey, and the paths over them as directed, coloured edges.
+// One distinct step of the explained line, as drawn.
+struct DrawnStep {
+  const ExplainedStep* first;  // where it is first taken
+  int64_t times = 0;           // how many of the kept steps take it
+};
+
+// Returns the distinct steps of the explained line in the order first taken.
+std::vector<DrawnStep> distinct_steps(const Explanation& e) {
+  std::vector<DrawnStep> drawn;
+  std::map<std::pair<int32_t, int32_t>, size_t> at;
+  for (const ExplainedStep& s : e.steps) {
+    auto [it, added] = at.try_emplace({s.step.from, s.step.to}, drawn.size());
+    if (added) drawn.push_back({&s, 0});
+    ++drawn[it->second].times;
+  }
+  return drawn;
+}
+
+// Returns the graph's edges, grey, and the paths over them as directed,
+// coloured edges: each distinct step of the line once, labelled with where
+// it is first taken, its weight and how many times it is taken.
 std::string dot_edges(const Explanation& e) {
   std::string t;
   for (const auto& [u, v, w] : e.edges) {
     t += "  " + num(u) + " -> " + num(v) + " [dir=none, color=grey60, label=\"" + num(w) + "\"];\n";
   }
-  for (const ExplainedStep& s : e.steps) {
-    const bool missing = s.why == StepWhy::kNoEdge;
-    t += "  " + dot_id(s.step.from) + " -> " + dot_id(s.step.to) + " [color=red, penwidth=2" +
-         (missing ? ", style=dashed" : "") + ", fontcolor=red, label=\"" + num(s.step.index) +
-         ": " + num(s.step.weight) + "\", constraint=false];\n";
+  for (const DrawnStep& d : distinct_steps(e)) {
+    const WeighedStep& s = d.first->step;
+    const bool missing = d.first->why == StepWhy::kNoEdge;
+    const std::string times = d.times > 1 ? " (x" + num(d.times) + ")" : "";
+    t += "  " + dot_id(s.from) + " -> " + dot_id(s.to) + " [color=red, penwidth=2" +
+         (missing ? ", style=dashed" : "") + ", fontcolor=red, label=\"" + num(s.index) + ": " +
+         num(s.weight) + times + "\", constraint=false];\n";
   }
   for (size_t i = 1; i < e.shortest.size(); ++i) {
     t += "  " + num(e.shortest[i - 1]) + " -> " + num(e.shortest[i]) +
@@ -287,19 +438,24 @@ std::string dot_edges(const Explanation& e) {
   return t;
 }
 
-}  // namespace
-
-bool explanation_dot(const Explanation& e, std::string* out, std::string* err) {
-  if (e.n > kDotMaxVertices) {
-    *err = "the graph has " + num(e.n) + " vertices; --dot draws at most " +
-           num(kDotMaxVertices);
-    return false;
-  }
+// Returns the drawing's caption: the verdict and, for a big graph, what part is drawn.
+std::string dot_label(const Explanation& e) {
   std::string label = e.verdict_text.substr(0, e.verdict_text.size() - 1);
   if (e.line != 0) label += ": line " + num(e.line) + " in red, a shortest path in green";
-  *out = "digraph explanation {\n  label=" + json_string(label) + ";\n  node [shape=circle];\n" +
-         dot_nodes(e) + dot_edges(e) + "}\n";
-  return true;
+  if (e.n <= kDotMaxVertices) return label;
+  label += "; " + num(static_cast<int64_t>(e.drawn.size())) + " of the graph's " + num(e.n) +
+           " vertices";
+  if (e.drawn.size() > static_cast<size_t>(kDotMaxVertices)) {
+    label += ", without the graph's other edges among them";
+  }
+  return label;
+}
+
+}  // namespace
+
+std::string explanation_dot(const Explanation& e) {
+  return "digraph explanation {\n  label=" + json_string(dot_label(e)) +
+         ";\n  node [shape=circle];\n" + dot_nodes(e) + dot_edges(e) + "}\n";
 }
 
 }  // namespace tarnwick

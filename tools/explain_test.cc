@@ -34,6 +34,8 @@ using tarnwick_test::Scratch;
 // The README's three-vertex graph; the same with a self-loop of 3 on vertex 1.
 constexpr char kGraph[] = "3 3\n1 2 4\n2 3 1\n1 3 7\n";
 constexpr char kLoopGraph[] = "3 4\n1 2 4\n2 3 1\n1 3 7\n1 1 3\n";
+// The same edges in a graph of 61 vertices, too many to draw whole.
+constexpr char kBigLoopGraph[] = "61 4\n1 2 4\n2 3 1\n1 3 7\n1 1 3\n";
 
 struct Golden {
   const char* name;
@@ -61,8 +63,8 @@ Outcome run_case(const Golden& c, Scratch& scratch) {
 }
 
 constexpr char kUsage[] =
-    "Usage: tarnwick-explain [--json | --dot] input_graph your_output_result source_vertex_id "
-    "[line]\n";
+    "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
+    "source_vertex_id [line]\n";
 
 const Golden kGoldens[] = {
     {"an edge, the diagonal and a shortest path", kGraph, "1\n1 2\n1 3\n", {"1"},
@@ -82,6 +84,10 @@ const Golden kGoldens[] = {
      "  step 3: 1 to 2, weight 4: edge 1-2, graph line 2\n"
      "Total 10, expected 4: difference +6.\n"
      "The path ends at 2, vertex 2 of this line.\n"
+     "Note: step 1 walks the source's self-loop (weight 3): the path already starts at the "
+     "source, so a line that writes it first pays the loop\n"
+     "Note: step 2 reads the token \"x\", which holds no number and repeats the last id read, 1, "
+     "and walks its self-loop\n"
      "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
      "The file ends after line 2: line 3 is missing.\n"},
     {"a step without an edge weighs INF", "3 1\n1 2 4\n", "1\n2\n2 3\n", {"1"},
@@ -118,7 +124,8 @@ const Golden kGoldens[] = {
      "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
      "Total 4, expected 0: difference +4.\n"
      "The path ends at 2, not at vertex 4 (the judge does not check the end).\n"
-     "Line 4 names no vertex of 1..3: the judge expects the direct weight from 1 to 4.\n"},
+     "Note: line 4: the graph has 3 vertices; this line is compared with the direct weight "
+     "from 1 to 4\n"},
     {"a source that is not a vertex", kGraph, "1 2\n", {"9"},
      "Wrong answer in path 9 to 1\n"
      "Line 1 as the judge weighs it, from source 9:\n"
@@ -159,20 +166,21 @@ const Golden kGoldens[] = {
     {"json", kGraph, "1\n1 2\n1 3\n", {"--json", "1"},
      R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
      R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
-     R"("repeats_last_id":false,"weight":0,"why":"diagonal","graph_line":null},{"index":2,)"
-     R"("from":1,"to":3,"repeats_last_id":false,"weight":7,"why":"edge","graph_line":4}],)"
+     R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
+     R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
+     R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)"
      R"("steps_not_shown":0,"total":7,"expected":5,"difference":2,"ends_at":3,)"
-     R"("ends_at_line_vertex":true,)"
+     R"("ends_at_line_vertex":true,"notes":[],)"
      R"("expected_from":"fast search","shortest_path":[1,2,3],"shortest_weight":5,"warnings":[]})"
      "\n"},
     {"json: a right line asked for, an id outside the tables", kGraph, "10010\n",
      {"--json", "1", "1"},
      R"({"verdict":"Wrong answer in path 1 to 2","source":1,"vertices":3,"lines":1,)"
      R"("missing_lines":[2,3],"line":1,"line_read":true,"steps":[{"index":1,"from":1,)"
-     R"("to":null,"repeats_last_id":false,"weight":0,"why":"outside the tables",)"
-     R"("graph_line":null}],"steps_not_shown":0,"total":0,"expected":0,"difference":0,)"
-     R"("ends_at":null,)"
-     R"("ends_at_line_vertex":false,"expected_from":"fast search","shortest_path":[1,1],)"
+     R"("to":null,"token":"10010","repeats_last_id":false,"tail_ignored":false,"weight":0,)"
+     R"("why":"outside the tables","graph_line":null}],"steps_not_shown":0,"total":0,)"
+     R"("expected":0,"difference":0,"ends_at":null,)"
+     R"("ends_at_line_vertex":false,"notes":[],"expected_from":"fast search","shortest_path":[1,1],)"
      R"("shortest_weight":0,"warnings":[]})"
      "\n"},
     {"dot", kGraph, "1 3\n", {"--dot", "1"},
@@ -189,8 +197,86 @@ const Golden kGoldens[] = {
      "  1 -> 3 [color=red, penwidth=2, fontcolor=red, label=\"2: 7\", constraint=false];\n"
      "  1 -> 1 [color=darkgreen, penwidth=2, constraint=false];\n"
      "}\n"},
-    {"dot refuses a large graph", "61 0\n", "1\n", {"--dot", "1"}, "",
-     "tarnwick-explain: the graph has 61 vertices; --dot draws at most 60\n", 2},
+    {"dot: a large graph's neighbourhood, a repeated step drawn once", kBigLoopGraph,
+     "1\n2\n1 1 1 3\n", {"--dot", "1"},
+     "digraph explanation {\n"
+     "  label=\"Wrong answer in path 1 to 3: line 3 in red, a shortest path in green; 3 of the "
+     "graph's 61 vertices\";\n"
+     "  node [shape=circle];\n"
+     "  1 [style=filled, fillcolor=lightblue];\n"
+     "  2;\n"
+     "  3 [peripheries=2];\n"
+     "  1 -> 1 [dir=none, color=grey60, label=\"3\"];\n"
+     "  1 -> 2 [dir=none, color=grey60, label=\"4\"];\n"
+     "  1 -> 3 [dir=none, color=grey60, label=\"7\"];\n"
+     "  2 -> 3 [dir=none, color=grey60, label=\"1\"];\n"
+     "  1 -> 1 [color=red, penwidth=2, fontcolor=red, label=\"1: 3 (x3)\", constraint=false];\n"
+     "  1 -> 3 [color=red, penwidth=2, fontcolor=red, label=\"4: 7\", constraint=false];\n"
+     "  1 -> 2 [color=darkgreen, penwidth=2, constraint=false];\n"
+     "  2 -> 3 [color=darkgreen, penwidth=2, constraint=false];\n"
+     "}\n"},
+    {"student: no expected distance, difference or shortest path", kLoopGraph, "1\n1 x 2\n",
+     {"--student", "1"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
+     "  step 2: 1 to 1 (a token without a number repeats the last id), weight 3: the source's "
+     "self-loop, graph line 5\n"
+     "  step 3: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "Total 10: not the shortest distance from 1 to 2.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "Note: step 1 walks the source's self-loop (weight 3): the path already starts at the "
+     "source, so a line that writes it first pays the loop\n"
+     "Note: step 2 reads the token \"x\", which holds no number and repeats the last id read, 1, "
+     "and walks its self-loop\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"student: tails passed over, a Windows line end, a trailing space", kGraph,
+     "1\r\n1,2\r\n2\t3 \n", {"--student", "1", "2"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 1 (read from \"1,2\\x0d\"), weight 0: the source's own diagonal\n"
+     "Total 0: not the shortest distance from 1 to 2.\n"
+     "The path ends at 1, not at vertex 2 (the judge does not check the end).\n"
+     "Note: step 1 reads the token \"1,2\\x0d\" as 1: a number ends at its first byte that is "
+     "not a digit and the rest of the token is passed over; only a space separates ids\n"},
+    {"student: Windows line ends pass, a trailing space repeats an id", kGraph,
+     "1\r\n2\r\n2 3 \n", {"--student", "1", "3"},
+     "Success\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "  step 2: 2 to 3, weight 1: edge 2-3, graph line 3\n"
+     "  step 3: 3 to 3 (a token without a number repeats the last id), weight 0: from a vertex "
+     "to itself\n"
+     "Total 5: right.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "Note: step 3 comes from a space at the end of the line: the empty token after it repeats "
+     "the last id read, 3\n"},
+    {"student: a blank last line past the graph's vertices", kGraph, "2\n2\n2 3\n\n",
+     {"--student", "1", "4"},
+     "Wrong answer in path 1 to 1\n"
+     "(The verdict names line 1, where the judge stops; line 4 is weighed as asked.)\n"
+     "Line 4 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 3 (a token without a number repeats the last id), weight 7: edge 1-3, "
+     "graph line 4\n"
+     "Total 7: not the weight the judge expects for this line.\n"
+     "The path ends at 3, not at vertex 4 (the judge does not check the end).\n"
+     "Note: line 4: the graph has 3 vertices; this line is compared with the direct weight "
+     "from 1 to 4\n"
+     "Note: line 4 is blank and the file's last: a line end after the last path starts one more "
+     "line, and its token without a number repeats the last id read, 3\n"},
+    {"student json", kGraph, "1\n1 2\n1 3\n", {"--student", "--json", "1"},
+     R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
+     R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
+     R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
+     R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
+     R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)"
+     R"("steps_not_shown":0,"total":7,"ends_at":3,"ends_at_line_vertex":true,"notes":[],)"
+     R"("warnings":[]})"
+     "\n"},
+    {"student: no drawing", kGraph, "1\n", {"--student", "--dot", "1"}, "",
+     std::string("tarnwick-explain: --dot draws a shortest path: it is not for students\n") +
+         kUsage,
+     1},
     {"a graph the judge refuses", "10010 0\n", "1\n", {"1"}, "",
      "tarnwick-explain: graph: the vertex count is too large: at most 10009 vertices fit\n", 2},
     {"a source outside the tables", kGraph, "1\n", {"10010"}, "",
@@ -223,7 +309,7 @@ TEST(ExplainCli, HelpVersionAndMissingFiles) {
   Outcome help = run_program(TARNWICK_EXPLAIN, {"--help"}, scratch);
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind(kUsage, 0), 0u);
-  EXPECT_NE(help.out.find("never show it to students"), std::string::npos);
+  EXPECT_NE(help.out.find("--student  what a student may see"), std::string::npos);
   Outcome version = run_program(TARNWICK_EXPLAIN, {"--version"}, scratch);
   EXPECT_EQ(version.out, "tarnwick-explain 0.1.0\n");
   std::string graph = scratch.file("graph", kGraph);
