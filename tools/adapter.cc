@@ -213,7 +213,7 @@ std::string verdict_account(const Explanation& e, bool expected) {
 std::string contestant_message(const Explanation& e) {
   const bool weighed = e.verdict.kind == Verdict::kWrongAnswer && !e.verdict.missing;
   if (!weighed || !e.steps_told) return verdict_account(e, false);
-  return student_text(e, kContestantSteps);
+  return student_text(e, kStudentSteps);
 }
 
 std::string judge_message(const Explanation& e) { return verdict_account(e, true); }

@@ -100,11 +100,8 @@ int exit_status(System system, Checked::Kind kind);
 Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
                    Explanation* e);
 
-// The most steps of a wrong line that contestants are shown, besides its last.
-inline constexpr int64_t kContestantSteps = 20;
-
 // Returns what contestants may be shown of a verdict weighed by check_team:
-// for a line weighed wrong, tarnwick-explain --student's text (kContestantSteps
+// for a line weighed wrong, tarnwick-explain --student's text (kStudentSteps
 // steps at most); else, or when the steps could not be told, the verdict and
 // which line is wrong or missing; never the expected distance. Lines end with a line end. Every
 // system's message for contestants is built here alone.

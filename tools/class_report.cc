@@ -69,6 +69,7 @@ bool is_gradescope_visibility(std::string_view name) {
 
 std::string gradescope_output(const ClassResults& r, size_t s, size_t t) {
   const Graded& g = r.at(s, t);
+  if (!g.student.empty()) return g.student;
   if (g.judged) return verdict_text(g);
   // The path inside the submission folder, which is the student's own naming.
   std::string inside = g.path.substr(output_path(r.submissions[s], "", "").size());

@@ -30,8 +30,9 @@ bool is_gradescope_visibility(std::string_view name);
 // of r: the total score and one test a test set's test, with `visibility`.
 std::string gradescope_results(const ClassResults& r, std::string_view visibility);
 
-// Returns what a student is shown for a test in Gradescope: the verdict, and
-// for a file not judged the name the result file should have had.
+// Returns what a student is shown for a test in Gradescope: the student's
+// account of a wrong answer when grading kept one (ClassOptions::explain_wrong),
+// else the verdict, and for a file not judged the name the result file should have had.
 std::string gradescope_output(const ClassResults& r, size_t submission, size_t test);
 
 // Returns a JUnit XML report: one testsuite a submission, one testcase a test,

@@ -116,6 +116,10 @@ std::string explanation_text(const Explanation& e);
 // student, without the expected distance, the difference or a shortest path.
 std::string explanation_json(const Explanation& e, bool student = false);
 
+// The most steps of a wrong line that a student is shown by the checker and
+// the grader, besides its last.
+inline constexpr int64_t kStudentSteps = 20;
+
 // Returns what may be shown to the one who wrote the result file: the verdict
 // line first, the steps of the explained line (at most max_steps of them,
 // from 1, and the last) with their weights and why, its total, the reading

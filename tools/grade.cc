@@ -207,6 +207,7 @@ int grade_testset(const Options& o) {
   options.output_name = o.output_name.value_or(kDefaultOutputName);
   options.threads = usable_cpus();
   options.max_bytes = o.max_bytes;
+  options.explain_wrong = o.format == Format::kGradescope;  // students see why a test failed
   options.progress = progress_to(progress);
   options.solved = [&] {
     if (progress) progress->clear();

@@ -24,6 +24,7 @@ struct Graded {
   Verdict verdict;     // set when judged
   std::string reason;  // the system's reason when not judged ("No such file or directory")
   int error = 0;       // the errno behind `reason`, or 0 (too large, out of memory)
+  std::string student = {};  // when asked for a wrong answer: tarnwick-explain --student's text
 };
 
 // Returns true when the file was judged and its verdict is Success.

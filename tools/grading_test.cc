@@ -407,7 +407,13 @@ TEST(GradeTestset, GoldenRuns) {
       {{"--format=gradescope", "--visibility", "after_due_date", "--testset=" + D, B}, 0,
        "{\n  \"score\": 0,\n  \"tests\": [\n"
        "    {\"name\": \"t1\", \"score\": 0, \"max_score\": 1, \"status\": \"failed\", \"output\": "
-       "\"Wrong answer in path 1 to 2\", \"visibility\": \"after_due_date\"},\n"
+       // tarnwick-explain --student's text: no expected distance, no shortest path
+       "\"Wrong answer in path 1 to 2\\u000aLine 2 as the judge weighs it, from source 1:\\u000a"
+       "  step 1: 1 to 1, weight 0: the source's own diagonal\\u000a"
+       "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\\u000a"
+       "Total 7: not the shortest distance from 1 to 2.\\u000a"
+       "The path ends at 3, not at vertex 2 (the judge does not check the end).\\u000a"
+       "The file ends after line 2: line 3 is missing.\\u000a\", \"visibility\": \"after_due_date\"},\n"
        "    {\"name\": \"t2\", \"score\": 0, \"max_score\": 2.5, \"status\": \"failed\", \"output\": "
        "\"Empty file\", \"visibility\": \"after_due_date\"}\n  ]\n}\n",
        "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 1 wrong, 1 empty, 0 not judged; 0 of 1 "

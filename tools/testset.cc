@@ -11,6 +11,7 @@
 #include "check/case.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
+#include "tools/explain_lib.h"
 
 namespace tarnwick {
 
@@ -213,11 +214,23 @@ int64_t ClassResults::earned(size_t submission, size_t test) const {
 
 namespace {
 
+// Sets g.student to the student's account of the wrong answer in g.path,
+// weighed again against the case; leaves it empty when the file cannot be read again.
+void explain_to_student(const ExplainRequest& req, Graded& g) {
+  InputFile file;
+  std::string err;
+  if (!file.open(g.path.c_str(), &err)) return;
+  ByteReader in(file.fd());
+  Explanation e;
+  if (explain(req, in, g.path, &e, &err)) g.student = student_text(e, kStudentSteps);
+}
+
 // Loads and solves test t, then judges its result file in every submission.
 bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::string* why) {
   TestInput& test = out->set.tests[t];
   CaseOptions case_options;
   case_options.progress = options.progress;
+  case_options.note_edges = options.explain_wrong;
   GraphFile file;
   Case c;
   const std::string input = out->set.dir + "/" + test.name + ".in";
@@ -237,6 +250,8 @@ bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::s
               Graded& slot = out->results[s++ * count + t];
               slot = g;
               if (!g.judged && g.error == ENOENT) slot.reason = "missing";
+              const bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
+              if (wrong && options.explain_wrong) explain_to_student({&c, &file, input, 0}, slot);
             });
   return true;
 }

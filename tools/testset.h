@@ -67,6 +67,7 @@ struct ClassOptions {
   uint64_t max_bytes = kDefaultMaxResultBytes;
   std::function<void(double)> progress;  // hears the share done of a long pass
   std::function<void()> solved;          // called once each test's row is solved
+  bool explain_wrong = false;  // Graded::student for every wrong answer (weighs it again)
 };
 
 // Every outcome of a class, [submission * tests + test].
