@@ -46,6 +46,9 @@ install(FILES
   ${CMAKE_CURRENT_SOURCE_DIR}/examples/result-wrong.txt
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README's pictures, at the paths its links name from its own folder.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/tools/class-report.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/tools)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/bench/speed.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/bench)
 
 # The licence (LICENSE, MIT) as Debian wants it: a machine-readable copyright
 # file in the documentation folder, its terms taken from LICENSE itself.

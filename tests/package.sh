@@ -97,6 +97,18 @@ debian_copyright() {
     equals "$terms" "$(sed -n '/^Permission is hereby granted/,$p' "$license")"
 }
 
+# readme_pictures DOCDIR: every picture that DOCDIR/README.md shows (a link
+# "![...](PATH)" to a file of its own) is installed at PATH in DOCDIR.
+readme_pictures() {
+  local missing=0 shown=0 picture
+  while read -r picture; do
+    shown=$((shown + 1))
+    [ -f "$1/$picture" ] || { echo "    missing: $picture"; missing=1; }
+  done < <(grep -o '!\[[^]]*\]([^)]*)' "$1/README.md" | sed 's/.*](\(.*\))$/\1/' | grep -v '://')
+  [ "$shown" -gt 0 ] || { echo "    no picture found in $1/README.md"; missing=1; }
+  return $missing
+}
+
 # has_files ROOT PATH...: every PATH exists under ROOT.
 has_files() {
   local root=$1 missing=0
@@ -150,6 +162,7 @@ check "unpacked copyright file is DEP-5 with LICENSE's terms" \
   debian_copyright "$scratch/root/usr/share/doc/tarnwick/copyright"
 check "unpacked manual page renders" \
   renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
+check "unpacked README's pictures beside it" readme_pictures "$scratch/root/usr/share/doc/tarnwick"
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
   check "unpacked grader and checker judge the examples" grades_and_checks "$scratch/root/usr"
@@ -170,6 +183,7 @@ check "installed judge judges the examples" judges "$prefix"
 check "installed copyright file is DEP-5 with LICENSE's terms" \
   debian_copyright "$prefix/share/doc/tarnwick/copyright"
 check "installed manual page renders" renders "$prefix/share/man/man1/tarnwick.1.gz" "tarnwick - "
+check "installed README's pictures beside it" readme_pictures "$prefix/share/doc/tarnwick"
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
     bin/tarnwick-grade bin/tarnwick-checker bin/tarnwick-validate bin/tarnwick-explain \

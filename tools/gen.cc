@@ -1,13 +1,16 @@
 // tarnwick-gen: writes a random graph file to standard output.
 //
-//   tarnwick-gen vertices edges min_weight max_weight seed [connected]
+//   tarnwick-gen [--simple] [--source S] vertices edges min_weight max_weight seed [connected]
 //
 // The header "n m" is followed by m lines "u v w": u and v uniform in 1..n
 // (a self-loop or a repeated pair can come up), w uniform in
 // min_weight..max_weight. With `connected`, the first n - 1 edges form a
-// random spanning tree. The file depends on the arguments alone: the
-// generator is mt19937_64, whose output every standard library fixes, and the
-// mapping to a range is done here rather than by a library distribution.
+// random spanning tree. With --simple, the edges are m distinct pairs of two
+// vertices, drawn uniformly and written in a random order (the tree's first).
+// With --source S, the line "S" follows the edges, as in a test input. The
+// file depends on the arguments alone: the generator is mt19937_64, whose
+// output every standard library fixes, and the mapping to a range is done
+// here rather than by a library distribution.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +18,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,16 +32,22 @@ namespace {
 
 constexpr ToolInfo kTool = {
     "tarnwick-gen",
-    "Usage: tarnwick-gen vertices edges min_weight max_weight seed [connected]\n",
+    "Usage: tarnwick-gen [--simple] [--source S] vertices edges min_weight max_weight seed "
+    "[connected]\n",
     "Write a random graph file for the tarnwick judge to standard output: the line\n"
     "\"n m\", then m lines \"u v w\", u and v drawn from 1..n, w from its range.\n"
     "The same arguments write the same file on every machine.\n"
     "\n"
     "  vertices                n, from 1 to 10009\n"
-    "  edges                   m, from 0 to 2147483647 (at least n-1 with connected)\n"
+    "  edges                   m, from 0 to 2147483647 (at least n-1 with connected,\n"
+    "                          at most n(n-1)/2 with --simple)\n"
     "  min_weight max_weight   the range of the weights, 32-bit signed integers\n"
     "  seed                    any integer from 0 to 18446744073709551615\n"
     "  connected               make the first n-1 edges a random spanning tree\n"
+    "  --simple                no self-loop, no pair of vertices given twice\n"
+    "  --source S              write the vertex S (1..n) on a line after the edges:\n"
+    "                          a test input, as tarnwick-checker and tarnwick-grade\n"
+    "                          --testset read it\n"
     "  --help                  show this help and exit\n"
     "  --version               show the version and exit\n"};
 
@@ -48,7 +58,19 @@ struct Options {
   int32_t wmax = 0;
   uint64_t seed = 0;
   bool connected = false;
+  bool simple = false;
+  int32_t source = 0;  // 0: no source line
 };
+
+// The command line split: the options, wherever they stand, and the rest in order.
+struct Arguments {
+  std::vector<const char*> positional;
+  bool simple = false;
+  const char* source = nullptr;  // the text after --source, when given
+};
+
+// Returns the number of unordered pairs of two distinct vertices among n.
+int64_t pair_count(int64_t n) { return n * (n - 1) / 2; }
 
 // Reads a whole argument as a decimal integer (an optional '-', then digits)
 // into *out. Returns false when it is not one or lies outside lo..hi.
@@ -85,30 +107,84 @@ bool parse_seed(const char* text, uint64_t* out) {
   return true;
 }
 
-// Fills *o from argv (argc 6 or 7). Returns false with *err saying what is wrong.
-bool parse_options(int argc, char** argv, Options* o, std::string* err) {
+// Takes the option at argv[*i] (and the value after it) into *a. Returns
+// false with *err saying what is wrong.
+bool take_option(int argc, char** argv, int* i, Arguments* a, std::string* err) {
+  std::string_view name = argv[*i];
+  if (name == "--simple") {
+    a->simple = true;
+  } else if (name.starts_with("--source=")) {
+    a->source = argv[*i] + std::strlen("--source=");
+  } else if (name == "--source" && *i + 1 < argc) {
+    a->source = argv[++*i];
+  } else {
+    *err = name == "--source" ? "--source needs a vertex" : "unknown option '" + std::string(name) + "'";
+    return false;
+  }
+  return true;
+}
+
+// Splits argv into *a: an argument starting with "--" is an option, up to a
+// lone "--"; a single '-' starts a negative number. Returns false with *err set.
+bool split_arguments(int argc, char** argv, Arguments* a, std::string* err) {
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && arg.starts_with("--")) {
+      if (!take_option(argc, argv, &i, a, err)) return false;
+    } else {
+      a->positional.push_back(argv[i]);
+    }
+  }
+  return true;
+}
+
+// Fills the numbers of *o from the five or six positional arguments p.
+// Returns false with *err saying which one is wrong.
+bool parse_numbers(const std::vector<const char*>& p, Options* o, std::string* err) {
   constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
   constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
   int64_t n, m, wmin, wmax;
-  if (!parse_integer(argv[1], 1, V - 1, &n)) {
+  if (!parse_integer(p[0], 1, V - 1, &n)) {
     *err = "vertices must be an integer from 1 to " + std::to_string(V - 1);
-  } else if (!parse_integer(argv[2], 0, kIntMax, &m)) {
+  } else if (!parse_integer(p[1], 0, kIntMax, &m)) {
     *err = "edges must be an integer from 0 to " + std::to_string(kIntMax);
-  } else if (!parse_integer(argv[3], kIntMin, kIntMax, &wmin) ||
-             !parse_integer(argv[4], kIntMin, kIntMax, &wmax)) {
+  } else if (!parse_integer(p[2], kIntMin, kIntMax, &wmin) ||
+             !parse_integer(p[3], kIntMin, kIntMax, &wmax)) {
     *err = "weights must be 32-bit integers";
   } else if (wmin > wmax) {
     *err = "min_weight is above max_weight";
-  } else if (!parse_seed(argv[5], &o->seed)) {
+  } else if (!parse_seed(p[4], &o->seed)) {
     *err = "seed must be an integer from 0 to 2^64-1";
-  } else if (argc == 7 && std::strcmp(argv[6], "connected") != 0) {
+  } else if (p.size() == 6 && std::strcmp(p[5], "connected") != 0) {
     *err = "the last argument can only be 'connected'";
-  } else if (argc == 7 && m < n - 1) {
-    *err = "a connected graph on " + std::to_string(n) + " vertices needs at least " +
-           std::to_string(n - 1) + " edges";
   } else {
-    *o = {static_cast<int32_t>(n), static_cast<int32_t>(m), static_cast<int32_t>(wmin),
-          static_cast<int32_t>(wmax), o->seed, argc == 7};
+    o->n = static_cast<int32_t>(n), o->m = static_cast<int32_t>(m);
+    o->wmin = static_cast<int32_t>(wmin), o->wmax = static_cast<int32_t>(wmax);
+    o->connected = p.size() == 6;
+    return true;
+  }
+  return false;
+}
+
+// Checks that the numbers of *o and the options in a go together and takes
+// the options into *o. Returns false with *err saying why not.
+bool settle(const Arguments& a, Options* o, std::string* err) {
+  const std::string vertices = std::to_string(o->n) + (o->n == 1 ? " vertex" : " vertices");
+  int64_t source = 0;
+  if (o->connected && o->m < o->n - 1) {
+    *err = "a connected graph on " + vertices + " needs at least " + std::to_string(o->n - 1) +
+           " edges";
+  } else if (a.simple && o->m > pair_count(o->n)) {
+    *err = "--simple allows at most " + std::to_string(pair_count(o->n)) + " edges on " + vertices;
+  } else if (a.source != nullptr && !parse_integer(a.source, 1, o->n, &source)) {
+    *err = "--source must be a vertex of the graph, 1 to " + std::to_string(o->n) + ", not '" +
+           a.source + "'";
+  } else {
+    o->simple = a.simple;
+    o->source = static_cast<int32_t>(source);
     return true;
   }
   return false;
@@ -127,18 +203,69 @@ uint64_t uniform_below(std::mt19937_64& rng, uint64_t bound) {
   return static_cast<uint64_t>(product >> 64);
 }
 
+// A set of unordered pairs {a, b} of two distinct vertices of 1..n: one bit
+// a pair, n(n-1)/16 bytes (6 MB for n = 10009).
+class PairSet {
+ public:
+  // An empty set over the pairs among n vertices.
+  explicit PairSet(int32_t n) : bits_((static_cast<uint64_t>(pair_count(n)) + 63) / 64) {}
+
+  // Adds {a, b}, a != b. Returns false when it was there already.
+  bool add(int32_t a, int32_t b) {
+    uint64_t i = index(a, b);
+    uint64_t bit = uint64_t{1} << (i % 64);
+    if ((bits_[i / 64] & bit) != 0) return false;
+    bits_[i / 64] |= bit;
+    return true;
+  }
+
+  // Returns the pairs {a, b}, a < b, not in the set, in the order of b then
+  // a, each as b << 16 | a.
+  std::vector<uint32_t> missing(int32_t n, int64_t expected) const {
+    std::vector<uint32_t> out;
+    out.reserve(static_cast<size_t>(expected));
+    uint64_t i = 0;
+    for (uint32_t b = 2; b <= static_cast<uint32_t>(n); ++b) {
+      for (uint32_t a = 1; a < b; ++a, ++i) {
+        if ((bits_[i / 64] >> (i % 64) & 1) == 0) out.push_back(b << 16 | a);
+      }
+    }
+    return out;
+  }
+
+ private:
+  // The pairs in order of the larger vertex, then the smaller one.
+  static uint64_t index(int32_t a, int32_t b) {
+    if (a > b) std::swap(a, b);
+    return static_cast<uint64_t>(b - 1) * static_cast<uint64_t>(b - 2) / 2 +
+           static_cast<uint64_t>(a - 1);
+  }
+
+  std::vector<uint64_t> bits_;
+};
+static_assert(V <= (1 << 16), "a pair of vertex ids packs into 32 bits");
+
 class EdgeWriter {
  public:
-  EdgeWriter(const Options& o, OutBuffer& out) : o_(o), out_(out), rng_(o.seed) {}
+  EdgeWriter(const Options& o, OutBuffer& out)
+      : o_(o), out_(out), rng_(o.seed), pairs_(o.simple ? o.n : 0) {}
 
-  // Writes the header and every edge.
+  // Writes the header, every edge and the source line, if any.
   void write_all() {
     line(o_.n, o_.m);
     int64_t written = o_.connected ? spanning_tree() : 0;
-    for (; written < o_.m; ++written) {
-      int32_t u = vertex();
-      int32_t v = vertex();
-      line(u, v, weight());
+    if (o_.simple) {
+      distinct_edges(o_.m - written, pair_count(o_.n) - written);
+    } else {
+      for (; written < o_.m; ++written) {
+        int32_t u = vertex();
+        int32_t v = vertex();
+        line(u, v, weight());
+      }
+    }
+    if (o_.source != 0) {
+      out_.number(o_.source);
+      out_.put('\n');
     }
   }
 
@@ -148,14 +275,52 @@ class EdgeWriter {
   int64_t spanning_tree() {
     std::vector<int32_t> order(o_.n);
     for (int32_t i = 0; i < o_.n; ++i) order[i] = i + 1;
-    for (int32_t i = o_.n - 1; i > 0; --i) {
-      std::swap(order[i], order[uniform_below(rng_, static_cast<uint64_t>(i) + 1)]);
-    }
+    shuffle(order);
     for (int32_t i = 1; i < o_.n; ++i) {
       int32_t earlier = order[uniform_below(rng_, static_cast<uint64_t>(i))];
+      if (o_.simple) pairs_.add(order[i], earlier);
       line(order[i], earlier, weight());
     }
     return o_.n - 1;
+  }
+
+  // Writes `wanted` edges on distinct pairs not used yet, of the `free` ones
+  // left. Up to half of them are drawn one by one, each drawn again while it
+  // is taken; beyond that the pairs left out are drawn, and the others are
+  // listed (4 bytes a pair) and shuffled.
+  void distinct_edges(int64_t wanted, int64_t free) {
+    if (wanted <= free / 2) {
+      for (int64_t i = 0; i < wanted; ++i) {
+        auto [u, v] = new_pair();
+        line(u, v, weight());
+      }
+      return;
+    }
+    for (int64_t left_out = free - wanted; left_out > 0; --left_out) new_pair();
+    std::vector<uint32_t> kept = pairs_.missing(o_.n, wanted);
+    shuffle(kept);
+    for (uint32_t pair : kept) {
+      int32_t u = static_cast<int32_t>(pair >> 16), v = static_cast<int32_t>(pair & 0xffff);
+      if (uniform_below(rng_, 2) == 1) std::swap(u, v);
+      line(u, v, weight());
+    }
+  }
+
+  // Draws two distinct vertices whose pair is not taken yet, and takes it.
+  std::pair<int32_t, int32_t> new_pair() {
+    for (;;) {
+      int32_t u = vertex();
+      int32_t v = vertex();
+      if (u != v && pairs_.add(u, v)) return {u, v};
+    }
+  }
+
+  // Puts the items in a uniformly random order (Fisher-Yates).
+  template <typename T>
+  void shuffle(std::vector<T>& items) {
+    for (size_t i = items.size(); i > 1; --i) {
+      std::swap(items[i - 1], items[uniform_below(rng_, i)]);
+    }
   }
 
   int32_t vertex() { return 1 + static_cast<int32_t>(uniform_below(rng_, o_.n)); }
@@ -181,15 +346,20 @@ class EdgeWriter {
   const Options& o_;
   OutBuffer& out_;
   std::mt19937_64 rng_;
+  PairSet pairs_;  // the pairs written or left out, with --simple
 };
 
 int generate(int argc, char** argv) {
   int answered = answer_help_or_version(kTool, argc, argv);
   if (answered >= 0) return answered;
-  if (argc != 6 && argc != 7) return wrong_use(kTool);
+  Arguments args;
   Options o;
   std::string err;
-  if (!parse_options(argc, argv, &o, &err)) return wrong_use(kTool, err);
+  if (!split_arguments(argc, argv, &args, &err)) return wrong_use(kTool, err);
+  if (args.positional.size() != 5 && args.positional.size() != 6) return wrong_use(kTool);
+  if (!parse_numbers(args.positional, &o, &err) || !settle(args, &o, &err)) {
+    return wrong_use(kTool, err);
+  }
   OutBuffer out(stdout);
   EdgeWriter(o, out).write_all();
   int error_number = 0;
