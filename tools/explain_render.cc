@@ -204,10 +204,19 @@ std::string repeat_note(const ExplainedStep& s, bool last_of_line) {
   return t;
 }
 
-// Returns true when line e.line is blank and the file's last: only its line end.
-bool blank_last_line(const Explanation& e) {
-  return e.line == e.lines && e.steps.size() == 1 && e.steps[0].step.repeated &&
-         e.steps[0].token.empty();
+// Returns true when line e.line is blank: nothing but spaces before its line end.
+bool blank_line(const Explanation& e) {
+  return e.steps.size() == 1 && e.steps[0].step.repeated && e.steps[0].token.empty();
+}
+
+// Returns the note on a blank line: its one token repeats the last id.
+std::string blank_note(const Explanation& e) {
+  const bool last = e.line == e.lines;
+  return "line " + num(e.line) + " is blank" +
+         (last ? " and the file's last: a line end after the last path starts one more line, "
+                 "and its token without a number"
+               : ": it still holds one token, without a number, which") +
+         " repeats the last id read, " + id_text(e.steps[0].step.to);
 }
 
 // Adds the notes of one kind, at most kNotesOfAKind, then a count of the rest.
@@ -231,11 +240,7 @@ std::vector<std::string> reading_notes(const Explanation& e) {
                     "; this line is compared with the direct weight from " + num(e.source) +
                     " to " + num(e.line));
   }
-  if (blank_last_line(e)) {
-    notes.push_back("line " + num(e.line) + " is blank and the file's last: a line end after "
-                    "the last path starts one more line, and its token without a number "
-                    "repeats the last id read, " + id_text(e.steps[0].step.to));
-  }
+  if (blank_line(e)) notes.push_back(blank_note(e));
   const ExplainedStep* first = e.steps.empty() ? nullptr : &e.steps[0];
   if (first != nullptr && first->why == StepWhy::kSelfLoop && first->step.from == e.source &&
       !first->step.repeated) {
@@ -246,7 +251,7 @@ std::vector<std::string> reading_notes(const Explanation& e) {
   std::vector<std::string> tails, repeats;
   for (const ExplainedStep& s : e.steps) {
     if (s.step.tail_ignored) tails.push_back(tail_note(s));
-    if (s.step.repeated && !blank_last_line(e)) repeats.push_back(repeat_note(s, &s == &e.steps.back()));
+    if (s.step.repeated && !blank_line(e)) repeats.push_back(repeat_note(s, &s == &e.steps.back()));
   }
   add_notes(std::move(tails), &notes);
   add_notes(std::move(repeats), &notes);

@@ -264,6 +264,15 @@ const Golden kGoldens[] = {
      "from 1 to 4\n"
      "Note: line 4 is blank and the file's last: a line end after the last path starts one more "
      "line, and its token without a number repeats the last id read, 3\n"},
+    {"student: a blank line in the middle", kGraph, "1\n\n2 3\n", {"--student", "1"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 1 (a token without a number repeats the last id), weight 0: the source's "
+     "own diagonal\n"
+     "Total 0: not the shortest distance from 1 to 2.\n"
+     "The path ends at 1, not at vertex 2 (the judge does not check the end).\n"
+     "Note: line 2 is blank: it still holds one token, without a number, which repeats the last "
+     "id read, 1\n"},
     {"student json", kGraph, "1\n1 2\n1 3\n", {"--student", "--json", "1"},
      R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
      R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
@@ -441,6 +450,69 @@ std::string graph_line(const std::string& text, int64_t k) {
   return line;
 }
 
+// Returns line k (from 1) of a result file, without its line end; *ended
+// tells whether a line end follows it.
+std::string result_line(const std::string& text, int64_t k, bool* ended) {
+  size_t at = 0;
+  for (int64_t i = 1; i < k; ++i) at = text.find('\n', at) + 1;
+  const size_t end = text.find('\n', at);
+  *ended = end != std::string::npos;
+  return text.substr(at, *ended ? end - at : std::string::npos);
+}
+
+// The tokens of a result line, plainly: the pieces between spaces, empty ones
+// dropped, but for a last one that a line end closes (after a space, or on an empty line).
+std::vector<std::string> plain_tokens(const std::string& line, bool ended) {
+  std::vector<std::string> tokens;
+  std::string piece;
+  for (char c : line) {
+    if (c != ' ') {
+      piece += c;
+    } else if (!piece.empty()) {
+      tokens.push_back(piece);
+      piece.clear();
+    }
+  }
+  if (!piece.empty() || ended) tokens.push_back(piece);
+  return tokens;
+}
+
+// Returns true when the token holds a number followed by bytes that are not read.
+bool plain_tail(const std::string& token) {
+  size_t i = token.find_first_not_of("\t\n\v\f\r");
+  if (i == std::string::npos) return false;
+  if (token[i] == '+' || token[i] == '-') ++i;
+  const size_t digits = i;
+  while (i < token.size() && std::isdigit(static_cast<unsigned char>(token[i]))) ++i;
+  return i > digits && i < token.size();
+}
+
+// Checks what the student is told: the instructor's lines but the total,
+// without the expected distance, the difference or a shortest path; and the
+// tokens as the plain splitting of the line has them.
+void check_student(const Explanation& e, const std::string& result) {
+  const std::string student = student_text(e), full = explanation_text(e);
+  std::istringstream lines(student);
+  for (std::string l; std::getline(lines, l);) {
+    for (const char* secret : {"expected", "difference", "shortest path", "as a line"}) {
+      ASSERT_EQ(l.find(secret), std::string::npos) << l;
+    }
+    if (l.rfind("Total ", 0) != 0) {
+      ASSERT_NE(full.find(l + "\n"), std::string::npos) << l;
+    }
+  }
+  if (!e.line_read || e.line == 0) return;
+  ASSERT_NE(student.find("Total " + int128_text(e.total)), std::string::npos);
+  bool ended = false;
+  const std::string line = result_line(result, e.line, &ended);
+  const std::vector<std::string> tokens = plain_tokens(line, ended);
+  ASSERT_EQ(tokens.size(), e.steps.size());
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    ASSERT_EQ(e.steps[i].token, tokens[i].substr(0, kTokenKept));
+    ASSERT_EQ(e.steps[i].step.tail_ignored, plain_tail(tokens[i])) << tokens[i];
+  }
+}
+
 // Checks one explanation against the judge without an observer and against
 // the plain re-reading: same verdict, steps weighed as Dist has them, a total
 // that is their sum, and the distance the plain pass gives.
@@ -501,6 +573,7 @@ void check_explanation(const std::string& graph_path, const std::string& graph_t
   if (judged.kind == Verdict::kWrongAnswer) {
     ASSERT_EQ(plain.line, judged.line);
   }
+  check_student(e, result);
   if (!e.line_read) return;
   __int128 sum = 0;
   for (const ExplainedStep& s : e.steps) {
