@@ -447,6 +447,10 @@ std::string dot_edges(const Explanation& e) {
 std::string dot_label(const Explanation& e) {
   std::string label = e.verdict_text.substr(0, e.verdict_text.size() - 1);
   if (e.line != 0) label += ": line " + num(e.line) + " in red, a shortest path in green";
+  if (e.steps_not_kept > 0) {
+    label += "; steps " + num(kKeptSteps + 1) + " to " + num(kKeptSteps + e.steps_not_kept) +
+             " not drawn";
+  }
   if (e.n <= kDotMaxVertices) return label;
   label += "; " + num(static_cast<int64_t>(e.drawn.size())) + " of the graph's " + num(e.n) +
            " vertices";
