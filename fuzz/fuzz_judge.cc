@@ -75,6 +75,9 @@ class StepSum : public JudgeObserver {
   void step(const WeighedStep& s) override {
     require(s.line == line_ && s.index == ++steps_, "steps come in order");
     require(s.weight == ref_.dist(s.from, s.to), "a step weighs its plain direct weight");
+    require(s.token.size() <= kTokenKept && s.token.find_first_of(" \n") == std::string_view::npos,
+            "a step's token holds neither a space nor a line end");
+    require(!(s.tail_ignored && s.repeated), "only a token with a number has a tail passed over");
     sum_ += s.weight;
   }
   bool line_end(int64_t line, __int128 total, int32_t) override {
