@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/case.h"
@@ -61,6 +62,10 @@ int solve_main(int argc, char** argv) {
   int answered = answer_help_or_version(kTool, argc, argv);
   if (answered >= 0) return answered;
   if (argc != 2 && argc != 3) return wrong_use(kTool);
+  // A graph file whose name starts with "--" is given as ./--name.
+  if (std::string_view(argv[1]).starts_with("--")) {
+    return wrong_use(kTool, "unknown option '" + std::string(argv[1]) + "'");
+  }
   const SourceGiven source = argc == 3 ? SourceGiven::argument(argv[2]) : SourceGiven::carried();
   GraphFile file;
   Case c;

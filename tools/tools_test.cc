@@ -109,6 +109,9 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
     EXPECT_EQ(wrong.out, "") << t.name;
     EXPECT_EQ(wrong.err, t.usage) << t.name;
     EXPECT_EQ(wrong.status, 1) << t.name;
+    tarnwick_test::Outcome bogus = tarnwick_test::run_program(t.binary, {"--bogus", "1"}, s);
+    EXPECT_EQ(bogus.err, t.name + ": unknown option '--bogus'\n" + t.usage) << t.name;
+    EXPECT_EQ(bogus.status, 1) << t.name;
   }
 }
 
