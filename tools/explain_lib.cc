@@ -32,13 +32,15 @@ class LineRecorder : public JudgeObserver {
   explicit LineRecorder(int64_t wanted) : wanted_(wanted) {}
 
   void step(const WeighedStep& s) override {
+    const bool no_id_yet = !id_read_ && s.repeated;
+    id_read_ = id_read_ || !s.repeated;
     if (done_ || (wanted_ != 0 && s.line != wanted_)) return;
     if (static_cast<int64_t>(current_.size()) < kKeptSteps) {
-      current_.push_back(kept(s));
+      current_.push_back(kept(s, no_id_yet));
       return;
     }
     if (has_tail_) ++not_kept_;
-    tail_ = kept(s);
+    tail_ = kept(s, no_id_yet);
     has_tail_ = true;
   }
   bool line_end(int64_t line, __int128 total, int32_t expected) override {
@@ -70,10 +72,11 @@ class LineRecorder : public JudgeObserver {
  private:
   int64_t wanted_;
   bool done_ = false;
+  bool id_read_ = false;  // a token of the file has held a number
   int64_t line_ = 0;
   // Returns s with its token's bytes copied out of the checker's buffer.
-  static ExplainedStep kept(const WeighedStep& s) {
-    ExplainedStep e{s, std::string(s.token), StepWhy::kNoEdge, 0};
+  static ExplainedStep kept(const WeighedStep& s, bool no_id_yet) {
+    ExplainedStep e{s, std::string(s.token), no_id_yet, StepWhy::kNoEdge, 0};
     e.step.token = {};
     return e;
   }

@@ -31,6 +31,7 @@ enum class StepWhy {
 struct ExplainedStep {
   WeighedStep step;   // its `token` is not kept: see `token` below
   std::string token;  // the token's bytes, cut at kTokenKept
+  bool no_id_yet = false;  // repeated, before any token of the file held a number
   StepWhy why = StepWhy::kNoEdge;
   int64_t graph_line = 0;  // for kEdge and kSelfLoop: the graph line of the edge that set it
 };
@@ -121,11 +122,11 @@ std::string explanation_json(const Explanation& e, bool student = false);
 inline constexpr int64_t kStudentSteps = 20;
 
 // Returns what may be shown to the one who wrote the result file: the verdict
-// line first, the steps of the explained line (at most max_steps of them,
-// from 1, and the last) with their weights and why, its total, the reading
+// line first, the steps of the explained line (the first max_steps, 0 or
+// more, and the last) with their weights and why, its total, the reading
 // notes and the missing lines; never the expected distance, the difference
 // or a shortest path.
-std::string student_text(const Explanation& e, int64_t max_steps = kKeptSteps + 1);
+std::string student_text(const Explanation& e, int64_t max_steps = kStudentSteps);
 
 // Returns the notes on how the judge read the explained line, one sentence
 // each without a line end: tokens whose tail it passed over, tokens that

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -53,7 +54,9 @@ std::string step_text(const ExplainedStep& s, const Explanation& e) {
   const WeighedStep& st = s.step;
   std::string line = "  step " + num(st.index) + ": " + id_text(st.from) + " to " + id_text(st.to);
   if (st.repeated) line += " (a token without a number repeats the last id)";
-  if (st.tail_ignored) line += " (read from \"" + printable(s.token) + "\")";
+  if (st.tail_ignored || (st.to == kOutsideId && !st.repeated)) {
+    line += " (read from \"" + printable(s.token) + "\")";
+  }
   return line + ", weight " + num(st.weight) + ": " + why_text(s, e) + "\n";
 }
 
@@ -61,7 +64,7 @@ std::string step_text(const ExplainedStep& s, const Explanation& e) {
 // with the weight of those between.
 std::string steps_text(const Explanation& e, int64_t max_steps) {
   if (e.steps.empty()) return "  (no step: the line holds no token)\n";
-  const size_t first = std::min(e.steps.size() - 1, static_cast<size_t>(std::max<int64_t>(max_steps, 1)));
+  const size_t first = std::min(e.steps.size() - 1, static_cast<size_t>(std::max<int64_t>(max_steps, 0)));
   std::string t;
   __int128 shown = 0;
   for (size_t i = 0; i < first; ++i) {
@@ -157,7 +160,7 @@ std::string any_text(const Explanation& e, bool student, int64_t max_steps) {
          (e.line > e.verdict.line ? ", where the judge stops; line " : "; line ") + num(e.line) +
          " is weighed as asked.)\n";
   }
-  if (wrong && e.verdict.line > e.lines) {
+  if (wrong && e.verdict.line > e.lines && !(student && e.verdict.missing)) {
     t += "Line " + num(e.verdict.line) + " was never read: the file ends first.\n";
   }
   if (!wrong && e.line == 0) {
@@ -179,44 +182,64 @@ std::string any_text(const Explanation& e, bool student, int64_t max_steps) {
 // kind, then how many more there are.
 constexpr int kNotesOfAKind = 3;
 
+// Returns the bytes of a token after its number: past leading white space, a
+// sign and the digits, as the judge reads it.
+std::string_view token_tail(std::string_view token) {
+  size_t i = token.find_first_not_of("\t\n\v\f\r");
+  if (i == std::string_view::npos) return {};
+  if (token[i] == '+' || token[i] == '-') ++i;
+  while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
+  return token.substr(i);
+}
+
+// Returns true when the token is nothing but white space (or nothing at all).
+bool blank_token(std::string_view token) {
+  return token.find_first_not_of("\t\n\v\f\r") == std::string_view::npos;
+}
+
 // Returns the note on a token whose bytes after its number were passed over.
 std::string tail_note(const ExplainedStep& s) {
   const std::string head = "step " + num(s.step.index) + " reads the token \"" +
                            printable(s.token) + "\" as " + id_text(s.step.to) + ": ";
-  if (!s.token.empty() && s.token.back() == '\r' &&
-      s.token.find_first_not_of("+-0123456789") == s.token.size() - 1) {
+  if (token_tail(s.token) == "\r") {
     return head + "the carriage return of a Windows line end is passed over";
   }
   return head + "a number ends at its first byte that is not a digit and the rest of the token "
                 "is passed over; only a space separates ids";
 }
 
+// Returns how a token without a number ends: the id it repeats, and its self-loop.
+std::string repeated_id(const ExplainedStep& s) {
+  std::string t = s.no_id_yet ? " stands for 0, as no id has been read yet"
+                              : " repeats the last id read, " + id_text(s.step.to);
+  return s.why == StepWhy::kSelfLoop ? t + ", and walks its self-loop" : t;
+}
+
 // Returns the note on a token without a number, which repeats the last id.
 std::string repeat_note(const ExplainedStep& s, bool last_of_line) {
   std::string t = "step " + num(s.step.index) + " ";
-  if (s.token.empty() && last_of_line) {
-    t += "comes from a space at the end of the line: the empty token after it";
+  if (blank_token(s.token) && last_of_line) {
+    t += "comes from a space at the end of the line: the ";
+    t += s.token.empty() ? "empty token after it" : "token after it, \"" + printable(s.token) + "\",";
   } else {
     t += "reads the token \"" + printable(s.token) + "\", which holds no number and";
   }
-  t += " repeats the last id read, " + id_text(s.step.to);
-  if (s.why == StepWhy::kSelfLoop) t += ", and walks its self-loop";
-  return t;
+  return t + repeated_id(s);
 }
 
-// Returns true when line e.line is blank: nothing but spaces before its line end.
+// Returns true when line e.line is blank: nothing but white space before its line end.
 bool blank_line(const Explanation& e) {
-  return e.steps.size() == 1 && e.steps[0].step.repeated && e.steps[0].token.empty();
+  return e.steps.size() == 1 && e.steps[0].step.repeated && blank_token(e.steps[0].token);
 }
 
 // Returns the note on a blank line: its one token repeats the last id.
 std::string blank_note(const Explanation& e) {
   const bool last = e.line == e.lines;
   return "line " + num(e.line) + " is blank" +
-         (last ? " and the file's last: a line end after the last path starts one more line, "
-                 "and its token without a number"
+         (last ? " and the file's last: the file ends with an empty line (a line end after the "
+                 "line end of the line before), and its token without a number"
                : ": it still holds one token, without a number, which") +
-         " repeats the last id read, " + id_text(e.steps[0].step.to);
+         repeated_id(e.steps[0]);
 }
 
 // Adds the notes of one kind, at most kNotesOfAKind, then a count of the rest.
@@ -369,6 +392,7 @@ std::string explanation_json(const Explanation& e, bool student) {
   o.add("missing_lines", missing ? json_array({num(e.lines + 1), num(e.n)}) : "null");
   o.add("line", e.line != 0 ? num(e.line) : "null");
   if (e.line != 0) json_line(e, student, o);
+  if (student) return o.done() + "\n";  // the warnings are about the test, for its author
   std::vector<std::string> warnings;
   for (const std::string& w : e.warnings) warnings.push_back(json_string(w));
   o.add("warnings", json_array(warnings));

@@ -102,7 +102,8 @@ const Golden kGoldens[] = {
      "Wrong answer in path 1 to 2\n"
      "Line 2 as the judge weighs it, from source 1:\n"
      "  step 1: 1 to 0, weight 0: 0 is not a vertex of the graph (1..3): 0\n"
-     "  step 2: 0 to (an id outside 0..10009), weight 0: an id outside the tables: 0\n"
+     "  step 2: 0 to (an id outside 0..10009) (read from \"10010\"), weight 0: an id outside the "
+     "tables: 0\n"
      "  step 3: (an id outside 0..10009) to 2, weight 0: an id outside the tables: 0\n"
      "Total 0, expected 4: difference -4.\n"
      "The path ends at 2, vertex 2 of this line.\n"
@@ -262,8 +263,9 @@ const Golden kGoldens[] = {
      "The path ends at 3, not at vertex 4 (the judge does not check the end).\n"
      "Note: line 4: the graph has 3 vertices; this line is compared with the direct weight "
      "from 1 to 4\n"
-     "Note: line 4 is blank and the file's last: a line end after the last path starts one more "
-     "line, and its token without a number repeats the last id read, 3\n"},
+     "Note: line 4 is blank and the file's last: the file ends with an empty line (a line end "
+     "after the line end of the line before), and its token without a number repeats the last "
+     "id read, 3\n"},
     {"student: a blank line in the middle", kGraph, "1\n\n2 3\n", {"--student", "1"},
      "Wrong answer in path 1 to 2\n"
      "Line 2 as the judge weighs it, from source 1:\n"
@@ -273,14 +275,48 @@ const Golden kGoldens[] = {
      "The path ends at 1, not at vertex 2 (the judge does not check the end).\n"
      "Note: line 2 is blank: it still holds one token, without a number, which repeats the last "
      "id read, 1\n"},
+    {"student: a Windows line end after a tab-led number", kLoopGraph, "1\n\t3\r\n",
+     {"--student", "1", "2"},
+     "Wrong answer in path 1 to 2\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 3 (read from \"\\t3\\x0d\"), weight 7: edge 1-3, graph line 4\n"
+     "Total 7: not the shortest distance from 1 to 2.\n"
+     "The path ends at 3, not at vertex 2 (the judge does not check the end).\n"
+     "Note: step 1 reads the token \"\\t3\\x0d\" as 3: the carriage return of a Windows line "
+     "end is passed over\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"student: a trailing space before a Windows line end", kGraph, "1\n2 \r\n",
+     {"--student", "1", "2"},
+     "Wrong answer in path 1 to 3\n"
+     "(The verdict names line 3; line 2 is weighed as asked.)\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 2, weight 4: edge 1-2, graph line 2\n"
+     "  step 2: 2 to 2 (a token without a number repeats the last id), weight 0: from a vertex "
+     "to itself\n"
+     "Total 4: right.\n"
+     "The path ends at 2, vertex 2 of this line.\n"
+     "Note: step 2 comes from a space at the end of the line: the token after it, \"\\x0d\", "
+     "repeats the last id read, 2\n"
+     "The file ends after line 2: line 3 is missing.\n"},
+    {"student: a token without a number before any id", kLoopGraph, "x 2\n",
+     {"--student", "1"},
+     "Wrong answer in path 1 to 1\n"
+     "Line 1 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 0 (a token without a number repeats the last id), weight 0: 0 is not a "
+     "vertex of the graph (1..3): 0\n"
+     "  step 2: 0 to 2, weight 0: 0 is not a vertex of the graph (1..3): 0\n"
+     "Total 0: not the shortest distance from 1 to 1.\n"
+     "The path ends at 2, not at vertex 1 (the judge does not check the end).\n"
+     "Note: step 1 reads the token \"x\", which holds no number and stands for 0, as no id has "
+     "been read yet\n"
+     "The file ends after line 1: lines 2 to 3 are missing.\n"},
     {"student json", kGraph, "1\n1 2\n1 3\n", {"--student", "--json", "1"},
      R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
      R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
      R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
      R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
      R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)"
-     R"("steps_not_shown":0,"total":7,"ends_at":3,"ends_at_line_vertex":true,"notes":[],)"
-     R"("warnings":[]})"
+     R"("steps_not_shown":0,"total":7,"ends_at":3,"ends_at_line_vertex":true,"notes":[]})"
      "\n"},
     {"student: no drawing", kGraph, "1\n", {"--student", "--dot", "1"}, "",
      std::string("tarnwick-explain: --dot draws a shortest path: it is not for students\n") +
@@ -398,6 +434,40 @@ TEST(ExplainResources, LongLineUnderAddressSpaceLimit) {
                            "Total 4, expected 4: right.\n"),
             std::string::npos)
       << asked.out.substr(0, 300);
+}
+
+// A student sees the first steps asked for and the last, with the weight of
+// those between; 20 by default, as the checker and Gradescope show them.
+TEST(ExplainText, StudentStepsAreCut) {
+  Scratch scratch;
+  const std::string graph = scratch.file("graph", kLoopGraph);
+  GraphFile file;
+  Case c;
+  CaseOptions options;
+  options.note_edges = true;
+  std::string err;
+  ASSERT_TRUE(c.make(graph.c_str(), file, SourceGiven::argument("1"), options, &err)) << err;
+  std::string line(2 * 30, ' ');
+  for (size_t i = 0; i < line.size(); i += 2) line[i] = '1';
+  line.back() = '\n';  // 30 steps round the source's self-loop, 3 each
+  Explanation e;
+  ByteReader in(line);
+  ASSERT_TRUE(explain({&c, &file, graph, 0}, in, "result", &e, &err)) << err;
+  const struct {
+    int64_t max_steps;
+    std::string shown;
+  } kCases[] = {
+      {0, "  (steps 1 to 29 not shown: they weigh 87)\n  step 30: "},
+      {2, "  step 2: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
+          "  (steps 3 to 29 not shown: they weigh 81)\n  step 30: "},
+      {28, "  step 28: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
+           "  (step 29 not shown: it weighs 3)\n  step 30: "},
+      {29, "  step 29: 1 to 1, weight 3: the source's self-loop, graph line 5\n  step 30: "},
+  };
+  for (const auto& k : kCases) {
+    EXPECT_NE(student_text(e, k.max_steps).find(k.shown), std::string::npos) << k.max_steps;
+  }
+  EXPECT_NE(student_text(e).find("(steps 21 to 29 not shown: they weigh 27)"), std::string::npos);
 }
 
 TEST(ExplainText, NumbersBeyond64Bits) {
