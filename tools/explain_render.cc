@@ -64,7 +64,8 @@ std::string step_text(const ExplainedStep& s, const Explanation& e) {
 // with the weight of those between.
 std::string steps_text(const Explanation& e, int64_t max_steps) {
   if (e.steps.empty()) return "  (no step: the line holds no token)\n";
-  const size_t first = std::min(e.steps.size() - 1, static_cast<size_t>(std::max<int64_t>(max_steps, 0)));
+  const size_t most = static_cast<size_t>(std::max<int64_t>(max_steps, 0));
+  const size_t first = std::min(e.steps.size() - 1, most);
   std::string t;
   __int128 shown = 0;
   for (size_t i = 0; i < first; ++i) {
