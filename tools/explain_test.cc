@@ -66,6 +66,29 @@ constexpr char kUsage[] =
     "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
     "source_vertex_id [line]\n";
 
+// Line 2, "1 x 2", of a result file on kLoopGraph: its steps, and how it ends
+// with its notes (the same for the instructor and the student).
+const std::string kLoopSteps =
+    "Line 2 as the judge weighs it, from source 1:\n"
+    "  step 1: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
+    "  step 2: 1 to 1 (a token without a number repeats the last id), weight 3: the source's "
+    "self-loop, graph line 5\n"
+    "  step 3: 1 to 2, weight 4: edge 1-2, graph line 2\n";
+const std::string kLoopEnd =
+    "The path ends at 2, vertex 2 of this line.\n"
+    "Note: step 1 walks the source's self-loop (weight 3): the path already starts at the "
+    "source, so a line that writes it first pays the loop\n"
+    "Note: step 2 reads the token \"x\", which holds no number and repeats the last id read, 1, "
+    "and walks its self-loop\n";
+
+// The JSON of "1 3" on line 3 of kGraph from source 1, up to its steps.
+const std::string kJsonLine3 =
+    R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
+    R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
+    R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
+    R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
+    R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)";
+
 const Golden kGoldens[] = {
     {"an edge, the diagonal and a shortest path", kGraph, "1\n1 2\n1 3\n", {"1"},
      "Wrong answer in path 1 to 3\n"
@@ -76,18 +99,8 @@ const Golden kGoldens[] = {
      "The path ends at 3, vertex 3 of this line.\n"
      "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"},
     {"the source's self-loop and a repeated id", kLoopGraph, "1\n1 x 2\n", {"1"},
-     "Wrong answer in path 1 to 2\n"
-     "Line 2 as the judge weighs it, from source 1:\n"
-     "  step 1: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
-     "  step 2: 1 to 1 (a token without a number repeats the last id), weight 3: the source's "
-     "self-loop, graph line 5\n"
-     "  step 3: 1 to 2, weight 4: edge 1-2, graph line 2\n"
-     "Total 10, expected 4: difference +6.\n"
-     "The path ends at 2, vertex 2 of this line.\n"
-     "Note: step 1 walks the source's self-loop (weight 3): the path already starts at the "
-     "source, so a line that writes it first pays the loop\n"
-     "Note: step 2 reads the token \"x\", which holds no number and repeats the last id read, 1, "
-     "and walks its self-loop\n"
+     "Wrong answer in path 1 to 2\n" +
+         kLoopSteps + "Total 10, expected 4: difference +6.\n" + kLoopEnd +
      "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
      "The file ends after line 2: line 3 is missing.\n"},
     {"a step without an edge weighs INF", "3 1\n1 2 4\n", "1\n2\n2 3\n", {"1"},
@@ -165,12 +178,7 @@ const Golden kGoldens[] = {
      "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"},
     {"an empty file", kGraph, "", {"1"}, "Empty file\nThe result file holds no line.\n"},
     {"json", kGraph, "1\n1 2\n1 3\n", {"--json", "1"},
-     R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
-     R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
-     R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
-     R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
-     R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)"
-     R"("steps_not_shown":0,"total":7,"expected":5,"difference":2,"ends_at":3,)"
+     kJsonLine3 + R"("steps_not_shown":0,"total":7,"expected":5,"difference":2,"ends_at":3,)"
      R"("ends_at_line_vertex":true,"notes":[],)"
      R"("expected_from":"fast search","shortest_path":[1,2,3],"shortest_weight":5,"warnings":[]})"
      "\n"},
@@ -218,18 +226,8 @@ const Golden kGoldens[] = {
      "}\n"},
     {"student: no expected distance, difference or shortest path", kLoopGraph, "1\n1 x 2\n",
      {"--student", "1"},
-     "Wrong answer in path 1 to 2\n"
-     "Line 2 as the judge weighs it, from source 1:\n"
-     "  step 1: 1 to 1, weight 3: the source's self-loop, graph line 5\n"
-     "  step 2: 1 to 1 (a token without a number repeats the last id), weight 3: the source's "
-     "self-loop, graph line 5\n"
-     "  step 3: 1 to 2, weight 4: edge 1-2, graph line 2\n"
-     "Total 10: not the shortest distance from 1 to 2.\n"
-     "The path ends at 2, vertex 2 of this line.\n"
-     "Note: step 1 walks the source's self-loop (weight 3): the path already starts at the "
-     "source, so a line that writes it first pays the loop\n"
-     "Note: step 2 reads the token \"x\", which holds no number and repeats the last id read, 1, "
-     "and walks its self-loop\n"
+     "Wrong answer in path 1 to 2\n" +
+         kLoopSteps + "Total 10: not the shortest distance from 1 to 2.\n" + kLoopEnd +
      "The file ends after line 2: line 3 is missing.\n"},
     {"student: tails passed over, a Windows line end, a trailing space", kGraph,
      "1\r\n1,2\r\n2\t3 \n", {"--student", "1", "2"},
@@ -311,12 +309,7 @@ const Golden kGoldens[] = {
      "been read yet\n"
      "The file ends after line 1: lines 2 to 3 are missing.\n"},
     {"student json", kGraph, "1\n1 2\n1 3\n", {"--student", "--json", "1"},
-     R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
-     R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
-     R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
-     R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
-     R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)"
-     R"("steps_not_shown":0,"total":7,"ends_at":3,"ends_at_line_vertex":true,"notes":[]})"
+     kJsonLine3 + R"("steps_not_shown":0,"total":7,"ends_at":3,"ends_at_line_vertex":true,"notes":[]})"
      "\n"},
     {"student: no drawing", kGraph, "1\n", {"--student", "--dot", "1"}, "",
      std::string("tarnwick-explain: --dot draws a shortest path: it is not for students\n") +
