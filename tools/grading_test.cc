@@ -287,6 +287,24 @@ TEST(GradeCli, FifoWithoutAWriterDoesNotStallTheClass) {
   EXPECT_EQ(o.out, fifo + "\tEmpty file\n" + right + "\tSuccess\n");
 }
 
+// Gradescope's student text weighs a wrong file again, but a FIFO is never
+// opened twice: its verdict alone is shown, and the grader does not stall.
+TEST(GradeCli, GradescopeDoesNotOpenAFifoTwice) {
+  if (!std::filesystem::exists("/usr/bin/timeout")) GTEST_SKIP() << "no timeout (coreutils)";
+  Scratch s;
+  std::filesystem::create_directories(s.dir() / "data");
+  std::filesystem::create_directories(s.dir() / "sub");
+  s.file("data/t1.in", std::string(kGraph) + "1\n");
+  const std::string data = (s.dir() / "data").string(), sub = (s.dir() / "sub").string();
+  ASSERT_EQ(mkfifo((sub + "/t1.out").c_str(), 0600), 0);
+  // One writer: it opens the FIFO once, writes a wrong answer and closes it.
+  const std::string script = "printf '1\\n1 3\\n' > " + sub + "/t1.out & /usr/bin/timeout 10 " +
+                             TARNWICK_GRADE + " --testset " + data + " --format=gradescope " + sub;
+  Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", script}, s);
+  EXPECT_EQ(o.status, 0) << "124: stalled; " << o.err;
+  EXPECT_NE(o.out.find("\"output\": \"Wrong answer in path 1 to 2\""), std::string::npos) << o.out;
+}
+
 // Where no thread can start (an address-space or thread limit), the files are
 // judged all the same, as the judge judges one under the same limit.
 TEST(GradeCli, JudgesWhereNoThreadCanStart) {

@@ -215,8 +215,11 @@ int64_t ClassResults::earned(size_t submission, size_t test) const {
 namespace {
 
 // Sets g.student to the student's account of the wrong answer in g.path,
-// weighed again against the case; leaves it empty when the file cannot be read again.
+// weighed again against the case; leaves it empty when the file cannot be
+// read again (a pipe or a FIFO is never opened twice).
 void explain_to_student(const ExplainRequest& req, Graded& g) {
+  struct stat st;
+  if (stat(g.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
   InputFile file;
   std::string err;
   if (!file.open(g.path.c_str(), &err)) return;
