@@ -491,11 +491,6 @@ class RangedReading {
   std::exception_ptr failure_;
 };
 
-void read_edges_in_ranges(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
-                          DirectWeights::Builder& b, int32_t threads, size_t range_bytes) {
-  RangedReading(in, start, m, edges, &b, range_bytes).run(threads);
-}
-
 // Returns the bytes each thread reads at a time.
 size_t range_bytes(const LoadTuning& tuning) {
   return tuning.range_bytes > 0 ? tuning.range_bytes : kRangeBytes;
@@ -522,7 +517,7 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   // Room for the announced edges, but never for more than the file can hold.
   if (!dense) b.reserve(std::min<uint64_t>(std::max(g->m, 0), in.size_hint() / 6));
   if (split) {
-    read_edges_in_ranges(in, in.offset(), g->m, &edges, b, threads, range_bytes(tuning));
+    RangedReading(in, in.offset(), g->m, &edges, &b, range_bytes(tuning)).run(threads);
   } else {
     const uint64_t side = static_cast<uint64_t>(std::max(g->n, 0)) + 1;
     const bool may_switch = !dense && left == 0 && tuning.storage == Storage::kByDensity && g->n > 0;

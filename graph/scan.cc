@@ -352,32 +352,31 @@ size_t scan_numbers_plain(std::string_view bytes, int32_t* out, size_t* used) {
   return scan_all<Level::kPlain>(bytes, out, used);
 }
 
-// Returns the quickest of the above that the processor can run.
-auto choose_scan() {
-  if (!__builtin_cpu_supports("popcnt")) return scan_numbers_plain;
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")) {
+using Scan = size_t (*)(std::string_view, int32_t*, size_t*);
+
+// Returns the reading of `level` (0 plain, 1 SSE4.1, 2 AVX2), or of the highest
+// level below it that the processor can run.
+Scan scan_at(int level) {
+  const bool popcnt = __builtin_cpu_supports("popcnt");
+  if (level >= 2 && popcnt && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+      __builtin_cpu_supports("bmi2")) {
     return scan_numbers_avx2;
   }
-  return __builtin_cpu_supports("sse4.1") ? scan_numbers_sse41 : scan_numbers_plain;
+  if (level >= 1 && popcnt && __builtin_cpu_supports("sse4.1")) return scan_numbers_sse41;
+  return scan_numbers_plain;
 }
 
 }  // namespace
 
 size_t scan_numbers(std::string_view bytes, int32_t* out, size_t* used) {
-  static const auto scan = choose_scan();
+  static const Scan scan = scan_at(2);
   return scan(bytes, out, used);
 }
 
 namespace detail {
 
 size_t scan_numbers_at(int level, std::string_view bytes, int32_t* out, size_t* used) {
-  const bool popcnt = __builtin_cpu_supports("popcnt");
-  if (level >= 2 && popcnt && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-      __builtin_cpu_supports("bmi2")) {
-    return scan_numbers_avx2(bytes, out, used);
-  }
-  if (level >= 1 && popcnt && __builtin_cpu_supports("sse4.1")) return scan_numbers_sse41(bytes, out, used);
-  return scan_numbers_plain(bytes, out, used);
+  return scan_at(level)(bytes, out, used);
 }
 
 }  // namespace detail
