@@ -46,11 +46,11 @@ const ToolInfo kTool = {
 // Tells wrong use the system's way: testlib's one line "FAIL reason" (exit 3),
 // else the usage line. Returns the exit status.
 int checker_wrong_use(System system, const std::string& why) {
-  if (system != System::kTestlib) {
+  if (system == System::kTestlib) {
+    std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
+  } else {
     wrong_use(kTool, why);
-    return exit_status(system, Checked::kWrongUse);
   }
-  std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
   return exit_status(system, Checked::kWrongUse);
 }
 
