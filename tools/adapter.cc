@@ -151,11 +151,7 @@ bool TestCase::load(const std::string& path, const std::optional<std::string>& s
 }
 
 ExplainRequest TestCase::request() const {
-  ExplainRequest req;
-  req.c = &c;
-  req.graph = const_cast<GraphFile*>(&graph);
-  req.graph_name = input_path;
-  return req;
+  return {&c, const_cast<GraphFile*>(&graph), input_path, 0};
 }
 
 int exit_status(System system, Checked::Kind kind) {
@@ -239,7 +235,6 @@ bool write_text(const std::string& path, const std::string& text, std::string* w
   return ok;
 }
 
-// Prints "tarnwick-checker: why" on standard error.
 void complain(const std::string& why) { say("tarnwick-checker", why); }
 
 // One checker run: the test, its model answer, the team output checked and weighed.
@@ -377,8 +372,8 @@ int judge_failure(const CheckerArgs& args, const std::string& why) {
   // One line on standard error; for Kattis also in feedback_dir/judgemessage.txt,
   // when it can be written; for CMS nothing on standard output.
   complain(why);
-  std::string err;
   if (args.system == System::kKattis) {
+    std::string err;
     write_text(args.files[2] + "/judgemessage.txt", "judge error: " + why + "\n", &err);
   }
   return exit_status(args.system, Checked::kJudgeError);

@@ -1,12 +1,6 @@
 // tarnwick-grade: judges a whole class's result files against one graph,
-// loaded and solved once, or against every test of a test set.
-//
-//   tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...
-//   tarnwick-grade [OPTIONS] --testset DATA submission_folder...
-//
-// Records on standard output; a summary on standard error. Exit 0 when every
-// file was judged, 2 when some could not be (or the graph, a test or the
-// source cannot be judged), 1 for wrong use.
+// loaded and solved once, or against every test of a test set (its usage and
+// summary below).
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
