@@ -5,6 +5,7 @@
 
 #include "cli/tool.h"
 #include "graph/input.h"
+#include "tools/class_report.h"
 
 namespace tarnwick {
 
@@ -85,17 +86,11 @@ const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fai
 // Returns text as testlib's InStream::xmlSafeWrite writes it: &, <, > and "
 // as entities, bytes 0 to 31 as '.', every other byte as it is.
 std::string xml_escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c >= 0 && c <= 31 ? '.' : c;
-    }
+  std::string dotted(text);
+  for (char& c : dotted) {
+    if (c >= 0 && c <= 31) c = '.';
   }
-  return out;
+  return xml_references(dotted, false);
 }
 
 }  // namespace

@@ -124,14 +124,18 @@ std::string gradescope_results(const ClassResults& r, std::string_view visibilit
 }
 
 std::string markup_text(std::string_view text) {
+  return xml_references(valid_utf8(text_field(text)), true);
+}
+
+std::string xml_references(std::string_view text, bool apostrophe) {
   std::string out;
-  for (char c : valid_utf8(text_field(text))) {
+  for (char c : text) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
+      case '\'': out += apostrophe ? "&#39;" : "'"; break;
       default: out += c;
     }
   }
