@@ -2,33 +2,21 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <new>
 
 #include "cli/tool.h"
 #include "graph/input.h"
+#include "tools/class_report.h"
 
 namespace tarnwick {
 
 namespace {
 
-// Returns true when text ends with suffix.
-bool ends_with(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-// Reads a system flag into *system. Returns false when arg is none.
-bool system_flag(std::string_view arg, System* system) {
-  if (arg == "--kattis" || arg == "--domjudge") {
-    *system = System::kKattis;
-  } else if (arg == "--testlib") {
-    *system = System::kTestlib;
-  } else if (arg == "--cms") {
-    *system = System::kCms;
-  } else {
-    return false;
-  }
-  return true;
+// Returns the system called `name` ("kattis", "domjudge", "testlib", "cms"), or kNone.
+System system_named(std::string_view name) {
+  if (name == "kattis" || name == "domjudge") return System::kKattis;
+  if (name == "testlib") return System::kTestlib;
+  if (name == "cms") return System::kCms;
+  return System::kNone;
 }
 
 // Skips testlib's --testset X and --group Y, which its registerTestlibCmd
@@ -59,136 +47,15 @@ void check_files(const CheckerArgs& args, std::string* why) {
     if (f.size() == 3 && f[2].empty()) *why = "feedback_dir is an empty path";
   } else if (args.system == System::kCms) {
     if (f.size() != 3) *why = "a CMS checker takes input_file correct_output contestant_output";
-    if (args.judge_details) *why = "--judge-details: CMS shows the checker's message to contestants";
+    if (args.judge_details) {
+      *why = "--judge-details: CMS shows the checker's message to contestants";
+    }
   } else if (f.size() < 3 || f.size() > 5) {
     *why = "a testlib checker takes input_file output_file answer_file [result_file [-appes]]";
   } else if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
     *why = "after result_file comes -appes or -APPES, not '" + f[4] + "'";
   }
 }
-
-}  // namespace
-
-System system_from_name(std::string_view argv0) {
-  std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
-  if (ends_with(base, "-kattis") || ends_with(base, "-domjudge")) return System::kKattis;
-  if (ends_with(base, "-testlib")) return System::kTestlib;
-  if (ends_with(base, "-cms")) return System::kCms;
-  return System::kNone;
-}
-
-bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, std::string* why) {
-  args->system = argc > 0 ? system_from_name(argv[0]) : System::kNone;
-  bool options_end = false, flagged = false;
-  for (int i = 1; i < argc && why->empty(); ++i) {
-    std::string_view arg = argv[i];
-    System system;
-    if (options_end || arg.size() < 2 || arg.substr(0, 2) != "--") {
-      args->files.emplace_back(arg);
-    } else if (arg == "--") {
-      options_end = true;
-    } else if (system_flag(arg, &system)) {
-      if (flagged && system != args->system) *why = "more than one judging system given";
-      args->system = system;
-      flagged = true;
-    } else if (arg == "--source" && i + 1 < argc) {
-      args->source = argv[++i];
-    } else if (arg.substr(0, 9) == "--source=") {
-      args->source = std::string(arg.substr(9));
-    } else if (arg == "--judge-details") {
-      args->judge_details = true;
-    } else if (!testlib_pair(arg, argc, argv, &i, why)) {
-      *why = "unknown option '" + std::string(arg) + "'";
-    }
-  }
-  if (why->empty()) check_files(*args, why);
-  return why->empty();
-}
-
-namespace {
-
-// Returns why a graph of no vertex cannot make a test, from its load report.
-std::string no_vertex(const LoadReport& report) {
-  const bool uncounted = report.warning.rfind("no vertex count", 0) == 0;
-  return std::string(uncounted ? "no vertex count" : "a vertex count of 0 or less") +
-         ": a test graph needs at least one vertex";
-}
-
-}  // namespace
-
-bool TestCase::load(const std::string& path, const std::optional<std::string>& source,
-                    std::string* why, CaseOptions options) {
-  input_path = path;
-  options.note_edges = true;  // a wrong answer is explained with the graph's lines
-  const bool made = c.make(path.c_str(), graph,
-                           source ? SourceGiven::flag(*source) : SourceGiven::carried(), options, why);
-  if (c.fault() == Case::Fault::kGraph) return false;
-  // Told before the source: on no vertex, every answer would be accepted.
-  if (c.graph().n < 1) {
-    *why = path + ": " + no_vertex(c.report());
-    return false;
-  }
-  return made;
-}
-
-ExplainRequest TestCase::request() const {
-  ExplainRequest req;
-  req.c = &c;
-  req.graph = const_cast<GraphFile*>(&graph);
-  req.graph_name = input_path;
-  return req;
-}
-
-int exit_status(System system, Checked::Kind kind) {
-  if (system == System::kKattis) {
-    static const int kStatus[] = {kExitKattisAccepted, kExitKattisWrong, kExitWrongUse, kExitCannot,
-                                  kExitCannot};
-    return kStatus[kind];
-  }
-  if (system == System::kTestlib) {
-    static const int kStatus[] = {kExitTestlibOk, kExitTestlibWrong, kExitTestlibFail,
-                                  kExitTestlibFail, kExitTestlibPresentation};
-    return kStatus[kind];
-  }
-  if (system == System::kCms) {
-    // A verdict is a score, whatever it is; only a test that cannot be judged fails.
-    static const int kStatus[] = {kExitOk, kExitOk, kExitWrongUse, kExitCannot, kExitOk};
-    return kStatus[kind];
-  }
-  return kind == Checked::kWrongUse ? kExitWrongUse : kExitCannot;
-}
-
-ModelAnswer check_answer(const TestCase& test, const std::string& answer_path) {
-  Verdict model;
-  std::string err;
-  if (!test.c.judge(answer_path.c_str(), &model, &err)) return {ModelAnswer::kBroken, err};
-  if (model.kind == Verdict::kSuccess) return {ModelAnswer::kAccepted, ""};
-  // No line at all: an empty file, the mark of a test without a model answer.
-  if (model.kind == Verdict::kEmptyFile) return {ModelAnswer::kAbsent, ""};
-  std::string verdict = verdict_line(model);
-  verdict.pop_back();
-  return {ModelAnswer::kBroken, "broken test " + test.input_path + ": its answer file " +
-                                    answer_path + " is not accepted: " + verdict};
-}
-
-std::string no_model_answer_note(const std::string& answer_path) {
-  return answer_path + " is empty: no model answer was checked";
-}
-
-Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
-                   Explanation* e) {
-  if (!weigh(test.request(), team, e)) {
-    return {Checked::kNoOutput, team_name + ": " + reason(team.error())};
-  }
-  if (e->verdict.kind == Verdict::kSuccess) return {Checked::kAccepted, ""};
-  // Why each step weighs what it does; without it (the graph cannot be read
-  // again) the messages say less.
-  std::string err;
-  add_graph_lines(test.request(), e, &err);
-  return {Checked::kWrong, ""};
-}
-
-namespace {
 
 // Returns the account of e's verdict: the verdict line, then which line is
 // wrong and what it weighs, with the expected distance when `expected`.
@@ -208,7 +75,118 @@ std::string verdict_account(const Explanation& e, bool expected) {
   return text + "\n";
 }
 
+// testlib's words and result file outcomes for each Checked::Kind, as
+// InStream::quit in testlib.h 0.9.44 writes them ("ok ", "wrong answer ",
+// "wrong output format ", "FAIL "; its `outcomes` table: "accepted",
+// "wrong-answer", "presentation-error", "fail").
+const char* const kTestlibWords[] = {"ok", "wrong answer", "FAIL", "FAIL", "wrong output format"};
+const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fail",
+                                        "presentation-error"};
+
+// Returns text as testlib's InStream::xmlSafeWrite writes it: &, <, > and "
+// as entities, bytes 0 to 31 as '.', every other byte as it is.
+std::string xml_escaped(std::string_view text) {
+  std::string dotted(text);
+  for (char& c : dotted) {
+    if (c >= 0 && c <= 31) c = '.';
+  }
+  return xml_references(dotted, false);
+}
+
 }  // namespace
+
+System system_from_name(std::string_view argv0) {
+  const std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
+  const size_t dash = base.rfind('-');
+  return dash == std::string_view::npos ? System::kNone : system_named(base.substr(dash + 1));
+}
+
+bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, std::string* why) {
+  args->system = argc > 0 ? system_from_name(argv[0]) : System::kNone;
+  bool options_end = false, flagged = false;
+  for (int i = 1; i < argc && why->empty(); ++i) {
+    std::string_view arg = argv[i];
+    if (options_end || arg.size() < 2 || arg.substr(0, 2) != "--") {
+      args->files.emplace_back(arg);
+    } else if (arg == "--") {
+      options_end = true;
+    } else if (System system = system_named(arg.substr(2)); system != System::kNone) {
+      if (flagged && system != args->system) *why = "more than one judging system given";
+      args->system = system;
+      flagged = true;
+    } else if (arg == "--source" && i + 1 < argc) {
+      args->source = argv[++i];
+    } else if (arg.substr(0, 9) == "--source=") {
+      args->source = std::string(arg.substr(9));
+    } else if (arg == "--judge-details") {
+      args->judge_details = true;
+    } else if (!testlib_pair(arg, argc, argv, &i, why)) {
+      *why = "unknown option '" + std::string(arg) + "'";
+    }
+  }
+  if (why->empty()) check_files(*args, why);
+  return why->empty();
+}
+
+bool TestCase::load(const std::string& path, const std::optional<std::string>& source,
+                    std::string* why, CaseOptions options) {
+  input_path = path;
+  options.note_edges = true;  // a wrong answer is explained with the graph's lines
+  const SourceGiven given = source ? SourceGiven::flag(*source) : SourceGiven::carried();
+  const bool made = c.make(path.c_str(), graph, given, options, why);
+  if (c.fault() == Case::Fault::kGraph) return false;
+  // Told before the source: on no vertex, every answer would be accepted.
+  if (c.graph().n < 1) {
+    const bool uncounted = c.report().warning.rfind("no vertex count", 0) == 0;
+    *why = path + ": " + (uncounted ? "no vertex count" : "a vertex count of 0 or less") +
+           ": a test graph needs at least one vertex";
+    return false;
+  }
+  return made;
+}
+
+ExplainRequest TestCase::request() const {
+  return {&c, const_cast<GraphFile*>(&graph), input_path, 0};
+}
+
+int exit_status(System system, Checked::Kind kind) {
+  // A row a System, a column a Checked::Kind.
+  static const int kStatus[][5] = {
+      {kExitCannot, kExitCannot, kExitWrongUse, kExitCannot, kExitCannot},
+      {kExitKattisAccepted, kExitKattisWrong, kExitWrongUse, kExitCannot, kExitCannot},
+      {kExitTestlibOk, kExitTestlibWrong, kExitTestlibFail, kExitTestlibFail,
+       kExitTestlibPresentation},
+      // CMS: a verdict is a score, whatever it is; only a test that cannot be judged fails.
+      {kExitOk, kExitOk, kExitWrongUse, kExitCannot, kExitOk},
+  };
+  return kStatus[static_cast<int>(system)][kind];
+}
+
+ModelAnswer check_answer(const TestCase& test, const std::string& answer_path) {
+  Verdict model;
+  std::string err;
+  if (!test.c.judge(answer_path.c_str(), &model, &err)) return {ModelAnswer::kBroken, err};
+  if (model.kind == Verdict::kSuccess) return {ModelAnswer::kAccepted, ""};
+  // No line at all: an empty file, the mark of a test without a model answer.
+  if (model.kind == Verdict::kEmptyFile) return {ModelAnswer::kAbsent, ""};
+  std::string verdict = verdict_line(model);
+  verdict.pop_back();
+  return {ModelAnswer::kBroken, "broken test " + test.input_path + ": its answer file " +
+                                    answer_path + " is not accepted: " + verdict};
+}
+
+Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
+                   Explanation* e) {
+  if (!weigh(test.request(), team, e)) {
+    return {Checked::kNoOutput, team_name + ": " + reason(team.error())};
+  }
+  if (e->verdict.kind == Verdict::kSuccess) return {Checked::kAccepted, ""};
+  // Why each step weighs what it does; without it (the graph cannot be read
+  // again) the messages say less.
+  std::string err;
+  add_graph_lines(test.request(), e, &err);
+  return {Checked::kWrong, ""};
+}
 
 std::string contestant_message(const Explanation& e) {
   const bool weighed = e.verdict.kind == Verdict::kWrongAnswer && !e.verdict.missing;
@@ -231,38 +209,6 @@ std::string one_line(std::string_view text) {
   return printable(out);
 }
 
-namespace {
-
-// testlib's words and result file outcomes for each Checked::Kind, as
-// InStream::quit in testlib.h 0.9.44 writes them ("ok ", "wrong answer ",
-// "wrong output format ", "FAIL "; its `outcomes` table: "accepted",
-// "wrong-answer", "presentation-error", "fail").
-const char* const kTestlibWords[] = {"ok", "wrong answer", "FAIL", "FAIL", "wrong output format"};
-const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fail",
-                                        "presentation-error"};
-
-// Returns text as testlib's InStream::xmlSafeWrite writes it: &, <, > and "
-// as entities, bytes 0 to 31 as '.', every other byte as it is.
-std::string xml_escaped(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else if (c == '"') {
-      out += "&quot;";
-    } else {
-      out += c >= 0 && c <= 31 ? '.' : c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
 std::string testlib_result_text(Checked::Kind kind, const std::string& message, bool appes) {
   // InStream::quit writes the message alone, with no line end; in -appes mode
   // the XML declaration (its default encoding) and the result element, then a line end.
@@ -284,89 +230,71 @@ bool write_text(const std::string& path, const std::string& text, std::string* w
   return ok;
 }
 
-// Prints "tarnwick-checker: why" on standard error.
 void complain(const std::string& why) { say("tarnwick-checker", why); }
 
 // One checker run: the test, its model answer, the team output checked and weighed.
 struct Run {
   TestCase test;
+  std::string answer_path;
   ModelAnswer answer;
-  Checked checked;
+  Checked checked;  // kJudgeError, with why, when the test cannot be judged
   Explanation e;
 };
 
-// Loads the test and judges its answer file. Returns false with
-// run->checked.why set when the test cannot be judged.
-bool prepare(const CheckerArgs& args, const std::string& answer_path, Run* run) {
-  if (!run->test.load(args.files[0], args.source, &run->checked.why)) return false;
-  run->answer = check_answer(run->test, answer_path);
+// Loads the test, judges its answer file and then the team output: on
+// standard input for Kattis, else in the file the system names.
+void check_run(const CheckerArgs& args, Run* run) {
+  run->answer_path = args.files[args.system == System::kTestlib ? 2 : 1];
+  if (!run->test.load(args.files[0], args.source, &run->checked.why)) return;
+  run->answer = check_answer(run->test, run->answer_path);
   run->checked.why = run->answer.why;
-  return run->answer.kind != ModelAnswer::kBroken;
-}
-
-// Judges the team output in the file at path into run->checked and run->e.
-void judge_team_file(Run* run, const std::string& path) {
+  if (run->answer.kind == ModelAnswer::kBroken) return;
+  std::string team_name = "standard input", err;
   InputFile output;
-  std::string err;
-  if (!output.open(path.c_str(), &err)) {
-    run->checked = {Checked::kNoOutput, path + ": " + err};
-    return;
+  if (args.system != System::kKattis) {
+    team_name = args.files[args.system == System::kCms ? 2 : 1];
+    if (!output.open(team_name.c_str(), &err)) {
+      run->checked = {Checked::kNoOutput, team_name + ": " + err};
+      return;
+    }
   }
-  ByteReader team(output.fd());
-  run->checked = check_team(run->test, team, path, &run->e);
+  ByteReader team(args.system == System::kKattis ? 0 : output.fd());
+  run->checked = check_team(run->test, team, team_name, &run->e);
 }
 
 // Returns what the judges are told besides the verdict, a line each: the
 // judge's warnings (the graph's, a source that is not a vertex), then that no
 // model answer was checked.
-std::vector<std::string> notes(const Run& run, const std::string& answer_path) {
+std::vector<std::string> notes(const Run& run) {
   std::vector<std::string> lines = run.test.c.warnings();
-  if (run.answer.kind == ModelAnswer::kAbsent) lines.push_back(no_model_answer_note(answer_path));
+  if (run.answer.kind == ModelAnswer::kAbsent) {
+    lines.push_back(run.answer_path + " is empty: no model answer was checked");
+  }
   return lines;
 }
 
 // Returns the notes as lines, each with its line end.
-std::string notes_text(const Run& run, const std::string& answer_path) {
+std::string notes_text(const Run& run) {
   std::string text;
-  for (const std::string& line : notes(run, answer_path)) text += line + "\n";
+  for (const std::string& line : notes(run)) text += line + "\n";
   return text;
 }
 
-// Tells a Kattis judge error: on standard error and, when it can be written,
-// in feedback/judgemessage.txt. Returns the exit status.
-int kattis_judge_error(const std::string& feedback, const std::string& why) {
-  complain(why);
-  std::string err;
-  write_text(feedback + "/judgemessage.txt", "judge error: " + why + "\n", &err);
-  return exit_status(System::kKattis, Checked::kJudgeError);
-}
-
-// Writes the Kattis feedback files of a judged run. Returns the exit status.
-int kattis_feedback(const CheckerArgs& args, Run& run) {
+// Kattis and DOMjudge: writes the feedback files of a judged run into
+// feedback_dir. Returns the exit status.
+int kattis_feedback(const CheckerArgs& args, const Run& run) {
+  // Standard input is the judging system's: not being able to read it is its fault.
+  if (run.checked.kind == Checked::kNoOutput) return judge_failure(args, run.checked.why);
   const std::string& feedback = args.files[2];
-  for (const std::string& line : notes(run, args.files[1])) complain(line);
+  for (const std::string& line : notes(run)) complain(line);
   const std::string message = run.e.steps_told ? explanation_text(run.e) : judge_message(run.e);
   std::string err;
-  if (!write_text(feedback + "/judgemessage.txt", message + notes_text(run, args.files[1]), &err) ||
+  if (!write_text(feedback + "/judgemessage.txt", message + notes_text(run), &err) ||
       !write_text(feedback + "/teammessage.txt", contestant_message(run.e), &err)) {
     complain(err);
     return exit_status(System::kKattis, Checked::kJudgeError);
   }
   return exit_status(System::kKattis, run.checked.kind);
-}
-
-// Kattis and DOMjudge: the team output on standard input, the messages in feedback_dir.
-int run_kattis(const CheckerArgs& args) {
-  Run run;
-  if (prepare(args, args.files[1], &run)) {
-    ByteReader team(0);
-    run.checked = check_team(run.test, team, "standard input", &run.e);
-  }
-  // Standard input is the judging system's: not being able to read it is its fault.
-  if (run.checked.kind == Checked::kJudgeError || run.checked.kind == Checked::kNoOutput) {
-    return kattis_judge_error(args.files[2], run.checked.why);
-  }
-  return kattis_feedback(args, run);
 }
 
 // Tells a testlib outcome with its one-line message: on standard error in
@@ -389,26 +317,15 @@ int testlib_tell(const CheckerArgs& args, Checked::Kind kind, const std::string&
   return status;
 }
 
-// testlib: the team output in a file; one line, in testlib's words.
-int run_testlib(const CheckerArgs& args) {
-  Run run;
-  if (!prepare(args, args.files[2], &run)) {
-    return testlib_tell(args, Checked::kJudgeError, one_line(run.checked.why));
+// testlib: one line, in testlib's words; for an output that cannot be read,
+// a presentation error.
+int testlib_verdict(const CheckerArgs& args, const Run& run) {
+  std::string message = run.checked.why;
+  if (run.checked.kind != Checked::kNoOutput) {
+    message = args.judge_details ? judge_message(run.e) : contestant_message(run.e);
+    message += notes_text(run);
   }
-  judge_team_file(&run, args.files[1]);
-  // testlib's words for an output that cannot be read: a presentation error.
-  if (run.checked.kind == Checked::kNoOutput) {
-    return testlib_tell(args, Checked::kNoOutput, one_line(run.checked.why));
-  }
-  const std::string message = args.judge_details ? judge_message(run.e) : contestant_message(run.e);
-  return testlib_tell(args, run.checked.kind, one_line(message + notes_text(run, args.files[2])));
-}
-
-// Tells a CMS checker failure: one line on standard error, nothing on standard
-// output. Returns the exit status.
-int cms_failure(const std::string& why) {
-  complain(why);
-  return exit_status(System::kCms, Checked::kJudgeError);
+  return testlib_tell(args, run.checked.kind, one_line(message));
 }
 
 // CMS: `checker input correct_output contestant_output`, the score on the first
@@ -416,14 +333,11 @@ int cms_failure(const std::string& why) {
 // standard error, as CMS's documentation (docs/Task types.rst: "Checker",
 // "Standard manager output") and cms/grading/steps/trusted.py
 // (extract_outcome_and_text; a non-zero exit fails the checker step) have it.
-int run_cms(const CheckerArgs& args) {
-  Run run;
-  if (!prepare(args, args.files[1], &run)) return cms_failure(run.checked.why);
-  judge_team_file(&run, args.files[2]);
+int cms_score(const CheckerArgs& args, const Run& run) {
   const Checked::Kind kind = run.checked.kind;
   std::string err;
   if (!write_out(kind == Checked::kAccepted ? "1.0\n" : "0.0\n", &err)) {
-    return cms_failure("standard output: " + err);
+    return judge_failure(args, "standard output: " + err);
   }
   // "translate:success" is shown as CMS's own "Output is correct", in the contestant's language.
   const std::string message = kind == Checked::kAccepted  ? "translate:success"
@@ -431,22 +345,33 @@ int run_cms(const CheckerArgs& args) {
                                                            : contestant_message(run.e);
   std::fprintf(stderr, "%s\n", one_line(message).c_str());
   // Lines after the first are not shown to contestants.
-  for (const std::string& line : notes(run, args.files[1])) complain(line);
+  for (const std::string& line : notes(run)) complain(line);
   return exit_status(System::kCms, kind);
 }
 
 }  // namespace
 
 int run_checker(const CheckerArgs& args) {
-  if (args.system == System::kKattis) return run_kattis(args);
-  if (args.system == System::kCms) return run_cms(args);
-  return run_testlib(args);
+  Run run;
+  check_run(args, &run);
+  if (run.checked.kind == Checked::kJudgeError) return judge_failure(args, run.checked.why);
+  if (args.system == System::kKattis) return kattis_feedback(args, run);
+  if (args.system == System::kCms) return cms_score(args, run);
+  return testlib_verdict(args, run);
 }
 
 int judge_failure(const CheckerArgs& args, const std::string& why) {
-  if (args.system == System::kKattis) return kattis_judge_error(args.files[2], why);
-  if (args.system == System::kCms) return cms_failure(why);
-  return testlib_tell(args, Checked::kJudgeError, one_line(why));
+  if (args.system == System::kTestlib) {
+    return testlib_tell(args, Checked::kJudgeError, one_line(why));
+  }
+  // One line on standard error; for Kattis also in feedback_dir/judgemessage.txt,
+  // when it can be written; for CMS nothing on standard output.
+  complain(why);
+  if (args.system == System::kKattis) {
+    std::string err;
+    write_text(args.files[2] + "/judgemessage.txt", "judge error: " + why + "\n", &err);
+  }
+  return exit_status(args.system, Checked::kJudgeError);
 }
 
 }  // namespace tarnwick

@@ -77,10 +77,6 @@ struct ModelAnswer {
 // Judges the model answer at answer_path against the test.
 ModelAnswer check_answer(const TestCase& test, const std::string& answer_path);
 
-// Returns the line telling the judges that the answer file at answer_path
-// was empty and no model answer was checked, without a line end.
-std::string no_model_answer_note(const std::string& answer_path);
-
 // What checking one team output came to.
 struct Checked {
   // kNoOutput: the team output cannot be read (a judge error where the system

@@ -1,14 +1,5 @@
-// tarnwick-checker: tarnwick as the checker of a judging system.
-//
-//   tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] < team_output
-//   tarnwick-checker --testlib input_file output_file answer_file [result_file [-appes]]
-//   tarnwick-checker --cms input_file correct_output contestant_output
-//
-// The system may also come from the name it is called under: a name ending in
-// "-kattis" (or "-domjudge"), "-testlib" or "-cms", such as a symbolic link.
-// The source is --source S, or else the first number after the m-th edge of
-// input_file. Exit statuses are the system's (see tools/adapter.h); --help
-// and --version exit 0.
+// tarnwick-checker: tarnwick as the checker of a judging system (its usage
+// and summary below; exit statuses are the system's, see tools/adapter.h).
 #include <cstdio>
 #include <string>
 
@@ -46,11 +37,11 @@ const ToolInfo kTool = {
 // Tells wrong use the system's way: testlib's one line "FAIL reason" (exit 3),
 // else the usage line. Returns the exit status.
 int checker_wrong_use(System system, const std::string& why) {
-  if (system != System::kTestlib) {
+  if (system == System::kTestlib) {
+    std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
+  } else {
     wrong_use(kTool, why);
-    return exit_status(system, Checked::kWrongUse);
   }
-  std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
   return exit_status(system, Checked::kWrongUse);
 }
 

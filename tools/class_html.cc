@@ -68,10 +68,13 @@ std::string test_bar(const ClassResults& r, size_t t) {
   Tally tally;
   for (size_t s = 0; s < r.submissions.size(); ++s) tally.add(r.at(s, t));
   const std::pair<const char*, int64_t> parts[] = {
-      {"passed", tally.succeeded}, {"wrong", tally.wrong}, {"empty", tally.empty}, {"notjudged", tally.not_judged}};
+      {"passed", tally.succeeded}, {"wrong", tally.wrong}, {"empty", tally.empty},
+      {"notjudged", tally.not_judged}};
   std::string bar;
   for (const auto& [css, count] : parts) {
-    if (count > 0) bar += "<span class=\"" + std::string(css) + "\" style=\"flex: " + std::to_string(count) + "\"></span>";
+    if (count == 0) continue;
+    bar += "<span class=\"" + std::string(css) + "\" style=\"flex: " + std::to_string(count) +
+           "\"></span>";
   }
   return "<tr><th>" + markup_text(r.set.tests[t].name) + "</th><td><div class=\"bar\">" + bar +
          "</div></td><td>" + tally.counts() + "</td></tr>\n";
@@ -87,12 +90,15 @@ std::vector<Bin> first_wrong_bins(const ClassResults& r, size_t t) {
   const int64_t n = std::max<int64_t>(r.set.tests[t].n, 1);
   const int64_t width = (n + 19) / 20;
   std::vector<Bin> bins;
-  for (int64_t first = 1; first <= n; first += width) bins.push_back({first, std::min(first + width - 1, n)});
+  for (int64_t first = 1; first <= n; first += width) {
+    bins.push_back({first, std::min(first + width - 1, n)});
+  }
   for (size_t s = 0; s < r.submissions.size(); ++s) {
     const Graded& g = r.at(s, t);
     if (!g.judged || g.verdict.kind != Verdict::kWrongAnswer) continue;
-    if (g.verdict.line > n && bins.back().last <= n) bins.push_back({n + 1, INT64_MAX});
-    Bin& bin = g.verdict.line > n ? bins.back() : bins[static_cast<size_t>((g.verdict.line - 1) / width)];
+    const bool past = g.verdict.line > n;
+    if (past && bins.back().last <= n) bins.push_back({n + 1, INT64_MAX});
+    Bin& bin = past ? bins.back() : bins[static_cast<size_t>((g.verdict.line - 1) / width)];
     ++(g.verdict.missing ? bin.missing : bin.wrong);
   }
   return bins;
@@ -105,19 +111,24 @@ std::string bin_label(const Bin& b) {
   return "lines " + std::to_string(b.first) + "-" + std::to_string(b.last);
 }
 
+// Returns the SVG attribute ` NAME="V"`, V with one decimal.
+std::string at(const char* name, double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, " %s=\"%.1f\"", name, v);
+  return text;
+}
+
 // Returns one rectangle of height h (pixels) standing on y, with a hover text.
-std::string rect(double x, double y, double w, double h, const char* css, const std::string& title) {
-  char head[160];
-  std::snprintf(head, sizeof head, "<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\">", css, x,
-                y - h, w, h);
-  return head + ("<title>" + title + "</title></rect>");
+std::string rect(double x, double y, double w, double h, const char* css,
+                 const std::string& title) {
+  return std::string("<rect class=\"") + css + "\"" + at("x", x) + at("y", y - h) +
+         at("width", w) + at("height", h) + "><title>" + title + "</title></rect>";
 }
 
 // Returns an SVG text element at x, y.
 std::string svg_text(double x, double y, const std::string& text) {
-  char at[80];
-  std::snprintf(at, sizeof at, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">", x, y);
-  return at + text + "</text>";
+  return std::string("<text") + at("x", x) + at("y", y) + " text-anchor=\"middle\">" + text +
+         "</text>";
 }
 
 // The scale of a histogram: bars `width` pixels wide standing on y = kBase,
@@ -126,15 +137,19 @@ constexpr double kBase = 100, kLeft = 20;
 
 // Returns bin i of `count` as SVG: its bars, its count and, for some, its first line.
 std::string bin_svg(const Bin& b, size_t i, size_t count, double width, double scale) {
-  const double x = kLeft + width * static_cast<double>(i), hw = b.wrong * scale, hm = b.missing * scale;
+  const double x = kLeft + width * static_cast<double>(i), mid = x + width / 2;
+  const double hw = b.wrong * scale, hm = b.missing * scale;
+  const int64_t total = b.wrong + b.missing;
   const std::string title = bin_label(b) + ": " + std::to_string(b.wrong) + " wrong, " +
                             std::to_string(b.missing) + " missing";
   std::string svg;
   if (b.wrong > 0) svg += rect(x + 1, kBase, width - 2, hw, "wrongline", title);
   if (b.missing > 0) svg += rect(x + 1, kBase - hw, width - 2, hm, "missingline", title);
-  if (b.wrong + b.missing > 0) svg += svg_text(x + width / 2, kBase - hw - hm - 3, std::to_string(b.wrong + b.missing));
-  if (b.last == INT64_MAX) return svg + svg_text(x + width / 2, kBase + 14, "&gt;" + std::to_string(b.first - 1));
-  if (i % ((count + 4) / 5) == 0) svg += svg_text(x + width / 2, kBase + 14, std::to_string(b.first));
+  if (total > 0) svg += svg_text(mid, kBase - hw - hm - 3, std::to_string(total));
+  if (b.last == INT64_MAX) {
+    return svg + svg_text(mid, kBase + 14, "&gt;" + std::to_string(b.first - 1));
+  }
+  if (i % ((count + 4) / 5) == 0) svg += svg_text(mid, kBase + 14, std::to_string(b.first));
   return svg;
 }
 
@@ -142,20 +157,26 @@ std::string bin_svg(const Bin& b, size_t i, size_t count, double width, double s
 std::string histogram(const ClassResults& r, size_t t) {
   const std::vector<Bin> bins = first_wrong_bins(r, t);
   int64_t top = 0, total = 0;
-  for (const Bin& b : bins) top = std::max(top, b.wrong + b.missing), total += b.wrong + b.missing;
+  for (const Bin& b : bins) {
+    top = std::max(top, b.wrong + b.missing);
+    total += b.wrong + b.missing;
+  }
   const std::string name = markup_text(r.set.tests[t].name);
-  if (total == 0) return "<figure><figcaption>Test " + name + ": no wrong answers.</figcaption></figure>\n";
-  const double width = std::min(300.0 / static_cast<double>(bins.size()), 30.0);
-  const double span = width * static_cast<double>(bins.size());
-  char axis[120];
-  std::snprintf(axis, sizeof axis, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#999\"/>",
-                kLeft, kBase + 0.5, kLeft + span, kBase + 0.5);
-  std::string svg = axis;
-  for (size_t i = 0; i < bins.size(); ++i) svg += bin_svg(bins[i], i, bins.size(), width, 75.0 / static_cast<double>(top));
-  return "<figure><figcaption>Test " + name + " (n = " + std::to_string(r.set.tests[t].n) + "): first wrong line of " +
-         std::to_string(total) + (total == 1 ? " wrong answer" : " wrong answers") +
-         "</figcaption>\n<svg width=\"" + std::to_string(static_cast<int>(span + 2 * kLeft)) +
-         "\" height=\"118\" role=\"img\">" + svg + "</svg></figure>\n";
+  if (total == 0) {
+    return "<figure><figcaption>Test " + name + ": no wrong answers.</figcaption></figure>\n";
+  }
+  const double count = static_cast<double>(bins.size());
+  const double width = std::min(300.0 / count, 30.0), span = width * count;
+  std::string svg = "<line" + at("x1", kLeft) + at("y1", kBase + 0.5) + at("x2", kLeft + span) +
+                    at("y2", kBase + 0.5) + " stroke=\"#999\"/>";
+  for (size_t i = 0; i < bins.size(); ++i) {
+    svg += bin_svg(bins[i], i, bins.size(), width, 75.0 / static_cast<double>(top));
+  }
+  return "<figure><figcaption>Test " + name + " (n = " + std::to_string(r.set.tests[t].n) +
+         "): first wrong line of " + std::to_string(total) +
+         (total == 1 ? " wrong answer" : " wrong answers") + "</figcaption>\n<svg width=\"" +
+         std::to_string(static_cast<int>(span + 2 * kLeft)) + "\" height=\"118\" role=\"img\">" +
+         svg + "</svg></figure>\n";
 }
 
 // Returns the table of submissions by tests.
@@ -167,11 +188,12 @@ std::string student_table(const ClassResults& r) {
     out += "<tr><td>" + markup_text(r.submissions[s]) + "</td>";
     for (size_t t = 0; t < r.set.tests.size(); ++t) {
       const Look l = look(r.at(s, t));
-      out += "<td class=\"" + std::string(l.css) + "\" data-v=\"" + std::to_string(l.rank) + "\" title=\"" +
-             markup_text(verdict_text(r.at(s, t))) + "\">" + l.words + "</td>";
+      out += "<td class=\"" + std::string(l.css) + "\" data-v=\"" + std::to_string(l.rank) +
+             "\" title=\"" + markup_text(verdict_text(r.at(s, t))) + "\">" + l.words + "</td>";
     }
     const Standing st = standing(r, s);
-    out += "<td>" + std::to_string(st.passed) + "</td><td>" + milli_text(st.milli_points) + "</td></tr>\n";
+    out += "<td>" + std::to_string(st.passed) + "</td><td>" + milli_text(st.milli_points) +
+           "</td></tr>\n";
   }
   return out + "</tbody></table>\n";
 }
@@ -181,18 +203,17 @@ std::string student_table(const ClassResults& r) {
 std::string html_report(const ClassResults& r) {
   std::string out = kHead;
   out += "<p id=\"summary\">" + markup_text(class_summary(r)) + ".</p>\n<h2>Tests</h2>\n";
-  out += "<p class=\"legend\"><span class=\"passed\">succeeded</span><span class=\"wrong\">wrong</span>"
-         "<span class=\"empty\">empty</span><span class=\"notjudged\">not judged</span></p>\n";
-  out += "<table class=\"bars\">\n";
+  out += "<p class=\"legend\"><span class=\"passed\">succeeded</span>"
+         "<span class=\"wrong\">wrong</span><span class=\"empty\">empty</span>"
+         "<span class=\"notjudged\">not judged</span></p>\n<table class=\"bars\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += test_bar(r, t);
-  out += "</table>\n<h2>Where solvers go wrong</h2>\n<p>The first wrong line of each wrong answer, "
-         "<span style=\"color:#c62828\">a line that is wrong</span> or <span style=\"color:#6a1b9a\">"
-         "a line missing</span> (the file ends before it).</p>\n";
-  out += "<div class=\"figures\">\n";
+  out += "</table>\n<h2>Where solvers go wrong</h2>\n<p>The first wrong line of each wrong "
+         "answer, <span style=\"color:#c62828\">a line that is wrong</span> or "
+         "<span style=\"color:#6a1b9a\">a line missing</span> (the file ends before it).</p>\n"
+         "<div class=\"figures\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += histogram(r, t);
-  out += "</div>\n";
-  out += "<h2>Submissions</h2>\n<p>Click a heading to sort by that column.</p>\n" + student_table(r);
-  return out + kSortScript + "</body></html>\n";
+  out += "</div>\n<h2>Submissions</h2>\n<p>Click a heading to sort by that column.</p>\n";
+  return out + student_table(r) + kSortScript + "</body></html>\n";
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,11 @@ namespace tarnwick {
 
 namespace {
 
+// Returns "X of Y points": milli thousandths of a point of all that `set` is worth.
+std::string points_of(int64_t milli, const TestSet& set) {
+  return milli_text(milli) + " of " + milli_text(total_milli_points(set)) + " points";
+}
+
 // Returns submission s's standing as one line or row of `format`.
 std::string standing_record(Format format, const ClassResults& r, size_t s) {
   const Standing st = standing(r, s);
@@ -21,9 +26,29 @@ std::string standing_record(Format format, const ClassResults& r, size_t s) {
            ",\"tests\":" + tests + ",\"points\":" + points +
            ",\"max_points\":" + milli_text(total_milli_points(r.set)) + "}\n";
   }
-  std::string weighted;
-  if (r.set.weighted) weighted = "\t" + points + " of " + milli_text(total_milli_points(r.set)) + " points";
-  return text_field(name) + "\t" + passed + weighted + "\n";
+  std::string text = text_field(name) + "\t" + passed;
+  if (r.set.weighted) text.append("\t").append(points_of(st.milli_points, r.set));
+  return text + "\n";
+}
+
+// Returns the tests, failures and errors attributes of a JUnit element that counted `t`.
+std::string junit_counts(const Tally& t) {
+  return "tests=\"" + std::to_string(t.total()) + "\" failures=\"" +
+         std::to_string(t.wrong + t.empty) + "\" errors=\"" + std::to_string(t.not_judged) + "\"";
+}
+
+// Returns the testcase element of submission s's test t.
+std::string junit_case(const ClassResults& r, size_t s, size_t t) {
+  const Graded& g = r.at(s, t);
+  std::string head = "    <testcase classname=\"" + markup_text(r.submissions[s]) + "\" name=\"" +
+                     markup_text(r.set.tests[t].name) + "\"";
+  if (succeeded(g)) return head + "/>\n";
+  const std::string verdict = markup_text(verdict_text(g));
+  const char* element = g.judged ? "failure" : "error";
+  const char* type = g.verdict.kind == Verdict::kEmptyFile ? "empty" : "wrong answer";
+  if (!g.judged) type = "not judged";
+  return head + ">\n      <" + element + " message=\"" + verdict + "\" type=\"" + type + "\">" +
+         verdict + "</" + element + ">\n    </testcase>\n";
 }
 
 }  // namespace
@@ -42,7 +67,7 @@ std::string class_records(Format format, const ClassResults& r) {
 
 std::string class_summary(const ClassResults& r) {
   Tally tally;
-  for (const Graded& g : r.results) tally.add(g);
+  tally.add(r.results);
   const size_t count = r.submissions.size(), tests = r.set.tests.size();
   size_t all_passed = 0;
   int64_t milli = 0;
@@ -57,7 +82,7 @@ std::string class_summary(const ClassResults& r) {
                      std::to_string(count) + " passed every test";
   if (r.set.weighted && count > 0) {
     const int64_t mean = (milli + static_cast<int64_t>(count) / 2) / static_cast<int64_t>(count);
-    text += "; mean " + milli_text(mean) + " of " + milli_text(total_milli_points(r.set)) + " points";
+    text += "; mean " + points_of(mean, r.set);
   }
   return text;
 }
@@ -86,48 +111,36 @@ std::string gradescope_results(const ClassResults& r, std::string_view visibilit
   std::string tests;
   for (size_t t = 0; t < r.set.tests.size(); ++t) {
     const bool passed = succeeded(r.at(0, t));
-    tests += std::string(t == 0 ? "" : ",") + "\n    {\"name\": " + json_string(r.set.tests[t].name) +
+    tests += std::string(t == 0 ? "" : ",") +
+             "\n    {\"name\": " + json_string(r.set.tests[t].name) +
              ", \"score\": " + milli_text(r.earned(0, t)) +
              ", \"max_score\": " + milli_text(r.set.tests[t].milli_points) +
              ", \"status\": \"" + (passed ? "passed" : "failed") +
              "\", \"output\": " + json_string(gradescope_output(r, 0, t)) +
              ", \"visibility\": " + json_string(visibility) + "}";
   }
-  return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) + ",\n  \"tests\": [" + tests +
-         "\n  ]\n}\n";
+  return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) +
+         ",\n  \"tests\": [" + tests + "\n  ]\n}\n";
 }
 
 std::string markup_text(std::string_view text) {
+  return xml_references(valid_utf8(text_field(text)), true);
+}
+
+std::string xml_references(std::string_view text, bool apostrophe) {
   std::string out;
-  for (char c : valid_utf8(text_field(text))) {
+  for (char c : text) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
+      case '\'': out += apostrophe ? "&#39;" : "'"; break;
       default: out += c;
     }
   }
   return out;
 }
-
-namespace {
-
-// Returns the testcase element of submission s's test t.
-std::string junit_case(const ClassResults& r, size_t s, size_t t) {
-  const Graded& g = r.at(s, t);
-  std::string head = "    <testcase classname=\"" + markup_text(r.submissions[s]) + "\" name=\"" +
-                     markup_text(r.set.tests[t].name) + "\"";
-  if (succeeded(g)) return head + "/>\n";
-  const std::string verdict = markup_text(verdict_text(g));
-  const char* element = g.judged ? "failure" : "error";
-  const char* type = !g.judged ? "not judged" : g.verdict.kind == Verdict::kEmptyFile ? "empty" : "wrong answer";
-  return head + ">\n      <" + element + " message=\"" + verdict + "\" type=\"" + type + "\">" + verdict +
-         "</" + element + ">\n    </testcase>\n";
-}
-
-}  // namespace
 
 // JUnit XML as the Jenkins JUnit plugin's schema (junit.xsd) and GitLab's
 // "Unit test reports" page read it: <testsuites> holding one <testsuite
@@ -136,7 +149,6 @@ std::string junit_case(const ClassResults& r, size_t s, size_t t) {
 // <failure> or <error>; Jenkins takes its message attribute).
 std::string junit_report(const ClassResults& r) {
   std::string suites;
-  Tally all;
   for (size_t s = 0; s < r.submissions.size(); ++s) {
     Tally mine;
     std::string cases;
@@ -144,14 +156,13 @@ std::string junit_report(const ClassResults& r) {
       mine.add(r.at(s, t));
       cases += junit_case(r, s, t);
     }
-    all.add_all(mine);
-    suites += "  <testsuite name=\"" + markup_text(r.submissions[s]) + "\" tests=\"" +
-              std::to_string(mine.total()) + "\" failures=\"" + std::to_string(mine.wrong + mine.empty) +
-              "\" errors=\"" + std::to_string(mine.not_judged) + "\">\n" + cases + "  </testsuite>\n";
+    suites += "  <testsuite name=\"" + markup_text(r.submissions[s]) + "\" " + junit_counts(mine) +
+              ">\n" + cases + "  </testsuite>\n";
   }
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"tarnwick-grade\" tests=\"" +
-         std::to_string(all.total()) + "\" failures=\"" + std::to_string(all.wrong + all.empty) +
-         "\" errors=\"" + std::to_string(all.not_judged) + "\">\n" + suites + "</testsuites>\n";
+  Tally all;
+  all.add(r.results);
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"tarnwick-grade\" " +
+         junit_counts(all) + ">\n" + suites + "</testsuites>\n";
 }
 
 }  // namespace tarnwick

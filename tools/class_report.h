@@ -48,6 +48,10 @@ std::string html_report(const ClassResults& r);
 // escaped as in the text format, and & < > " ' as character references.
 std::string markup_text(std::string_view text);
 
+// Returns text with & < > " (and ' when `apostrophe`) as XML character
+// references, every other byte as it is.
+std::string xml_references(std::string_view text, bool apostrophe);
+
 }  // namespace tarnwick
 
 #endif  // TARNWICK_TOOLS_CLASS_REPORT_H_

@@ -1,15 +1,9 @@
 // tarnwick-grade: judges a whole class's result files against one graph,
-// loaded and solved once, or against every test of a test set.
-//
-//   tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...
-//   tarnwick-grade [OPTIONS] --testset DATA submission_folder...
-//
-// Records on standard output; a summary on standard error. Exit 0 when every
-// file was judged, 2 when some could not be (or the graph, a test or the
-// source cannot be judged), 1 for wrong use.
+// loaded and solved once, or against every test of a test set (its usage and
+// summary below).
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,8 +43,7 @@ const ToolInfo kTool = {
 
 struct Options {
   Format format = Format::kText;
-  std::optional<std::string> testset;
-  std::optional<std::string> output_name, visibility;
+  std::optional<std::string> testset, output_name, visibility;
   uint64_t max_bytes = kDefaultMaxResultBytes;
   std::vector<std::string> operands;  // graph, source, result files; or submissions
 };
@@ -59,17 +52,17 @@ struct Options {
 bool parse_bytes(const std::string& text, uint64_t* bytes) {
   size_t digits = 0;
   while (digits < text.size() && is_digit(text[digits])) ++digits;
-  const std::string unit = text.substr(digits);
-  const int shift = unit.empty() ? 0 : unit == "K" ? 10 : unit == "M" ? 20 : unit == "G" ? 30 : -1;
-  if (digits == 0 || digits > 12 || shift < 0) return false;
-  *bytes = std::stoull(text.substr(0, digits)) << shift;
+  static const std::string kUnits[] = {"", "K", "M", "G"};  // 1024 to the power of the place
+  const auto unit = std::find(std::begin(kUnits), std::end(kUnits), text.substr(digits));
+  if (digits == 0 || digits > 12 || unit == std::end(kUnits)) return false;
+  *bytes = std::stoull(text.substr(0, digits)) << 10 * (unit - std::begin(kUnits));
   return *bytes <= (uint64_t{1} << 62);
 }
 
 // Takes the value of a valued option: "--name=value", or "--name value" from
 // the next argument. Returns false when arg is not that option.
-bool valued(const std::string& name, int argc, char** argv, int* i, std::optional<std::string>* value,
-            std::string* why) {
+bool valued(const std::string& name, int argc, char** argv, int* i,
+            std::optional<std::string>* value, std::string* why) {
   const std::string arg = argv[*i];
   if (arg.rfind(name + "=", 0) == 0) {
     *value = arg.substr(name.size() + 1);
@@ -109,13 +102,17 @@ bool whole_number(const std::string& text) {
 
 // Checks that the options and operands go together. Returns "" or why not.
 std::string check(const Options& o) {
-  const bool set_only = o.format == Format::kGradescope || o.format == Format::kJunit || o.format == Format::kHtml;
+  const bool set_only = o.format == Format::kGradescope || o.format == Format::kJunit ||
+                        o.format == Format::kHtml;
   if (!o.testset && (set_only || o.output_name)) {
     return std::string(o.output_name ? "--output-name" : "this --format") + " needs --testset";
   }
-  if (o.visibility && o.format != Format::kGradescope) return "--visibility is for --format=gradescope";
+  if (o.visibility && o.format != Format::kGradescope) {
+    return "--visibility is for --format=gradescope";
+  }
   if (o.visibility && !is_gradescope_visibility(*o.visibility)) {
-    return "--visibility '" + *o.visibility + "' is not visible, hidden, after_due_date or after_published";
+    return "--visibility '" + *o.visibility +
+           "' is not visible, hidden, after_due_date or after_published";
   }
   if (o.output_name) {
     if (std::string bad = check_output_name(*o.output_name); !bad.empty()) return bad;
@@ -161,8 +158,29 @@ bool put(const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
 }
 
-// Judges the files and writes their records and the summary. Returns the exit status.
-int grade(const Options& o, const Case& c) {
+// Tells the judge's warnings and the summary on standard error, after the
+// records, as the judge's warnings come after its verdict. Returns the exit
+// status: 0 when every file was judged.
+int finish(const std::vector<std::string>& warnings, const std::string& summary,
+           const Tally& tally) {
+  for (const std::string& warning : warnings) say(kTool.name, warning);
+  say(kTool.name, summary);
+  return tally.not_judged == 0 ? kExitOk : kExitCannot;
+}
+
+// Judges the result files against the graph from the source, loaded and
+// solved once, and writes their records and the summary. Returns the exit status.
+int grade_files(const Options& o) {
+  std::optional<ProgressLine> progress;  // the judge's, on standard error, only on a terminal
+  CaseOptions options;
+  options.progress = progress_to(progress);
+  GraphFile file;
+  Case c;
+  std::string why;
+  const SourceGiven source = SourceGiven::argument(o.operands[1]);
+  const bool made = c.make(o.operands[0].c_str(), file, source, options, &why);
+  if (progress) progress->clear();
+  if (!made) return cannot(kTool, why);
   std::vector<std::string> paths(o.operands.begin() + 2, o.operands.end());
   Tally tally;
   errno = 0;
@@ -174,24 +192,17 @@ int grade(const Options& o, const Case& c) {
   if (std::fflush(stdout) != 0 || !written) {
     return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
   }
-  // The graph's warning comes after the records, as the judge's comes after its verdict.
-  for (const std::string& warning : c.warnings()) say(kTool.name, warning);
-  say(kTool.name, tally.summary());
-  return tally.not_judged == 0 ? kExitOk : kExitCannot;
+  return finish(c.warnings(), tally.summary(), tally);
 }
 
 // Returns what --format asks for of a graded test set.
 std::string class_output(const Options& o, const ClassResults& r) {
-  switch (o.format) {
-    case Format::kGradescope:
-      return gradescope_results(r, o.visibility.value_or("visible"));
-    case Format::kJunit:
-      return junit_report(r);
-    case Format::kHtml:
-      return html_report(r);
-    default:
-      return class_records(o.format, r);
+  if (o.format == Format::kGradescope) {
+    return gradescope_results(r, o.visibility.value_or("visible"));
   }
+  if (o.format == Format::kJunit) return junit_report(r);
+  if (o.format == Format::kHtml) return html_report(r);
+  return class_records(o.format, r);
 }
 
 // Grades every submission folder on every test of the test set. Returns the exit status.
@@ -216,11 +227,9 @@ int grade_testset(const Options& o) {
   ClassResults r;
   if (!grade_class(set, o.operands, options, &r, &why)) return cannot(kTool, why);
   if (print(kTool, class_output(o, r)) != kExitOk) return kExitCannot;
-  for (const std::string& warning : r.warnings) say(kTool.name, warning);
-  say(kTool.name, class_summary(r));
   Tally tally;
-  for (const Graded& g : r.results) tally.add(g);
-  return tally.not_judged == 0 ? kExitOk : kExitCannot;
+  tally.add(r.results);
+  return finish(r.warnings, class_summary(r), tally);
 }
 
 int grade_main(int argc, char** argv) {
@@ -228,17 +237,7 @@ int grade_main(int argc, char** argv) {
   Options o;
   std::string why;
   if (!parse(argc, argv, &o, &why)) return wrong_use(kTool, why);
-  if (o.testset) return grade_testset(o);
-  CaseOptions options;
-  std::optional<ProgressLine> progress;  // the judge's, on standard error, only on a terminal
-  options.progress = progress_to(progress);
-  GraphFile file;
-  Case c;
-  const bool made =
-      c.make(o.operands[0].c_str(), file, SourceGiven::argument(o.operands[1]), options, &why);
-  if (progress) progress->clear();
-  if (!made) return cannot(kTool, why);
-  return grade(o, c);
+  return o.testset ? grade_testset(o) : grade_files(o);
 }
 
 }  // namespace

@@ -7,9 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
-#include <cstdio>
-#include <mutex>
+#include <future>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -20,35 +18,6 @@
 namespace tarnwick {
 
 namespace {
-
-// Outcomes filled in by the workers and taken in order by the calling thread.
-class Board {
- public:
-  explicit Board(size_t count) : slots_(count), done_(count, false) {}
-
-  // Stores the outcome of file i.
-  void post(size_t i, Graded graded) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      slots_[i] = std::move(graded);
-      done_[i] = true;
-    }
-    ready_.notify_one();
-  }
-
-  // Waits for the outcome of file i and returns it.
-  Graded take(size_t i) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [&] { return done_[i]; });
-    return std::move(slots_[i]);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::vector<Graded> slots_;
-  std::vector<bool> done_;
-};
 
 // A file descriptor closed when this goes away.
 struct Descriptor {
@@ -106,10 +75,41 @@ Graded grade_one(const std::string& path, const DirectWeights& Dist, const Sourc
     judge_file(path, Dist, APSP, max_bytes, &g);
   } catch (const std::bad_alloc&) {
     // Each file needs a read buffer; a worker thread must not end the process.
-    g.judged = false;
-    g.reason = "out of memory";
+    not_judged(0, "out of memory", &g);
   }
   return g;
+}
+
+// Returns line K of a wrong answer in decimal, or `none`.
+std::string line_text(const Graded& g, const char* none) {
+  bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
+  return wrong ? std::to_string(g.verdict.line) : none;
+}
+
+std::string csv_record(const Graded& g, const RecordPlace* place) {
+  std::string head, points;
+  if (place != nullptr) {
+    head = csv_field(valid_utf8(place->submission)) + ",";
+    head += csv_field(valid_utf8(place->test)) + ",";
+    points = milli_text(place->milli_points) + ",";
+  }
+  return head + csv_field(valid_utf8(g.path)) + "," + csv_field(verdict_text(g)) + "," +
+         line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
+         (is_utf8(g.path) ? "" : hex(g.path)) + "\n";
+}
+
+std::string jsonl_record(const Graded& g, const RecordPlace* place) {
+  std::string head = "{", points;
+  if (place != nullptr) {
+    head += "\"submission\":" + json_string(place->submission) +
+            ",\"test\":" + json_string(place->test) + ",";
+    points = ",\"points\":" + milli_text(place->milli_points);
+  }
+  // A path that is not valid UTF-8 also comes as its exact bytes, in hexadecimal.
+  std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
+  return head + "\"path\":" + json_string(g.path) + bytes +
+         ",\"verdict\":" + json_string(verdict_text(g)) + ",\"line\":" + line_text(g, "null") +
+         ",\"judged\":" + (g.judged ? "true" : "false") + points + "}\n";
 }
 
 }  // namespace
@@ -117,11 +117,11 @@ Graded grade_one(const std::string& path, const DirectWeights& Dist, const Sourc
 void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
                const SourceRow& APSP, int32_t threads, uint64_t max_bytes,
                const std::function<void(const Graded&)>& emit) {
-  Board board(paths.size());
+  std::vector<std::promise<Graded>> outcomes(paths.size());
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < paths.size();) {
-      board.post(i, grade_one(paths[i], Dist, APSP, max_bytes));
+      outcomes[i].set_value(grade_one(paths[i], Dist, APSP, max_bytes));
     }
   };
   size_t count = std::clamp<size_t>(paths.size(), 1, std::max<int32_t>(threads, 1));
@@ -134,12 +134,12 @@ void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
     }
   }
   if (workers.empty()) work();  // not even one: this thread judges every file first
-  for (size_t i = 0; i < paths.size(); ++i) emit(board.take(i));
+  for (std::promise<Graded>& outcome : outcomes) emit(outcome.get_future().get());
 }
 
 bool parse_format(std::string_view name, Format* format) {
   static constexpr std::pair<std::string_view, Format> kNames[] = {
-      {"text", Format::kText},          {"csv", Format::kCsv},     {"jsonl", Format::kJsonl},
+      {"text", Format::kText}, {"csv", Format::kCsv}, {"jsonl", Format::kJsonl},
       {"gradescope", Format::kGradescope}, {"junit", Format::kJunit}, {"html", Format::kHtml},
   };
   for (const auto& [known, f] : kNames) {
@@ -190,41 +190,6 @@ std::string milli_text(int64_t milli) {
   return text;
 }
 
-namespace {
-
-// Returns line K of a wrong answer in decimal, or `none`.
-std::string line_text(const Graded& g, const char* none) {
-  bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
-  return wrong ? std::to_string(g.verdict.line) : none;
-}
-
-std::string csv_record(const Graded& g, const RecordPlace* place) {
-  std::string head, points;
-  if (place != nullptr) {
-    head = csv_field(valid_utf8(place->submission)) + "," + csv_field(valid_utf8(place->test)) + ",";
-    points = milli_text(place->milli_points) + ",";
-  }
-  return head + csv_field(valid_utf8(g.path)) + "," + csv_field(verdict_text(g)) + "," +
-         line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
-         (is_utf8(g.path) ? "" : hex(g.path)) + "\n";
-}
-
-std::string jsonl_record(const Graded& g, const RecordPlace* place) {
-  std::string head = "{", points;
-  if (place != nullptr) {
-    head += "\"submission\":" + json_string(place->submission) +
-            ",\"test\":" + json_string(place->test) + ",";
-    points = ",\"points\":" + milli_text(place->milli_points);
-  }
-  // A path that is not valid UTF-8 also comes as its exact bytes, in hexadecimal.
-  std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
-  return head + "\"path\":" + json_string(g.path) + bytes +
-         ",\"verdict\":" + json_string(verdict_text(g)) + ",\"line\":" + line_text(g, "null") +
-         ",\"judged\":" + (g.judged ? "true" : "false") + points + "}\n";
-}
-
-}  // namespace
-
 std::string format_record(Format format, const Graded& g, const RecordPlace* place) {
   if (format == Format::kCsv) return csv_record(g, place);
   if (format == Format::kJsonl) return jsonl_record(g, place);
@@ -254,11 +219,8 @@ void Tally::add(const Graded& g) {
   }
 }
 
-void Tally::add_all(const Tally& o) {
-  succeeded += o.succeeded;
-  wrong += o.wrong;
-  empty += o.empty;
-  not_judged += o.not_judged;
+void Tally::add(std::span<const Graded> all) {
+  for (const Graded& g : all) add(g);
 }
 
 std::string Tally::counts() const {

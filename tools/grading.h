@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,8 +93,8 @@ struct Tally {
   int64_t succeeded = 0, wrong = 0, empty = 0, not_judged = 0;
   // Counts one outcome.
   void add(const Graded& graded);
-  // Counts every outcome another tally counted.
-  void add_all(const Tally& other);
+  // Counts every outcome of `all`.
+  void add(std::span<const Graded> all);
   // Returns how many outcomes were counted.
   int64_t total() const { return succeeded + wrong + empty + not_judged; }
   // Returns "A succeeded, B wrong, C empty, D not judged".

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "check/case.h"
@@ -59,21 +60,14 @@ bool parse_milli(std::string_view text, int64_t* milli) {
   if (!rest.empty()) {
     if (rest[0] != '.') return false;
     fraction = digit_run(rest.substr(1));
-    if (fraction.empty() || fraction.size() > 3 || fraction.size() + 1 != rest.size()) return false;
+    if (fraction.empty() || fraction.size() > 3) return false;
+    if (fraction.size() + 1 != rest.size()) return false;
   }
   if (whole.empty() || whole.size() > 7) return false;
   int64_t value = std::stoll(std::string(whole)) * 1000;
   std::string thousandths = std::string(fraction) + std::string(3 - fraction.size(), '0');
   *milli = value + std::stoll(thousandths);
   return *milli <= 1000000 * int64_t{1000};
-}
-
-// Splits a line into its whitespace-separated fields.
-std::vector<std::string> fields(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> out;
-  for (std::string f; in >> f;) out.push_back(f);
-  return out;
 }
 
 // Returns the text of the file at path. Returns false with *err set when it cannot be read.
@@ -88,45 +82,6 @@ bool read_text(const std::string& path, std::string* text, std::string* err) {
   *text = all.str();
   return true;
 }
-
-}  // namespace
-
-bool natural_less(std::string_view a, std::string_view b) {
-  while (!a.empty() && !b.empty()) {
-    std::string_view x = digit_run(a), y = digit_run(b);
-    if (!x.empty() && !y.empty()) {
-      if (int c = compare_numbers(x, y); c != 0) return c < 0;
-      if (x.size() != y.size()) return x.size() < y.size();  // "01" after "1"
-      a.remove_prefix(x.size());
-      b.remove_prefix(y.size());
-    } else if (a[0] != b[0]) {
-      return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
-    } else {
-      a.remove_prefix(1);
-      b.remove_prefix(1);
-    }
-  }
-  return a.size() < b.size();
-}
-
-bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
-  std::vector<std::string> names;
-  if (!list_inputs(dir, &names, why)) return false;
-  if (names.empty()) {
-    *why = dir + ": no test inputs (files NAME.in)";
-    return false;
-  }
-  std::sort(names.begin(), names.end(), natural_less);
-  set->dir = dir;
-  for (std::string& name : names) set->tests.push_back({std::move(name)});
-  const std::string points = dir + "/points";
-  struct stat st {};
-  if (::stat(points.c_str(), &st) != 0 && errno == ENOENT) return true;
-  std::string text;
-  return read_text(points, &text, why) && parse_points(text, points, set, why);
-}
-
-namespace {
 
 // Takes one line's fields "NAME POINTS" into the weights of set->tests,
 // marking the test in *given. Returns false with *why set (after `where`) otherwise.
@@ -146,73 +101,12 @@ bool take_points(const std::vector<std::string>& f, const std::string& where, Te
   if (*seen) {
     *why = where + "test '" + f[0] + "' is given points twice";
   } else if (!parse_milli(f[1], &test->milli_points)) {
-    *why = where + "points '" + f[1] + "' are not a number from 0 to 1000000 with at most 3 decimals";
+    *why = where + "points '" + f[1] +
+           "' are not a number from 0 to 1000000 with at most 3 decimals";
   }
   *seen = true;
   return why->empty();
 }
-
-}  // namespace
-
-bool parse_points(std::string_view text, const std::string& label, TestSet* set,
-                  std::string* why) {
-  std::vector<bool> given(set->tests.size(), false);
-  std::istringstream in{std::string(text)};
-  int64_t number = 0;
-  for (std::string line; std::getline(in, line);) {
-    ++number;
-    std::vector<std::string> f = fields(line);
-    if (f.empty() || f[0][0] == '#') continue;
-    if (!take_points(f, label + ":" + std::to_string(number) + ": ", set, &given, why)) return false;
-  }
-  for (size_t i = 0; i < given.size(); ++i) {
-    if (!given[i]) {
-      *why = label + ": no points for test '" + set->tests[i].name + "'";
-      return false;
-    }
-  }
-  set->weighted = true;
-  return true;
-}
-
-bool is_folder(const std::string& path, std::string* why) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    *why = path + ": " + reason(errno);
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) *why = path + ": " + reason(ENOTDIR);
-  return S_ISDIR(st.st_mode);
-}
-
-std::string check_output_name(std::string_view pattern) {
-  if (pattern.empty() || pattern[0] == '/') return "--output-name must be a relative path";
-  if (pattern.find("{name}") == std::string_view::npos) {
-    return "--output-name '" + std::string(pattern) + "' must hold {name}";
-  }
-  return "";
-}
-
-std::string output_path(const std::string& submission, std::string_view pattern,
-                        const std::string& test) {
-  std::string path = submission;
-  if (path.empty() || path.back() != '/') path += '/';
-  for (size_t at = 0; at < pattern.size();) {
-    if (pattern.substr(at, 6) == "{name}") {
-      path += test;
-      at += 6;
-    } else {
-      path += pattern[at++];
-    }
-  }
-  return path;
-}
-
-int64_t ClassResults::earned(size_t submission, size_t test) const {
-  return succeeded(at(submission, test)) ? set.tests[test].milli_points : 0;
-}
-
-namespace {
 
 // Sets g.student to the student's account of the wrong answer in g.path,
 // weighed again against the case; leaves it empty when the file cannot be
@@ -260,6 +154,100 @@ bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::s
 }
 
 }  // namespace
+
+bool natural_less(std::string_view a, std::string_view b) {
+  while (!a.empty() && !b.empty()) {
+    std::string_view x = digit_run(a), y = digit_run(b);
+    if (!x.empty() && !y.empty()) {
+      if (int c = compare_numbers(x, y); c != 0) return c < 0;
+      if (x.size() != y.size()) return x.size() < y.size();  // "01" after "1"
+      a.remove_prefix(x.size());
+      b.remove_prefix(y.size());
+    } else if (a[0] != b[0]) {
+      return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+    } else {
+      a.remove_prefix(1);
+      b.remove_prefix(1);
+    }
+  }
+  return a.size() < b.size();
+}
+
+bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
+  std::vector<std::string> names;
+  if (!list_inputs(dir, &names, why)) return false;
+  if (names.empty()) {
+    *why = dir + ": no test inputs (files NAME.in)";
+    return false;
+  }
+  std::sort(names.begin(), names.end(), natural_less);
+  set->dir = dir;
+  for (std::string& name : names) set->tests.push_back({std::move(name)});
+  const std::string points = dir + "/points";
+  struct stat st {};
+  if (::stat(points.c_str(), &st) != 0 && errno == ENOENT) return true;
+  std::string text;
+  return read_text(points, &text, why) && parse_points(text, points, set, why);
+}
+
+bool parse_points(std::string_view text, const std::string& label, TestSet* set,
+                  std::string* why) {
+  std::vector<bool> given(set->tests.size(), false);
+  std::istringstream in{std::string(text)};
+  std::string line;
+  for (int64_t number = 1; std::getline(in, line); ++number) {
+    std::istringstream words(line);
+    const std::vector<std::string> f{std::istream_iterator<std::string>(words), {}};
+    if (f.empty() || f[0][0] == '#') continue;
+    const std::string where = label + ":" + std::to_string(number) + ": ";
+    if (!take_points(f, where, set, &given, why)) return false;
+  }
+  for (size_t i = 0; i < given.size(); ++i) {
+    if (!given[i]) {
+      *why = label + ": no points for test '" + set->tests[i].name + "'";
+      return false;
+    }
+  }
+  set->weighted = true;
+  return true;
+}
+
+bool is_folder(const std::string& path, std::string* why) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    *why = path + ": " + reason(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) *why = path + ": " + reason(ENOTDIR);
+  return S_ISDIR(st.st_mode);
+}
+
+std::string check_output_name(std::string_view pattern) {
+  if (pattern.empty() || pattern[0] == '/') return "--output-name must be a relative path";
+  if (pattern.find("{name}") == std::string_view::npos) {
+    return "--output-name '" + std::string(pattern) + "' must hold {name}";
+  }
+  return "";
+}
+
+std::string output_path(const std::string& submission, std::string_view pattern,
+                        const std::string& test) {
+  std::string path = submission;
+  if (path.empty() || path.back() != '/') path += '/';
+  for (size_t at = 0; at < pattern.size();) {
+    if (pattern.substr(at, 6) == "{name}") {
+      path += test;
+      at += 6;
+    } else {
+      path += pattern[at++];
+    }
+  }
+  return path;
+}
+
+int64_t ClassResults::earned(size_t submission, size_t test) const {
+  return succeeded(at(submission, test)) ? set.tests[test].milli_points : 0;
+}
 
 bool grade_class(const TestSet& set, const std::vector<std::string>& submissions,
                  const ClassOptions& options, ClassResults* out, std::string* why) {
