@@ -85,36 +85,26 @@ bool parse_integer(const char* text, T lo, T hi, T* out) {
   return true;
 }
 
-// Takes the option at argv[*i] (and the value after it) into *a. Returns
-// false with *err saying what is wrong.
-bool take_option(int argc, char** argv, int* i, Arguments* a, std::string* err) {
-  std::string_view name = argv[*i];
-  if (name == "--simple") {
-    a->simple = true;
-  } else if (name.starts_with("--source=")) {
-    a->source = argv[*i] + std::strlen("--source=");
-  } else if (name == "--source" && *i + 1 < argc) {
-    a->source = argv[++*i];
-  } else {
-    *err = name == "--source" ? "--source needs a vertex"
-                              : "unknown option '" + std::string(name) + "'";
-    return false;
-  }
-  return true;
-}
-
 // Splits argv into *a: an argument starting with "--" is an option, up to a
 // lone "--"; a single '-' starts a negative number. Returns false with *err set.
 bool split_arguments(int argc, char** argv, Arguments* a, std::string* err) {
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    if (options && arg == "--") {
-      options = false;
-    } else if (options && arg.starts_with("--")) {
-      if (!take_option(argc, argv, &i, a, err)) return false;
-    } else {
+    if (!options || !arg.starts_with("--")) {
       a->positional.push_back(argv[i]);
+    } else if (arg == "--") {
+      options = false;
+    } else if (arg == "--simple") {
+      a->simple = true;
+    } else if (arg.starts_with("--source=")) {
+      a->source = argv[i] + std::strlen("--source=");
+    } else if (arg == "--source" && i + 1 < argc) {
+      a->source = argv[++i];
+    } else {
+      *err = arg == "--source" ? "--source needs a vertex"
+                               : "unknown option '" + std::string(arg) + "'";
+      return false;
     }
   }
   return true;
