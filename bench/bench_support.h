@@ -51,12 +51,10 @@ inline int bench_args(int argc, char** argv, bool* big) {
   return -1;
 }
 
-// Returns the seconds since start.
 inline double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Returns the size of the file at path in MB.
 inline double megabytes(const std::string& path) {
   return static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 }
@@ -140,7 +138,6 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-  // Returns the path of `file` in the folder.
   std::string path(const std::string& file) const { return (dir_ / file).string(); }
 
   // Writes `text` to `file` in the folder and returns its path.
