@@ -1,6 +1,6 @@
-// What the benchmark programs share: running a child program and timing it,
-// a scratch folder for the files they generate, and the command line of a
-// benchmark whose only option is --big.
+// What the benchmark programs share: their command line, running a child
+// program and timing it, and a scratch folder for the files they generate.
+// Each benchmark defines kBenchTool, its name, usage and summary.
 #ifndef TARNWICK_BENCH_BENCH_SUPPORT_H_
 #define TARNWICK_BENCH_BENCH_SUPPORT_H_
 
@@ -11,11 +11,15 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/tool.h"
@@ -24,9 +28,43 @@ extern char** environ;
 
 namespace tarnwick {
 
-// Returns the seconds since start.
+extern const ToolInfo kBenchTool;
+
+// Prints "NAME: why" on standard error and ends the benchmark with status 1.
+[[noreturn]] inline void die(const std::string& why) {
+  std::fprintf(stderr, "%s: %s\n", kBenchTool.name, why.c_str());
+  std::exit(1);
+}
+
+// Reads the command line of a benchmark whose only option is --big into
+// *big, or of one without options when big is null. Returns the exit status
+// to end with (--help, --version, wrong use), or -1 to run.
+inline int bench_args(int argc, char** argv, bool* big) {
+  int answered = answer_help_or_version(kBenchTool, argc, argv);
+  if (answered >= 0) return answered;
+  for (int i = 1; i < argc; ++i) {
+    if (big == nullptr || i > 1 || std::strcmp(argv[i], "--big") != 0) {
+      return wrong_use(kBenchTool, "unknown argument '" + std::string(argv[i]) + "'");
+    }
+  }
+  if (big != nullptr) *big = argc == 2;
+  return -1;
+}
+
 inline double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+inline double megabytes(const std::string& path) {
+  return static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+}
+
+// Returns the text of the file at path.
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 // How a child program ran.
@@ -42,11 +80,12 @@ struct Child {
 // it is empty; otherwise the environment passes as it is. Returns how it ran.
 inline Child spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null",
                    const char* threads = nullptr) {
+  const std::string kThreads = "TARNWICK_THREADS=";
   std::vector<std::string> env_text;
   for (char** e = environ; *e != nullptr; ++e) {
-    if (threads == nullptr || std::strncmp(*e, "TARNWICK_THREADS=", 17) != 0) env_text.push_back(*e);
+    if (threads == nullptr || !std::string_view(*e).starts_with(kThreads)) env_text.push_back(*e);
   }
-  if (threads != nullptr && *threads != '\0') env_text.push_back(std::string("TARNWICK_THREADS=") + threads);
+  if (threads != nullptr && *threads != '\0') env_text.push_back(kThreads + threads);
   std::vector<char*> env, argv;
   for (std::string& e : env_text) env.push_back(e.data());
   env.push_back(nullptr);
@@ -71,13 +110,27 @@ inline Child spawn(const std::vector<std::string>& args, const std::string& out 
   return c;
 }
 
+// Returns the fastest of `runs` runs of args (as spawn runs them, output
+// thrown away); dies when one does not exit 0.
+inline Child fastest(const std::vector<std::string>& args, int runs,
+                     const char* threads = nullptr) {
+  Child best;
+  for (int i = 0; i < runs; ++i) {
+    Child c = spawn(args, "/dev/null", threads);
+    if (c.status != 0) die(args[0] + " failed on " + args[1]);
+    if (c.seconds < best.seconds) best = c;
+  }
+  return best;
+}
+
 // A folder of its own under the temporary directory, removed with everything
 // in it when the object goes.
 class ScratchFolder {
  public:
   // Makes tarnwick-`name`-XXXXXX; throws std::runtime_error when it cannot.
   explicit ScratchFolder(const std::string& name) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / ("tarnwick-" + name + "-XXXXXX")).string();
+    std::string tmpl =
+        (std::filesystem::temp_directory_path() / ("tarnwick-" + name + "-XXXXXX")).string();
     if (mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("cannot make a scratch folder");
     dir_ = tmpl;
   }
@@ -85,36 +138,28 @@ class ScratchFolder {
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-  // Returns the path of `file` in the folder.
   std::string path(const std::string& file) const { return (dir_ / file).string(); }
 
-  // Writes to `file` in the folder what the generator at `gen` makes of
-  // gen_args. Returns its path, or "" when the generator failed.
-  std::string generate(const std::string& gen, const std::string& file,
-                       const std::vector<std::string>& gen_args) const {
-    std::vector<std::string> args{gen};
-    args.insert(args.end(), gen_args.begin(), gen_args.end());
-    return spawn(args, path(file)).status == 0 ? path(file) : "";
+  // Writes `text` to `file` in the folder and returns its path.
+  std::string write(const std::string& file, const std::string& text) const {
+    std::ofstream(path(file)) << text;
+    return path(file);
+  }
+
+  // Writes to `file` in the folder what the program at `tool` (the generator
+  // or the reference solver) writes for tool_args, and returns its path; dies
+  // when the program fails.
+  std::string run(const std::string& tool, const std::string& file,
+                  const std::vector<std::string>& tool_args) const {
+    std::vector<std::string> args{tool};
+    args.insert(args.end(), tool_args.begin(), tool_args.end());
+    if (spawn(args, path(file)).status != 0) die(tool + " failed for " + file);
+    return path(file);
   }
 
  private:
   std::filesystem::path dir_;
 };
-
-// Reads the command line of a benchmark whose only option is --big into *big.
-// Returns the exit status to end with (--help, --version, wrong use), or -1
-// to run.
-inline int big_flag(const ToolInfo& tool, int argc, char** argv, bool* big) {
-  int answered = answer_help_or_version(tool, argc, argv);
-  if (answered >= 0) return answered;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1 || std::strcmp(argv[i], "--big") != 0) {
-      return wrong_use(tool, "unknown argument '" + std::string(argv[i]) + "'");
-    }
-  }
-  *big = argc == 2;
-  return -1;
-}
 
 }  // namespace tarnwick
 

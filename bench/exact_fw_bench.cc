@@ -8,7 +8,6 @@
 #include <cstring>
 #include <ctime>
 #include <random>
-#include <string>
 
 #include "bench/bench_support.h"
 #include "graph/apsp.h"
@@ -53,8 +52,7 @@ Timing measure(F f) {
   auto start = std::chrono::steady_clock::now();
   std::clock_t cpu_start = std::clock();
   f();
-  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-          static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC};
+  return {seconds_since(start), static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC};
 }
 
 // Returns the best of `runs` timings of exact_FW_row on fresh copies of A.
@@ -79,7 +77,8 @@ void compare_at_2000() {
   std::printf("n=%d m=10000 negative edges, source %d (avx512: %s)\n", n, source,
               detail::exact_FW_has_avx512() ? "yes" : "no");
   std::printf("  block_FW      wall %8.3f s  cpu %8.3f s\n", t_plain.wall, t_plain.cpu);
-  std::printf("  exact_FW_row  wall %8.3f s  cpu %8.3f s  (best of 5)\n", t_exact.wall, t_exact.cpu);
+  std::printf("  exact_FW_row  wall %8.3f s  cpu %8.3f s  (best of 5)\n", t_exact.wall,
+              t_exact.cpu);
   std::printf("  wall-clock ratio %.0fx, row %s\n", t_plain.wall / t_exact.wall,
               same ? "identical" : "DIFFERS");
 }
@@ -93,18 +92,19 @@ void big() {
 }
 
 }  // namespace
+
+const ToolInfo kBenchTool = {
+    "exact_fw_bench", "Usage: exact_fw_bench [--big]\n",
+    "Time the plain all-pairs pass against the exact pass for one row, on a graph\n"
+    "of 2000 vertices with negative edges; with --big, also the exact pass alone\n"
+    "on 10000 vertices (seconds to minutes).\n"};
+
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  using namespace tarnwick;
-  const ToolInfo tool = {
-      "exact_fw_bench", "Usage: exact_fw_bench [--big]\n",
-      "Time the plain all-pairs pass against the exact pass for one row, on a graph\n"
-      "of 2000 vertices with negative edges; with --big, also the exact pass alone\n"
-      "on 10000 vertices (seconds to minutes).\n"};
   bool big = false;
-  if (int status = big_flag(tool, argc, argv, &big); status >= 0) return status;
-  compare_at_2000();
+  if (int status = tarnwick::bench_args(argc, argv, &big); status >= 0) return status;
+  tarnwick::compare_at_2000();
   if (big) tarnwick::big();
   return 0;
 }

@@ -15,78 +15,28 @@
 //   - tarnwick-grade --testset on the 200 folders;
 //   - a loop of 2000 runs of the tarnwick binary, one per result file;
 //   - the ratio of the two.
-#include <unistd.h>
-
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_support.h"
 
+namespace tarnwick {
 namespace {
-
-using tarnwick::ScratchFolder;
-using tarnwick::seconds_since;
-using tarnwick::spawn;
-
 
 constexpr int kFiles = 1000;
 constexpr int kTests = 10, kSubmissions = 200;
 
-[[noreturn]] void die(const std::string& why) {
-  std::fprintf(stderr, "grade_bench: %s\n", why.c_str());
-  std::exit(1);
-}
-
-// The graph, its model answer and the result files, in a scratch folder.
-class Class {
- public:
-  Class() {
-    graph_ = dir_.generate(TARNWICK_GEN, "graph.txt", {"10000", "50000", "1", "1000", "21", "connected"});
-    std::string model = dir_.path("model.txt");
-    if (graph_.empty() || spawn({TARNWICK_SOLVE, graph_, "1"}, model).status != 0) {
-      die("tarnwick-gen or tarnwick-solve failed");
-    }
-    std::ifstream in(model);
-    std::stringstream text;
-    text << in.rdbuf();
-    write_files(text.str());
-  }
-
-  const std::string& graph() const { return graph_; }
-  const std::vector<std::string>& files() const { return files_; }
-
- private:
-  // Writes the result files: the model, or the model with line 5000 made wrong.
-  void write_files(const std::string& model) {
-    size_t half = 0;
-    for (int line = 1; line < 5000; ++line) half = model.find('\n', half) + 1;
-    std::string wrong =
-        model.substr(0, half) + "1 2 3 4\n" + model.substr(model.find('\n', half) + 1);
-    for (int i = 0; i < kFiles; ++i) {
-      files_.push_back(dir_.path("student-" + std::to_string(i) + ".txt"));
-      std::ofstream(files_.back()) << (i % 3 == 2 ? wrong : model);
-    }
-  }
-
-  ScratchFolder dir_{"grade-bench"};
-  std::string graph_;
-  std::vector<std::string> files_;
+// Result files to judge: the arguments of one tarnwick-grade call on all of
+// them, and the (input, result file) pairs of the judge runs it stands for.
+struct Workload {
+  std::vector<std::string> grade_args;
+  std::vector<std::pair<std::string, std::string>> runs;
 };
-
-// Returns the text of the file at path.
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Returns the model with line `line` made wrong.
 std::string wrong_at(const std::string& model, int line) {
@@ -95,119 +45,98 @@ std::string wrong_at(const std::string& model, int line) {
   return model.substr(0, at) + "1 2 3 4\n" + model.substr(model.find('\n', at) + 1);
 }
 
-// A test set of kTests graphs and kSubmissions folders, in a scratch folder.
-class TestSetClass {
- public:
-  TestSetClass() {
-    std::filesystem::create_directories(dir_.path("data"));
-    for (int t = 0; t < kTests; ++t) add_test(t);
-    for (int s = 0; s < kSubmissions; ++s) {
-      folders_.push_back(dir_.path("subs/student-" + std::to_string(s)));
-      std::filesystem::create_directories(folders_.back());
-      for (int t = 0; t < kTests; ++t) {
-        // Two in three right, one in three wrong half-way down, as above.
-        std::string name = std::to_string(t) + (s % 3 == 2 ? ".wrong" : ".right");
-        std::filesystem::create_hard_link(dir_.path(name), folders_.back() + "/" + std::to_string(t) + ".out");
-        results_.push_back({inputs_[static_cast<size_t>(t)], folders_.back() + "/" + std::to_string(t) + ".out"});
-      }
+// Writes to `dir` a graph of n = 10^4 from `seed`, its model answer from
+// source 1 and that answer made wrong at line 5000. Returns the graph's path.
+std::string graph_and_answers(const ScratchFolder& dir, const std::string& graph,
+                              const std::string& seed, const std::string& right,
+                              const std::string& wrong) {
+  const std::string path =
+      dir.run(TARNWICK_GEN, graph, {"10000", "50000", "1", "1000", seed, "connected"});
+  dir.write(wrong, wrong_at(slurp(dir.run(TARNWICK_SOLVE, right, {path, "1"})), 5000));
+  return path;
+}
+
+// One graph and kFiles result files against it: two in three right, one in
+// three wrong half-way down.
+Workload one_graph(const ScratchFolder& dir) {
+  const std::string graph = graph_and_answers(dir, "graph.txt", "21", "model.txt", "wrong.txt");
+  Workload w{{TARNWICK_GRADE, graph, "1"}, {}};
+  const std::string right = slurp(dir.path("model.txt")), wrong = slurp(dir.path("wrong.txt"));
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string& answer = i % 3 == 2 ? wrong : right;
+    w.grade_args.push_back(dir.write("student-" + std::to_string(i) + ".txt", answer));
+    w.runs.push_back({graph, w.grade_args.back()});
+  }
+  return w;
+}
+
+// A test set of kTests graphs, each with its source after the m-th edge, and
+// kSubmissions folders holding a result file for each (the same mix, as hard
+// links to a few files).
+Workload test_set(const ScratchFolder& dir) {
+  Workload w{{TARNWICK_GRADE, "--testset", dir.path("data")}, {}};
+  std::filesystem::create_directories(dir.path("data"));
+  std::vector<std::string> inputs;
+  for (int t = 0; t < kTests; ++t) {
+    const std::string test = std::to_string(t);
+    const std::string graph = graph_and_answers(dir, "graph-" + test, std::to_string(100 + t),
+                                                test + ".right", test + ".wrong");
+    inputs.push_back(dir.write("data/" + test + ".in", slurp(graph) + "\n1\n"));
+  }
+  for (int s = 0; s < kSubmissions; ++s) {
+    w.grade_args.push_back(dir.path("subs/student-" + std::to_string(s)));
+    std::filesystem::create_directories(w.grade_args.back());
+    for (int t = 0; t < kTests; ++t) {
+      const std::string answer = std::to_string(t) + (s % 3 == 2 ? ".wrong" : ".right");
+      const std::string result = w.grade_args.back() + "/" + std::to_string(t) + ".out";
+      std::filesystem::create_hard_link(dir.path(answer), result);
+      w.runs.push_back({inputs[static_cast<size_t>(t)], result});
     }
   }
-
-  const std::string data() const { return dir_.path("data"); }
-  const std::vector<std::string>& folders() const { return folders_; }
-  // Every result file with its test input.
-  const std::vector<std::pair<std::string, std::string>>& results() const { return results_; }
-
- private:
-  // Writes test t's input (graph, then source 1), its model and a wrong answer.
-  void add_test(int t) {
-    const std::string seed = std::to_string(100 + t), graph = "graph-" + std::to_string(t);
-    const std::string path = dir_.generate(TARNWICK_GEN, graph, {"10000", "50000", "1", "1000", seed, "connected"});
-    const std::string model = dir_.path(std::to_string(t) + ".right");
-    if (path.empty() || spawn({TARNWICK_SOLVE, path, "1"}, model).status != 0) {
-      die("tarnwick-gen or tarnwick-solve failed");
-    }
-    inputs_.push_back(dir_.path("data/" + std::to_string(t) + ".in"));
-    std::ofstream(inputs_.back()) << slurp(path) << "\n1\n";
-    std::ofstream(dir_.path(std::to_string(t) + ".wrong")) << wrong_at(slurp(model), 5000);
-  }
-
-  ScratchFolder dir_{"grade-bench-set"};
-  std::vector<std::string> inputs_, folders_;
-  std::vector<std::pair<std::string, std::string>> results_;
-};
-
-// Returns the fastest of `runs` runs of the program args[0] with `args`,
-// each of which must exit 0.
-double fastest(const std::vector<std::string>& args, int runs) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    if (spawn(args).status != 0) die(args[0] + " " + args[1] + " ... failed");
-    best = std::min(best, seconds_since(start));
-  }
-  return best;
+  return w;
 }
 
-// Returns the fastest of `runs` runs of tarnwick-grade --testset on every folder.
-double grade_testset(const TestSetClass& c, int runs) {
-  std::vector<std::string> args = {TARNWICK_GRADE, "--testset", c.data()};
-  args.insert(args.end(), c.folders().begin(), c.folders().end());
-  return fastest(args, runs);
-}
-
-// Returns the seconds taken by one run of the judge per result file of the test set.
-double judge_testset_loop(const TestSetClass& c) {
+// Returns the seconds taken by the judge runs of w, one after another.
+double judge_loop(const Workload& w) {
   auto start = std::chrono::steady_clock::now();
-  for (const auto& [input, result] : c.results()) {
-    if (spawn({TARNWICK_BINARY, input, result, "1"}).status != 0) die("tarnwick failed on " + result);
-  }
-  return seconds_since(start);
-}
-
-// Returns the fastest of `runs` runs of tarnwick-grade on every file.
-double grade_all(const Class& c, int runs) {
-  std::vector<std::string> args = {TARNWICK_GRADE, c.graph(), "1"};
-  args.insert(args.end(), c.files().begin(), c.files().end());
-  return fastest(args, runs);
-}
-
-// Returns the seconds taken by one run of the judge per file, one after another.
-double judge_loop(const Class& c) {
-  auto start = std::chrono::steady_clock::now();
-  for (const std::string& file : c.files()) {
-    if (spawn({TARNWICK_BINARY, c.graph(), file, "1"}).status != 0) die("tarnwick failed on " + file);
+  for (const auto& [input, result] : w.runs) {
+    Child c = spawn({TARNWICK_BINARY, input, result, "1"});
+    if (c.status != 0) die("tarnwick failed on " + result);
   }
   return seconds_since(start);
 }
 
 }  // namespace
 
+const ToolInfo kBenchTool = {
+    "grade_bench", "Usage: grade_bench\n",
+    "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
+    "loop of 1000 runs of tarnwick on the same files; then tarnwick-grade --testset\n"
+    "on 10 such graphs and 200 submission folders against 2000 runs of tarnwick;\n"
+    "prints the times and their ratios.\n"};
+
+}  // namespace tarnwick
+
 int main(int argc, char** argv) {
-  const tarnwick::ToolInfo tool = {
-      "grade_bench", "Usage: grade_bench\n",
-      "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
-      "loop of 1000 runs of tarnwick on the same files; then tarnwick-grade --testset\n"
-      "on 10 such graphs and 200 submission folders against 2000 runs of tarnwick;\n"
-      "prints the times and their ratios.\n"};
-  int answered = tarnwick::answer_help_or_version(tool, argc, argv);
-  if (answered >= 0) return answered;
-  if (argc > 1) return tarnwick::wrong_use(tool, "unknown argument '" + std::string(argv[1]) + "'");
-  Class c;
-  double all = grade_all(c, 3);
+  using namespace tarnwick;
+  if (int status = bench_args(argc, argv, nullptr); status >= 0) return status;
+  ScratchFolder class_dir("grade-bench");
+  const Workload files = one_graph(class_dir);
+  double all = fastest(files.grade_args, 3).seconds;
   setenv("TARNWICK_THREADS", "1", 1);
-  double one = grade_all(c, 3);
+  double one = fastest(files.grade_args, 3).seconds;
   unsetenv("TARNWICK_THREADS");
-  double loop = judge_loop(c);
+  double loop = judge_loop(files);
   std::printf("%-44s %8.3f s\n", "tarnwick-grade, 1000 files, n=10^4 m=5*10^4", all);
   std::printf("%-44s %8.3f s\n", "tarnwick-grade, same, TARNWICK_THREADS=1", one);
   std::printf("%-44s %8.3f s\n", "loop of 1000 tarnwick runs, same files", loop);
   std::printf("%-44s %8.1fx (%.1fx on one thread)\n", "loop / tarnwick-grade", loop / all,
               loop / one);
   std::fflush(stdout);
-  TestSetClass set;
-  double graded = grade_testset(set, 3);
-  double runs = judge_testset_loop(set);
+  ScratchFolder set_dir("grade-bench-set");
+  const Workload set = test_set(set_dir);
+  double graded = fastest(set.grade_args, 3).seconds;
+  double runs = judge_loop(set);
   std::printf("%-44s %8.3f s\n", "tarnwick-grade --testset, 10 tests x 200", graded);
   std::printf("%-44s %8.3f s\n", "loop of 2000 tarnwick runs, same files", runs);
   std::printf("%-44s %8.1fx\n", "loop / tarnwick-grade --testset", runs / graded);

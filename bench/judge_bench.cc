@@ -14,9 +14,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -29,37 +26,18 @@
 namespace tarnwick {
 namespace {
 
-namespace fs = std::filesystem;
+// Writes the reference solver's result for `graph` from source 1 and returns its path,
+// or a one-line result when the solver declines (negative weights).
+std::string model_result(const std::string& graph) {
+  std::string path = graph + ".result";
+  if (spawn({TARNWICK_SOLVE, graph, "1"}, path).status != 0) std::ofstream(path) << "1\n";
+  return path;
+}
 
-class Bench {
- public:
-  // Writes a generated graph and returns its path.
-  std::string graph(const std::string& name, const std::vector<std::string>& gen_args) {
-    std::string path = dir_.generate(TARNWICK_GEN, name, gen_args);
-    if (path.empty()) die("tarnwick-gen failed for " + name);
-    return path;
-  }
-
-  // Writes the reference solver's result for `graph` from source 1 and returns its path,
-  // or a one-line result when the solver declines (negative weights).
-  std::string result(const std::string& graph) {
-    std::string path = graph + ".result";
-    if (spawn({TARNWICK_SOLVE, graph, "1"}, path).status != 0) {
-      std::FILE* f = std::fopen(path.c_str(), "w");
-      std::fputs("1\n", f);
-      std::fclose(f);
-    }
-    return path;
-  }
-
-  [[noreturn]] static void die(const std::string& why) {
-    std::fprintf(stderr, "judge_bench: %s\n", why.c_str());
-    std::exit(1);
-  }
-
- private:
-  ScratchFolder dir_{"judge-bench"};
-};
+// Returns the fastest of `runs` whole runs of the judge binary on `graph`.
+Child whole_run(const std::string& graph, int runs) {
+  return fastest({TARNWICK_BINARY, graph, model_result(graph), "1"}, runs);
+}
 
 // Loads, solves and judges in this process; returns the seconds taken and the verdict.
 double judge_in_process(const std::string& graph, const std::string& result, bool plain,
@@ -67,46 +45,44 @@ double judge_in_process(const std::string& graph, const std::string& result, boo
   auto start = std::chrono::steady_clock::now();
   Graph g;
   LoadReport report;
-  if (!input(graph.c_str(), &g, &report)) Bench::die(graph + ": " + report.error);
+  if (!input(graph.c_str(), &g, &report)) die(graph + ": " + report.error);
   SourceRow row = plain ? solve_plain(g, 1) : solve(g, 1);
   Verdict v;
   std::string err;
-  if (!judge(result.c_str(), g.Dist, row, &v, &err)) Bench::die(result + ": " + err);
+  if (!judge(result.c_str(), g.Dist, row, &v, &err)) die(result + ": " + err);
   *verdict = verdict_line(v);
   verdict->pop_back();
   return seconds_since(start);
 }
 
-// Returns the fastest of `runs` whole runs of the judge binary.
-Child best_run(const std::string& graph, const std::string& result, int runs) {
-  Child best;
-  for (int i = 0; i < runs; ++i) {
-    Child c = spawn({TARNWICK_BINARY, graph, result, "1"});
-    if (c.status != 0) Bench::die("tarnwick failed on " + graph);
-    if (c.seconds < best.seconds) best = c;
-  }
-  return best;
-}
-
-void side_by_side(Bench& b, const char* label, const std::string& graph) {
-  std::string result = b.result(graph), plain_verdict, fast_verdict;
+void side_by_side(const char* label, const std::string& graph) {
+  std::string result = model_result(graph), plain_verdict, fast_verdict;
   double plain = judge_in_process(graph, result, true, &plain_verdict);
   double fast = 1e9;
-  for (int i = 0; i < 5; ++i) fast = std::min(fast, judge_in_process(graph, result, false, &fast_verdict));
+  for (int i = 0; i < 5; ++i) {
+    fast = std::min(fast, judge_in_process(graph, result, false, &fast_verdict));
+  }
   std::printf("%-34s plain %8.3f s   fast %8.4f s   %7.0fx   verdicts %s\n", label, plain, fast,
               plain / fast, plain_verdict == fast_verdict ? "agree" : "DIFFER");
 }
 
-void growth(Bench& b) {
-  std::string small = b.graph("g1k", {"1000", "5000", "1", "1000", "11", "connected"});
-  std::string large = b.graph("g10k", {"10000", "50000", "1", "1000", "12", "connected"});
-  std::string tiny = b.graph("g3", {"3", "3", "1", "9", "13", "connected"});
-  Child s = best_run(small, b.result(small), 5), l = best_run(large, b.result(large), 5);
-  Child t = best_run(tiny, b.result(tiny), 5);
-  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=10^3 m=5*10^3", s.seconds, s.peak_kib / 1024.0);
-  std::printf("%-34s %8.4f s   peak %6.1f MiB   (%.1fx the 10^3 run)\n", "whole run, n=10^4 m=5*10^4",
-              l.seconds, l.peak_kib / 1024.0, l.seconds / s.seconds);
-  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=3", t.seconds, t.peak_kib / 1024.0);
+void growth(const ScratchFolder& b) {
+  std::string small = b.run(TARNWICK_GEN, "g1k", {"1000", "5000", "1", "1000", "11", "connected"});
+  std::string large =
+      b.run(TARNWICK_GEN, "g10k", {"10000", "50000", "1", "1000", "12", "connected"});
+  std::string tiny = b.run(TARNWICK_GEN, "g3", {"3", "3", "1", "9", "13", "connected"});
+  Child s = whole_run(small, 5), l = whole_run(large, 5), t = whole_run(tiny, 5);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=10^3 m=5*10^3", s.seconds,
+              s.peak_kib / 1024.0);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB   (%.1fx the 10^3 run)\n",
+              "whole run, n=10^4 m=5*10^4", l.seconds, l.peak_kib / 1024.0, l.seconds / s.seconds);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=3", t.seconds,
+              t.peak_kib / 1024.0);
+}
+
+// Prints how fast `seconds` for `mb` megabytes is.
+void print_rate(const char* label, double seconds, double mb) {
+  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", label, seconds, mb, mb / seconds);
 }
 
 // Returns the seconds taken to read every number of the file at `path`.
@@ -126,32 +102,27 @@ double load_only(const std::string& path) {
   auto start = std::chrono::steady_clock::now();
   Graph g;
   LoadReport report;
-  if (!input(path.c_str(), &g, &report)) Bench::die(report.error);
+  if (!input(path.c_str(), &g, &report)) die(report.error);
   return seconds_since(start);
 }
 
-void reading(Bench& b) {
-  std::string big = b.graph("dense", {"10000", "20000000", "0", "1000000", "14"});
-  double mb = static_cast<double>(fs::file_size(big)) / 1e6, parse = 1e9, load = 1e9;
+void reading(const ScratchFolder& b) {
+  std::string big = b.run(TARNWICK_GEN, "dense", {"10000", "20000000", "0", "1000000", "14"});
+  double mb = megabytes(big), parse = 1e9, load = 1e9;
   for (int i = 0; i < 3; ++i) {
     parse = std::min(parse, parse_only(big));
     load = std::min(load, load_only(big));
   }
-  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "reading numbers, n=10^4 m=2*10^7", parse, mb,
-              mb / parse);
-  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "loading into tables, same file", load, mb,
-              mb / load);
-  double validate = 1e9;
-  for (int i = 0; i < 3; ++i) validate = std::min(validate, spawn({TARNWICK_VALIDATE, big}).seconds);
-  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "tarnwick-validate, same file", validate,
-              mb, mb / validate);
+  print_rate("reading numbers, n=10^4 m=2*10^7", parse, mb);
+  print_rate("loading into tables, same file", load, mb);
+  print_rate("tarnwick-validate, same file", fastest({TARNWICK_VALIDATE, big}, 3).seconds, mb);
 }
 
 // Returns the right result for `graph` with " 0" written 1000 times after the
 // end of every path: steps to and from id 0 weigh 0, so every line stays right
 // while the checker reads 2000 more bytes a line.
-std::string padded_result(Bench& b, const std::string& graph) {
-  std::ifstream in(b.result(graph));
+std::string padded_result(const std::string& graph) {
+  std::ifstream in(model_result(graph));
   std::string padded = graph + ".padded", pad, line;
   for (int i = 0; i < 1000; ++i) pad += " 0";
   std::ofstream out(padded);
@@ -160,12 +131,13 @@ std::string padded_result(Bench& b, const std::string& graph) {
 }
 
 // The checker alone (loading and solving left out) on long result lines.
-void checking(Bench& b) {
-  std::string graph = b.graph("check10k", {"10000", "50000", "1", "1000", "16", "connected"});
-  std::string result = padded_result(b, graph);
+void checking(const ScratchFolder& b) {
+  std::string graph =
+      b.run(TARNWICK_GEN, "check10k", {"10000", "50000", "1", "1000", "16", "connected"});
+  std::string result = padded_result(graph);
   Graph g;
   LoadReport report;
-  if (!input(graph.c_str(), &g, &report)) Bench::die(report.error);
+  if (!input(graph.c_str(), &g, &report)) die(report.error);
   SourceRow row = solve(g, 1);
   double best = 1e9;
   for (int i = 0; i < 5; ++i) {
@@ -173,43 +145,43 @@ void checking(Bench& b) {
     Verdict v;
     std::string err;
     if (!judge(result.c_str(), g.Dist, row, &v, &err) || v.kind != Verdict::kSuccess) {
-      Bench::die("the padded result is not judged right");
+      die("the padded result is not judged right");
     }
     best = std::min(best, seconds_since(start));
   }
-  double mb = static_cast<double>(fs::file_size(result)) / 1e6;
-  std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", "checking lines of 1000 tokens", best, mb,
-              mb / best);
+  print_rate("checking lines of 1000 tokens", best, megabytes(result));
 }
 
-void big_negative(Bench& b) {
-  std::string g = b.graph("neg10k", {"10000", "50000", "-5", "1000", "15", "connected"});
-  Child c = best_run(g, b.result(g), 1);
+void big_negative(const ScratchFolder& b) {
+  Child c = whole_run(
+      b.run(TARNWICK_GEN, "neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}), 1);
   std::printf("%-34s %8.3f s   peak %6.1f MiB\n", "whole run, n=10^4 negative", c.seconds,
               c.peak_kib / 1024.0);
 }
 
 }  // namespace
+
+const ToolInfo kBenchTool = {
+    "judge_bench", "Usage: judge_bench [--big]\n",
+    "Time whole runs of the judge (wall time, peak memory), load-solve-judge against\n"
+    "the plain pass, and the graph loader, on graphs made by tarnwick-gen; with\n"
+    "--big, also a whole run on 10000 vertices with negative weights (minutes).\n"};
+
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
   using namespace tarnwick;
-  const ToolInfo tool = {
-      "judge_bench", "Usage: judge_bench [--big]\n",
-      "Time whole runs of the judge (wall time, peak memory), load-solve-judge against\n"
-      "the plain pass, and the graph loader, on graphs made by tarnwick-gen; with\n"
-      "--big, also a whole run on 10000 vertices with negative weights (minutes).\n"};
   bool big = false;
-  if (int status = big_flag(tool, argc, argv, &big); status >= 0) return status;
-  Bench b;
+  if (int status = bench_args(argc, argv, &big); status >= 0) return status;
+  ScratchFolder b("judge-bench");
   // Whole runs first, while this process is small: a spawned child's peak
   // memory counts what it shared with this process before it started the judge.
   growth(b);
   if (big) big_negative(b);
-  side_by_side(b, "n=2000 m=10^4, weights 1..1000",
-               b.graph("pos2k", {"2000", "10000", "1", "1000", "1", "connected"}));
-  side_by_side(b, "n=2000 m=10^4, weights -5..1000",
-               b.graph("neg2k", {"2000", "10000", "-5", "1000", "2", "connected"}));
+  side_by_side("n=2000 m=10^4, weights 1..1000",
+               b.run(TARNWICK_GEN, "pos2k", {"2000", "10000", "1", "1000", "1", "connected"}));
+  side_by_side("n=2000 m=10^4, weights -5..1000",
+               b.run(TARNWICK_GEN, "neg2k", {"2000", "10000", "-5", "1000", "2", "connected"}));
   reading(b);
   checking(b);
   return 0;

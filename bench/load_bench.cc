@@ -17,10 +17,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,17 +28,11 @@
 #include "bench/bench_support.h"
 #include "graph/cpus.h"
 #include "graph/input.h"
-#include "cli/tool.h"
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
-
-[[noreturn]] void die(const std::string& why) {
-  std::fprintf(stderr, "load_bench: %s\n", why.c_str());
-  std::exit(1);
-}
 
 struct Options {
   bool big = false;
@@ -49,42 +43,32 @@ struct Options {
 
 class Bench {
  public:
-  explicit Bench(const Options& o) : o_(o), dir_("load-bench") {
-    result_ = dir_.path("result");
-    std::FILE* f = std::fopen(result_.c_str(), "w");
-    std::fputs("1\n", f);  // the verdict does not matter here, only the run
-    std::fclose(f);
-  }
+  // The result file given to every run: its verdict does not matter, only the run.
+  explicit Bench(const Options& o)
+      : o_(o), dir_("load-bench"), result_(dir_.write("result", "1\n")) {}
 
   // Writes a generated graph and returns its path.
   std::string graph(const std::string& name, const std::vector<std::string>& gen_args) {
-    std::string path = dir_.generate(TARNWICK_GEN, name, gen_args);
-    if (path.empty()) die("tarnwick-gen failed for " + name);
-    return path;
+    return dir_.run(TARNWICK_GEN, name, gen_args);
   }
 
   // Returns the best of the runs of `judge` on `graph`.
-  Child best(const std::string& judge, const std::string& graph, const std::string& threads) {
-    Child best;
-    for (int i = 0; i < o_.runs; ++i) {
-      Child c = spawn({judge, graph, result_, "1"}, "/dev/null", threads.c_str());
-      if (c.status != 0) die(judge + " failed on " + graph);
-      if (c.seconds < best.seconds) best = c;
-    }
-    return best;
+  Child best(const std::string& judge, const std::string& graph, const char* threads) {
+    return fastest({judge, graph, result_, "1"}, o_.runs, threads);
   }
 
   // Prints whole runs on `graph` (then removes it): all CPUs, one, the baseline.
   void whole_runs(const char* label, const std::string& graph) {
-    double mb = static_cast<double>(fs::file_size(graph)) / 1e6;
+    double mb = megabytes(graph), base = 0;
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
-    std::printf("%-30s %7.1f MB  all CPUs %7.3f s %6.0f MB/s %6.1f MiB | 1 CPU %7.3f s (%.2fx)", label, mb,
-                all.seconds, mb / all.seconds, all.peak_kib / 1024.0, one.seconds, one.seconds / all.seconds);
-    double base = 0;
+    std::printf("%-30s %7.1f MB  all CPUs %7.3f s %6.0f MB/s %6.1f MiB | 1 CPU %7.3f s (%.2fx)",
+                label, mb, all.seconds, mb / all.seconds, all.peak_kib / 1024.0, one.seconds,
+                one.seconds / all.seconds);
     if (!o_.baseline.empty()) {
       Child b = best(o_.baseline, graph, "");
       base = b.seconds;
-      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_kib / 1024.0, b.seconds / all.seconds);
+      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_kib / 1024.0,
+                  b.seconds / all.seconds);
     }
     std::printf("\n");
     std::fflush(stdout);
@@ -92,55 +76,60 @@ class Bench {
     fs::remove(graph);
   }
 
+  // Returns the best seconds that timed(tuning) returns with one thread and
+  // with all usable CPUs.
+  template <typename Timed>
+  std::array<double, 2> one_and_all(Timed timed) {
+    std::array<double, 2> seconds = {1e9, 1e9};
+    for (int i = 0; i < o_.runs; ++i) {
+      for (int k = 0; k < 2; ++k) {
+        detail::LoadTuning tuning;
+        tuning.threads = k == 0 ? 1 : usable_cpus();
+        seconds[k] = std::min(seconds[k], timed(tuning));
+      }
+    }
+    return seconds;
+  }
+
   // Prints how fast the numbers of `graph` are read in ranges, on one thread and on all.
   void numbers_alone(const std::string& graph) {
     int fd = open(graph.c_str(), O_RDONLY);
     ByteReader in(fd);
-    double mb = static_cast<double>(fs::file_size(graph)) / 1e6;
-    double seconds[2] = {1e9, 1e9};
-    for (int i = 0; i < o_.runs; ++i) {
-      for (int k = 0; k < 2; ++k) {
-        detail::LoadTuning tuning;
-        tuning.threads = k == 0 ? 1 : usable_cpus();
-        int64_t sum = 0;
-        auto start = std::chrono::steady_clock::now();
-        detail::read_numbers_in_ranges(in, tuning, &sum);
-        double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        seconds[k] = std::min(seconds[k], s + (sum == 42 ? 1e-9 : 0));
-      }
-    }
+    double mb = megabytes(graph);
+    std::array<double, 2> seconds = one_and_all([&](const detail::LoadTuning& tuning) {
+      int64_t sum = 0;
+      auto start = std::chrono::steady_clock::now();
+      detail::read_numbers_in_ranges(in, tuning, &sum);
+      return seconds_since(start) + (sum == 42 ? 1e-9 : 0);
+    });
     close(fd);
-    std::printf("%-30s %7.1f MB  1 CPU %6.0f MB/s | %d CPUs %6.0f MB/s (%.2fx)\n", "reading numbers alone", mb,
-                mb / seconds[0], usable_cpus(), mb / seconds[1], seconds[0] / seconds[1]);
+    std::printf("%-30s %7.1f MB  1 CPU %6.0f MB/s | %d CPUs %6.0f MB/s (%.2fx)\n",
+                "reading numbers alone", mb, mb / seconds[0], usable_cpus(), mb / seconds[1],
+                seconds[0] / seconds[1]);
   }
 
   // Prints how long loading `graph` takes in this process, on one thread and on all.
   void loader_alone(const char* label, const std::string& graph) {
-    double seconds[2] = {1e9, 1e9};
-    for (int i = 0; i < o_.runs; ++i) {
-      for (int k = 0; k < 2; ++k) {
-        InputFile file;
-        std::string err;
-        if (!file.open(graph.c_str(), &err)) die(graph + ": " + err);
-        ByteReader in(file.fd());
-        detail::LoadTuning tuning;
-        tuning.threads = k == 0 ? 1 : usable_cpus();
-        Graph g;
-        LoadReport report;
-        auto start = std::chrono::steady_clock::now();
-        if (!detail::input_tuned(in, &g, &report, tuning)) die(graph + ": " + report.error);
-        seconds[k] = std::min(seconds[k], std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-      }
-    }
-    std::printf("%-30s loader alone: 1 CPU %7.3f s | %d CPUs %7.3f s (%.2fx)\n", label, seconds[0], usable_cpus(),
-                seconds[1], seconds[0] / seconds[1]);
+    std::array<double, 2> seconds = one_and_all([&](const detail::LoadTuning& tuning) {
+      InputFile file;
+      std::string err;
+      if (!file.open(graph.c_str(), &err)) die(graph + ": " + err);
+      ByteReader in(file.fd());
+      Graph g;
+      LoadReport report;
+      auto start = std::chrono::steady_clock::now();
+      if (!detail::input_tuned(in, &g, &report, tuning)) die(graph + ": " + report.error);
+      return seconds_since(start);
+    });
+    std::printf("%-30s loader alone: 1 CPU %7.3f s | %d CPUs %7.3f s (%.2fx)\n", label,
+                seconds[0], usable_cpus(), seconds[1], seconds[0] / seconds[1]);
   }
 
   // Prints whole runs with negative weights (the exact pass) on one thread and on all.
   void exact_pass(const char* label, const std::string& graph) {
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
-    std::printf("%-30s all CPUs %7.3f s %6.1f MiB | 1 CPU %7.3f s (%.2fx)\n", label, all.seconds, all.peak_kib / 1024.0,
-                one.seconds, one.seconds / all.seconds);
+    std::printf("%-30s all CPUs %7.3f s %6.1f MiB | 1 CPU %7.3f s (%.2fx)\n", label,
+                all.seconds, all.peak_kib / 1024.0, one.seconds, one.seconds / all.seconds);
     fs::remove(graph);
   }
 
@@ -149,14 +138,6 @@ class Bench {
   ScratchFolder dir_;
   std::string result_;
 };
-
-const ToolInfo kTool = {
-    "load_bench", "Usage: load_bench [--big] [--baseline PATH] [--runs N] [--plot FILE]\n",
-    "Time whole runs of the judge on big graph files made by tarnwick-gen, on every\n"
-    "usable CPU and on one, against the judge at PATH (another build) side by side;\n"
-    "the reading of numbers and the loader alone; with --big, also the 684 MB\n"
-    "complete graph and the exact pass on 10000 vertices (minutes, about 0.9 GB of\n"
-    "scratch files under $TMPDIR). Each figure is the best of N runs (default 3).\n"};
 
 Options parse(int argc, char** argv) {
   Options o;
@@ -172,23 +153,33 @@ Options parse(int argc, char** argv) {
       o.plot = std::fopen(argv[++i], "w");
       if (o.plot == nullptr) die(std::string("cannot write ") + argv[i]);
     } else {
-      std::exit(wrong_use(kTool, "unknown argument '" + a + "'"));
+      std::exit(wrong_use(kBenchTool, "unknown argument '" + a + "'"));
     }
   }
   return o;
 }
 
 }  // namespace
+
+const ToolInfo kBenchTool = {
+    "load_bench", "Usage: load_bench [--big] [--baseline PATH] [--runs N] [--plot FILE]\n",
+    "Time whole runs of the judge on big graph files made by tarnwick-gen, on every\n"
+    "usable CPU and on one, against the judge at PATH (another build) side by side;\n"
+    "the reading of numbers and the loader alone; with --big, also the 684 MB\n"
+    "complete graph and the exact pass on 10000 vertices (minutes, about 0.9 GB of\n"
+    "scratch files under $TMPDIR). Each figure is the best of N runs (default 3).\n"};
+
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
   using namespace tarnwick;
-  int answered = answer_help_or_version(kTool, argc, argv);
+  int answered = answer_help_or_version(kBenchTool, argc, argv);
   if (answered >= 0) return answered;
   Options o = parse(argc, argv);
   Bench b(o);
   b.whole_runs("n=3", b.graph("tiny", {"3", "3", "1", "9", "13", "connected"}));
-  b.whole_runs("sparse n=10^4 m=5*10^4", b.graph("sparse", {"10000", "50000", "1", "1000", "12", "connected"}));
+  b.whole_runs("sparse n=10^4 m=5*10^4",
+               b.graph("sparse", {"10000", "50000", "1", "1000", "12", "connected"}));
   b.whole_runs("n=3000 m=4*10^6", b.graph("g52", {"3000", "4000000", "1", "1000", "5"}));
   std::string repeated = b.graph("repeated", {"2000", "10000000", "1", "1000", "9"});
   b.numbers_alone(repeated);
@@ -199,12 +190,13 @@ int main(int argc, char** argv) {
     b.exact_pass("n=10^4 negative (exact pass)",
                  b.graph("neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}));
   }
-  b.exact_pass("n=3000 negative (exact pass)", b.graph("neg3k", {"3000", "20000", "-5", "1000", "16", "connected"}));
+  b.exact_pass("n=3000 negative (exact pass)",
+               b.graph("neg3k", {"3000", "20000", "-5", "1000", "16", "connected"}));
   // Last: loading in this process makes it large, and a spawned child's peak
   // memory would count what it shared with it.
   std::string again = b.graph("repeated", {"2000", "10000000", "1", "1000", "9"});
   b.loader_alone("repeated n=2000 m=10^7", again);
-  std::filesystem::remove(again);
+  fs::remove(again);
   if (o.plot != nullptr) std::fclose(o.plot);
   return 0;
 }

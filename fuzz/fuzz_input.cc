@@ -88,9 +88,9 @@ void check_scan(std::string_view bytes) {
     ByteReader in(bytes);
     Number num;
     do {
-      std::string_view w = in.window();
+      std::string_view w = cut == 0 ? in.window() : in.window().substr(0, cut);
       size_t used = 0;
-      size_t count = detail::scan_numbers_at(level, cut == 0 ? w : w.substr(0, cut), out.data(), &used);
+      size_t count = detail::scan_numbers_at(level, w, out.data(), &used);
       got.insert(got.end(), out.begin(), out.begin() + static_cast<ptrdiff_t>(count));
       in.skip(used);
       num = read_number(in);

@@ -92,15 +92,6 @@ class StepSum : public JudgeObserver {
   __int128 sum_ = 0;
 };
 
-// Judges again with an observer: the same verdict, and steps that add up.
-void check_observed(std::string_view bytes, const Case& c, const Verdict& plain) {
-  ByteReader in(bytes);
-  Verdict v;
-  StepSum sum(c.ref);
-  require(judge(in, c.g.Dist, *c.row, &v, &sum), "judging bytes in memory cannot fail");
-  require(verdict_line(v) == verdict_line(plain), "an observer does not change the verdict");
-}
-
 void check(std::string_view bytes) {
   static const std::vector<std::unique_ptr<Case>> cases = make_cases();
   for (const auto& c : cases) {
@@ -119,7 +110,13 @@ void check(std::string_view bytes) {
     if (r.kind == reference::Verdict::kWrongAnswer) {
       require(v.line == r.line, "the wrong line matches the plain checker");
     }
-    check_observed(bytes, *c, v);
+    // Judged again with an observer: the same verdict, and steps that add up.
+    ByteReader again(bytes);
+    Verdict observed;
+    StepSum sum(c->ref);
+    require(judge(again, c->g.Dist, *c->row, &observed, &sum),
+            "judging bytes in memory cannot fail");
+    require(verdict_line(observed) == line, "an observer does not change the verdict");
   }
 }
 

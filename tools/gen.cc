@@ -11,10 +11,11 @@
 // file depends on the arguments alone: the generator is mt19937_64, whose
 // output every standard library fixes, and the mapping to a range is done
 // here rather than by a library distribution.
-#include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -72,55 +73,15 @@ struct Arguments {
 // Returns the number of unordered pairs of two distinct vertices among n.
 int64_t pair_count(int64_t n) { return n * (n - 1) / 2; }
 
-// Reads a whole argument as a decimal integer (an optional '-', then digits)
-// into *out. Returns false when it is not one or lies outside lo..hi.
-bool parse_integer(const char* text, int64_t lo, int64_t hi, int64_t* out) {
-  const char* p = text;
-  bool negative = *p == '-';
-  if (negative) ++p;
-  if (*p == '\0') return false;
-  uint64_t magnitude = 0;
-  for (; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    if (magnitude > (uint64_t{1} << 40)) return false;  // far outside any range here
-    magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
-  }
-  int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
-  if (value < lo || value > hi) return false;
+// Reads a whole argument as a decimal integer (digits, after a '-' when T is
+// signed) into *out. Returns false when it is not one or lies outside lo..hi.
+template <typename T>
+bool parse_integer(const char* text, T lo, T hi, T* out) {
+  const char* end = text + std::strlen(text);
+  T value;
+  auto [stop, error] = std::from_chars(text, end, value);
+  if (error != std::errc() || stop != end || value < lo || value > hi) return false;
   *out = value;
-  return true;
-}
-
-// Reads a whole argument of digits as a 64-bit seed. Returns false when it is
-// not one or does not fit.
-bool parse_seed(const char* text, uint64_t* out) {
-  if (*text == '\0') return false;
-  uint64_t value = 0;
-  constexpr uint64_t kMax = std::numeric_limits<uint64_t>::max();
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    uint64_t digit = static_cast<uint64_t>(*p - '0');
-    if (value > (kMax - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  *out = value;
-  return true;
-}
-
-// Takes the option at argv[*i] (and the value after it) into *a. Returns
-// false with *err saying what is wrong.
-bool take_option(int argc, char** argv, int* i, Arguments* a, std::string* err) {
-  std::string_view name = argv[*i];
-  if (name == "--simple") {
-    a->simple = true;
-  } else if (name.starts_with("--source=")) {
-    a->source = argv[*i] + std::strlen("--source=");
-  } else if (name == "--source" && *i + 1 < argc) {
-    a->source = argv[++*i];
-  } else {
-    *err = name == "--source" ? "--source needs a vertex" : "unknown option '" + std::string(name) + "'";
-    return false;
-  }
   return true;
 }
 
@@ -130,12 +91,20 @@ bool split_arguments(int argc, char** argv, Arguments* a, std::string* err) {
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
-    if (options && arg == "--") {
-      options = false;
-    } else if (options && arg.starts_with("--")) {
-      if (!take_option(argc, argv, &i, a, err)) return false;
-    } else {
+    if (!options || !arg.starts_with("--")) {
       a->positional.push_back(argv[i]);
+    } else if (arg == "--") {
+      options = false;
+    } else if (arg == "--simple") {
+      a->simple = true;
+    } else if (arg.starts_with("--source=")) {
+      a->source = argv[i] + std::strlen("--source=");
+    } else if (arg == "--source" && i + 1 < argc) {
+      a->source = argv[++i];
+    } else {
+      *err = arg == "--source" ? "--source needs a vertex"
+                               : "unknown option '" + std::string(arg) + "'";
+      return false;
     }
   }
   return true;
@@ -144,25 +113,22 @@ bool split_arguments(int argc, char** argv, Arguments* a, std::string* err) {
 // Fills the numbers of *o from the five or six positional arguments p.
 // Returns false with *err saying which one is wrong.
 bool parse_numbers(const std::vector<const char*>& p, Options* o, std::string* err) {
-  constexpr int64_t kIntMin = std::numeric_limits<int32_t>::min();
-  constexpr int64_t kIntMax = std::numeric_limits<int32_t>::max();
-  int64_t n, m, wmin, wmax;
-  if (!parse_integer(p[0], 1, V - 1, &n)) {
+  constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
+  constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
+  if (!parse_integer<int32_t>(p[0], 1, V - 1, &o->n)) {
     *err = "vertices must be an integer from 1 to " + std::to_string(V - 1);
-  } else if (!parse_integer(p[1], 0, kIntMax, &m)) {
+  } else if (!parse_integer(p[1], 0, kIntMax, &o->m)) {
     *err = "edges must be an integer from 0 to " + std::to_string(kIntMax);
-  } else if (!parse_integer(p[2], kIntMin, kIntMax, &wmin) ||
-             !parse_integer(p[3], kIntMin, kIntMax, &wmax)) {
+  } else if (!parse_integer(p[2], kIntMin, kIntMax, &o->wmin) ||
+             !parse_integer(p[3], kIntMin, kIntMax, &o->wmax)) {
     *err = "weights must be 32-bit integers";
-  } else if (wmin > wmax) {
+  } else if (o->wmin > o->wmax) {
     *err = "min_weight is above max_weight";
-  } else if (!parse_seed(p[4], &o->seed)) {
+  } else if (!parse_integer<uint64_t>(p[4], 0, std::numeric_limits<uint64_t>::max(), &o->seed)) {
     *err = "seed must be an integer from 0 to 2^64-1";
   } else if (p.size() == 6 && std::strcmp(p[5], "connected") != 0) {
     *err = "the last argument can only be 'connected'";
   } else {
-    o->n = static_cast<int32_t>(n), o->m = static_cast<int32_t>(m);
-    o->wmin = static_cast<int32_t>(wmin), o->wmax = static_cast<int32_t>(wmax);
     o->connected = p.size() == 6;
     return true;
   }
@@ -173,18 +139,16 @@ bool parse_numbers(const std::vector<const char*>& p, Options* o, std::string* e
 // the options into *o. Returns false with *err saying why not.
 bool settle(const Arguments& a, Options* o, std::string* err) {
   const std::string vertices = std::to_string(o->n) + (o->n == 1 ? " vertex" : " vertices");
-  int64_t source = 0;
   if (o->connected && o->m < o->n - 1) {
     *err = "a connected graph on " + vertices + " needs at least " + std::to_string(o->n - 1) +
            " edges";
   } else if (a.simple && o->m > pair_count(o->n)) {
     *err = "--simple allows at most " + std::to_string(pair_count(o->n)) + " edges on " + vertices;
-  } else if (a.source != nullptr && !parse_integer(a.source, 1, o->n, &source)) {
+  } else if (a.source != nullptr && !parse_integer(a.source, 1, o->n, &o->source)) {
     *err = "--source must be a vertex of the graph, 1 to " + std::to_string(o->n) + ", not '" +
            a.source + "'";
   } else {
     o->simple = a.simple;
-    o->source = static_cast<int32_t>(source);
     return true;
   }
   return false;
@@ -207,7 +171,6 @@ uint64_t uniform_below(std::mt19937_64& rng, uint64_t bound) {
 // a pair, n(n-1)/16 bytes (6 MB for n = 10009).
 class PairSet {
  public:
-  // An empty set over the pairs among n vertices.
   explicit PairSet(int32_t n) : bits_((static_cast<uint64_t>(pair_count(n)) + 63) / 64) {}
 
   // Adds {a, b}, a != b. Returns false when it was there already.
@@ -252,21 +215,15 @@ class EdgeWriter {
 
   // Writes the header, every edge and the source line, if any.
   void write_all() {
-    line(o_.n, o_.m);
+    line({o_.n, o_.m});
     int64_t written = o_.connected ? spanning_tree() : 0;
     if (o_.simple) {
       distinct_edges(o_.m - written, pair_count(o_.n) - written);
     } else {
-      for (; written < o_.m; ++written) {
-        int32_t u = vertex();
-        int32_t v = vertex();
-        line(u, v, weight());
-      }
+      // The items of a braced list are drawn in order: u, v, then w.
+      for (; written < o_.m; ++written) line({vertex(), vertex(), weight()});
     }
-    if (o_.source != 0) {
-      out_.number(o_.source);
-      out_.put('\n');
-    }
+    if (o_.source != 0) line({o_.source});
   }
 
  private:
@@ -279,7 +236,7 @@ class EdgeWriter {
     for (int32_t i = 1; i < o_.n; ++i) {
       int32_t earlier = order[uniform_below(rng_, static_cast<uint64_t>(i))];
       if (o_.simple) pairs_.add(order[i], earlier);
-      line(order[i], earlier, weight());
+      line({order[i], earlier, weight()});
     }
     return o_.n - 1;
   }
@@ -292,7 +249,7 @@ class EdgeWriter {
     if (wanted <= free / 2) {
       for (int64_t i = 0; i < wanted; ++i) {
         auto [u, v] = new_pair();
-        line(u, v, weight());
+        line({u, v, weight()});
       }
       return;
     }
@@ -302,7 +259,7 @@ class EdgeWriter {
     for (uint32_t pair : kept) {
       int32_t u = static_cast<int32_t>(pair >> 16), v = static_cast<int32_t>(pair & 0xffff);
       if (uniform_below(rng_, 2) == 1) std::swap(u, v);
-      line(u, v, weight());
+      line({u, v, weight()});
     }
   }
 
@@ -330,17 +287,13 @@ class EdgeWriter {
     return static_cast<int32_t>(o_.wmin + static_cast<int64_t>(uniform_below(rng_, span)));
   }
 
-  void line(int64_t a, int64_t b) {
-    out_.number(a);
-    out_.put(' ');
-    out_.number(b);
+  // Writes the numbers on a line of their own, a space apart.
+  void line(std::initializer_list<int64_t> numbers) {
+    for (const int64_t* x = numbers.begin(); x != numbers.end(); ++x) {
+      if (x != numbers.begin()) out_.put(' ');
+      out_.number(*x);
+    }
     out_.put('\n');
-  }
-
-  void line(int32_t u, int32_t v, int32_t w) {
-    out_.number(u);
-    out_.put(' ');
-    line(v, w);
   }
 
   const Options& o_;

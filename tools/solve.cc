@@ -40,9 +40,9 @@ constexpr ToolInfo kTool = {
     "  --help             show this help and exit\n"
     "  --version          show the version and exit\n"};
 
-// Writes the n path lines, each without the source in front. Returns false
-// after printing why when output fails.
-bool write_paths(const std::vector<int32_t>& parent, int32_t source, int32_t n) {
+// Writes the n path lines, each without the source in front. Returns the
+// exit status.
+int write_paths(const std::vector<int32_t>& parent, int32_t source, int32_t n) {
   OutBuffer out(stdout);
   for (int32_t k = 1; k <= n; ++k) {
     std::vector<int32_t> path = path_from_parents(parent, source, k);
@@ -53,9 +53,8 @@ bool write_paths(const std::vector<int32_t>& parent, int32_t source, int32_t n) 
     out.put('\n');
   }
   int error_number = 0;
-  if (out.finish(&error_number)) return true;
-  cannot(kTool, "standard output: " + reason(error_number));
-  return false;
+  if (out.finish(&error_number)) return kExitOk;
+  return cannot(kTool, "standard output: " + reason(error_number));
 }
 
 int solve_main(int argc, char** argv) {
@@ -84,7 +83,7 @@ int solve_main(int argc, char** argv) {
                              "distances of such graphs depend on the loop order, so no path "
                              "file is written");
   }
-  return write_paths(c.parents(), c.source(), c.graph().n) ? kExitOk : kExitCannot;
+  return write_paths(c.parents(), c.source(), c.graph().n);
 }
 
 }  // namespace
