@@ -457,15 +457,10 @@ void negative_counts(const EdgeWatcher& w, Findings& f) {
 void count_findings(const EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
   auto check = [&f](int64_t value, const std::optional<int64_t>& low,
                     const std::optional<int64_t>& high, const Place& at, const char* what) {
-    if (low && value < *low) {
-      f.add(kCount, true, at,
-            std::string(what) + " " + count_text(value) + " is below the least allowed, " +
-                num(*low));
-    }
+    const std::string text = std::string(what) + " " + count_text(value) + " is ";
+    if (low && value < *low) f.add(kCount, true, at, text + "below the least allowed, " + num(*low));
     if (high && value > *high) {
-      f.add(kCount, true, at,
-            std::string(what) + " " + count_text(value) + " is above the most allowed, " +
-                num(*high));
+      f.add(kCount, true, at, text + "above the most allowed, " + num(*high));
     }
   };
   const GraphConstraints& want = o.want;
