@@ -59,6 +59,7 @@ struct Explanation {
   std::string verdict_text;  // exactly as the judge prints it, line end included
   int32_t source = 0;
   int32_t n = 0;
+  bool is_vertex(int64_t id) const { return id >= 1 && id <= n; }  // of 1..n
   int64_t lines = 0;  // lines in the result file (the judge reads on for the count)
 
   int64_t line = 0;          // the line explained; 0 when there is none
