@@ -105,9 +105,8 @@ bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* out);
 // the graph input cannot be read again.
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err);
 
-// Both of the above. Judges `result` (called result_name in messages) against the case as the
-// judge does, and fills *out. Returns false with *err set ("NAME: reason")
-// when the result file, or the graph input for its graph lines, cannot be read.
+// Both of the above, `result` called result_name in messages. Returns false with *err set
+// ("NAME: reason") when the result file, or the graph input, cannot be read.
 bool explain(const ExplainRequest& req, ByteReader& result, const std::string& result_name,
              Explanation* out, std::string* err);
 

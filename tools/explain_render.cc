@@ -381,7 +381,8 @@ void json_line(const Explanation& e, bool student, JsonObject& o) {
   if (student) return;
   o.add("expected_from", json_string(how_name(e.how)));
   if (e.how != Expected::kFastSearch) return;
-  o.add("shortest_path", json_array(e.shortest, num)).add("shortest_weight", num(e.shortest_weight));
+  o.add("shortest_path", json_array(e.shortest, num))
+      .add("shortest_weight", num(e.shortest_weight));
 }
 
 }  // namespace
