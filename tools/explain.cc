@@ -103,10 +103,8 @@ int run_explain(int argc, const char* const* argv) {
   Case c;
   CaseOptions options;
   options.note_edges = true;
-  if (!c.make(args.positional[0], graph, SourceGiven::argument(args.positional[2]), options,
-              &why)) {
-    return cannot(kTool, why);
-  }
+  const SourceGiven source = SourceGiven::argument(args.positional[2]);
+  if (!c.make(args.positional[0], graph, source, options, &why)) return cannot(kTool, why);
   req.c = &c;
   req.graph = &graph;
   const char* result_path = args.positional[1];

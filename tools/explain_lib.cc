@@ -1,147 +1,112 @@
 #include "tools/explain_lib.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "graph/apsp.h"
 #include "graph/fast_row.h"
-#include "graph/input.h"
 #include "graph/tables.h"
 
 namespace tarnwick {
 
 std::string int128_text(__int128 v) {
-  if (v == 0) return "0";
-  const bool negative = v < 0;
-  unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : v;
+  unsigned __int128 u = v < 0 ? -static_cast<unsigned __int128>(v) : v;
   std::string digits;
-  for (; u != 0; u /= 10) digits += static_cast<char>('0' + static_cast<int>(u % 10));
-  if (negative) digits += '-';
+  do {
+    digits += static_cast<char>('0' + static_cast<int>(u % 10));
+    u /= 10;
+  } while (u != 0);
+  if (v < 0) digits += '-';
   std::reverse(digits.begin(), digits.end());
   return digits;
 }
 
 namespace {
 
-// Keeps the steps and the weight of one line as the checker weighs it: the
-// wanted line, or (wanted 0) the first wrong one. Lets the checker read to the
-// end of the file, so that the lines can be counted.
+// Keeps in *e the steps and the weight of one line as the checker weighs it:
+// the wanted line, or (wanted 0) the first wrong one. Lets the checker read to
+// the end of the file, so that the lines can be counted.
 class LineRecorder : public JudgeObserver {
  public:
-  explicit LineRecorder(int64_t wanted) : wanted_(wanted) {}
+  LineRecorder(int64_t wanted, Explanation* e) : wanted_(wanted), e_(e) {}
 
   void step(const WeighedStep& s) override {
     const bool no_id_yet = !id_read_ && s.repeated;
     id_read_ = id_read_ || !s.repeated;
-    if (done_ || (wanted_ != 0 && s.line != wanted_)) return;
-    if (static_cast<int64_t>(current_.size()) < kKeptSteps) {
-      current_.push_back(kept(s, no_id_yet));
+    if (e_->line_read || (wanted_ != 0 && s.line != wanted_)) return;
+    ExplainedStep kept{s, std::string(s.token), no_id_yet};
+    kept.step.token = {};  // the checker's buffer: its bytes are copied out above
+    if (static_cast<int64_t>(steps_.size()) < kKeptSteps) {
+      steps_.push_back(std::move(kept));
       return;
     }
-    if (has_tail_) ++not_kept_;
-    tail_ = kept(s, no_id_yet);
-    has_tail_ = true;
+    if (tail_) ++not_kept_;
+    tail_ = std::move(kept);
   }
   bool line_end(int64_t line, __int128 total, int32_t expected) override {
-    lines = line;
+    e_->lines = line;
     const bool keep = wanted_ == 0 ? total != expected : line == wanted_;
-    if (!done_ && keep) {
-      done_ = true;
-      line_ = line;
-      if (has_tail_) current_.push_back(tail_);
-      steps = std::move(current_);
-      steps_not_kept = not_kept_;
-      this->total = total;
-      this->expected = expected;
+    if (!e_->line_read && keep) {
+      e_->line_read = true;
+      if (tail_) steps_.push_back(std::move(*tail_));
+      e_->steps = std::move(steps_);
+      e_->steps_not_kept = not_kept_;
+      e_->total = total;
+      e_->expected = expected;
+      e_->ends_at = e_->steps.empty() ? e_->source : e_->steps.back().step.to;
     }
-    current_.clear();
-    has_tail_ = false;
+    steps_.clear();
+    tail_.reset();
     not_kept_ = 0;
     return true;
   }
-  // Returns the line kept, or 0.
-  int64_t kept() const { return line_; }
-
-  int64_t lines = 0;
-  std::vector<ExplainedStep> steps;  // the first kKeptSteps and the last
-  int64_t steps_not_kept = 0;
-  __int128 total = 0;
-  int32_t expected = 0;
 
  private:
   int64_t wanted_;
-  bool done_ = false;
+  Explanation* e_;
   bool id_read_ = false;  // a token of the file has held a number
-  int64_t line_ = 0;
-  // Returns s with its token's bytes copied out of the checker's buffer.
-  static ExplainedStep kept(const WeighedStep& s, bool no_id_yet) {
-    ExplainedStep e{s, std::string(s.token), no_id_yet, StepWhy::kNoEdge, 0};
-    e.step.token = {};
-    return e;
-  }
-
-  std::vector<ExplainedStep> current_;
-  ExplainedStep tail_;  // the latest step past the first kKeptSteps
-  bool has_tail_ = false;
+  std::vector<ExplainedStep> steps_;   // the first kKeptSteps of the current line
+  std::optional<ExplainedStep> tail_;  // its latest step past them
   int64_t not_kept_ = 0;
 };
 
 // Returns why step s weighs what it does, given whether an edge set its pair.
-StepWhy why(const WeighedStep& s, bool has_edge, int32_t n) {
+StepWhy why(const WeighedStep& s, bool has_edge, const Explanation& e) {
   if (s.to == kOutsideId || s.from == kOutsideId) return StepWhy::kOutsideTables;
   if (has_edge) return s.from == s.to ? StepWhy::kSelfLoop : StepWhy::kEdge;
   if (s.from == s.to) return StepWhy::kDiagonal;
-  auto vertex = [n](int32_t id) { return id >= 1 && id <= n; };
-  return vertex(s.from) && vertex(s.to) ? StepWhy::kNoEdge : StepWhy::kNotAVertex;
-}
-
-// Tells, for each step, why it weighs what it does and the graph line of the
-// edge that set its weight, from the edges of the graph input. Returns false
-// with *err set when the input cannot be read again.
-bool find_edges(GraphFile& graph, int64_t edges, Explanation* e, std::string* err) {
-  std::vector<EdgeQuery> queries;
-  for (const ExplainedStep& s : e->steps) {
-    const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
-    queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
-  }
-  if (!find_edge_lines(graph, edges, &queries, err)) return false;
-  for (size_t i = 0; i < e->steps.size(); ++i) {
-    ExplainedStep& s = e->steps[i];
-    s.why = why(s.step, queries[i].line != 0, e->n);
-    s.graph_line = queries[i].line;
-  }
-  return true;
+  return e.is_vertex(s.from) && e.is_vertex(s.to) ? StepWhy::kNoEdge : StepWhy::kNotAVertex;
 }
 
 // Fills e->how and, for the fast search, a shortest path to e->line.
 void find_shortest(const Case& c, Explanation* e) {
-  const int64_t k = e->line;
   if (!row_is_solved(c.graph(), e->source)) {
     e->how = Expected::kSourceNotAVertex;
-  } else if (k < 1 || k > c.graph().n) {
+  } else if (!e->is_vertex(e->line)) {
     e->how = Expected::kLineNotAVertex;
   } else if (c.parents().empty()) {
     e->how = Expected::kExactPass;
   } else {
+    const auto k = static_cast<int32_t>(e->line);
     e->how = Expected::kFastSearch;
     e->shortest_weight = c.row().at(k);
-    e->shortest = path_from_parents(c.parents(), e->source, static_cast<int32_t>(k));
+    e->shortest = path_from_parents(c.parents(), e->source, k);
   }
 }
 
 // Returns the vertices of 1..n that --dot draws (see Explanation::drawn).
 std::vector<int32_t> drawn_vertices(const Explanation& e) {
   std::vector<int32_t> drawn;
-  auto add = [&](int32_t id) {
-    if (id >= 1 && id <= e.n) drawn.push_back(id);
+  auto add = [&](int64_t id) {
+    if (e.is_vertex(id)) drawn.push_back(static_cast<int32_t>(id));
   };
   if (e.n <= kDotMaxVertices) {
     for (int32_t v = 1; v <= e.n; ++v) add(v);
     return drawn;
   }
   add(e.source);
-  if (e.line <= e.n) add(static_cast<int32_t>(e.line));
+  add(e.line);
   for (const ExplainedStep& s : e.steps) add(s.step.to);
   for (int32_t v : e.shortest) add(v);
   std::sort(drawn.begin(), drawn.end());
@@ -164,19 +129,6 @@ void keep_drawn(const Graph& g, Explanation* e) {
   }
 }
 
-// Fills *e from the recorder after judging.
-void take_line(LineRecorder& rec, Explanation* e) {
-  e->lines = rec.lines;
-  e->line_read = rec.kept() != 0;
-  if (!e->line_read) return;
-  e->total = rec.total;
-  e->expected = rec.expected;
-  e->ends_at = e->source;
-  e->steps_not_kept = rec.steps_not_kept;
-  e->steps = std::move(rec.steps);
-  if (!e->steps.empty()) e->ends_at = e->steps.back().step.to;
-}
-
 }  // namespace
 
 bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* e) {
@@ -184,10 +136,9 @@ bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* e) {
   e->n = c.graph().n;
   e->source = c.source();
   e->warnings = c.warnings();
-  LineRecorder recorder(req.line);
+  LineRecorder recorder(req.line, e);
   if (!c.judge(result, &e->verdict, &recorder)) return false;
   e->verdict_text = verdict_line(e->verdict);
-  take_line(recorder, e);
   const bool wrong = e->verdict.kind == Verdict::kWrongAnswer;
   e->line = req.line != 0 ? req.line : wrong ? e->verdict.line : 0;
   if (e->line != 0) find_shortest(c, e);
@@ -196,10 +147,22 @@ bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* e) {
 }
 
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err) {
-  e->steps_told = find_edges(*req.graph, req.c->report().edges, e, err);
-  if (e->steps_told) return true;
-  *err = req.graph_name + ": " + *err;
-  return false;
+  std::vector<EdgeQuery> queries;
+  const int64_t edges = req.c->report().edges;
+  for (const ExplainedStep& s : e->steps) {
+    const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
+    queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
+  }
+  if (!find_edge_lines(*req.graph, edges, &queries, err)) {
+    *err = req.graph_name + ": " + *err;
+    return false;
+  }
+  for (size_t i = 0; i < e->steps.size(); ++i) {
+    e->steps[i].why = why(e->steps[i].step, queries[i].line != 0, *e);
+    e->steps[i].graph_line = queries[i].line;
+  }
+  e->steps_told = true;
+  return true;
 }
 
 bool explain(const ExplainRequest& req, ByteReader& result, const std::string& result_name,

@@ -59,6 +59,7 @@ struct Explanation {
   std::string verdict_text;  // exactly as the judge prints it, line end included
   int32_t source = 0;
   int32_t n = 0;
+  bool is_vertex(int64_t id) const { return id >= 1 && id <= n; }  // of 1..n
   int64_t lines = 0;  // lines in the result file (the judge reads on for the count)
 
   int64_t line = 0;          // the line explained; 0 when there is none
@@ -104,9 +105,8 @@ bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* out);
 // the graph input cannot be read again.
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err);
 
-// Both of the above. Judges `result` (called result_name in messages) against the case as the
-// judge does, and fills *out. Returns false with *err set ("NAME: reason")
-// when the result file, or the graph input for its graph lines, cannot be read.
+// Both of the above, `result` called result_name in messages. Returns false with *err set
+// ("NAME: reason") when the result file, or the graph input, cannot be read.
 bool explain(const ExplainRequest& req, ByteReader& result, const std::string& result_name,
              Explanation* out, std::string* err);
 

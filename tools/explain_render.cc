@@ -1,15 +1,14 @@
 // Writing an explanation as text, JSON and Graphviz input.
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "cli/tool.h"
-
 #include "graph/tables.h"
 #include "tools/explain_lib.h"
 #include "tools/json.h"
@@ -19,6 +18,29 @@ namespace tarnwick {
 namespace {
 
 std::string num(int64_t v) { return std::to_string(v); }
+
+// Returns write(item) for each of items, with sep between them.
+template <typename Items, typename Write>
+std::string joined(const Items& items, std::string_view sep, Write write) {
+  std::string t;
+  bool first = true;
+  for (const auto& item : items) {
+    if (!first) t += sep;
+    t += write(item);
+    first = false;
+  }
+  return t;
+}
+
+// Returns the verdict as the judge prints it, without its line end.
+std::string verdict_words(const Explanation& e) {
+  return e.verdict_text.substr(0, e.verdict_text.size() - 1);
+}
+
+// Returns true when the file ends before line n (an empty file aside).
+bool lines_missing(const Explanation& e) {
+  return e.lines < e.n && e.verdict.kind != Verdict::kEmptyFile;
+}
 
 // Returns an id as written in a step: the id, or a word for one outside the tables.
 std::string id_text(int32_t id) {
@@ -39,10 +61,9 @@ std::string why_text(const ExplainedStep& s, const Explanation& e) {
       return at_source ? "the source's own diagonal" : "from a vertex to itself";
     case StepWhy::kNoEdge:
       return "no edge: INF";
-    case StepWhy::kNotAVertex: {
-      const int32_t id = st.from >= 1 && st.from <= e.n ? st.to : st.from;
-      return num(id) + " is not a vertex of the graph (1.." + num(e.n) + "): 0";
-    }
+    case StepWhy::kNotAVertex:
+      return num(e.is_vertex(st.from) ? st.to : st.from) + " is not a vertex of the graph (1.." +
+             num(e.n) + "): 0";
     case StepWhy::kOutsideTables:
       return "an id outside the tables: 0";
   }
@@ -87,17 +108,10 @@ std::string steps_text(const Explanation& e, int64_t max_steps) {
 std::string expected_text(const Explanation& e) {
   const std::string to = " from " + num(e.source) + " to " + num(e.line);
   switch (e.how) {
-    case Expected::kFastSearch: {
-      std::string path = num(e.source), line;
-      for (size_t i = 1; i < e.shortest.size(); ++i) {
-        path += '-';
-        path += num(e.shortest[i]);
-        if (i > 1) line += ' ';
-        line += num(e.shortest[i]);
-      }
-      return "A shortest path" + to + ": " + path + ", weight " + num(e.shortest_weight) +
-             " (as a line: \"" + line + "\").\n";
-    }
+    case Expected::kFastSearch:
+      return "A shortest path" + to + ": " + joined(e.shortest, "-", num) + ", weight " +
+             num(e.shortest_weight) + " (as a line: \"" +
+             joined(std::span(e.shortest).subspan(1), " ", num) + "\").\n";
     case Expected::kExactPass:
       return "The exact all-pairs pass decided this distance (a weight is negative or 2^30 or "
              "more, so distances follow the pass's loop order): no path is shown.\n";
@@ -114,17 +128,14 @@ std::string expected_text(const Explanation& e) {
 // difference for an instructor, without them for a student.
 std::string total_text(const Explanation& e, bool student) {
   const __int128 diff = e.total - e.expected;
-  if (student) {
-    const bool vertices = e.how == Expected::kFastSearch || e.how == Expected::kExactPass;
-    const std::string wrong = vertices ? "not the shortest distance from " + num(e.source) +
-                                             " to " + num(e.line)
-                                       : "not the weight the judge expects for this line";
-    return "Total " + int128_text(e.total) + (diff == 0 ? ": right.\n" : ": " + wrong + ".\n");
+  std::string t = "Total " + int128_text(e.total);
+  if (!student) t += ", expected " + num(e.expected);
+  if (diff == 0) return t + ": right.\n";
+  if (!student) return t + ": difference " + (diff > 0 ? "+" : "") + int128_text(diff) + ".\n";
+  if (e.how == Expected::kFastSearch || e.how == Expected::kExactPass) {
+    return t + ": not the shortest distance from " + num(e.source) + " to " + num(e.line) + ".\n";
   }
-  std::string t = "Total " + int128_text(e.total) + ", expected " + num(e.expected) + ": ";
-  return t + (diff == 0 ? "right.\n"
-                        : "difference " + std::string(diff > 0 ? "+" : "") + int128_text(diff) +
-                              ".\n");
+  return t + ": not the weight the judge expects for this line.\n";
 }
 
 // Returns the lines telling the weighed line: steps, total, end, notes and,
@@ -143,7 +154,7 @@ std::string line_text(const Explanation& e, bool student, int64_t max_steps) {
 
 // Returns the sentence on lines missing at the end of the file, if any.
 std::string missing_text(const Explanation& e) {
-  if (e.lines >= e.n || e.verdict.kind == Verdict::kEmptyFile) return "";
+  if (!lines_missing(e)) return "";
   std::string t = "The file ends after line " + num(e.lines) + ": ";
   t += e.lines + 1 == e.n ? "line " + num(e.n) + " is missing"
                           : "lines " + num(e.lines + 1) + " to " + num(e.n) + " are missing";
@@ -183,10 +194,13 @@ std::string any_text(const Explanation& e, bool student, int64_t max_steps) {
 // kind, then how many more there are.
 constexpr int kNotesOfAKind = 3;
 
+// White space before a token's number, as the judge passes over it.
+constexpr char kWhite[] = "\t\n\v\f\r";
+
 // Returns the bytes of a token after its number: past leading white space, a
 // sign and the digits, as the judge reads it.
 std::string_view token_tail(std::string_view token) {
-  size_t i = token.find_first_not_of("\t\n\v\f\r");
+  size_t i = token.find_first_not_of(kWhite);
   if (i == std::string_view::npos) return {};
   if (token[i] == '+' || token[i] == '-') ++i;
   while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
@@ -195,7 +209,7 @@ std::string_view token_tail(std::string_view token) {
 
 // Returns true when the token is nothing but white space (or nothing at all).
 bool blank_token(std::string_view token) {
-  return token.find_first_not_of("\t\n\v\f\r") == std::string_view::npos;
+  return token.find_first_not_of(kWhite) == std::string_view::npos;
 }
 
 // Returns the note on a token whose bytes after its number were passed over.
@@ -264,18 +278,18 @@ std::vector<std::string> reading_notes(const Explanation& e) {
                     "; this line is compared with the direct weight from " + num(e.source) +
                     " to " + num(e.line));
   }
-  if (blank_line(e)) notes.push_back(blank_note(e));
-  const ExplainedStep* first = e.steps.empty() ? nullptr : &e.steps[0];
-  if (first != nullptr && first->why == StepWhy::kSelfLoop && first->step.from == e.source &&
-      !first->step.repeated) {
-    notes.push_back("step 1 walks the source's self-loop (weight " + num(first->step.weight) +
+  const bool blank = blank_line(e);
+  if (blank) notes.push_back(blank_note(e));
+  if (!e.steps.empty() && e.steps[0].why == StepWhy::kSelfLoop &&
+      e.steps[0].step.from == e.source && !e.steps[0].step.repeated) {
+    notes.push_back("step 1 walks the source's self-loop (weight " + num(e.steps[0].step.weight) +
                     "): the path already starts at the source, so a line that writes it "
                     "first pays the loop");
   }
   std::vector<std::string> tails, repeats;
   for (const ExplainedStep& s : e.steps) {
     if (s.step.tail_ignored) tails.push_back(tail_note(s));
-    if (s.step.repeated && !blank_line(e)) repeats.push_back(repeat_note(s, &s == &e.steps.back()));
+    if (s.step.repeated && !blank) repeats.push_back(repeat_note(s, &s == &e.steps.back()));
   }
   add_notes(std::move(tails), &notes);
   add_notes(std::move(repeats), &notes);
@@ -315,31 +329,25 @@ const char* how_name(Expected how) {
 std::string json_id(int32_t id) { return id == kOutsideId ? "null" : num(id); }
 std::string json_bool(bool b) { return b ? "true" : "false"; }
 
+// Returns write(item), a JSON value, for each of items as a JSON array.
+template <typename Items, typename Write>
+std::string json_array(const Items& items, Write write) {
+  return "[" + joined(items, ",", write) + "]";
+}
+
 // Builds one JSON object, member by member (values already written as JSON).
 class JsonObject {
  public:
   JsonObject& add(const char* name, const std::string& value) {
     text_ += text_.empty() ? '{' : ',';
-    text_ += json_string(name);
-    text_ += ':';
-    text_ += value;
+    text_ += json_string(name) + ':' + value;
     return *this;
   }
-  std::string done() const { return text_.empty() ? std::string("{}") : text_ + "}"; }
+  std::string done() const { return text_ + '}'; }  // after at least one add
 
  private:
   std::string text_;
 };
-
-// Returns the items, already written as JSON, as a JSON array.
-std::string json_array(const std::vector<std::string>& items) {
-  std::string t = "[";
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (i != 0) t += ',';
-    t += items[i];
-  }
-  return t + "]";
-}
 
 std::string json_step(const ExplainedStep& s) {
   const WeighedStep& st = s.step;
@@ -353,7 +361,7 @@ std::string json_step(const ExplainedStep& s) {
       .add("tail_ignored", json_bool(st.tail_ignored))
       .add("weight", num(st.weight))
       .add("why", json_string(why_name(s.why)))
-      .add("graph_line", has_line ? num(s.graph_line) : std::string("null"))
+      .add("graph_line", has_line ? num(s.graph_line) : "null")
       .done();
 }
 
@@ -361,42 +369,35 @@ std::string json_step(const ExplainedStep& s) {
 void json_line(const Explanation& e, bool student, JsonObject& o) {
   o.add("line_read", json_bool(e.line_read));
   if (e.line_read) {
-    std::vector<std::string> steps, notes;
-    for (const ExplainedStep& s : e.steps) steps.push_back(json_step(s));
-    o.add("steps", json_array(steps))
+    o.add("steps", json_array(e.steps, json_step))
         .add("steps_not_shown", num(e.steps_not_kept))
         .add("total", int128_text(e.total));
     if (!student) {
       o.add("expected", num(e.expected)).add("difference", int128_text(e.total - e.expected));
     }
     o.add("ends_at", json_id(e.ends_at)).add("ends_at_line_vertex", json_bool(e.ends_at == e.line));
-    for (const std::string& note : reading_notes(e)) notes.push_back(json_string(note));
-    o.add("notes", json_array(notes));
+    o.add("notes", json_array(reading_notes(e), json_string));
   }
   if (student) return;
   o.add("expected_from", json_string(how_name(e.how)));
   if (e.how != Expected::kFastSearch) return;
-  std::vector<std::string> path;
-  for (int32_t v : e.shortest) path.push_back(num(v));
-  o.add("shortest_path", json_array(path)).add("shortest_weight", num(e.shortest_weight));
+  o.add("shortest_path", json_array(e.shortest, num))
+      .add("shortest_weight", num(e.shortest_weight));
 }
 
 }  // namespace
 
 std::string explanation_json(const Explanation& e, bool student) {
   JsonObject o;
-  o.add("verdict", json_string(e.verdict_text.substr(0, e.verdict_text.size() - 1)))
+  o.add("verdict", json_string(verdict_words(e)))
       .add("source", num(e.source))
       .add("vertices", num(e.n))
       .add("lines", num(e.lines));
-  const bool missing = e.lines < e.n && e.verdict.kind != Verdict::kEmptyFile;
-  o.add("missing_lines", missing ? json_array({num(e.lines + 1), num(e.n)}) : "null");
+  o.add("missing_lines", lines_missing(e) ? "[" + num(e.lines + 1) + "," + num(e.n) + "]" : "null");
   o.add("line", e.line != 0 ? num(e.line) : "null");
   if (e.line != 0) json_line(e, student, o);
-  if (student) return o.done() + "\n";  // the warnings are about the test, for its author
-  std::vector<std::string> warnings;
-  for (const std::string& w : e.warnings) warnings.push_back(json_string(w));
-  o.add("warnings", json_array(warnings));
+  // The warnings are about the test, for its author.
+  if (!student) o.add("warnings", json_array(e.warnings, json_string));
   return o.done() + "\n";
 }
 
@@ -414,35 +415,17 @@ std::string dot_nodes(const Explanation& e) {
     if (v == e.line && v != e.source) t += " [peripheries=2]";
     t += ";\n";
   }
-  if (e.source < 1 || e.source > e.n) {
+  if (!e.is_vertex(e.source)) {
     t += "  " + num(e.source) + " [shape=box, style=\"dashed,filled\", fillcolor=lightblue];\n";
   }
   std::set<int32_t> others;
   for (const ExplainedStep& s : e.steps) {
     const int32_t id = s.step.to;
-    if ((id < 1 || id > e.n) && id != e.source && others.insert(id).second) {
+    if (!e.is_vertex(id) && id != e.source && others.insert(id).second) {
       t += "  " + dot_id(id) + " [shape=box, style=dashed];\n";
     }
   }
   return t;
-}
-
-// One distinct step of the explained line, as drawn.
-struct DrawnStep {
-  const ExplainedStep* first;  // where it is first taken
-  int64_t times = 0;           // how many of the kept steps take it
-};
-
-// Returns the distinct steps of the explained line in the order first taken.
-std::vector<DrawnStep> distinct_steps(const Explanation& e) {
-  std::vector<DrawnStep> drawn;
-  std::map<std::pair<int32_t, int32_t>, size_t> at;
-  for (const ExplainedStep& s : e.steps) {
-    auto [it, added] = at.try_emplace({s.step.from, s.step.to}, drawn.size());
-    if (added) drawn.push_back({&s, 0});
-    ++drawn[it->second].times;
-  }
-  return drawn;
 }
 
 // Returns the graph's edges, grey, and the paths over them as directed,
@@ -453,13 +436,17 @@ std::string dot_edges(const Explanation& e) {
   for (const auto& [u, v, w] : e.edges) {
     t += "  " + num(u) + " -> " + num(v) + " [dir=none, color=grey60, label=\"" + num(w) + "\"];\n";
   }
-  for (const DrawnStep& d : distinct_steps(e)) {
-    const WeighedStep& s = d.first->step;
-    const bool missing = d.first->why == StepWhy::kNoEdge;
-    const std::string times = d.times > 1 ? " (x" + num(d.times) + ")" : "";
+  std::map<std::pair<int32_t, int32_t>, int64_t> times;
+  for (const ExplainedStep& s : e.steps) ++times[{s.step.from, s.step.to}];
+  for (const ExplainedStep& step : e.steps) {
+    const WeighedStep& s = step.step;
+    // Drawn where first taken; its count is then spent.
+    const int64_t taken = std::exchange(times[{s.from, s.to}], 0);
+    if (taken == 0) continue;
+    const bool missing = step.why == StepWhy::kNoEdge;
     t += "  " + dot_id(s.from) + " -> " + dot_id(s.to) + " [color=red, penwidth=2" +
          (missing ? ", style=dashed" : "") + ", fontcolor=red, label=\"" + num(s.index) + ": " +
-         num(s.weight) + times + "\", constraint=false];\n";
+         num(s.weight) + (taken > 1 ? " (x" + num(taken) + ")" : "") + "\", constraint=false];\n";
   }
   for (size_t i = 1; i < e.shortest.size(); ++i) {
     t += "  " + num(e.shortest[i - 1]) + " -> " + num(e.shortest[i]) +
@@ -470,7 +457,7 @@ std::string dot_edges(const Explanation& e) {
 
 // Returns the drawing's caption: the verdict and, for a big graph, what part is drawn.
 std::string dot_label(const Explanation& e) {
-  std::string label = e.verdict_text.substr(0, e.verdict_text.size() - 1);
+  std::string label = verdict_words(e);
   if (e.line != 0) label += ": line " + num(e.line) + " in red, a shortest path in green";
   if (e.steps_not_kept > 0) {
     label += "; steps " + num(kKeptSteps + 1) + " to " + num(kKeptSteps + e.steps_not_kept) +
