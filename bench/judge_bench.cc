@@ -50,8 +50,7 @@ double judge_in_process(const std::string& graph, const std::string& result, boo
   Verdict v;
   std::string err;
   if (!judge(result.c_str(), g.Dist, row, &v, &err)) die(result + ": " + err);
-  *verdict = verdict_line(v);
-  verdict->pop_back();
+  *verdict = verdict_words(v);
   return seconds_since(start);
 }
 

@@ -4,17 +4,10 @@
 
 namespace tarnwick {
 
-std::string verdict_line(const Verdict& v) {
-  switch (v.kind) {
-    case Verdict::kSuccess:
-      return "Success\n";
-    case Verdict::kEmptyFile:
-      return "Empty file\n";
-    case Verdict::kWrongAnswer:
-      break;
-  }
-  return "Wrong answer in path " + std::to_string(v.source) + " to " + std::to_string(v.line) +
-         "\n";
+std::string verdict_words(const Verdict& v) {
+  if (v.kind == Verdict::kSuccess) return "Success";
+  if (v.kind == Verdict::kEmptyFile) return "Empty file";
+  return "Wrong answer in path " + std::to_string(v.source) + " to " + std::to_string(v.line);
 }
 
 namespace {

@@ -26,8 +26,11 @@ struct Verdict {
   bool missing = false;  // for kWrongAnswer: line is missing (the file stopped before line n)
 };
 
+// Returns the verdict as printed on standard output, without its line end.
+std::string verdict_words(const Verdict& v);
+
 // Returns the verdict as printed on standard output, line end included.
-std::string verdict_line(const Verdict& v);
+inline std::string verdict_line(const Verdict& v) { return verdict_words(v) + "\n"; }
 
 // An id read from a result file that cannot index the tables. It weighs 0 to
 // and from every vertex, like the ids above n.

@@ -1,6 +1,7 @@
 #include "cli/tool.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -28,6 +29,16 @@ std::string printable(std::string_view text) {
     }
   }
   return out;
+}
+
+bool whole_number(std::string_view text, int64_t* value) {
+  const size_t start = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  if (text.size() == start || text.find_first_not_of("0123456789", start) != text.npos) {
+    return false;
+  }
+  const char* const first = text.data() + (text[0] == '+' ? 1 : 0);
+  return value == nullptr ||
+         std::from_chars(first, text.data() + text.size(), *value).ec == std::errc();
 }
 
 void say(std::string_view name, std::string_view message) {

@@ -5,6 +5,7 @@
 #ifndef TARNWICK_CLI_TOOL_H_
 #define TARNWICK_CLI_TOOL_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ const char* tarnwick_version();
 // Returns text with every control character written as an escape (\n, \t,
 // \x01, \x7f), so that a message naming it stays on one line.
 std::string printable(std::string_view text);
+
+// Returns true when text is a whole decimal number: an optional sign, then
+// digits only. With `value` given, also requires it to fit in 64 bits and
+// stores it there.
+bool whole_number(std::string_view text, int64_t* value = nullptr);
 
 // Prints "NAME: message" on standard error, on one line (control characters
 // escaped).

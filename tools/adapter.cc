@@ -169,10 +169,8 @@ ModelAnswer check_answer(const TestCase& test, const std::string& answer_path) {
   if (model.kind == Verdict::kSuccess) return {ModelAnswer::kAccepted, ""};
   // No line at all: an empty file, the mark of a test without a model answer.
   if (model.kind == Verdict::kEmptyFile) return {ModelAnswer::kAbsent, ""};
-  std::string verdict = verdict_line(model);
-  verdict.pop_back();
   return {ModelAnswer::kBroken, "broken test " + test.input_path + ": its answer file " +
-                                    answer_path + " is not accepted: " + verdict};
+                                    answer_path + " is not accepted: " + verdict_words(model)};
 }
 
 Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,

@@ -5,12 +5,6 @@
 //
 //   tarnwick-explain [--student] [--json | --dot] input_graph your_output_result source_vertex_id [line]
 #include <cctype>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <exception>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -75,16 +69,6 @@ bool parse_args(int argc, const char* const* argv, Args* args, std::string* why)
   return true;
 }
 
-// Reads a line number (1 or more) into *line. Returns false when it is not one.
-bool parse_line(const char* text, int64_t* line) {
-  char* end = nullptr;
-  errno = 0;
-  long long v = std::strtoll(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || v < 1 || text[0] == ' ') return false;
-  *line = v;
-  return true;
-}
-
 int run_explain(int argc, const char* const* argv) {
   if (int answered = answer_help_or_version(kTool, argc, argv); answered >= 0) return answered;
   Args args;
@@ -96,7 +80,8 @@ int run_explain(int argc, const char* const* argv) {
   }
   ExplainRequest req;
   req.graph_name = args.positional[0];
-  if (args.positional.size() == 4 && !parse_line(args.positional[3], &req.line)) {
+  if (args.positional.size() == 4 &&
+      (!whole_number(args.positional[3], &req.line) || req.line < 1)) {
     return wrong_use(kTool, "line '" + std::string(args.positional[3]) + "' is not a line number");
   }
   GraphFile graph;

@@ -32,11 +32,6 @@ std::string joined(const Items& items, std::string_view sep, Write write) {
   return t;
 }
 
-// Returns the verdict as the judge prints it, without its line end.
-std::string verdict_words(const Explanation& e) {
-  return e.verdict_text.substr(0, e.verdict_text.size() - 1);
-}
-
 // Returns true when the file ends before line n (an empty file aside).
 bool lines_missing(const Explanation& e) {
   return e.lines < e.n && e.verdict.kind != Verdict::kEmptyFile;
@@ -389,7 +384,7 @@ void json_line(const Explanation& e, bool student, JsonObject& o) {
 
 std::string explanation_json(const Explanation& e, bool student) {
   JsonObject o;
-  o.add("verdict", json_string(verdict_words(e)))
+  o.add("verdict", json_string(verdict_words(e.verdict)))
       .add("source", num(e.source))
       .add("vertices", num(e.n))
       .add("lines", num(e.lines));
@@ -457,7 +452,7 @@ std::string dot_edges(const Explanation& e) {
 
 // Returns the drawing's caption: the verdict and, for a big graph, what part is drawn.
 std::string dot_label(const Explanation& e) {
-  std::string label = verdict_words(e);
+  std::string label = verdict_words(e.verdict);
   if (e.line != 0) label += ": line " + num(e.line) + " in red, a shortest path in green";
   if (e.steps_not_kept > 0) {
     label += "; steps " + num(kKeptSteps + 1) + " to " + num(kKeptSteps + e.steps_not_kept) +

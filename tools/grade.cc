@@ -94,12 +94,6 @@ bool parse_option(int argc, char** argv, int* i, Options* o, std::string* why) {
   return why->empty();
 }
 
-// Returns true when text is a whole decimal number: an optional sign, then digits only.
-bool whole_number(const std::string& text) {
-  size_t start = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  return text.size() > start && text.find_first_not_of("0123456789", start) == std::string::npos;
-}
-
 // Checks that the options and operands go together. Returns "" or why not.
 std::string check(const Options& o) {
   const bool set_only = o.format == Format::kGradescope || o.format == Format::kJunit ||

@@ -158,10 +158,7 @@ std::string format_header(Format format, bool testset) {
 }
 
 std::string verdict_text(const Graded& g) {
-  if (!g.judged) return "not judged: " + g.reason;
-  std::string line = verdict_line(g.verdict);
-  line.pop_back();
-  return line;
+  return g.judged ? verdict_words(g.verdict) : "not judged: " + g.reason;
 }
 
 std::string text_field(std::string_view text) {

@@ -3,8 +3,6 @@
 // use, then a summary.
 //
 //   tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] input_graph
-#include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -45,15 +43,6 @@ struct Args {
   const char* path = nullptr;  // null: standard input
 };
 
-// Reads a whole decimal integer (an optional sign, digits, nothing else).
-std::optional<int64_t> integer(const char* text) {
-  char* end = nullptr;
-  errno = 0;
-  long long v = std::strtoll(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || text[0] == ' ') return std::nullopt;
-  return v;
-}
-
 // Returns the slot of a numeric constraint, or null when `name` is not one.
 std::optional<int64_t>* numeric(const std::string& name, GraphConstraints& want) {
   if (name == "--min-vertices") return &want.min_vertices;
@@ -77,8 +66,8 @@ bool take_value(const std::string& name, const char* value, Args* args, std::str
     if (value == nullptr) *why = "--source needs a vertex id";
     return false;
   }
-  std::optional<int64_t> v = value != nullptr ? integer(value) : std::nullopt;
-  if (!v) {
+  int64_t v = 0;
+  if (value == nullptr || !whole_number(value, &v)) {
     *why = name + " needs an integer";
     if (value != nullptr) *why += ", not '" + std::string(value) + "'";
     return false;
