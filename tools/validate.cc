@@ -54,26 +54,21 @@ std::optional<int64_t>* numeric(const std::string& name, GraphConstraints& want)
   return nullptr;
 }
 
-// Takes the value of option `name`. Returns false with *why set when there
-// is none or it is not what the option takes.
+// Takes the value of option `name`, null when there is none. Returns false
+// with *why set when it is not what the option takes.
 bool take_value(const std::string& name, const char* value, Args* args, std::string* why) {
-  if (name == "--source") {
-    int32_t id = 0;  // the case's own reading of a --source value, told before the graph is read
-    if (value != nullptr && parse_source_flag(value, &id, why)) {
-      args->options.source = SourceGiven::flag(value);
-      return true;
-    }
-    if (value == nullptr) *why = "--source needs a vertex id";
-    return false;
-  }
+  int32_t id = 0;  // the case's own reading of a --source value, told before the graph is read
   int64_t v = 0;
-  if (value == nullptr || !whole_number(value, &v)) {
-    *why = name + " needs an integer";
-    if (value != nullptr) *why += ", not '" + std::string(value) + "'";
-    return false;
+  if (name == "--source" && value != nullptr && parse_source_flag(value, &id, why)) {
+    args->options.source = SourceGiven::flag(value);
+  } else if (name != "--source" && value != nullptr && whole_number(value, &v)) {
+    *numeric(name, args->options.want) = v;
+  } else if (name == "--source") {
+    if (value == nullptr) *why = "--source needs a vertex id";
+  } else {
+    *why = name + " needs an integer" + (value ? ", not '" + std::string(value) + "'" : "");
   }
-  *numeric(name, args->options.want) = v;
-  return true;
+  return why->empty();
 }
 
 // Returns the slot of a flag, or null when `name` is not one.
