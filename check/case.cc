@@ -4,32 +4,35 @@
 
 namespace tarnwick {
 
-bool parse_source(std::string_view text, int32_t* source, std::string* err) {
+namespace {
+
+// Reads a source id as the judge reads its argument (no digits at all reads
+// as 0, as atoi has it) or, for --source, only a whole number, with the flag
+// named in *err.
+bool read_source(std::string_view text, bool flag, int32_t* source, std::string* err) {
   ByteReader in{text};
-  Number num = read_number(in);  // no digits at all reads as 0, as atoi has it
-  if (num.read == Read::kTooBig || !fits_tables(num.value)) {
-    *err = "source vertex id '" + std::string(text) + "' is outside 0.." + std::to_string(V - 1);
-    return false;
+  Number num = read_number(in);
+  const std::string id = "source vertex id '" + std::string(text) + "' ";
+  const char* named = flag ? " (--source)" : "";
+  if (flag && (num.read == Read::kNoNumber || in.peek() != -1)) {
+    *err = id + "is not a whole number" + named;
+  } else if (num.read == Read::kTooBig || !fits_tables(num.value)) {
+    *err = id + "is outside 0.." + std::to_string(V - 1) + named;
+  } else {
+    *source = num.value;
+    return true;
   }
-  *source = num.value;
-  return true;
+  return false;
+}
+
+}  // namespace
+
+bool parse_source(std::string_view text, int32_t* source, std::string* err) {
+  return read_source(text, false, source, err);
 }
 
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err) {
-  ByteReader in{text};
-  Number num = read_number(in);
-  // Worded as the judge words a source argument, with the flag named.
-  const std::string id = "source vertex id '" + std::string(text) + "' ";
-  if (num.read == Read::kNoNumber || in.peek() != -1) {
-    *err = id + "is not a whole number (--source)";
-    return false;
-  }
-  if (num.read == Read::kTooBig || !fits_tables(num.value)) {
-    *err = id + "is outside 0.." + std::to_string(V - 1) + " (--source)";
-    return false;
-  }
-  *source = num.value;
-  return true;
+  return read_source(text, true, source, err);
 }
 
 std::string not_a_vertex(const Graph& g, int32_t source) {

@@ -53,21 +53,12 @@ constexpr ToolInfo kTool = {
     "  --version               show the version and exit\n"};
 
 struct Options {
-  int32_t n = 0;
-  int32_t m = 0;
-  int32_t wmin = 0;
-  int32_t wmax = 0;
+  int32_t n = 0, m = 0, wmin = 0, wmax = 0;
   uint64_t seed = 0;
-  bool connected = false;
-  bool simple = false;
-  int32_t source = 0;  // 0: no source line
-};
-
-// The command line split: the options, wherever they stand, and the rest in order.
-struct Arguments {
-  std::vector<const char*> positional;
-  bool simple = false;
-  const char* source = nullptr;  // the text after --source, when given
+  bool connected = false, simple = false;
+  int32_t source = 0;                   // 0: no source line
+  const char* source_text = nullptr;    // the text after --source, when given
+  std::vector<const char*> positional;  // the arguments that are not options, in order
 };
 
 // Returns the number of unordered pairs of two distinct vertices among n.
@@ -85,9 +76,10 @@ bool parse_integer(const char* text, T lo, T hi, T* out) {
   return true;
 }
 
-// Splits argv into *a: an argument starting with "--" is an option, up to a
-// lone "--"; a single '-' starts a negative number. Returns false with *err set.
-bool split_arguments(int argc, char** argv, Arguments* a, std::string* err) {
+// Splits argv into the options of *a and its positional arguments: an
+// argument starting with "--" is an option, up to a lone "--"; a single '-'
+// starts a negative number. Returns false with *err set.
+bool split_arguments(int argc, char** argv, Options* a, std::string* err) {
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
@@ -98,9 +90,9 @@ bool split_arguments(int argc, char** argv, Arguments* a, std::string* err) {
     } else if (arg == "--simple") {
       a->simple = true;
     } else if (arg.starts_with("--source=")) {
-      a->source = argv[i] + std::strlen("--source=");
+      a->source_text = argv[i] + std::strlen("--source=");
     } else if (arg == "--source" && i + 1 < argc) {
-      a->source = argv[++i];
+      a->source_text = argv[++i];
     } else {
       *err = arg == "--source" ? "--source needs a vertex"
                                : "unknown option '" + std::string(arg) + "'";
@@ -135,20 +127,19 @@ bool parse_numbers(const std::vector<const char*>& p, Options* o, std::string* e
   return false;
 }
 
-// Checks that the numbers of *o and the options in a go together and takes
-// the options into *o. Returns false with *err saying why not.
-bool settle(const Arguments& a, Options* o, std::string* err) {
+// Checks that the numbers and the options of *o go together and reads the
+// source. Returns false with *err saying why not.
+bool settle(Options* o, std::string* err) {
   const std::string vertices = std::to_string(o->n) + (o->n == 1 ? " vertex" : " vertices");
   if (o->connected && o->m < o->n - 1) {
     *err = "a connected graph on " + vertices + " needs at least " + std::to_string(o->n - 1) +
            " edges";
-  } else if (a.simple && o->m > pair_count(o->n)) {
+  } else if (o->simple && o->m > pair_count(o->n)) {
     *err = "--simple allows at most " + std::to_string(pair_count(o->n)) + " edges on " + vertices;
-  } else if (a.source != nullptr && !parse_integer(a.source, 1, o->n, &o->source)) {
+  } else if (o->source_text != nullptr && !parse_integer(o->source_text, 1, o->n, &o->source)) {
     *err = "--source must be a vertex of the graph, 1 to " + std::to_string(o->n) + ", not '" +
-           a.source + "'";
+           o->source_text + "'";
   } else {
-    o->simple = a.simple;
     return true;
   }
   return false;
@@ -305,14 +296,11 @@ class EdgeWriter {
 int generate(int argc, char** argv) {
   int answered = answer_help_or_version(kTool, argc, argv);
   if (answered >= 0) return answered;
-  Arguments args;
   Options o;
   std::string err;
-  if (!split_arguments(argc, argv, &args, &err)) return wrong_use(kTool, err);
-  if (args.positional.size() != 5 && args.positional.size() != 6) return wrong_use(kTool);
-  if (!parse_numbers(args.positional, &o, &err) || !settle(args, &o, &err)) {
-    return wrong_use(kTool, err);
-  }
+  if (!split_arguments(argc, argv, &o, &err)) return wrong_use(kTool, err);
+  if (o.positional.size() != 5 && o.positional.size() != 6) return wrong_use(kTool);
+  if (!parse_numbers(o.positional, &o, &err) || !settle(&o, &err)) return wrong_use(kTool, err);
   OutBuffer out(stdout);
   EdgeWriter(o, out).write_all();
   int error_number = 0;

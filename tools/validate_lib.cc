@@ -5,7 +5,6 @@
 #include <limits>
 #include <numeric>
 #include <set>
-#include <tuple>
 #include <utility>
 
 #include "cli/tool.h"
@@ -63,11 +62,6 @@ class Findings {
   std::array<int64_t, kKinds> count_{};
 };
 
-// Returns the pair {a, b} with the smaller id first.
-std::pair<int32_t, int32_t> ordered(int32_t a, int32_t b) {
-  return a < b ? std::pair{a, b} : std::pair{b, a};
-}
-
 // Which pairs of ids 0..n have been given an edge: one bit per pair, so that
 // even a complete graph takes only n^2 / 16 bytes. Pairs with an id above n
 // (rare, and warned about) are kept in a set.
@@ -76,7 +70,7 @@ class PairSeen {
   explicit PairSeen(int32_t n) : n_(n), bits_((static_cast<uint64_t>(n) + 1) * (n + 2) / 2) {}
   // Marks the pair {a, b}. Returns true when it was marked before.
   bool mark(int32_t a, int32_t b) {
-    std::tie(a, b) = ordered(a, b);
+    if (a > b) std::swap(a, b);
     if (b > n_) return !far_.insert({a, b}).second;
     const uint64_t i = static_cast<uint64_t>(b) * (b + 1) / 2 + a;
     const bool was = bits_[i];
