@@ -299,27 +299,11 @@ std::string student_text(const Explanation& e, int64_t max_steps) {
 
 namespace {
 
-const char* why_name(StepWhy why) {
-  switch (why) {
-    case StepWhy::kEdge: return "edge";
-    case StepWhy::kSelfLoop: return "self-loop";
-    case StepWhy::kDiagonal: return "diagonal";
-    case StepWhy::kNoEdge: return "no edge";
-    case StepWhy::kNotAVertex: return "not a vertex";
-    case StepWhy::kOutsideTables: return "outside the tables";
-  }
-  return "";
-}
-
-const char* how_name(Expected how) {
-  switch (how) {
-    case Expected::kFastSearch: return "fast search";
-    case Expected::kExactPass: return "exact pass";
-    case Expected::kLineNotAVertex: return "line not a vertex";
-    case Expected::kSourceNotAVertex: return "source not a vertex";
-  }
-  return "";
-}
+// The JSON names of StepWhy and Expected, in the order of their values.
+constexpr const char* kWhyNames[] = {"edge",    "self-loop",    "diagonal",
+                                     "no edge", "not a vertex", "outside the tables"};
+constexpr const char* kHowNames[] = {"fast search", "exact pass", "line not a vertex",
+                                     "source not a vertex"};
 
 std::string json_id(int32_t id) { return id == kOutsideId ? "null" : num(id); }
 std::string json_bool(bool b) { return b ? "true" : "false"; }
@@ -355,7 +339,7 @@ std::string json_step(const ExplainedStep& s) {
       .add("repeats_last_id", json_bool(st.repeated))
       .add("tail_ignored", json_bool(st.tail_ignored))
       .add("weight", num(st.weight))
-      .add("why", json_string(why_name(s.why)))
+      .add("why", json_string(kWhyNames[static_cast<int>(s.why)]))
       .add("graph_line", has_line ? num(s.graph_line) : "null")
       .done();
 }
@@ -374,7 +358,7 @@ void json_line(const Explanation& e, bool student, JsonObject& o) {
     o.add("notes", json_array(reading_notes(e), json_string));
   }
   if (student) return;
-  o.add("expected_from", json_string(how_name(e.how)));
+  o.add("expected_from", json_string(kHowNames[static_cast<int>(e.how)]));
   if (e.how != Expected::kFastSearch) return;
   o.add("shortest_path", json_array(e.shortest, num))
       .add("shortest_weight", num(e.shortest_weight));
