@@ -45,6 +45,19 @@ std::string printable(std::string_view text);
 // stores it there.
 bool whole_number(std::string_view text, int64_t* value = nullptr);
 
+// Returns write(item) for each of items, with sep between them.
+template <typename Items, typename Write>
+std::string joined(const Items& items, std::string_view sep, Write write) {
+  std::string t;
+  bool first = true;
+  for (const auto& item : items) {
+    if (!first) t += sep;
+    t += write(item);
+    first = false;
+  }
+  return t;
+}
+
 // Prints "NAME: message" on standard error, on one line (control characters
 // escaped).
 void say(std::string_view name, std::string_view message);

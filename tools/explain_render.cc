@@ -19,19 +19,6 @@ namespace {
 
 std::string num(int64_t v) { return std::to_string(v); }
 
-// Returns write(item) for each of items, with sep between them.
-template <typename Items, typename Write>
-std::string joined(const Items& items, std::string_view sep, Write write) {
-  std::string t;
-  bool first = true;
-  for (const auto& item : items) {
-    if (!first) t += sep;
-    t += write(item);
-    first = false;
-  }
-  return t;
-}
-
 // Returns true when the file ends before line n (an empty file aside).
 bool lines_missing(const Explanation& e) {
   return e.lines < e.n && e.verdict.kind != Verdict::kEmptyFile;

@@ -648,11 +648,8 @@ std::string summary(const std::string& name, const Validation& v) {
                   counted(v.n, "vertex", "vertices") + ", " +
                   counted(v.edges_read, "edge", "edges") + " read";
   if (v.carried >= 0) t += ", source " + num(v.carried);
-  std::string hidden;
-  for (const auto& [kind, count] : v.hidden) {
-    if (!hidden.empty()) hidden += ", ";
-    hidden += kind + " " + num(count);
-  }
+  const std::string hidden =
+      joined(v.hidden, ", ", [](const auto& kind) { return kind.first + " " + num(kind.second); });
   if (!hidden.empty()) t += " (more not shown: " + hidden + ")";
   return t + "\n";
 }
