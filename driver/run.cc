@@ -15,13 +15,8 @@ namespace tarnwick {
 
 namespace {
 
-constexpr char kName[] = "tarnwick";
-
-// Prints "tarnwick: message" on standard error. Returns kExitCannot.
-int complain(const std::string& message) {
-  say(kName, message);
-  return kExitCannot;
-}
+// The judge's messages are "tarnwick: reason"; its usage goes to standard output.
+constexpr ToolInfo kJudge = {"tarnwick", kUsage, ""};
 
 }  // namespace
 
@@ -38,12 +33,12 @@ int run(int argc, const char* const* argv) {
   std::string err;
   const bool made = c.make(argv[1], graph, SourceGiven::argument(argv[3]), options, &err);
   if (progress) progress->clear();
-  if (!made) return complain(err);
+  if (!made) return cannot(kJudge, err);
   Verdict verdict;
-  if (!c.judge(argv[2], &verdict, &err)) return complain(err);
-  if (!write_out(verdict_line(verdict), &err)) return complain("standard output: " + err);
+  if (!c.judge(argv[2], &verdict, &err)) return cannot(kJudge, err);
+  if (!write_out(verdict_line(verdict), &err)) return cannot(kJudge, "standard output: " + err);
   // A judged run's warnings come after its verdict; a refused run says one thing, why.
-  for (const std::string& warning : c.warnings()) say(kName, warning);
+  for (const std::string& warning : c.warnings()) say(kJudge.name, warning);
   return kExitOk;
 }
 
