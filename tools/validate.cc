@@ -59,14 +59,14 @@ std::optional<int64_t>* numeric(const std::string& name, GraphConstraints& want)
 bool take_value(const std::string& name, const char* value, Args* args, std::string* why) {
   int32_t id = 0;  // the case's own reading of a --source value, told before the graph is read
   int64_t v = 0;
-  if (name == "--source" && value != nullptr && parse_source_flag(value, &id, why)) {
-    args->options.source = SourceGiven::flag(value);
-  } else if (name != "--source" && value != nullptr && whole_number(value, &v)) {
-    *numeric(name, args->options.want) = v;
+  if (value == nullptr) {
+    *why = name + (name == "--source" ? " needs a vertex id" : " needs an integer");
   } else if (name == "--source") {
-    if (value == nullptr) *why = "--source needs a vertex id";
+    if (parse_source_flag(value, &id, why)) args->options.source = SourceGiven::flag(value);
+  } else if (whole_number(value, &v)) {
+    *numeric(name, args->options.want) = v;
   } else {
-    *why = name + " needs an integer" + (value ? ", not '" + std::string(value) + "'" : "");
+    *why = name + " needs an integer, not '" + value + "'";
   }
   return why->empty();
 }
