@@ -102,9 +102,8 @@ const ToolInfo kBenchTool = {
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  bool big = false;
-  if (int status = tarnwick::bench_args(argc, argv, &big); status >= 0) return status;
+  const tarnwick::BenchOptions options = tarnwick::bench_args(argc, argv);
   tarnwick::compare_at_2000();
-  if (big) tarnwick::big();
+  if (options.big) tarnwick::big();
   return 0;
 }
