@@ -29,8 +29,7 @@ inline Verdict judge_bytes(std::string_view result, const DirectWeights& Dist, c
   return v;
 }
 
-// Returns true when v is the verdict of reference.h's plain checker on
-// `result`, weighed against ref with the lines `row` expects.
+// Returns true when v is what reference.h's checker gives `result` weighed against ref and row.
 inline bool plain_checker_agrees(const Verdict& v, std::string_view result,
                                  const reference::Graph& ref, const reference::Row& row) {
   reference::Verdict r =
