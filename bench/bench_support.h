@@ -10,10 +10,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,19 +36,39 @@ extern const ToolInfo kBenchTool;
   std::exit(1);
 }
 
-// Reads the command line of a benchmark whose only option is --big into
-// *big, or of one without options when big is null. Returns the exit status
-// to end with (--help, --version, wrong use), or -1 to run.
-inline int bench_args(int argc, char** argv, bool* big) {
+// A benchmark's options: each takes only those its usage line names.
+struct BenchOptions {
+  bool big = false;           // --big
+  std::string baseline;       // --baseline PATH
+  int runs = 3;               // --runs N, at least 1
+  std::FILE* plot = nullptr;  // --plot FILE, open for writing
+};
+
+// Returns the options on the command line. Answers --help and --version, and
+// refuses wrong use, by ending the benchmark with the tools' exit status; dies
+// when the plot file cannot be written.
+inline BenchOptions bench_args(int argc, char** argv) {
   int answered = answer_help_or_version(kBenchTool, argc, argv);
-  if (answered >= 0) return answered;
+  if (answered >= 0) std::exit(answered);
+  BenchOptions o;
   for (int i = 1; i < argc; ++i) {
-    if (big == nullptr || i > 1 || std::strcmp(argv[i], "--big") != 0) {
-      return wrong_use(kBenchTool, "unknown argument '" + std::string(argv[i]) + "'");
+    const std::string a = argv[i];
+    const bool named = std::string_view(kBenchTool.usage).find(" [" + a) != std::string::npos;
+    const bool valued = named && i + 1 < argc;
+    if (named && a == "--big") {
+      o.big = true;
+    } else if (valued && a == "--baseline") {
+      o.baseline = argv[++i];
+    } else if (valued && a == "--runs") {
+      o.runs = std::max(1, std::atoi(argv[++i]));
+    } else if (valued && a == "--plot") {
+      o.plot = std::fopen(argv[++i], "w");
+      if (o.plot == nullptr) die(std::string("cannot write ") + argv[i]);
+    } else {
+      std::exit(wrong_use(kBenchTool, "unknown argument '" + a + "'"));
     }
   }
-  if (big != nullptr) *big = argc == 2;
-  return -1;
+  return o;
 }
 
 inline double seconds_since(std::chrono::steady_clock::time_point start) {
@@ -72,6 +92,8 @@ struct Child {
   int status = -1;       // its exit status, -1 when it did not start or was killed
   double seconds = 1e9;  // wall time
   long peak_kib = 0;     // peak resident memory
+
+  double peak_mib() const { return peak_kib / 1024.0; }
 };
 
 // Runs args[0] with standard output sent to `out` and standard error to
@@ -81,13 +103,12 @@ struct Child {
 inline Child spawn(const std::vector<std::string>& args, const std::string& out = "/dev/null",
                    const char* threads = nullptr) {
   const std::string kThreads = "TARNWICK_THREADS=";
-  std::vector<std::string> env_text;
-  for (char** e = environ; *e != nullptr; ++e) {
-    if (threads == nullptr || !std::string_view(*e).starts_with(kThreads)) env_text.push_back(*e);
-  }
-  if (threads != nullptr && *threads != '\0') env_text.push_back(kThreads + threads);
+  std::string setting = kThreads + (threads == nullptr ? "" : threads);
   std::vector<char*> env, argv;
-  for (std::string& e : env_text) env.push_back(e.data());
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (threads == nullptr || !std::string_view(*e).starts_with(kThreads)) env.push_back(*e);
+  }
+  if (threads != nullptr && *threads != '\0') env.push_back(setting.data());
   env.push_back(nullptr);
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);

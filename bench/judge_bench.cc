@@ -72,11 +72,10 @@ void growth(const ScratchFolder& b) {
   std::string tiny = b.run(TARNWICK_GEN, "g3", {"3", "3", "1", "9", "13", "connected"});
   Child s = whole_run(small, 5), l = whole_run(large, 5), t = whole_run(tiny, 5);
   std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=10^3 m=5*10^3", s.seconds,
-              s.peak_kib / 1024.0);
+              s.peak_mib());
   std::printf("%-34s %8.4f s   peak %6.1f MiB   (%.1fx the 10^3 run)\n",
-              "whole run, n=10^4 m=5*10^4", l.seconds, l.peak_kib / 1024.0, l.seconds / s.seconds);
-  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=3", t.seconds,
-              t.peak_kib / 1024.0);
+              "whole run, n=10^4 m=5*10^4", l.seconds, l.peak_mib(), l.seconds / s.seconds);
+  std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=3", t.seconds, t.peak_mib());
 }
 
 // Prints how fast `seconds` for `mb` megabytes is.
@@ -155,7 +154,7 @@ void big_negative(const ScratchFolder& b) {
   Child c = whole_run(
       b.run(TARNWICK_GEN, "neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}), 1);
   std::printf("%-34s %8.3f s   peak %6.1f MiB\n", "whole run, n=10^4 negative", c.seconds,
-              c.peak_kib / 1024.0);
+              c.peak_mib());
 }
 
 }  // namespace
@@ -170,13 +169,12 @@ const ToolInfo kBenchTool = {
 
 int main(int argc, char** argv) {
   using namespace tarnwick;
-  bool big = false;
-  if (int status = bench_args(argc, argv, &big); status >= 0) return status;
+  const BenchOptions options = bench_args(argc, argv);
   ScratchFolder b("judge-bench");
   // Whole runs first, while this process is small: a spawned child's peak
   // memory counts what it shared with this process before it started the judge.
   growth(b);
-  if (big) big_negative(b);
+  if (options.big) big_negative(b);
   side_by_side("n=2000 m=10^4, weights 1..1000",
                b.run(TARNWICK_GEN, "pos2k", {"2000", "10000", "1", "1000", "1", "connected"}));
   side_by_side("n=2000 m=10^4, weights -5..1000",

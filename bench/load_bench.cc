@@ -20,7 +20,6 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -32,19 +31,10 @@
 namespace tarnwick {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Options {
-  bool big = false;
-  std::string baseline;
-  int runs = 3;
-  std::FILE* plot = nullptr;
-};
-
 class Bench {
  public:
   // The result file given to every run: its verdict does not matter, only the run.
-  explicit Bench(const Options& o)
+  explicit Bench(const BenchOptions& o)
       : o_(o), dir_("load-bench"), result_(dir_.write("result", "1\n")) {}
 
   // Writes a generated graph and returns its path.
@@ -62,18 +52,18 @@ class Bench {
     double mb = megabytes(graph), base = 0;
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
     std::printf("%-30s %7.1f MB  all CPUs %7.3f s %6.0f MB/s %6.1f MiB | 1 CPU %7.3f s (%.2fx)",
-                label, mb, all.seconds, mb / all.seconds, all.peak_kib / 1024.0, one.seconds,
+                label, mb, all.seconds, mb / all.seconds, all.peak_mib(), one.seconds,
                 one.seconds / all.seconds);
     if (!o_.baseline.empty()) {
       Child b = best(o_.baseline, graph, "");
       base = b.seconds;
-      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_kib / 1024.0,
+      std::printf(" | baseline %7.3f s %6.1f MiB: %.1fx faster", b.seconds, b.peak_mib(),
                   b.seconds / all.seconds);
     }
     std::printf("\n");
     std::fflush(stdout);
     if (o_.plot != nullptr) std::fprintf(o_.plot, "%.1f %.4f %.4f\n", mb, all.seconds, base);
-    fs::remove(graph);
+    std::filesystem::remove(graph);
   }
 
   // Returns the best seconds that timed(tuning) returns with one thread and
@@ -83,8 +73,7 @@ class Bench {
     std::array<double, 2> seconds = {1e9, 1e9};
     for (int i = 0; i < o_.runs; ++i) {
       for (int k = 0; k < 2; ++k) {
-        detail::LoadTuning tuning;
-        tuning.threads = k == 0 ? 1 : usable_cpus();
+        const detail::LoadTuning tuning{.threads = k == 0 ? 1 : usable_cpus()};
         seconds[k] = std::min(seconds[k], timed(tuning));
       }
     }
@@ -129,35 +118,15 @@ class Bench {
   void exact_pass(const char* label, const std::string& graph) {
     Child all = best(TARNWICK_BINARY, graph, ""), one = best(TARNWICK_BINARY, graph, "1");
     std::printf("%-30s all CPUs %7.3f s %6.1f MiB | 1 CPU %7.3f s (%.2fx)\n", label,
-                all.seconds, all.peak_kib / 1024.0, one.seconds, one.seconds / all.seconds);
-    fs::remove(graph);
+                all.seconds, all.peak_mib(), one.seconds, one.seconds / all.seconds);
+    std::filesystem::remove(graph);
   }
 
  private:
-  Options o_;
+  BenchOptions o_;
   ScratchFolder dir_;
   std::string result_;
 };
-
-Options parse(int argc, char** argv) {
-  Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--big") {
-      o.big = true;
-    } else if (a == "--baseline" && i + 1 < argc) {
-      o.baseline = argv[++i];
-    } else if (a == "--runs" && i + 1 < argc) {
-      o.runs = std::max(1, std::atoi(argv[++i]));
-    } else if (a == "--plot" && i + 1 < argc) {
-      o.plot = std::fopen(argv[++i], "w");
-      if (o.plot == nullptr) die(std::string("cannot write ") + argv[i]);
-    } else {
-      std::exit(wrong_use(kBenchTool, "unknown argument '" + a + "'"));
-    }
-  }
-  return o;
-}
 
 }  // namespace
 
@@ -173,10 +142,8 @@ const ToolInfo kBenchTool = {
 
 int main(int argc, char** argv) {
   using namespace tarnwick;
-  int answered = answer_help_or_version(kBenchTool, argc, argv);
-  if (answered >= 0) return answered;
-  Options o = parse(argc, argv);
-  Bench b(o);
+  const BenchOptions options = bench_args(argc, argv);
+  Bench b(options);
   b.whole_runs("n=3", b.graph("tiny", {"3", "3", "1", "9", "13", "connected"}));
   b.whole_runs("sparse n=10^4 m=5*10^4",
                b.graph("sparse", {"10000", "50000", "1", "1000", "12", "connected"}));
@@ -185,7 +152,7 @@ int main(int argc, char** argv) {
   b.numbers_alone(repeated);
   b.whole_runs("repeated n=2000 m=10^7", repeated);
   b.whole_runs("n=10^4 m=2*10^7", b.graph("half", {"10000", "20000000", "1", "1000", "14"}));
-  if (o.big) {
+  if (options.big) {
     b.whole_runs("complete n=10^4", b.graph("complete", {"10000", "49995000", "1", "1000", "7"}));
     b.exact_pass("n=10^4 negative (exact pass)",
                  b.graph("neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}));
@@ -196,7 +163,7 @@ int main(int argc, char** argv) {
   // memory would count what it shared with it.
   std::string again = b.graph("repeated", {"2000", "10000000", "1", "1000", "9"});
   b.loader_alone("repeated n=2000 m=10^7", again);
-  fs::remove(again);
-  if (o.plot != nullptr) std::fclose(o.plot);
+  std::filesystem::remove(again);
+  if (options.plot != nullptr) std::fclose(options.plot);
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "fuzz/reference.h"
 #include "graph/input.h"
 #include "graph/reader.h"
@@ -18,8 +19,6 @@
 
 namespace tarnwick {
 namespace {
-
-using reference::require;
 
 // The ids whose weights are compared pairwise: the edges of the tables and of
 // the graph's vertices, plus a few ids that edges name.
@@ -41,13 +40,12 @@ std::vector<int64_t> sample_ids(const reference::Graph& ref) {
 void check_ranges(std::string_view bytes, const Graph& plain, const LoadReport& plain_report,
                   bool plain_ok, const std::vector<int64_t>& ids, const Number& plain_after) {
   unsigned knob = bytes.empty() ? 0 : static_cast<unsigned char>(bytes.back());
-  detail::LoadTuning tuning;
-  tuning.range_bytes = 1 + knob % 9;
-  tuning.threads = 1 + static_cast<int32_t>(knob / 9 % 3);
-  tuning.split = true;
   // A dense table only where it stays small: its size follows n, not the input.
-  bool small = plain.n <= 1000;
-  tuning.storage = knob / 27 % 2 == 1 && small ? detail::Storage::kDense : detail::Storage::kLists;
+  const bool dense = knob / 27 % 2 == 1 && plain.n <= 1000;
+  using detail::Storage;
+  const detail::LoadTuning tuning{.storage = dense ? Storage::kDense : Storage::kLists,
+                                  .threads = 1 + static_cast<int32_t>(knob / 9 % 3),
+                                  .range_bytes = 1 + knob % 9, .split = true};
   Graph g;
   LoadReport report;
   ByteReader in(bytes);
@@ -108,7 +106,9 @@ class Deaf : public LoadObserver {
   void number(int64_t, const Number&) override {}
 };
 
-void check(std::string_view bytes) {
+}  // namespace
+
+void fuzz_check(std::string_view bytes) {
   check_scan(bytes);
   Graph g;
   LoadReport report;
@@ -165,10 +165,4 @@ void check(std::string_view bytes) {
   }
 }
 
-}  // namespace
 }  // namespace tarnwick
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  tarnwick::check(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}

@@ -2,23 +2,20 @@
 // from several sources: exactly one verdict, and the same verdict as the plain
 // whole-line checker in reference.h; an observer hears steps that add up to
 // each line's total and changes nothing.
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "check/judge.h"
+#include "fuzz/fuzz_support.h"
 #include "fuzz/reference.h"
 #include "graph/apsp.h"
 #include "graph/input.h"
 
 namespace tarnwick {
 namespace {
-
-using reference::require;
 
 struct Fixture {
   const char* text;
@@ -92,38 +89,20 @@ class StepSum : public JudgeObserver {
   __int128 sum_ = 0;
 };
 
-void check(std::string_view bytes) {
+}  // namespace
+
+void fuzz_check(std::string_view bytes) {
   static const std::vector<std::unique_ptr<Case>> cases = make_cases();
   for (const auto& c : cases) {
-    ByteReader in(bytes);
-    Verdict v;
-    require(judge(in, c->g.Dist, *c->row, &v), "judging bytes in memory cannot fail");
-    std::string line = verdict_line(v);
-    require(line.find('\n') == line.size() - 1, "exactly one verdict line");
+    Verdict v = judge_bytes(bytes, c->g.Dist, *c->row);
     require(v.source == c->row->source(), "the verdict names the source");
-
-    const reference::Row& expected = *c->ref_row;
-    reference::Verdict r = reference::judge(bytes, c->ref, expected.source(),
-                                            [&](int64_t k) { return expected.at(k); });
-    require(static_cast<int>(v.kind) == static_cast<int>(r.kind),
+    require(plain_checker_agrees(v, bytes, c->ref, *c->ref_row),
             "the verdict matches the plain checker");
-    if (r.kind == reference::Verdict::kWrongAnswer) {
-      require(v.line == r.line, "the wrong line matches the plain checker");
-    }
     // Judged again with an observer: the same verdict, and steps that add up.
-    ByteReader again(bytes);
-    Verdict observed;
     StepSum sum(c->ref);
-    require(judge(again, c->g.Dist, *c->row, &observed, &sum),
-            "judging bytes in memory cannot fail");
-    require(verdict_line(observed) == line, "an observer does not change the verdict");
+    require(verdict_line(judge_bytes(bytes, c->g.Dist, *c->row, &sum)) == verdict_line(v),
+            "an observer does not change the verdict");
   }
 }
 
-}  // namespace
 }  // namespace tarnwick
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  tarnwick::check(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}

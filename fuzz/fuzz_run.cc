@@ -11,6 +11,7 @@
 
 #include "check/case.h"
 #include "check/judge.h"
+#include "fuzz/fuzz_support.h"
 #include "fuzz/reference.h"
 #include "graph/apsp.h"
 #include "graph/fast_row.h"
@@ -18,8 +19,6 @@
 
 namespace tarnwick {
 namespace {
-
-using reference::require;
 
 // Largest graph whose row solve() is asked for when its weights are not small:
 // the exact pass costs n^3 however fast it is.
@@ -41,22 +40,11 @@ Parts split(std::string_view bytes) {
   size_t eol = bytes.find('\n');
   std::string_view first = bytes.substr(0, eol);
   p.source = std::string(first.substr(0, first.find('\0')));
-  std::string_view rest =
-      eol == std::string_view::npos ? std::string_view() : bytes.substr(eol + 1);
+  std::string_view rest = eol == std::string_view::npos ? "" : bytes.substr(eol + 1);
   size_t sep = rest.find(kSeparator);
   p.graph = rest.substr(0, sep);
   if (sep != std::string_view::npos) p.result = rest.substr(sep + kSeparator.size());
   return p;
-}
-
-// Returns the verdict for `result` judged against row.
-Verdict judge_bytes(std::string_view result, const Graph& g, const SourceRow& row) {
-  ByteReader in(result);
-  Verdict v;
-  require(judge(in, g.Dist, row, &v), "judging bytes in memory cannot fail");
-  std::string line = verdict_line(v);
-  require(line.find('\n') == line.size() - 1, "exactly one verdict line");
-  return v;
 }
 
 // Returns the number of lines in text, a last one without a line end included.
@@ -70,7 +58,9 @@ bool same(const Verdict& a, const Verdict& b) {
          (a.kind != Verdict::kWrongAnswer || a.line == b.line);
 }
 
-void check(std::string_view bytes) {
+}  // namespace
+
+void fuzz_check(std::string_view bytes) {
   Parts p = split(bytes);
   GraphFile file;
   file.assign(p.graph);
@@ -99,7 +89,7 @@ void check(std::string_view bytes) {
   if (!c.solved()) return;
   const bool solved = row_is_solved(g, source);
   const SourceRow& fast = c.row();
-  Verdict verdict = judge_bytes(p.result, g, fast);
+  Verdict verdict = judge_bytes(p.result, g.Dist, fast);
   require(verdict.kind != Verdict::kSuccess || lines_in(p.result) >= g.n,
           "a success has a line for every vertex");
 
@@ -113,22 +103,13 @@ void check(std::string_view bytes) {
     require(fast.at(k) == plain.at(k), "solve() matches the plain pass");
   }
   require(fast.at(V - 1) == plain.at(V - 1) && fast.at(V) == 0, "solve() matches past n");
-  require(same(verdict, judge_bytes(p.result, g, plain)), "the same verdict as the plain pass");
+  require(same(verdict, judge_bytes(p.result, g.Dist, plain)),
+          "the same verdict as the plain pass");
 
   if (solved && g.n > kMaxReferenceVertices) return;
   reference::Graph ref = reference::load(p.graph);
-  reference::Row row(ref, source);
-  reference::Verdict r =
-      reference::judge(p.result, ref, source, [&](int64_t k) { return row.at(k); });
-  require(static_cast<int>(verdict.kind) == static_cast<int>(r.kind) &&
-              (r.kind != reference::Verdict::kWrongAnswer || verdict.line == r.line),
+  require(plain_checker_agrees(verdict, p.result, ref, reference::Row(ref, source)),
           "the same verdict as the plain checker");
 }
 
-}  // namespace
 }  // namespace tarnwick
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  tarnwick::check(std::string_view(reinterpret_cast<const char*>(data), size));
-  return 0;
-}

@@ -183,8 +183,7 @@ struct Verdict {
 template <typename Expected>
 TARNWICK_REFERENCE Verdict judge(std::string_view file, const Graph& g, int64_t source,
                                  const Expected& expected) {
-  Verdict v;
-  if (file.empty()) return v;
+  if (file.empty()) return Verdict{};
   int64_t last_id = 0;
   int64_t line_no = 0;
   for (size_t start = 0; start < file.size();) {
@@ -209,20 +208,11 @@ TARNWICK_REFERENCE Verdict judge(std::string_view file, const Graph& g, int64_t 
       if (q == std::string::npos) break;
       p = q + 1;
     }
-    if (weight != expected(line_no)) {
-      v.kind = Verdict::kWrongAnswer;
-      v.line = line_no;
-      return v;
-    }
+    if (weight != expected(line_no)) return Verdict{Verdict::kWrongAnswer, line_no};
   }
   // Line k must exist for every vertex k.
-  if (line_no < g.n) {
-    v.kind = Verdict::kWrongAnswer;
-    v.line = line_no + 1;
-    return v;
-  }
-  v.kind = Verdict::kSuccess;
-  return v;
+  if (line_no < g.n) return Verdict{Verdict::kWrongAnswer, line_no + 1};
+  return Verdict{Verdict::kSuccess};
 }
 
 }  // namespace tarnwick::reference
