@@ -98,7 +98,7 @@ class Case {
   const Number& carried() const { return carried_; }
 
   // Returns true when a source was taken and its row solved (a source taken
-  // and not solved, see CaseOptions::solve_if, is source_taken()).
+  // and not solved, see CaseOptions::solve_if, has source() >= 0).
   bool solved() const { return row_.has_value(); }
   // The source taken, or -1 when none was.
   int32_t source() const { return taken_; }
