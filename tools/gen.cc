@@ -76,23 +76,23 @@ bool parse_integer(const char* text, T lo, T hi, T* out) {
   return true;
 }
 
-// Splits argv into the options of *a and its positional arguments: an
+// Splits argv into the options of *o and its positional arguments: an
 // argument starting with "--" is an option, up to a lone "--"; a single '-'
 // starts a negative number. Returns false with *err set.
-bool split_arguments(int argc, char** argv, Options* a, std::string* err) {
+bool split_arguments(int argc, char** argv, Options* o, std::string* err) {
   bool options = true;
   for (int i = 1; i < argc; ++i) {
     std::string_view arg = argv[i];
     if (!options || !arg.starts_with("--")) {
-      a->positional.push_back(argv[i]);
+      o->positional.push_back(argv[i]);
     } else if (arg == "--") {
       options = false;
     } else if (arg == "--simple") {
-      a->simple = true;
+      o->simple = true;
     } else if (arg.starts_with("--source=")) {
-      a->source_text = argv[i] + std::strlen("--source=");
+      o->source_text = argv[i] + std::strlen("--source=");
     } else if (arg == "--source" && i + 1 < argc) {
-      a->source_text = argv[++i];
+      o->source_text = argv[++i];
     } else {
       *err = arg == "--source" ? "--source needs a vertex"
                                : "unknown option '" + std::string(arg) + "'";
