@@ -2,6 +2,8 @@
 // loaded and solved once, or against every test of a test set (its usage and
 // summary below).
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -145,6 +147,11 @@ bool parse(int argc, char** argv, Options* o, std::string* why) {
   return why->empty();
 }
 
+// Writes text to standard output. Returns false when that fails.
+bool put(const std::string& text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+}
+
 // Tells the judge's warnings and the summary on standard error, after the
 // records, as the judge's warnings come after its verdict. Returns the exit
 // status: 0 when every file was judged.
@@ -170,13 +177,15 @@ int grade_files(const Options& o) {
   if (!made) return cannot(kTool, why);
   std::vector<std::string> paths(o.operands.begin() + 2, o.operands.end());
   Tally tally;
-  // Each record is out as soon as it is known; after a failed write, none is tried.
-  bool written = write_out(format_header(o.format, false), &why);
+  errno = 0;
+  bool written = put(format_header(o.format, false));
   grade_all(paths, c.graph().Dist, c.row(), usable_cpus(), o.max_bytes, [&](const Graded& graded) {
     tally.add(graded);
-    if (written) written = write_out(format_record(o.format, graded), &why);
+    if (written) written = put(format_record(o.format, graded));
   });
-  if (!written) return cannot(kTool, "standard output: " + why);
+  if (std::fflush(stdout) != 0 || !written) {
+    return cannot(kTool, "standard output: " + reason(errno != 0 ? errno : EIO));
+  }
   return finish(c.warnings(), tally.summary(), tally);
 }
 
