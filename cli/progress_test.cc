@@ -194,6 +194,9 @@ TEST(ProgressText, EstimatesTheTimeLeftFromTheRateSoFar) {
   EXPECT_EQ(progress_text(0.25, 1.0), "tarnwick: all-pairs pass 25% done, about 3 s left");
   EXPECT_EQ(progress_text(0.1, 20.0), "tarnwick: all-pairs pass 10% done, about 3 min left");
   EXPECT_EQ(progress_text(0.999, 1.0), "tarnwick: all-pairs pass 99% done, about 1 s left");
+  // Minutes from a minute on: 59 s is still told in seconds.
+  EXPECT_EQ(progress_text(0.5, 59.4), "tarnwick: all-pairs pass 50% done, about 59 s left");
+  EXPECT_EQ(progress_text(0.5, 60.0), "tarnwick: all-pairs pass 50% done, about 1 min left");
 }
 
 TEST(ProgressText, NoEstimateAtTheEnds) {

@@ -498,6 +498,27 @@ TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
             "tarnwick-checker 0.1.0\n");
 }
 
+// An edge list cut by a number too large for 32 bits carries no source: the
+// numbers after it are not read as one, in any system.
+TEST(CheckerCommandLine, EdgeCutByAHugeNumberCarriesNoSource) {
+  Scratch s;
+  const std::string input = s.file("t.in", "3 2\n1 2 4\n2 3 99999999999\n1\n");
+  const std::string ans = s.file("t.ans", ""), team = s.file("team", "1\n1 2\n");
+  const std::string why = input +
+                          ": no source vertex after the m-th edge (the edge list ends after 1 of 2 "
+                          "edges: edge 2 meets a number too large for 32 bits)";
+  Outcome k = run_piped(TARNWICK_CHECKER, {"--kattis", input, ans, s.dir().string()}, team, s);
+  EXPECT_EQ(k.status, 2);
+  EXPECT_EQ(k.err, "tarnwick-checker: " + why + "\n");
+  EXPECT_EQ(feedback(s.dir() / "judgemessage.txt"), "judge error: " + why + "\n");
+  Outcome t = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", input, team, ans}, s);
+  EXPECT_EQ(t.status, 3);
+  EXPECT_EQ(t.err, "FAIL " + why + "\n");
+  Outcome c = tarnwick_test::run_program(TARNWICK_CHECKER, {"--cms", input, ans, team}, s);
+  EXPECT_EQ(c.status, 2);
+  EXPECT_EQ(c.out, "");
+}
+
 TEST(CheckerCommandLine, SourceFlagAndName) {
   struct Case {
     const char* text;

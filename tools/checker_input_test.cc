@@ -177,5 +177,25 @@ TEST(CheckerInput, AFifoIsReadOnce) {
             std::string::npos);
 }
 
+// A wrong output on an input of more than 1 MiB, read in ranges: the
+// judges' message finds the input's last edge with its line.
+TEST(CheckerInput, LastEdgeOfAnInputReadInRanges) {
+  Scratch s;
+  std::string graph = sh(std::string(TARNWICK_GEN) + " --simple 3000 100000 1 1000 3", s).out;
+  ASSERT_GT(graph.size(), kRangedFrom);
+  std::string last = graph.substr(graph.rfind('\n', graph.size() - 2) + 1);
+  last.pop_back();  // "u v w"
+  const std::string u = last.substr(0, last.find(' '));
+  const std::string v = last.substr(u.size() + 1, last.rfind(' ') - u.size() - 1);
+  const std::string input = s.file("t.in", graph + u + "\n");
+  const std::string ans = s.file("t.ans", ""), team = s.file("team", v + "\n");
+  sh(q(TARNWICK_CHECKER) + " --kattis " + q(input) + " " + q(ans) + " " + q(s.dir().string()) +
+         " < " + q(team),
+     s);
+  const std::string judges = tarnwick_test::slurp(s.dir() / "judgemessage.txt");
+  EXPECT_NE(judges.find(": edge " + u + "-" + v + ", graph line 100001\n"), std::string::npos)
+      << judges;
+}
+
 }  // namespace
 }  // namespace tarnwick

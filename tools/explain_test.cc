@@ -376,6 +376,26 @@ TEST(ExplainCli, GraphFromAPipe) {
   EXPECT_EQ(piped.status, 0) << piped.err;
 }
 
+// A graph of more than 1 MiB is read in ranges; its last edge is still found
+// with its line (a wrong count of the edges read would make it "no edge: INF").
+TEST(ExplainCli, LastEdgeOfAGraphReadInRanges) {
+  Scratch scratch;
+  const std::string gen = TARNWICK_GEN;
+  Outcome g = run_program(gen.c_str(), {"--simple", "3000", "100000", "1", "1000", "3"}, scratch);
+  ASSERT_GT(g.out.size(), size_t{1} << 20);
+  const std::string graph = scratch.file("graph", g.out);
+  std::string last = g.out.substr(g.out.rfind('\n', g.out.size() - 2) + 1);
+  last.pop_back();  // "u v w"
+  const std::string u = last.substr(0, last.find(' '));
+  const std::string v = last.substr(u.size() + 1, last.rfind(' ') - u.size() - 1);
+  const std::string result = scratch.file("result", v + "\n");
+  Outcome o = run_program(TARNWICK_EXPLAIN, {graph, result, u, "1"}, scratch);
+  EXPECT_NE(o.out.find("step 1: " + u + " to " + v + ", weight " + last.substr(last.rfind(' ') + 1) +
+                       ": edge " + u + "-" + v + ", graph line 100001\n"),
+            std::string::npos)
+      << o.out;
+}
+
 // The verdict's line was never read: a file judged wrong for the lines it lacks.
 TEST(ExplainText, VerdictLineNeverRead) {
   Explanation e;

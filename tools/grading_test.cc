@@ -41,6 +41,7 @@ TEST(GradeFormat, EscapesFieldsForScripts) {
       {"say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\""},
       {"two\nlines\r", "\"two\nlines\r\"", "\"two\\u000alines\\u000d\""},
       {"tab\there\\", "tab\there\\", "\"tab\\u0009here\\\\\""},
+      {"cr\ronly", "\"cr\ronly\"", "\"cr\\u000donly\""},
       {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
        "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
       {kBad, kBad, "\"bad" + tarnwick_test::repeat("\\ufffd", 12) + "\""},
@@ -367,6 +368,7 @@ TEST(Testset, PointsFile) {
       {"a -1\n", "P:1: points '-1' are not a number from 0 to 1000000 with at most 3 decimals"},
       {"a 1e3\n", "P:1: points '1e3' are not a number from 0 to 1000000 with at most 3 decimals"},
       {"a .5\n", "P:1: points '.5' are not a number from 0 to 1000000 with at most 3 decimals"},
+      {"a 1.5x\n", "P:1: points '1.5x' are not a number from 0 to 1000000 with at most 3 decimals"},
       {"a 1000000.001\n", "P:1: points '1000000.001' are not a number from 0 to 1000000 with at most 3 decimals"},
   };
   for (const Case& c : cases) {
@@ -379,6 +381,32 @@ TEST(Testset, PointsFile) {
     EXPECT_TRUE(set.weighted);
     for (size_t i = 0; i < 3; ++i) EXPECT_EQ(set.tests[i].milli_points, c.milli[i]) << c.text;
   }
+}
+
+// A file called ".in" names no test; "x.in" that is a folder is no test either.
+TEST(Testset, OnlyNamedRegularInputsAreTests) {
+  Scratch s;
+  std::filesystem::create_directories(s.dir() / "data" / "x.in");
+  s.file("data/.in", "1 0\n1\n");
+  s.file("data/1.in", "1 0\n1\n");
+  TestSet set;
+  std::string why;
+  ASSERT_TRUE(load_testset((s.dir() / "data").string(), &set, &why)) << why;
+  ASSERT_EQ(set.tests.size(), 1u);
+  EXPECT_EQ(set.tests[0].name, "1");
+}
+
+// The histogram of first wrong lines keeps the lines past n in a bin of their own.
+TEST(ClassReport, HistogramKeepsLinesPastTheVertices) {
+  ClassResults r;
+  r.set.tests = {{"t", 1000, 3}};
+  r.submissions = {"a", "b"};
+  r.results = {Graded{"a/t.out", true, {Verdict::kWrongAnswer, 1, 5}, ""},
+               Graded{"b/t.out", true, {Verdict::kWrongAnswer, 1, 2}, ""}};
+  const std::string html = html_report(r);
+  EXPECT_NE(html.find("<title>lines after 3: 1 wrong, 0 missing</title>"), std::string::npos);
+  EXPECT_NE(html.find("<title>line 2: 1 wrong, 0 missing</title>"), std::string::npos);
+  EXPECT_NE(html.find("&gt;3</text>"), std::string::npos);
 }
 
 // A test set of two tests (the second weighted 2.5) and three submissions:

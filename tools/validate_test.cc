@@ -246,6 +246,25 @@ const Golden kGoldens[] = {
      43},
     {"kattis with --source: the file carries none", "2 1\n1 2 3\n", {"--kattis", "--source=1"},
      "g: 0 errors, 0 warnings; 2 vertices, 1 edge read\n", 42},
+    {"a carried source after an edge cut by a number too large for 32 bits",
+     "3 2\n1 2 4\n2 3 99999999999\n1\n", {"--carried-source"},
+     "g:1:1: warning: no edge reaches vertex 3: its distances are sums of INF steps\n"
+     "g:3:5: error: the edge list ends after 1 of 2 edges: edge 2 meets a number too large for "
+     "32 bits (the judge warns about this; a test input holds n, m, the m edges, then the "
+     "source)\n"
+     "g: 1 error, 1 warning; 3 vertices, 1 edge read\n",
+     3},
+    {"a pair given three times names the latest earlier line", "3 3\n1 2 5\n1 2 5\n2 1 7\n", {},
+     "g:1:1: warning: no edge reaches vertex 3: its distances are sums of INF steps\n"
+     "g:3:1: warning: edge 1-2 given again, with the same weight 5 (before: line 2): the same "
+     "edge twice\n"
+     "g:4:1: warning: edge 2-1 given again, with weight 7 (before: line 3): the later weight "
+     "stands, not the smaller\n"
+     "g: 0 errors, 3 warnings; 3 vertices, 3 edges read\n"},
+    {"numbers, then text, after the last edge", "2 1\n1 2 4\n3 4 x\n", {},
+     "g:3:1: warning: 2 more numbers follow the 1 announced edge (0 whole edges and 2 more), "
+     "then text that is not a number: the judge never reads it; is the edge count right?\n"
+     "g: 0 errors, 1 warning; 2 vertices, 1 edge read\n"},
     {"a carried source outside --kattis", "2 1\n1 2 3\n5\n", {"--carried-source"},
      "g:3:1: error: source 5 is not a vertex of 1..2 (the number after the m-th edge; "
      "--allow-non-vertex-source permits it)\n"
