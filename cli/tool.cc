@@ -7,29 +7,12 @@
 #include <exception>
 #include <new>
 
+#include "cli/escape.h"
 #include "graph/reader.h"
 
 namespace tarnwick {
 
 const char* tarnwick_version() { return TARNWICK_VERSION; }
-
-std::string printable(std::string_view text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20 || c == 0x7f) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
 
 bool whole_number(std::string_view text, int64_t* value) {
   const size_t start = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;

@@ -36,10 +36,6 @@ struct ToolInfo {
 // Returns the project's version, "0.1.0" (CMake's project version).
 const char* tarnwick_version();
 
-// Returns text with every control character written as an escape (\n, \t,
-// \x01, \x7f), so that a message naming it stays on one line.
-std::string printable(std::string_view text);
-
 // Returns true when text is a whole decimal number: an optional sign, then
 // digits only. With `value` given, also requires it to fit in 64 bits and
 // stores it there.

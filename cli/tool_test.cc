@@ -1,5 +1,7 @@
 #include "cli/tool.h"
 
+#include "cli/escape.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -47,7 +47,7 @@ install(FILES
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README's pictures, at the paths its links name from its own folder.
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/tools/class-report.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/tools)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/grade/class-report.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/grade)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/bench/speed.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/bench)
 
 # The licence (LICENSE, MIT) as Debian wants it: a machine-readable copyright

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/adapter.h"
+#include "systems/checker.h"
+#include "cli/escape.h"
 #include "cli/tool.h"
 
 namespace tarnwick {

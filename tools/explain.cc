@@ -12,7 +12,7 @@
 #include "cli/tool.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "tools/explain_lib.h"
+#include "explain/explain.h"
 
 namespace tarnwick {
 namespace {

@@ -14,9 +14,9 @@
 #include "graph/cpus.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "tools/class_report.h"
-#include "tools/grading.h"
-#include "tools/testset.h"
+#include "grade/report.h"
+#include "grade/grade.h"
+#include "grade/testset.h"
 
 namespace tarnwick {
 namespace {

@@ -9,7 +9,7 @@
 #include "check/case.h"
 #include "cli/tool.h"
 #include "graph/graph_file.h"
-#include "tools/validate_lib.h"
+#include "validate/validate.h"
 
 namespace tarnwick {
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "tests/cli_support.h"
-#include "tools/adapter.h"
+#include "systems/checker.h"
 
 namespace tarnwick {
 namespace {

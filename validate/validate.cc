@@ -1,4 +1,4 @@
-#include "tools/validate_lib.h"
+#include "validate/validate.h"
 
 #include <algorithm>
 #include <array>
@@ -7,6 +7,7 @@
 #include <set>
 #include <utility>
 
+#include "cli/escape.h"
 #include "cli/tool.h"
 #include "graph/apsp.h"
 #include "graph/fast_row.h"

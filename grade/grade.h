@@ -1,7 +1,7 @@
 // Grading a class: many result files judged against one loaded and solved
 // graph, in parallel, each outcome reported in the order the files were given.
-#ifndef TARNWICK_TOOLS_GRADING_H_
-#define TARNWICK_TOOLS_GRADING_H_
+#ifndef TARNWICK_GRADE_GRADE_H_
+#define TARNWICK_GRADE_GRADE_H_
 
 #include <cstdint>
 #include <functional>
@@ -13,7 +13,7 @@
 #include "check/judge.h"
 #include "graph/apsp.h"
 #include "graph/tables.h"
-#include "tools/json.h"
+#include "cli/escape.h"
 
 namespace tarnwick {
 
@@ -73,17 +73,6 @@ std::string format_record(Format format, const Graded& graded,
 // "not judged: REASON".
 std::string verdict_text(const Graded& graded);
 
-// Returns text for a line of the text format: backslashes doubled and control
-// characters escaped as printable() does, so that every name reads back one way.
-std::string text_field(std::string_view text);
-
-// Returns `field` as one CSV field: as it is, or quoted with its quotes doubled
-// when it holds a comma, a quote, a carriage return or a line end.
-std::string csv_field(std::string_view field);
-
-// Returns the bytes of text as lower-case hexadecimal.
-std::string hex(std::string_view text);
-
 // Returns thousandths of a point as a decimal number without trailing zeros
 // ("7.5" for 7500, "2" for 2000).
 std::string milli_text(int64_t milli);
@@ -105,4 +94,4 @@ struct Tally {
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_TOOLS_GRADING_H_
+#endif  // TARNWICK_GRADE_GRADE_H_

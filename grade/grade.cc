@@ -1,4 +1,4 @@
-#include "tools/grading.h"
+#include "grade/grade.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "cli/escape.h"
 #include "cli/tool.h"
 #include "graph/reader.h"
 
@@ -161,22 +162,6 @@ std::string verdict_text(const Graded& g) {
   return g.judged ? verdict_words(g.verdict) : "not judged: " + g.reason;
 }
 
-std::string text_field(std::string_view text) {
-  std::string doubled;
-  for (char c : text) {
-    if (c == '\\') doubled += '\\';
-    doubled += c;
-  }
-  return printable(doubled);
-}
-
-std::string hex(std::string_view text) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : text) out += {kDigits[c >> 4], kDigits[c & 15]};
-  return out;
-}
-
 std::string milli_text(int64_t milli) {
   std::string text = std::to_string(milli / 1000);
   if (int64_t rest = milli % 1000; rest != 0) {
@@ -192,16 +177,6 @@ std::string format_record(Format format, const Graded& g, const RecordPlace* pla
   if (format == Format::kJsonl) return jsonl_record(g, place);
   std::string test = place != nullptr ? text_field(place->test) + "\t" : "";
   return text_field(g.path) + "\t" + test + verdict_text(g) + "\n";
-}
-
-std::string csv_field(std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
-  std::string out = "\"";
-  for (char c : field) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 void Tally::add(const Graded& g) {

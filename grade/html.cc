@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "tools/class_report.h"
+#include "grade/report.h"
 
 namespace tarnwick {
 

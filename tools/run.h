@@ -1,6 +1,6 @@
 // The judge's command line and the order of a run's phases.
-#ifndef TARNWICK_DRIVER_RUN_H_
-#define TARNWICK_DRIVER_RUN_H_
+#ifndef TARNWICK_TOOLS_RUN_H_
+#define TARNWICK_TOOLS_RUN_H_
 
 namespace tarnwick {
 
@@ -15,4 +15,4 @@ int run(int argc, const char* const* argv);
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_DRIVER_RUN_H_
+#endif  // TARNWICK_TOOLS_RUN_H_

@@ -2,8 +2,8 @@
 // graph with its source after the m-th edge, and an optional points file),
 // each loaded and solved once, and every submission's result file for each
 // judged against it.
-#ifndef TARNWICK_TOOLS_TESTSET_H_
-#define TARNWICK_TOOLS_TESTSET_H_
+#ifndef TARNWICK_GRADE_TESTSET_H_
+#define TARNWICK_GRADE_TESTSET_H_
 
 #include <cstdint>
 #include <functional>
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/grading.h"
+#include "grade/grade.h"
 
 namespace tarnwick {
 
@@ -104,4 +104,4 @@ int64_t total_milli_points(const TestSet& set);
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_TOOLS_TESTSET_H_
+#endif  // TARNWICK_GRADE_TESTSET_H_

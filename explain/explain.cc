@@ -1,4 +1,4 @@
-#include "tools/explain_lib.h"
+#include "explain/explain.h"
 
 #include <algorithm>
 #include <optional>

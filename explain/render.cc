@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "cli/escape.h"
 #include "cli/tool.h"
 #include "graph/tables.h"
-#include "tools/explain_lib.h"
-#include "tools/json.h"
+#include "explain/explain.h"
 
 namespace tarnwick {
 

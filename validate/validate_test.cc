@@ -17,7 +17,7 @@
 #include "graph/graph_file.h"
 
 #include "tests/cli_support.h"
-#include "tools/validate_lib.h"
+#include "validate/validate.h"
 
 namespace tarnwick {
 namespace {

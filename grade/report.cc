@@ -1,6 +1,6 @@
-#include "tools/class_report.h"
+#include "grade/report.h"
 
-#include "tools/json.h"
+#include "cli/escape.h"
 
 namespace tarnwick {
 
@@ -121,25 +121,6 @@ std::string gradescope_results(const ClassResults& r, std::string_view visibilit
   }
   return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) +
          ",\n  \"tests\": [" + tests + "\n  ]\n}\n";
-}
-
-std::string markup_text(std::string_view text) {
-  return xml_references(valid_utf8(text_field(text)), true);
-}
-
-std::string xml_references(std::string_view text, bool apostrophe) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += apostrophe ? "&#39;" : "'"; break;
-      default: out += c;
-    }
-  }
-  return out;
 }
 
 // JUnit XML as the Jenkins JUnit plugin's schema (junit.xsd) and GitLab's

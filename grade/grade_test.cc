@@ -1,6 +1,6 @@
 // tarnwick-grade: its records, escaped for scripts; its command line; and the
 // same verdict for every file as a separate run of the judge.
-#include "tools/grading.h"
+#include "grade/grade.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "tests/cli_support.h"
-#include "tools/class_report.h"
-#include "tools/testset.h"
+#include "grade/report.h"
+#include "grade/testset.h"
 
 namespace tarnwick {
 namespace {

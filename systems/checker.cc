@@ -1,11 +1,11 @@
-#include "tools/adapter.h"
+#include "systems/checker.h"
 
 #include <cerrno>
 #include <cstdio>
 
 #include "cli/tool.h"
 #include "graph/input.h"
-#include "tools/class_report.h"
+#include "cli/escape.h"
 
 namespace tarnwick {
 
@@ -82,16 +82,6 @@ std::string verdict_account(const Explanation& e, bool expected) {
 const char* const kTestlibWords[] = {"ok", "wrong answer", "FAIL", "FAIL", "wrong output format"};
 const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fail",
                                         "presentation-error"};
-
-// Returns text as testlib's InStream::xmlSafeWrite writes it: &, <, > and "
-// as entities, bytes 0 to 31 as '.', every other byte as it is.
-std::string xml_escaped(std::string_view text) {
-  std::string dotted(text);
-  for (char& c : dotted) {
-    if (c >= 0 && c <= 31) c = '.';
-  }
-  return xml_references(dotted, false);
-}
 
 }  // namespace
 
@@ -212,7 +202,7 @@ std::string testlib_result_text(Checked::Kind kind, const std::string& message, 
   // the XML declaration (its default encoding) and the result element, then a line end.
   if (!appes) return message;
   return std::string("<?xml version=\"1.0\" encoding=\"windows-1251\"?>") +
-         "<result outcome = \"" + kTestlibOutcomes[kind] + "\">" + xml_escaped(message) +
+         "<result outcome = \"" + kTestlibOutcomes[kind] + "\">" + testlib_xml(message) +
          "</result>\n";
 }
 

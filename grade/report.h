@@ -1,13 +1,13 @@
 // What tarnwick-grade writes for a graded test set: records and standings
 // (text, csv, jsonl), Gradescope's results.json, JUnit XML, and an HTML page.
-#ifndef TARNWICK_TOOLS_CLASS_REPORT_H_
-#define TARNWICK_TOOLS_CLASS_REPORT_H_
+#ifndef TARNWICK_GRADE_REPORT_H_
+#define TARNWICK_GRADE_REPORT_H_
 
 #include <string>
 #include <string_view>
 
-#include "tools/grading.h"
-#include "tools/testset.h"
+#include "grade/grade.h"
+#include "grade/testset.h"
 
 namespace tarnwick {
 
@@ -44,14 +44,6 @@ std::string junit_report(const ClassResults& r);
 // by tests (sortable by any column).
 std::string html_report(const ClassResults& r);
 
-// Returns text made safe for XML and HTML: valid UTF-8, control characters
-// escaped as in the text format, and & < > " ' as character references.
-std::string markup_text(std::string_view text);
-
-// Returns text with & < > " (and ' when `apostrophe`) as XML character
-// references, every other byte as it is.
-std::string xml_references(std::string_view text, bool apostrophe);
-
 }  // namespace tarnwick
 
-#endif  // TARNWICK_TOOLS_CLASS_REPORT_H_
+#endif  // TARNWICK_GRADE_REPORT_H_

@@ -1,7 +1,7 @@
 // tarnwick-explain: golden explanations on small files, a verdict whose line
 // the file never reached, and a randomised comparison of explanations with
 // the judge's own verdicts and a plain re-reading.
-#include "tools/explain_lib.h"
+#include "explain/explain.h"
 
 #include <gtest/gtest.h>
 

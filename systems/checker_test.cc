@@ -2,7 +2,7 @@
 // laid out in a scratch folder, the team output piped in (Kattis, DOMjudge)
 // or named (testlib, CMS), then the exit status, the feedback files, the
 // result file and both streams.
-#include "tools/adapter.h"
+#include "systems/checker.h"
 
 #include <gtest/gtest.h>
 

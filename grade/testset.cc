@@ -1,4 +1,4 @@
-#include "tools/testset.h"
+#include "grade/testset.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,7 +12,7 @@
 #include "check/case.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "tools/explain_lib.h"
+#include "explain/explain.h"
 
 namespace tarnwick {
 

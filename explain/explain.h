@@ -3,8 +3,8 @@
 // weighs what it does, the expected distance, and a shortest path where the
 // fast search can give one. Weighing is the judge's own (through its
 // observer), so the two cannot disagree. Never part of the judge's output.
-#ifndef TARNWICK_TOOLS_EXPLAIN_LIB_H_
-#define TARNWICK_TOOLS_EXPLAIN_LIB_H_
+#ifndef TARNWICK_EXPLAIN_EXPLAIN_H_
+#define TARNWICK_EXPLAIN_EXPLAIN_H_
 
 #include <array>
 #include <cstdint>
@@ -143,4 +143,4 @@ std::string int128_text(__int128 v);
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_TOOLS_EXPLAIN_LIB_H_
+#endif  // TARNWICK_EXPLAIN_EXPLAIN_H_

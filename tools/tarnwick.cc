@@ -1,4 +1,4 @@
-#include "driver/run.h"
+#include "tools/run.h"
 
 #include <cstdio>
 #include <optional>
@@ -43,3 +43,7 @@ int run(int argc, const char* const* argv) {
 }
 
 }  // namespace tarnwick
+
+int main(int argc, char** argv) {
+  return tarnwick::guarded_main("tarnwick", tarnwick::run, argc, argv);
+}

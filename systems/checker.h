@@ -2,8 +2,8 @@
 // holds the graph, and maybe the source after the m-th edge), a model answer
 // that must be accepted (or an empty answer file: no model answer), and a
 // team's output judged by the same `judge`, weighed once.
-#ifndef TARNWICK_TOOLS_ADAPTER_H_
-#define TARNWICK_TOOLS_ADAPTER_H_
+#ifndef TARNWICK_SYSTEMS_CHECKER_H_
+#define TARNWICK_SYSTEMS_CHECKER_H_
 
 #include <cstdint>
 #include <optional>
@@ -15,7 +15,7 @@
 #include "check/judge.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
-#include "tools/explain_lib.h"
+#include "explain/explain.h"
 
 namespace tarnwick {
 
@@ -126,4 +126,4 @@ int judge_failure(const CheckerArgs& args, const std::string& why);
 
 }  // namespace tarnwick
 
-#endif  // TARNWICK_TOOLS_ADAPTER_H_
+#endif  // TARNWICK_SYSTEMS_CHECKER_H_

@@ -1,4 +1,4 @@
-#include "tools/json.h"
+#include "cli/escape.h"
 
 #include <cstdio>
 
@@ -65,6 +65,77 @@ std::string json_string(std::string_view text) {
     }
   }
   return out + "\"";
+}
+
+std::string printable(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7f) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::string text_field(std::string_view text) {
+  std::string doubled;
+  for (char c : text) {
+    if (c == '\\') doubled += '\\';
+    doubled += c;
+  }
+  return printable(doubled);
+}
+
+std::string csv_field(std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
+  std::string out = "\"";
+  for (char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string hex(std::string_view text) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : text) out += {kDigits[c >> 4], kDigits[c & 15]};
+  return out;
+}
+
+std::string xml_references(std::string_view text, bool apostrophe) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += apostrophe ? "&#39;" : "'"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string markup_text(std::string_view text) {
+  return xml_references(valid_utf8(text_field(text)), true);
+}
+
+std::string testlib_xml(std::string_view text) {
+  std::string dotted(text);
+  for (char& c : dotted) {
+    if (c >= 0 && c <= 31) c = '.';
+  }
+  return xml_references(dotted, false);
 }
 
 }  // namespace tarnwick

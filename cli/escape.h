@@ -1,0 +1,56 @@
+// Text made safe for each place the tools write it: a terminal line, a CSV
+// field, a JSON string, XML and HTML, testlib's result file. Every escape the
+// tools use lives here, so that each kind of output is escaped one way.
+#ifndef TARNWICK_CLI_ESCAPE_H_
+#define TARNWICK_CLI_ESCAPE_H_
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// Returns text with every control character written as an escape (\n, \t,
+// \x01, \x7f), so that a message naming it stays on one line.
+std::string printable(std::string_view text);
+
+// Returns text for a line of a tool's text output: backslashes doubled and
+// control characters escaped as printable() does, so that every name reads
+// back one way.
+std::string text_field(std::string_view text);
+
+// Returns `field` as one CSV field: as it is, or quoted with its quotes doubled
+// when it holds a comma, a quote, a carriage return or a line end.
+std::string csv_field(std::string_view field);
+
+// Returns `text` as a JSON string, quotes included. Valid UTF-8 is kept;
+// quotes, backslashes and control characters are escaped; each byte that is
+// not part of valid UTF-8 becomes U+FFFD.
+std::string json_string(std::string_view text);
+
+// Returns `text` with each byte that is not part of valid UTF-8 replaced by
+// U+FFFD, so that the result is valid UTF-8 (as json_string reads it).
+std::string valid_utf8(std::string_view text);
+
+// Returns true when `text` is valid UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool is_utf8(std::string_view text);
+
+// Returns the bytes of text as lower-case hexadecimal.
+std::string hex(std::string_view text);
+
+// Returns text with & < > " (and ' when `apostrophe`) as XML character
+// references, every other byte as it is.
+std::string xml_references(std::string_view text, bool apostrophe);
+
+// Returns text made safe for XML and HTML: valid UTF-8, control characters
+// escaped as in the text format, and & < > " ' as character references.
+std::string markup_text(std::string_view text);
+
+// Returns text as testlib's InStream::xmlSafeWrite writes it into a result
+// file: &, <, > and " as entities, bytes 0 to 31 as '.', every other byte as
+// it is.
+std::string testlib_xml(std::string_view text);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_CLI_ESCAPE_H_
