@@ -94,13 +94,13 @@ bool Case::take_source(GraphFile& file, const SourceGiven& source, int32_t* id,
   // Carried: the loader left the reader just past the m-th edge, unless the
   // edge list ended early (then what follows is not a source).
   ByteReader& in = file.reader();
-  if (report_.warning.empty()) carried_ = read_number(in);
+  if (report_.fault == LoadFault::kNone) carried_ = read_number(in);
   std::string reason_text;
   if (in.error() != 0) {
     reason_text = reason(in.error());
   } else if (carried_.read == Read::kNoNumber) {
     reason_text = "no source vertex after the m-th edge";
-    if (!report_.warning.empty()) reason_text += " (" + report_.warning + ")";
+    if (report_.fault != LoadFault::kNone) reason_text += " (" + report_.warning + ")";
   } else if (carried_.read == Read::kTooBig || !fits_tables(carried_.value)) {
     reason_text = "source vertex id after the m-th edge is outside 0.." + std::to_string(V - 1);
   } else {
@@ -120,15 +120,15 @@ std::vector<std::string> Case::warnings() const {
   return lines;
 }
 
-bool Case::judge(ByteReader& in, Verdict* out, JudgeObserver* observer) const {
-  return tarnwick::judge(in, g_.Dist, *row_, out, observer);
-}
-
-bool Case::judge(const char* path, Verdict* out, std::string* why) const {
-  std::string err;
-  if (tarnwick::judge(path, g_.Dist, *row_, out, &err)) return true;
-  *why = std::string(path) + ": " + err;
-  return false;
+bool Case::judge(ResultFile& result, Verdict* out, std::string* why,
+                 JudgeObserver* observer) const {
+  ByteReader& in = result.reader();
+  *why = result.over_cap();
+  if (why->empty() && !tarnwick::judge(in, g_.Dist, *row_, out, observer)) *why = reason(in.error());
+  // A verdict found early says nothing of the size of a pipe: it is read on to tell.
+  if (why->empty()) *why = result.read_to_cap();
+  if (why->empty() && in.error() != 0) *why = reason(in.error());
+  return why->empty();
 }
 
 }  // namespace tarnwick

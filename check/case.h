@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "check/judge.h"
+#include "check/result_file.h"
 #include "graph/apsp.h"
 #include "graph/graph_file.h"
 #include "graph/input.h"
@@ -112,13 +113,12 @@ class Case {
   // source.
   std::vector<std::string> warnings() const;
 
-  // Judges the result file read from `in` against this case. Returns false
-  // when a read fails (in.error() tells why). Requires solved().
-  bool judge(ByteReader& in, Verdict* out, JudgeObserver* observer = nullptr) const;
-
-  // Judges the result file at `path`. Returns false with *why set ("PATH:
-  // reason") when it cannot be opened or read. Requires solved().
-  bool judge(const char* path, Verdict* out, std::string* why) const;
+  // Judges the result file against this case; `observer`, when set, hears
+  // every step (for tools that explain a verdict). Returns false with *why
+  // set when the file cannot be judged: the system's reason for a failed
+  // read, or "larger than N bytes" (see ResultLimits). Requires solved().
+  bool judge(ResultFile& result, Verdict* out, std::string* why,
+             JudgeObserver* observer = nullptr) const;
 
  private:
   bool take_source(GraphFile& file, const SourceGiven& source, int32_t* id, std::string* why);

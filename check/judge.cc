@@ -213,14 +213,4 @@ bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Ver
   return weigh_file(in, weigher, out);
 }
 
-bool judge(const char* path, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,
-           std::string* err) {
-  InputFile file;
-  if (!file.open(path, err)) return false;
-  ByteReader in(file.fd());
-  bool ok = judge(in, Dist, APSP, out);
-  if (!ok) *err = reason(in.error());
-  return ok;
-}
-
 }  // namespace tarnwick

@@ -74,11 +74,6 @@ class JudgeObserver {
 bool judge(ByteReader& in, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,
            JudgeObserver* observer = nullptr);
 
-// Judges the result file at `path` as above. Returns false with *err set to
-// the system's reason when the file cannot be opened or read.
-bool judge(const char* path, const DirectWeights& Dist, const SourceRow& APSP, Verdict* out,
-           std::string* err);
-
 }  // namespace tarnwick
 
 #endif  // TARNWICK_CHECK_JUDGE_H_

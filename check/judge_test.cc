@@ -123,7 +123,10 @@ TEST_F(Judge, TokensCrossingBufferBoundaries) {
   SourceRow row = solve_plain(g_, 1);
   Verdict v;
   std::string err;
-  EXPECT_TRUE(judge(path, g_.Dist, row, &v, &err));
+  InputFile file;
+  ASSERT_TRUE(file.open(path, &err)) << err;
+  ByteReader in(file.fd());
+  EXPECT_TRUE(judge(in, g_.Dist, row, &v));
   EXPECT_EQ(verdict_line(v), "Success\n");
   unlink(path);
 }
@@ -132,8 +135,11 @@ TEST_F(Judge, ReadErrorIsReported) {
   SourceRow row = solve_plain(g_, 1);
   Verdict v;
   std::string err;
-  EXPECT_FALSE(judge("/proc/self/mem", g_.Dist, row, &v, &err));
-  EXPECT_EQ(err, "Input/output error");
+  InputFile file;
+  ASSERT_TRUE(file.open("/proc/self/mem", &err)) << err;
+  ByteReader in(file.fd());
+  EXPECT_FALSE(judge(in, g_.Dist, row, &v));
+  EXPECT_EQ(reason(in.error()), "Input/output error");
 }
 
 }  // namespace

@@ -13,10 +13,10 @@
 
 namespace tarnwick {
 
-std::function<void(double)> progress_to(std::optional<ProgressLine>& line) {
-  return [&line](double done) {
-    if (!line) line.emplace();
-    line->update(done);
+std::function<void(double)> Progress::hook() {
+  return [this](double done) {
+    if (!line_) line_.emplace();
+    line_->update(done);
   };
 }
 

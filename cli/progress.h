@@ -55,9 +55,20 @@ class ProgressLine {
   bool drawn_ = false;  // the line is on the screen now
 };
 
-// Returns a hook for a long pass's progress that starts *line, timed from the
-// pass's first report, and updates it. Requires *line to outlive the hook.
-std::function<void(double)> progress_to(std::optional<ProgressLine>& line);
+// A tool's progress line, set up once: it hands each long pass the hook the
+// pass reports to, and erases the line before the tool writes anything else.
+class Progress {
+ public:
+  // Returns a hook for a long pass's share done (0..1). The line, on standard
+  // error, is timed from the first report after construction or end().
+  // Requires this to outlive the hook.
+  std::function<void(double)> hook();
+  // Erases the line if it was drawn; the next report starts a new one.
+  void end() { line_.reset(); }
+
+ private:
+  std::optional<ProgressLine> line_;
+};
 
 // Returns the progress text for `done` (0..1) after `elapsed` seconds, without
 // the carriage return or erase sequence.

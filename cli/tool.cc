@@ -1,7 +1,6 @@
 #include "cli/tool.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -13,16 +12,6 @@
 namespace tarnwick {
 
 const char* tarnwick_version() { return TARNWICK_VERSION; }
-
-bool whole_number(std::string_view text, int64_t* value) {
-  const size_t start = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-  if (text.size() == start || text.find_first_not_of("0123456789", start) != text.npos) {
-    return false;
-  }
-  const char* const first = text.data() + (text[0] == '+' ? 1 : 0);
-  return value == nullptr ||
-         std::from_chars(first, text.data() + text.size(), *value).ec == std::errc();
-}
 
 void say(std::string_view name, std::string_view message) {
   std::string line = std::string(name) + ": " + printable(message) + "\n";

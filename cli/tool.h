@@ -36,11 +36,6 @@ struct ToolInfo {
 // Returns the project's version, "0.1.0" (CMake's project version).
 const char* tarnwick_version();
 
-// Returns true when text is a whole decimal number: an optional sign, then
-// digits only. With `value` given, also requires it to fit in 64 bits and
-// stores it there.
-bool whole_number(std::string_view text, int64_t* value = nullptr);
-
 // Returns write(item) for each of items, with sep between them.
 template <typename Items, typename Write>
 std::string joined(const Items& items, std::string_view sep, Write write) {

@@ -80,18 +80,18 @@ StepWhy why(const WeighedStep& s, bool has_edge, const Explanation& e) {
 }
 
 // Fills e->how and, for the fast search, a shortest path to e->line.
-void find_shortest(const Case& c, Explanation* e) {
-  if (!row_is_solved(c.graph(), e->source)) {
+void find_shortest(const Case& judging, Explanation* e) {
+  if (!row_is_solved(judging.graph(), e->source)) {
     e->how = Expected::kSourceNotAVertex;
   } else if (!e->is_vertex(e->line)) {
     e->how = Expected::kLineNotAVertex;
-  } else if (c.parents().empty()) {
+  } else if (judging.parents().empty()) {
     e->how = Expected::kExactPass;
   } else {
     const auto k = static_cast<int32_t>(e->line);
     e->how = Expected::kFastSearch;
-    e->shortest_weight = c.row().at(k);
-    e->shortest = path_from_parents(c.parents(), e->source, k);
+    e->shortest_weight = judging.row().at(k);
+    e->shortest = path_from_parents(judging.parents(), e->source, k);
   }
 }
 
@@ -131,24 +131,24 @@ void keep_drawn(const Graph& g, Explanation* e) {
 
 }  // namespace
 
-bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* e) {
-  const Case& c = *req.c;
-  e->n = c.graph().n;
-  e->source = c.source();
-  e->warnings = c.warnings();
+bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* e, std::string* why) {
+  const Case& judging = *req.judging;
+  e->n = judging.graph().n;
+  e->source = judging.source();
+  e->warnings = judging.warnings();
   LineRecorder recorder(req.line, e);
-  if (!c.judge(result, &e->verdict, &recorder)) return false;
-  e->verdict_text = verdict_line(e->verdict);
+  if (!judging.judge(result, &e->verdict, why, &recorder)) return false;
+  e->verdict_line = verdict_line(e->verdict);
   const bool wrong = e->verdict.kind == Verdict::kWrongAnswer;
   e->line = req.line != 0 ? req.line : wrong ? e->verdict.line : 0;
-  if (e->line != 0) find_shortest(c, e);
-  keep_drawn(c.graph(), e);
+  if (e->line != 0) find_shortest(judging, e);
+  keep_drawn(judging.graph(), e);
   return true;
 }
 
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err) {
   std::vector<EdgeQuery> queries;
-  const int64_t edges = req.c->report().edges;
+  const int64_t edges = req.judging->report().edges;
   for (const ExplainedStep& s : e->steps) {
     const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
     queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
@@ -165,11 +165,11 @@ bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err
   return true;
 }
 
-bool explain(const ExplainRequest& req, ByteReader& result, const std::string& result_name,
+bool explain(const ExplainRequest& req, ResultFile& result, const std::string& result_name,
              Explanation* out, std::string* err) {
   Explanation e;
-  if (!weigh(req, result, &e)) {
-    *err = result_name + ": " + reason(result.error());
+  if (!weigh(req, result, &e, err)) {
+    *err = result_name + ": " + *err;
     return false;
   }
   if (!add_graph_lines(req, &e, err)) return false;

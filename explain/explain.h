@@ -1,8 +1,9 @@
 // The instructor's view of a verdict: the judge's verdict, then the steps of
 // one line of the result file as the checker weighed them, with why each
 // weighs what it does, the expected distance, and a shortest path where the
-// fast search can give one. Weighing is the judge's own (through its
-// observer), so the two cannot disagree. Never part of the judge's output.
+// fast search can give one. Weighing is the judge's own: the case judges the
+// file with this view's observer plugged in, so the two cannot disagree.
+// Never part of the judge's output.
 #ifndef TARNWICK_EXPLAIN_EXPLAIN_H_
 #define TARNWICK_EXPLAIN_EXPLAIN_H_
 
@@ -13,6 +14,7 @@
 
 #include "check/case.h"
 #include "check/judge.h"
+#include "check/result_file.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
 
@@ -56,7 +58,7 @@ inline constexpr int64_t kKeptSteps = 2 * static_cast<int64_t>(V);
 
 struct Explanation {
   Verdict verdict;
-  std::string verdict_text;  // exactly as the judge prints it, line end included
+  std::string verdict_line;  // exactly as the judge prints it, line end included
   int32_t source = 0;
   int32_t n = 0;
   bool is_vertex(int64_t id) const { return id >= 1 && id <= n; }  // of 1..n
@@ -89,25 +91,26 @@ struct Explanation {
 };
 
 struct ExplainRequest {
-  const Case* c = nullptr;        // made, with a source, from *graph
+  const Case* judging = nullptr;  // made, with a source, from *graph
   GraphFile* graph = nullptr;     // loaded with CaseOptions::note_edges
   std::string graph_name;         // for messages
   int64_t line = 0;               // the line to explain; 0 for the verdict's wrong line
 };
 
 // Judges `result` against the case as the judge does, and fills *out with
-// all but the graph lines of the steps. Returns false when the result file
-// cannot be read (result.error() tells why).
-bool weigh(const ExplainRequest& req, ByteReader& result, Explanation* out);
+// all but the graph lines of the steps. Returns false with *why set when the
+// result file cannot be judged (as Case::judge tells it).
+bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* out, std::string* why);
 
 // Adds to *e, filled by weigh(), why each step weighs what it does and the
 // graph line of its edge. Returns false with *err set ("GRAPH: reason") when
 // the graph input cannot be read again.
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err);
 
-// Both of the above, `result` called result_name in messages. Returns false with *err set
-// ("NAME: reason") when the result file, or the graph input, cannot be read.
-bool explain(const ExplainRequest& req, ByteReader& result, const std::string& result_name,
+// Both of the above, `result` called result_name in messages. Returns false
+// with *err set ("NAME: reason") when the result file, or the graph input,
+// cannot be read.
+bool explain(const ExplainRequest& req, ResultFile& result, const std::string& result_name,
              Explanation* out, std::string* err);
 
 // Returns the explanation for a person: the verdict line first.

@@ -400,7 +400,7 @@ TEST(ExplainCli, LastEdgeOfAGraphReadInRanges) {
 TEST(ExplainText, VerdictLineNeverRead) {
   Explanation e;
   e.verdict = {Verdict::kWrongAnswer, 1, 3};
-  e.verdict_text = verdict_line(e.verdict);
+  e.verdict_line = verdict_line(e.verdict);
   e.source = 1;
   e.n = 4;
   e.lines = 2;
@@ -464,7 +464,8 @@ TEST(ExplainText, StudentStepsAreCut) {
   for (size_t i = 0; i < line.size(); i += 2) line[i] = '1';
   line.back() = '\n';  // 30 steps round the source's self-loop, 3 each
   Explanation e;
-  ByteReader in(line);
+  ResultFile in;
+  in.assign(line);
   ASSERT_TRUE(explain({&c, &file, graph, 0}, in, "result", &e, &err)) << err;
   const struct {
     int64_t max_steps;
@@ -622,7 +623,8 @@ Explanation explained_through_pipe(const std::string& graph_text, const std::str
   const bool made = c.make(graph, "pipe", SourceGiven::argument(std::to_string(source)), options, &err);
   writer.join();  // the loader stops at the m-th edge: the rest of the pipe is drained here
   Explanation e;
-  ByteReader in(result);
+  ResultFile in;
+  in.assign(result);
   EXPECT_TRUE(made && explain({&c, &graph, "pipe", line}, in, "result", &e, &err)) << err;
   close(fds[0]);
   return e;
@@ -638,13 +640,15 @@ void check_explanation(const std::string& graph_path, const std::string& graph_t
   ASSERT_TRUE(c.make(graph_path.c_str(), graph, SourceGiven::argument(std::to_string(source)),
                      options, &err)) << err;
   const Graph& g = c.graph();
-  ByteReader judged_in(result);
+  ResultFile judged_in;
+  judged_in.assign(result);
   Verdict judged;
-  ASSERT_TRUE(c.judge(judged_in, &judged));
-  ByteReader in(result);
+  ASSERT_TRUE(c.judge(judged_in, &judged, &err));
+  ResultFile in;
+  in.assign(result);
   Explanation e;
   ASSERT_TRUE(explain({&c, &graph, graph_path, line}, in, "result", &e, &err)) << err;
-  ASSERT_EQ(e.verdict_text, verdict_line(judged));
+  ASSERT_EQ(e.verdict_line, verdict_line(judged));
   // The same lines named when the graph comes through a pipe.
   const Explanation piped = explained_through_pipe(graph_text, result, source, line);
   ASSERT_EQ(explanation_text(piped), explanation_text(e));

@@ -146,7 +146,7 @@ std::string missing_text(const Explanation& e) {
 // Returns the explanation as text, for an instructor or (student) for the
 // one who wrote the result file.
 std::string any_text(const Explanation& e, bool student, int64_t max_steps) {
-  std::string t = e.verdict_text;
+  std::string t = e.verdict_line;
   if (e.verdict.kind == Verdict::kEmptyFile) return t + "The result file holds no line.\n";
   const bool wrong = e.verdict.kind == Verdict::kWrongAnswer;
   if (wrong && e.verdict.line != e.line && e.line_read) {

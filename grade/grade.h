@@ -1,5 +1,6 @@
-// Grading a class: many result files judged against one loaded and solved
-// graph, in parallel, each outcome reported in the order the files were given.
+// Grading a class: many result files judged in parallel through one judging
+// case, each outcome reported in the order the files were given, and the
+// records that tell them (text, csv, jsonl).
 #ifndef TARNWICK_GRADE_GRADE_H_
 #define TARNWICK_GRADE_GRADE_H_
 
@@ -10,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#include "check/case.h"
 #include "check/judge.h"
-#include "graph/apsp.h"
-#include "graph/tables.h"
-#include "cli/escape.h"
+#include "check/result_file.h"
+#include "explain/explain.h"
 
 namespace tarnwick {
 
@@ -33,14 +34,23 @@ inline bool succeeded(const Graded& g) { return g.judged && g.verdict.kind == Ve
 // The largest result file judged by default: 4 GiB.
 inline constexpr uint64_t kDefaultMaxResultBytes = uint64_t{4} << 30;
 
-// Judges every file of `paths` with `judge` against Dist and APSP, on up to
-// `threads` threads (at least 1), and hands each outcome to `emit` on the
-// calling thread, in the order of `paths`, as soon as it and all before it are
-// known. A file of more than `max_bytes` bytes is not judged ("larger than N
-// bytes"), and is read no further than it takes to tell.
-void grade_all(const std::vector<std::string>& paths, const DirectWeights& Dist,
-               const SourceRow& APSP, int32_t threads, uint64_t max_bytes,
-               const std::function<void(const Graded&)>& emit);
+// How a class's files are graded.
+struct GradeOptions {
+  int32_t threads = 1;  // at least 1
+  // A FIFO without a writer holds nothing; a larger file is not judged.
+  ResultLimits limits = {false, kDefaultMaxResultBytes};
+  // When set, a wrong answer in a regular file is explained to the student
+  // (Graded::student), through this request's case and graph input.
+  const ExplainRequest* explain = nullptr;
+};
+
+// Judges every file of `paths` through `judging` on up to options.threads
+// threads, and hands each outcome to `emit` on the calling thread, in the
+// order of `paths`, as soon as it and all before it are known. A file of more
+// than the limit's bytes is not judged ("larger than N bytes"), and is read
+// no further than it takes to tell.
+void grade_all(const std::vector<std::string>& paths, const Case& judging,
+               const GradeOptions& options, const std::function<void(const Graded&)>& emit);
 
 // How outcomes are written. The last three are for a test set only.
 enum class Format { kText, kCsv, kJsonl, kGradescope, kJunit, kHtml };
@@ -71,7 +81,7 @@ std::string format_record(Format format, const Graded& graded,
 
 // Returns the verdict as the judge prints it, without its line end, or
 // "not judged: REASON".
-std::string verdict_text(const Graded& graded);
+std::string outcome_text(const Graded& graded);
 
 // Returns thousandths of a point as a decimal number without trailing zeros
 // ("7.5" for 7500, "2" for 2000).

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/escape.h"
 #include "tests/cli_support.h"
 #include "grade/report.h"
 #include "grade/testset.h"
@@ -26,31 +27,6 @@ using tarnwick_test::Scratch;
 
 Outcome grade(const std::vector<std::string>& args, const Scratch& scratch) {
   return tarnwick_test::run_program(TARNWICK_GRADE, args, scratch);
-}
-
-// Stray bytes, an overlong form, a surrogate, a code point above U+10FFFF, a cut sequence.
-constexpr char kBad[] = "bad\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
-
-TEST(GradeFormat, EscapesFieldsForScripts) {
-  struct Case {
-    std::string in, csv, json;
-  };
-  const Case cases[] = {
-      {"plain.txt", "plain.txt", "\"plain.txt\""},
-      {"a,b", "\"a,b\"", "\"a,b\""},
-      {"say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\""},
-      {"two\nlines\r", "\"two\nlines\r\"", "\"two\\u000alines\\u000d\""},
-      {"tab\there\\", "tab\there\\", "\"tab\\u0009here\\\\\""},
-      {"cr\ronly", "\"cr\ronly\"", "\"cr\\u000donly\""},
-      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
-       "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
-      {kBad, kBad, "\"bad" + tarnwick_test::repeat("\\ufffd", 12) + "\""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(csv_field(c.in), c.csv) << c.in;
-    EXPECT_EQ(json_string(c.in), c.json) << c.in;
-    EXPECT_EQ(is_utf8(c.in), c.json.find("fffd") == std::string::npos) << c.in;
-  }
 }
 
 TEST(GradeFormat, RecordsInEachFormat) {
@@ -334,8 +310,12 @@ TEST(GradeAll, KeepsTheOrderOnManyThreads) {
   std::vector<std::string> paths;
   for (int i = 0; i < 200; ++i) paths.push_back("/nonexistent/" + std::to_string(i));
   std::vector<std::string> seen;
-  SourceRow row(g, 0, {});
-  grade_all(paths, g.Dist, row, 8, kDefaultMaxResultBytes, [&](const Graded& graded) { seen.push_back(graded.path); });
+  Case judging;
+  GraphFile file;
+  file.assign("3 0\n");
+  std::string why;
+  ASSERT_TRUE(judging.make(file, "g", SourceGiven::argument("1"), {}, &why)) << why;
+  grade_all(paths, judging, {8}, [&](const Graded& graded) { seen.push_back(graded.path); });
   EXPECT_EQ(seen, paths);
 }
 

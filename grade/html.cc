@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "cli/escape.h"
 #include "grade/report.h"
 
 namespace tarnwick {
@@ -189,7 +190,7 @@ std::string student_table(const ClassResults& r) {
     for (size_t t = 0; t < r.set.tests.size(); ++t) {
       const Look l = look(r.at(s, t));
       out += "<td class=\"" + std::string(l.css) + "\" data-v=\"" + std::to_string(l.rank) +
-             "\" title=\"" + markup_text(verdict_text(r.at(s, t))) + "\">" + l.words + "</td>";
+             "\" title=\"" + markup_text(outcome_text(r.at(s, t))) + "\">" + l.words + "</td>";
     }
     const Standing st = standing(r, s);
     out += "<td>" + std::to_string(st.passed) + "</td><td>" + milli_text(st.milli_points) +

@@ -43,7 +43,7 @@ std::string junit_case(const ClassResults& r, size_t s, size_t t) {
   std::string head = "    <testcase classname=\"" + markup_text(r.submissions[s]) + "\" name=\"" +
                      markup_text(r.set.tests[t].name) + "\"";
   if (succeeded(g)) return head + "/>\n";
-  const std::string verdict = markup_text(verdict_text(g));
+  const std::string verdict = markup_text(outcome_text(g));
   const char* element = g.judged ? "failure" : "error";
   const char* type = g.verdict.kind == Verdict::kEmptyFile ? "empty" : "wrong answer";
   if (!g.judged) type = "not judged";
@@ -95,10 +95,10 @@ bool is_gradescope_visibility(std::string_view name) {
 std::string gradescope_output(const ClassResults& r, size_t s, size_t t) {
   const Graded& g = r.at(s, t);
   if (!g.student.empty()) return g.student;
-  if (g.judged) return verdict_text(g);
+  if (g.judged) return outcome_text(g);
   // The path inside the submission folder, which is the student's own naming.
   std::string inside = g.path.substr(output_path(r.submissions[s], "", "").size());
-  return verdict_text(g) + " (" + inside + ")";
+  return outcome_text(g) + " (" + inside + ")";
 }
 
 // Gradescope's autograder reads /autograder/results/results.json as its

@@ -108,20 +108,6 @@ bool take_points(const std::vector<std::string>& f, const std::string& where, Te
   return why->empty();
 }
 
-// Sets g.student to the student's account of the wrong answer in g.path,
-// weighed again against the case; leaves it empty when the file cannot be
-// read again (a pipe or a FIFO is never opened twice).
-void explain_to_student(const ExplainRequest& req, Graded& g) {
-  struct stat st;
-  if (stat(g.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  InputFile file;
-  std::string err;
-  if (!file.open(g.path.c_str(), &err)) return;
-  ByteReader in(file.fd());
-  Explanation e;
-  if (explain(req, in, g.path, &e, &err)) g.student = student_text(e, kStudentSteps);
-}
-
 // Loads and solves test t, then judges its result file in every submission.
 bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::string* why) {
   TestInput& test = out->set.tests[t];
@@ -129,27 +115,27 @@ bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::s
   case_options.progress = options.progress;
   case_options.note_edges = options.explain_wrong;
   GraphFile file;
-  Case c;
+  Case judging;
   const std::string input = out->set.dir + "/" + test.name + ".in";
-  const bool made = c.make(input.c_str(), file, SourceGiven::carried(), case_options, why);
+  const bool made = judging.make(input.c_str(), file, SourceGiven::carried(), case_options, why);
   if (options.solved) options.solved();
   if (!made) return false;
-  test.n = c.graph().n;
-  for (std::string& w : c.warnings()) out->warnings.push_back(std::move(w));
+  test.n = judging.graph().n;
+  for (std::string& w : judging.warnings()) out->warnings.push_back(std::move(w));
   std::vector<std::string> paths;
   for (const std::string& s : out->submissions) {
     paths.push_back(output_path(s, options.output_name, test.name));
   }
+  const ExplainRequest explain{&judging, &file, input, 0};
+  GradeOptions grading{options.threads, {false, options.max_bytes}};
+  if (options.explain_wrong) grading.explain = &explain;
   const size_t count = out->set.tests.size();
   size_t s = 0;
-  grade_all(paths, c.graph().Dist, c.row(), options.threads, options.max_bytes,
-            [&](const Graded& g) {
-              Graded& slot = out->results[s++ * count + t];
-              slot = g;
-              if (!g.judged && g.error == ENOENT) slot.reason = "missing";
-              const bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
-              if (wrong && options.explain_wrong) explain_to_student({&c, &file, input, 0}, slot);
-            });
+  grade_all(paths, judging, grading, [&](const Graded& g) {
+    Graded& slot = out->results[s++ * count + t];
+    slot = g;
+    if (!g.judged && g.error == ENOENT) slot.reason = "missing";
+  });
   return true;
 }
 

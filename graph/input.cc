@@ -57,10 +57,12 @@ const char* why_cut_short(const Number& num) {
 bool read_header(NumberSource& in, Graph* g, bool* m_too_big, LoadReport* report) {
   Number n = in.next(0);
   if (n.read == Read::kNoNumber) {
+    report->fault = LoadFault::kNoVertexCount;
     report->warning = "no vertex count: judging an empty graph";
     return true;
   }
   if ((n.read == Read::kTooBig && !n.negative) || n.value >= V) {
+    report->fault = LoadFault::kTooManyVertices;
     report->error = "the vertex count is too large: at most " + std::to_string(V - 1) +
                     " vertices fit";
     return false;
@@ -68,6 +70,7 @@ bool read_header(NumberSource& in, Graph* g, bool* m_too_big, LoadReport* report
   g->n = n.value < 0 ? 0 : n.value;  // a negative count, too large or not, means no vertex
   Number m = in.next(1);
   if (m.read == Read::kNoNumber) {
+    report->fault = LoadFault::kNoEdgeCount;
     report->warning = "no edge count after the vertex count: no edge read";
   } else if (m.read == Read::kTooBig) {
     // More edges than any file can hold: read them all until the file ends.
@@ -112,6 +115,7 @@ class EdgeList {
 
   // Ends the list at edge next_, whose end `id` cannot fit the tables.
   [[gnu::noinline]] void refuse(int32_t id) {
+    fault_ = LoadFault::kIdOutsideTables;
     error_ = "edge " + std::to_string(next_) + " names vertex " + std::to_string(id) +
              ", outside 0.." + std::to_string(V - 1);
     stopped_ = true;
@@ -128,6 +132,7 @@ class EdgeList {
   // Ends the list at a read that found no number (num.read != Read::kNumber).
   void cut_short(const Number& num) {
     std::string announced = (m_too_big_ ? "more than " : "") + std::to_string(m_);
+    fault_ = LoadFault::kEndsEarly;
     warning_ = "the edge list ends after " + std::to_string(next_ - 1) + " of " + announced +
                " edges: edge " + std::to_string(next_) + " meets " + why_cut_short(num);
     end_ = num.where;
@@ -136,6 +141,7 @@ class EdgeList {
 
   // Ends the list at a read error (errno e).
   void fail(int e) {
+    fault_ = LoadFault::kReadError;
     error_ = reason(e);
     stopped_ = true;
   }
@@ -144,6 +150,7 @@ class EdgeList {
   bool report(LoadReport* report) {
     report->end = end_;
     report->edges = next_ - 1;
+    if (fault_ != LoadFault::kNone) report->fault = fault_;
     if (!error_.empty()) {
       report->error = std::move(error_);
       report->warning.clear();
@@ -171,6 +178,7 @@ class EdgeList {
   int32_t pending_ = 0;  // numbers of edge next_ taken so far
   bool stopped_ = false;
   uint64_t end_ = 0;
+  LoadFault fault_ = LoadFault::kNone;
   std::string warning_, error_;
 };
 
@@ -502,7 +510,10 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   bool m_too_big = false;
   NumberSource numbers(in, observer);
   if (!read_header(numbers, g, &m_too_big, report)) {
-    if (in.error() != 0) report->error = reason(in.error());
+    if (in.error() != 0) {
+      report->fault = LoadFault::kReadError;
+      report->error = reason(in.error());
+    }
     return false;
   }
   const uint64_t left = in.can_split() ? in.split_end() - std::min(in.offset(), in.split_end()) : 0;
@@ -529,6 +540,7 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   if (!edges.report(report)) return false;
   // The threads read the file on their own: `in` is moved to where they stopped.
   if (split && !in.seek(report->end)) {
+    report->fault = LoadFault::kReadError;
     report->error = reason(in.error());
     return false;
   }

@@ -14,8 +14,20 @@
 
 namespace tarnwick {
 
+// What kept a graph file from being loaded whole, as a value beside the words.
+enum class LoadFault {
+  kNone,
+  kNoVertexCount,    // warned: judged as an empty graph
+  kNoEdgeCount,      // warned: no edge read
+  kEndsEarly,        // warned: the edge list ends before the m-th edge
+  kTooManyVertices,  // refused: the vertex count does not fit the tables
+  kIdOutsideTables,  // refused: an edge names an id outside them
+  kReadError,        // refused: the input cannot be read
+};
+
 // What a load produced besides the graph.
 struct LoadReport {
+  LoadFault fault = LoadFault::kNone;
   std::string error;    // set when the judge cannot judge this graph ("reason", no path)
   std::string warning;  // set when the file is usable but defective ("reason", no path)
   // When every announced edge was read: the offset just past the m-th edge

@@ -122,10 +122,14 @@ void InputFile::close() {
   fd_ = -1;
 }
 
-bool InputFile::open(const char* path, std::string* err) {
-  fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) *err = reason(errno);
-  return fd_ >= 0;
+bool InputFile::open(const char* path, std::string* err, bool wait_for_writer) {
+  fd_ = ::open(path, O_RDONLY | O_CLOEXEC | (wait_for_writer ? 0 : O_NONBLOCK));
+  if (fd_ < 0) {
+    *err = reason(errno);
+    return false;
+  }
+  if (!wait_for_writer) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  return true;
 }
 
 namespace {

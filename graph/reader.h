@@ -135,7 +135,9 @@ class InputFile {
 
   // Opens path. Returns false with *err set to the system's reason ("No such
   // file or directory") when it cannot. Requires that nothing is open yet.
-  bool open(const char* path, std::string* err);
+  // Without wait_for_writer a FIFO is opened at once, writer or not (reads
+  // then wait for a writer that is there, and find none that is not).
+  bool open(const char* path, std::string* err, bool wait_for_writer = true);
   // Returns the open file's descriptor. Requires a successful open().
   int fd() const { return fd_; }
   // Closes the file, if one is open.

@@ -1,3 +1,6 @@
+// The checker of a judging system: the test loaded and its model answer
+// judged, the team output weighed, and the outcome told as each system
+// expects it (feedback files, testlib's words and result file, CMS's score).
 #include "systems/checker.h"
 
 #include <cerrno>
@@ -11,63 +14,17 @@ namespace tarnwick {
 
 namespace {
 
-// Returns the system called `name` ("kattis", "domjudge", "testlib", "cms"), or kNone.
-System system_named(std::string_view name) {
-  if (name == "kattis" || name == "domjudge") return System::kKattis;
-  if (name == "testlib") return System::kTestlib;
-  if (name == "cms") return System::kCms;
-  return System::kNone;
-}
-
-// Skips testlib's --testset X and --group Y, which its registerTestlibCmd
-// drops before it counts the files (testlib.h 0.9.44, registerTestlibCmd and
-// __testlib_set_testset_and_group: the test set may not be empty, the group
-// may). Returns false when argv[*i] is neither; sets *why when its value is
-// missing.
-bool testlib_pair(std::string_view arg, int argc, const char* const* argv, int* i,
-                  std::string* why) {
-  if (arg != "--testset" && arg != "--group") return false;
-  const bool testset = arg == "--testset";
-  if (*i + 1 >= argc || (testset && argv[*i + 1][0] == '\0')) {
-    *why = testset ? "--testset needs a test set name after it" : "--group needs a group after it";
-  } else {
-    ++*i;
-  }
-  return true;
-}
-
-// Sets *why when the files do not suit the system.
-void check_files(const CheckerArgs& args, std::string* why) {
-  const std::vector<std::string>& f = args.files;
-  if (args.system == System::kNone) {
-    *why = "no judging system: give --kattis, --testlib or --cms";
-  } else if (args.system == System::kKattis) {
-    if (f.size() != 3) *why = "a Kattis validator takes input_file answer_file feedback_dir";
-    // Joined to a file name, an empty path would be the root folder.
-    if (f.size() == 3 && f[2].empty()) *why = "feedback_dir is an empty path";
-  } else if (args.system == System::kCms) {
-    if (f.size() != 3) *why = "a CMS checker takes input_file correct_output contestant_output";
-    if (args.judge_details) {
-      *why = "--judge-details: CMS shows the checker's message to contestants";
-    }
-  } else if (f.size() < 3 || f.size() > 5) {
-    *why = "a testlib checker takes input_file output_file answer_file [result_file [-appes]]";
-  } else if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
-    *why = "after result_file comes -appes or -APPES, not '" + f[4] + "'";
-  }
-}
-
 // Returns the account of e's verdict: the verdict line, then which line is
 // wrong and what it weighs, with the expected distance when `expected`.
 std::string verdict_account(const Explanation& e, bool expected) {
   const Verdict& v = e.verdict;
-  if (v.kind != Verdict::kWrongAnswer) return e.verdict_text;
+  if (v.kind != Verdict::kWrongAnswer) return e.verdict_line;
   const std::string k = std::to_string(v.line), n = std::to_string(e.n);
   if (v.missing) {
-    return e.verdict_text + "line " + k + " is missing: the output ends after line " +
+    return e.verdict_line + "line " + k + " is missing: the output ends after line " +
            std::to_string(v.line - 1) + ", and each of the " + n + " vertices needs a line\n";
   }
-  std::string text = e.verdict_text + "line " + k + " weighs " + int128_text(e.total) +
+  std::string text = e.verdict_line + "line " + k + " weighs " + int128_text(e.total) +
                      ", not the expected distance" +
                      (expected ? " " + std::to_string(e.expected) : "") + " from vertex " +
                      std::to_string(v.source) + " to vertex " + k;
@@ -75,7 +32,7 @@ std::string verdict_account(const Explanation& e, bool expected) {
   return text + "\n";
 }
 
-// testlib's words and result file outcomes for each Checked::Kind, as
+// testlib's words and result file outcomes for each TeamOutcome::Kind, as
 // InStream::quit in testlib.h 0.9.44 writes them ("ok ", "wrong answer ",
 // "wrong output format ", "FAIL "; its `outcomes` table: "accepted",
 // "wrong-answer", "presentation-error", "fail").
@@ -85,37 +42,42 @@ const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fai
 
 }  // namespace
 
+System system_named(std::string_view name) {
+  if (name == "kattis" || name == "domjudge") return System::kKattis;
+  if (name == "testlib") return System::kTestlib;
+  if (name == "cms") return System::kCms;
+  return System::kNone;
+}
+
 System system_from_name(std::string_view argv0) {
   const std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
   const size_t dash = base.rfind('-');
   return dash == std::string_view::npos ? System::kNone : system_named(base.substr(dash + 1));
 }
 
-bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, std::string* why) {
-  args->system = argc > 0 ? system_from_name(argv[0]) : System::kNone;
-  bool options_end = false, flagged = false;
-  for (int i = 1; i < argc && why->empty(); ++i) {
-    std::string_view arg = argv[i];
-    if (options_end || arg.size() < 2 || arg.substr(0, 2) != "--") {
-      args->files.emplace_back(arg);
-    } else if (arg == "--") {
-      options_end = true;
-    } else if (System system = system_named(arg.substr(2)); system != System::kNone) {
-      if (flagged && system != args->system) *why = "more than one judging system given";
-      args->system = system;
-      flagged = true;
-    } else if (arg == "--source" && i + 1 < argc) {
-      args->source = argv[++i];
-    } else if (arg.substr(0, 9) == "--source=") {
-      args->source = std::string(arg.substr(9));
-    } else if (arg == "--judge-details") {
-      args->judge_details = true;
-    } else if (!testlib_pair(arg, argc, argv, &i, why)) {
-      *why = "unknown option '" + std::string(arg) + "'";
-    }
+std::string files_fit(const CheckerArgs& args) {
+  const std::vector<std::string>& f = args.files;
+  switch (args.system) {
+    case System::kNone:
+      return "no judging system: give --kattis, --testlib or --cms";
+    case System::kKattis:
+      if (f.size() != 3) return "a Kattis validator takes input_file answer_file feedback_dir";
+      // Joined to a file name, an empty path would be the root folder.
+      return f[2].empty() ? "feedback_dir is an empty path" : "";
+    case System::kCms:
+      if (f.size() != 3) return "a CMS checker takes input_file correct_output contestant_output";
+      return args.judge_details ? "--judge-details: CMS shows the checker's message to contestants"
+                                : "";
+    case System::kTestlib:
+      if (f.size() < 3 || f.size() > 5) {
+        return "a testlib checker takes input_file output_file answer_file [result_file "
+               "[-appes]]";
+      }
+      if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
+        return "after result_file comes -appes or -APPES, not '" + f[4] + "'";
+      }
   }
-  if (why->empty()) check_files(*args, why);
-  return why->empty();
+  return "";
 }
 
 bool TestCase::load(const std::string& path, const std::optional<std::string>& source,
@@ -123,11 +85,11 @@ bool TestCase::load(const std::string& path, const std::optional<std::string>& s
   input_path = path;
   options.note_edges = true;  // a wrong answer is explained with the graph's lines
   const SourceGiven given = source ? SourceGiven::flag(*source) : SourceGiven::carried();
-  const bool made = c.make(path.c_str(), graph, given, options, why);
-  if (c.fault() == Case::Fault::kGraph) return false;
+  const bool made = judging.make(path.c_str(), graph, given, options, why);
+  if (judging.fault() == Case::Fault::kGraph) return false;
   // Told before the source: on no vertex, every answer would be accepted.
-  if (c.graph().n < 1) {
-    const bool uncounted = c.report().warning.rfind("no vertex count", 0) == 0;
+  if (judging.graph().n < 1) {
+    const bool uncounted = judging.report().fault == LoadFault::kNoVertexCount;
     *why = path + ": " + (uncounted ? "no vertex count" : "a vertex count of 0 or less") +
            ": a test graph needs at least one vertex";
     return false;
@@ -136,11 +98,11 @@ bool TestCase::load(const std::string& path, const std::optional<std::string>& s
 }
 
 ExplainRequest TestCase::request() const {
-  return {&c, const_cast<GraphFile*>(&graph), input_path, 0};
+  return {&judging, const_cast<GraphFile*>(&graph), input_path, 0};
 }
 
-int exit_status(System system, Checked::Kind kind) {
-  // A row a System, a column a Checked::Kind.
+int exit_status(System system, TeamOutcome::Kind kind) {
+  // A row a System, a column a TeamOutcome::Kind.
   static const int kStatus[][5] = {
       {kExitCannot, kExitCannot, kExitWrongUse, kExitCannot, kExitCannot},
       {kExitKattisAccepted, kExitKattisWrong, kExitWrongUse, kExitCannot, kExitCannot},
@@ -152,10 +114,13 @@ int exit_status(System system, Checked::Kind kind) {
   return kStatus[static_cast<int>(system)][kind];
 }
 
-ModelAnswer check_answer(const TestCase& test, const std::string& answer_path) {
+ModelAnswer model_answer(const TestCase& test, const std::string& answer_path) {
+  ResultFile answer;
   Verdict model;
   std::string err;
-  if (!test.c.judge(answer_path.c_str(), &model, &err)) return {ModelAnswer::kBroken, err};
+  if (!answer.open(answer_path, {}, &err) || !test.judging.judge(answer, &model, &err)) {
+    return {ModelAnswer::kBroken, answer_path + ": " + err};
+  }
   if (model.kind == Verdict::kSuccess) return {ModelAnswer::kAccepted, ""};
   // No line at all: an empty file, the mark of a test without a model answer.
   if (model.kind == Verdict::kEmptyFile) return {ModelAnswer::kAbsent, ""};
@@ -163,17 +128,16 @@ ModelAnswer check_answer(const TestCase& test, const std::string& answer_path) {
                                     answer_path + " is not accepted: " + verdict_words(model)};
 }
 
-Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
-                   Explanation* e) {
-  if (!weigh(test.request(), team, e)) {
-    return {Checked::kNoOutput, team_name + ": " + reason(team.error())};
-  }
-  if (e->verdict.kind == Verdict::kSuccess) return {Checked::kAccepted, ""};
+TeamOutcome weigh_team(TestCase& test, ResultFile& team, const std::string& team_name,
+                       Explanation* e) {
+  std::string why;
+  if (!weigh(test.request(), team, e, &why)) return {TeamOutcome::kNoOutput, team_name + ": " + why};
+  if (e->verdict.kind == Verdict::kSuccess) return {TeamOutcome::kAccepted, ""};
   // Why each step weighs what it does; without it (the graph cannot be read
   // again) the messages say less.
   std::string err;
   add_graph_lines(test.request(), e, &err);
-  return {Checked::kWrong, ""};
+  return {TeamOutcome::kWrong, ""};
 }
 
 std::string contestant_message(const Explanation& e) {
@@ -197,7 +161,7 @@ std::string one_line(std::string_view text) {
   return printable(out);
 }
 
-std::string testlib_result_text(Checked::Kind kind, const std::string& message, bool appes) {
+std::string testlib_result_text(TeamOutcome::Kind kind, const std::string& message, bool appes) {
   // InStream::quit writes the message alone, with no line end; in -appes mode
   // the XML declaration (its default encoding) and the result element, then a line end.
   if (!appes) return message;
@@ -225,36 +189,35 @@ struct Run {
   TestCase test;
   std::string answer_path;
   ModelAnswer answer;
-  Checked checked;  // kJudgeError, with why, when the test cannot be judged
+  TeamOutcome outcome;  // kJudgeError, with why, when the test cannot be judged
   Explanation e;
 };
 
 // Loads the test, judges its answer file and then the team output: on
 // standard input for Kattis, else in the file the system names.
-void check_run(const CheckerArgs& args, Run* run) {
+void judge_run(const CheckerArgs& args, const CaseOptions& options, Run* run) {
   run->answer_path = args.files[args.system == System::kTestlib ? 2 : 1];
-  if (!run->test.load(args.files[0], args.source, &run->checked.why)) return;
-  run->answer = check_answer(run->test, run->answer_path);
-  run->checked.why = run->answer.why;
+  if (!run->test.load(args.files[0], args.source, &run->outcome.why, options)) return;
+  run->answer = model_answer(run->test, run->answer_path);
+  run->outcome.why = run->answer.why;
   if (run->answer.kind == ModelAnswer::kBroken) return;
   std::string team_name = "standard input", err;
-  InputFile output;
-  if (args.system != System::kKattis) {
-    team_name = args.files[args.system == System::kCms ? 2 : 1];
-    if (!output.open(team_name.c_str(), &err)) {
-      run->checked = {Checked::kNoOutput, team_name + ": " + err};
-      return;
-    }
+  ResultFile team;
+  if (args.system == System::kKattis) {
+    team.adopt(0, {});
+  } else if (team_name = args.files[args.system == System::kCms ? 2 : 1];
+             !team.open(team_name, {}, &err)) {
+    run->outcome = {TeamOutcome::kNoOutput, team_name + ": " + err};
+    return;
   }
-  ByteReader team(args.system == System::kKattis ? 0 : output.fd());
-  run->checked = check_team(run->test, team, team_name, &run->e);
+  run->outcome = weigh_team(run->test, team, team_name, &run->e);
 }
 
 // Returns what the judges are told besides the verdict, a line each: the
 // judge's warnings (the graph's, a source that is not a vertex), then that no
 // model answer was checked.
 std::vector<std::string> notes(const Run& run) {
-  std::vector<std::string> lines = run.test.c.warnings();
+  std::vector<std::string> lines = run.test.judging.warnings();
   if (run.answer.kind == ModelAnswer::kAbsent) {
     lines.push_back(run.answer_path + " is empty: no model answer was checked");
   }
@@ -272,7 +235,7 @@ std::string notes_text(const Run& run) {
 // feedback_dir. Returns the exit status.
 int kattis_feedback(const CheckerArgs& args, const Run& run) {
   // Standard input is the judging system's: not being able to read it is its fault.
-  if (run.checked.kind == Checked::kNoOutput) return judge_failure(args, run.checked.why);
+  if (run.outcome.kind == TeamOutcome::kNoOutput) return tell_failure(args, run.outcome.why);
   const std::string& feedback = args.files[2];
   for (const std::string& line : notes(run)) complain(line);
   const std::string message = run.e.steps_told ? explanation_text(run.e) : judge_message(run.e);
@@ -280,16 +243,16 @@ int kattis_feedback(const CheckerArgs& args, const Run& run) {
   if (!write_text(feedback + "/judgemessage.txt", message + notes_text(run), &err) ||
       !write_text(feedback + "/teammessage.txt", contestant_message(run.e), &err)) {
     complain(err);
-    return exit_status(System::kKattis, Checked::kJudgeError);
+    return exit_status(System::kKattis, TeamOutcome::kJudgeError);
   }
-  return exit_status(System::kKattis, run.checked.kind);
+  return exit_status(System::kKattis, run.outcome.kind);
 }
 
 // Tells a testlib outcome with its one-line message: on standard error in
 // testlib's words, or, given a result file, there (testlib's InStream::quit:
 // then standard error gets the message's line end and "See file to check exit
 // message"). Returns the exit status.
-int testlib_tell(const CheckerArgs& args, Checked::Kind kind, const std::string& message) {
+int testlib_tell(const CheckerArgs& args, TeamOutcome::Kind kind, const std::string& message) {
   const int status = exit_status(System::kTestlib, kind);
   if (args.files.size() < 4) {
     std::fprintf(stderr, "%s %s\n", kTestlibWords[kind], message.c_str());
@@ -299,7 +262,7 @@ int testlib_tell(const CheckerArgs& args, Checked::Kind kind, const std::string&
   const std::string text = testlib_result_text(kind, message, args.files.size() == 5);
   if (!write_text(args.files[3], text, &err)) {
     std::fprintf(stderr, "FAIL %s\n", printable(err).c_str());
-    return exit_status(System::kTestlib, Checked::kJudgeError);
+    return exit_status(System::kTestlib, TeamOutcome::kJudgeError);
   }
   std::fputs("\nSee file to check exit message\n", stderr);
   return status;
@@ -308,12 +271,12 @@ int testlib_tell(const CheckerArgs& args, Checked::Kind kind, const std::string&
 // testlib: one line, in testlib's words; for an output that cannot be read,
 // a presentation error.
 int testlib_verdict(const CheckerArgs& args, const Run& run) {
-  std::string message = run.checked.why;
-  if (run.checked.kind != Checked::kNoOutput) {
+  std::string message = run.outcome.why;
+  if (run.outcome.kind != TeamOutcome::kNoOutput) {
     message = args.judge_details ? judge_message(run.e) : contestant_message(run.e);
     message += notes_text(run);
   }
-  return testlib_tell(args, run.checked.kind, one_line(message));
+  return testlib_tell(args, run.outcome.kind, one_line(message));
 }
 
 // CMS: `checker input correct_output contestant_output`, the score on the first
@@ -322,14 +285,14 @@ int testlib_verdict(const CheckerArgs& args, const Run& run) {
 // "Standard manager output") and cms/grading/steps/trusted.py
 // (extract_outcome_and_text; a non-zero exit fails the checker step) have it.
 int cms_score(const CheckerArgs& args, const Run& run) {
-  const Checked::Kind kind = run.checked.kind;
+  const TeamOutcome::Kind kind = run.outcome.kind;
   std::string err;
-  if (!write_out(kind == Checked::kAccepted ? "1.0\n" : "0.0\n", &err)) {
-    return judge_failure(args, "standard output: " + err);
+  if (!write_out(kind == TeamOutcome::kAccepted ? "1.0\n" : "0.0\n", &err)) {
+    return tell_failure(args, "standard output: " + err);
   }
   // "translate:success" is shown as CMS's own "Output is correct", in the contestant's language.
-  const std::string message = kind == Checked::kAccepted  ? "translate:success"
-                              : kind == Checked::kNoOutput ? run.checked.why
+  const std::string message = kind == TeamOutcome::kAccepted  ? "translate:success"
+                              : kind == TeamOutcome::kNoOutput ? run.outcome.why
                                                            : contestant_message(run.e);
   std::fprintf(stderr, "%s\n", one_line(message).c_str());
   // Lines after the first are not shown to contestants.
@@ -339,18 +302,33 @@ int cms_score(const CheckerArgs& args, const Run& run) {
 
 }  // namespace
 
-int run_checker(const CheckerArgs& args) {
+int run_checker(const CheckerArgs& args, const std::function<void(double)>& progress,
+                const std::function<void()>& progress_done) {
   Run run;
-  check_run(args, &run);
-  if (run.checked.kind == Checked::kJudgeError) return judge_failure(args, run.checked.why);
+  CaseOptions options;
+  options.progress = progress;
+  judge_run(args, options, &run);
+  progress_done();
+  if (run.outcome.kind == TeamOutcome::kJudgeError) return tell_failure(args, run.outcome.why);
   if (args.system == System::kKattis) return kattis_feedback(args, run);
   if (args.system == System::kCms) return cms_score(args, run);
   return testlib_verdict(args, run);
 }
 
-int judge_failure(const CheckerArgs& args, const std::string& why) {
+int tell_wrong_use(const CheckerArgs& args, const std::string& usage, const std::string& why) {
+  // testlib's wrong use is one line "FAIL reason" (exit 3), as its own checkers tell it.
   if (args.system == System::kTestlib) {
-    return testlib_tell(args, Checked::kJudgeError, one_line(why));
+    std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
+  } else {
+    if (!why.empty()) complain(why);
+    std::fputs(usage.c_str(), stderr);
+  }
+  return exit_status(args.system, TeamOutcome::kWrongUse);
+}
+
+int tell_failure(const CheckerArgs& args, const std::string& why) {
+  if (args.system == System::kTestlib) {
+    return testlib_tell(args, TeamOutcome::kJudgeError, one_line(why));
   }
   // One line on standard error; for Kattis also in feedback_dir/judgemessage.txt,
   // when it can be written; for CMS nothing on standard output.
@@ -359,7 +337,7 @@ int judge_failure(const CheckerArgs& args, const std::string& why) {
     std::string err;
     write_text(args.files[2] + "/judgemessage.txt", "judge error: " + why + "\n", &err);
   }
-  return exit_status(args.system, Checked::kJudgeError);
+  return exit_status(args.system, TeamOutcome::kJudgeError);
 }
 
 }  // namespace tarnwick

@@ -1,21 +1,22 @@
-// tarnwick as the checker of a judging system: one test case (its input file
+// tarnwick as the checker of a judging system: one test (its input file
 // holds the graph, and maybe the source after the m-th edge), a model answer
 // that must be accepted (or an empty answer file: no model answer), and a
-// team's output judged by the same `judge`, weighed once.
+// team's output judged through the test's case, weighed once, then told in
+// the system's own conventions: Kattis and DOMjudge, testlib, CMS.
 #ifndef TARNWICK_SYSTEMS_CHECKER_H_
 #define TARNWICK_SYSTEMS_CHECKER_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "check/case.h"
-#include "check/judge.h"
-#include "graph/graph_file.h"
-#include "graph/reader.h"
+#include "check/result_file.h"
 #include "explain/explain.h"
+#include "graph/graph_file.h"
 
 namespace tarnwick {
 
@@ -27,6 +28,9 @@ enum class System {
   kCms,      // CMS checkers: the score on standard output, exit 0 for every verdict
 };
 
+// Returns the system called `name` ("kattis", "domjudge", "testlib", "cms"), or kNone.
+System system_named(std::string_view name);
+
 // Returns the system a program name calls for: a base name ending in
 // "-kattis" (or "-domjudge"), "-testlib" or "-cms"; kNone for any other.
 System system_from_name(std::string_view argv0);
@@ -36,32 +40,27 @@ struct CheckerArgs {
   System system = System::kNone;
   std::optional<std::string> source;  // --source S
   bool judge_details = false;         // --judge-details: the expected distance in the message
-  // The arguments that are not options, as the system counts them: testlib's
-  // --testset X and --group Y are dropped first.
-  std::vector<std::string> files;
+  std::vector<std::string> files;     // the operands, as the system gives them
 };
 
-// Reads argv (options anywhere before a "--": --kattis, --domjudge, --testlib,
-// --cms, --source S or --source=S, --judge-details, --testset X, --group Y)
-// into *args, the system first taken from the program name. Returns false
-// with *why set (one line) on wrong use; args->system is set as far as it is
-// known, so that the failure can be told its way.
-bool parse_checker_args(int argc, const char* const* argv, CheckerArgs* args, std::string* why);
+// Returns "" when the files suit the system (testlib's: input_file
+// output_file answer_file [result_file [-appes]]), else why not.
+std::string files_fit(const CheckerArgs& args);
 
-// One test case: the input file's graph loaded and solved once, from
-// --source or the source it carries after the m-th edge.
+// One test: the input file's graph loaded and solved once, from --source or
+// the source it carries after the m-th edge.
 struct TestCase {
   std::string input_path;
   GraphFile graph;
-  Case c;
+  Case judging;
 
-  // Loads and solves the input file at `path` through `options` (a hook for
-  // tests: the loader's tuning; edges are always noted, for explanations).
-  // Returns false with *why set when the test cannot be judged, a graph of
-  // no vertex included (nothing could be judged wrong on it).
+  // Loads and solves the input file at `path` through `options` (edges are
+  // always noted, for explanations). Returns false with *why set when the
+  // test cannot be judged, a graph of no vertex included (nothing could be
+  // judged wrong on it).
   bool load(const std::string& path, const std::optional<std::string>& source, std::string* why,
             CaseOptions options = {});
-  // Returns how explain() reaches this case.
+  // Returns how explain() reaches this test.
   ExplainRequest request() const;
 };
 
@@ -75,10 +74,10 @@ struct ModelAnswer {
 };
 
 // Judges the model answer at answer_path against the test.
-ModelAnswer check_answer(const TestCase& test, const std::string& answer_path);
+ModelAnswer model_answer(const TestCase& test, const std::string& answer_path);
 
-// What checking one team output came to.
-struct Checked {
+// What one team output came to.
+struct TeamOutcome {
   // kNoOutput: the team output cannot be read (a judge error where the system
   // hands it over, a presentation error where the team's program writes it).
   enum Kind { kAccepted, kWrong, kWrongUse, kJudgeError, kNoOutput };
@@ -88,19 +87,19 @@ struct Checked {
 
 // Returns the exit status that `system` expects for an outcome of `kind`:
 // never an accepted or wrong status for kWrongUse or kJudgeError.
-int exit_status(System system, Checked::Kind kind);
+int exit_status(System system, TeamOutcome::Kind kind);
 
-// Judges the team output read from `team` and weighs it once (*e, with why
-// each step of a wrong line weighs what it does): kAccepted or kWrong, or
+// Judges the team output in `team` and weighs it once (*e, with why each
+// step of a wrong line weighs what it does): kAccepted or kWrong, or
 // kNoOutput with why "TEAM_NAME: reason" when it cannot be read.
-Checked check_team(TestCase& test, ByteReader& team, const std::string& team_name,
-                   Explanation* e);
+TeamOutcome weigh_team(TestCase& test, ResultFile& team, const std::string& team_name,
+                       Explanation* e);
 
-// Returns what contestants may be shown of a verdict weighed by check_team:
+// Returns what contestants may be shown of a verdict weighed by weigh_team:
 // for a line weighed wrong, tarnwick-explain --student's text (kStudentSteps
 // steps at most); else, or when the steps could not be told, the verdict and
-// which line is wrong or missing; never the expected distance. Lines end with a line end. Every
-// system's message for contestants is built here alone.
+// which line is wrong or missing; never the expected distance. Lines end
+// with a line end. Every system's message for contestants is built here alone.
 std::string contestant_message(const Explanation& e);
 
 // Returns the short account for the judges: the verdict, and which line is
@@ -115,14 +114,20 @@ std::string one_line(std::string_view text);
 // Returns the result file testlib writes for an outcome of `kind` with
 // `message` (testlib's own words for it are not part of it): the message
 // alone, or with `appes` testlib's XML.
-std::string testlib_result_text(Checked::Kind kind, const std::string& message, bool appes);
+std::string testlib_result_text(TeamOutcome::Kind kind, const std::string& message, bool appes);
 
-// Runs the checker for args (a parsed command line). Returns the exit status.
-int run_checker(const CheckerArgs& args);
+// Runs the checker for args (a command line whose files fit), the test's
+// long pass reported to `progress`, then erased by `progress_done`. Returns
+// the exit status.
+int run_checker(const CheckerArgs& args, const std::function<void(double)>& progress,
+                const std::function<void()>& progress_done);
+
+// Tells wrong use (why) the way args' system expects, and returns its exit status.
+int tell_wrong_use(const CheckerArgs& args, const std::string& usage, const std::string& why);
 
 // Tells a judge failure (why) the way args' system expects, and returns its
 // exit status.
-int judge_failure(const CheckerArgs& args, const std::string& why);
+int tell_failure(const CheckerArgs& args, const std::string& why);
 
 }  // namespace tarnwick
 

@@ -104,11 +104,12 @@ Loaded load(const std::string& input, const std::string& answer, const std::stri
   Loaded l;
   l.ok = test.load(input, std::nullopt, &l.why, options);
   if (!l.ok) return l;
-  l.source = test.c.source();
-  l.answer = check_answer(test, answer).kind;
-  ByteReader in{std::string_view(team)};
+  l.source = test.judging.source();
+  l.answer = model_answer(test, answer).kind;
+  ResultFile in;
+  in.assign(team);
   Explanation e;
-  check_team(test, in, "team", &e);
+  weigh_team(test, in, "team", &e);
   l.team = e.verdict.kind;
   l.line = e.verdict.line;
   return l;

@@ -365,13 +365,13 @@ TEST(OneLine, JoinsLinesAsSentences) {
 }
 
 TEST(TestlibChecker, XmlAsTestlibEscapesIt) {
-  EXPECT_EQ(testlib_result_text(Checked::kWrong, "a<b> & \"c\"\x01\x1f\x7f\xc3\xa9", true),
+  EXPECT_EQ(testlib_result_text(TeamOutcome::kWrong, "a<b> & \"c\"\x01\x1f\x7f\xc3\xa9", true),
             "<?xml version=\"1.0\" encoding=\"windows-1251\"?><result outcome = \"wrong-answer\">"
             "a&lt;b&gt; &amp; &quot;c&quot;..\x7f\xc3\xa9</result>\n");
-  EXPECT_EQ(testlib_result_text(Checked::kNoOutput, "x", true),
+  EXPECT_EQ(testlib_result_text(TeamOutcome::kNoOutput, "x", true),
             "<?xml version=\"1.0\" encoding=\"windows-1251\"?>"
             "<result outcome = \"presentation-error\">x</result>\n");
-  EXPECT_EQ(testlib_result_text(Checked::kWrong, "a<b>", false), "a<b>");
+  EXPECT_EQ(testlib_result_text(TeamOutcome::kWrong, "a<b>", false), "a<b>");
 }
 
 TEST(CheckerCommandLine, SystemFromTheNameItIsCalledUnder) {
@@ -477,10 +477,11 @@ TEST(CheckerCommandLine, WrongUseNeverLooksLikeAVerdict) {
        "--judge-details: CMS shows the checker's message to contestants"},
       {{"--testlib", "a", "b"}, 3, testlib},
       {{"--testlib", "a", "b", "c", "d", "-appes", "f"}, 3, testlib},
-      {{"--testlib", "a", "b", "c", "d", "-xml"}, 3, "after result_file comes -appes or -APPES, not '-xml'"},
-      {{"--testlib", "a", "b", "c", "--testset"}, 3, "--testset needs a test set name after it"},
-      {{"--testlib", "a", "b", "c", "--testset", ""}, 3, "--testset needs a test set name after it"},
-      {{"--testlib", "a", "b", "c", "--group"}, 3, "--group needs a group after it"},
+      {{"--testlib", "a", "b", "c", "d", "-xml"}, 3, "unknown option '-xml'"},
+      {{"--testlib", "a", "b", "c", "d", "--", "-xml"}, 3, "after result_file comes -appes or -APPES, not '-xml'"},
+      {{"--testlib", "a", "b", "c", "--testset"}, 3, "--testset needs a test set name"},
+      {{"--testlib", "a", "b", "c", "--testset", ""}, 3, "--testset needs a test set name"},
+      {{"--testlib", "a", "b", "c", "--group"}, 3, "--group needs a group"},
       {{"--testlib", "a", "b", "c", "--case_sensitive"}, 3, "unknown option '--case_sensitive'"},
       // Told the way of the last system named: 3 is a judge error for both.
       {{"--kattis", "--testlib", "a", "b", "c"}, 3, "more than one judging system given"},

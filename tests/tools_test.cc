@@ -79,9 +79,10 @@ TEST(Solver, RefusesWhatItCannotSolve) {
             "written\n");
 }
 
-// Both tools share the conventions of cli/tool.h: --help and --version on
+// The six tools share the front's conventions: --help and --version on
 // standard output with exit 0 (before any other argument is looked at), wrong
-// use on standard error with the usage line and exit 1.
+// use on standard error with the usage line and exit 1, and one grammar that
+// names an unknown option, "-x" as much as "--bogus".
 TEST(ToolConventions, HelpVersionAndWrongUse) {
   struct {
     const char* binary;
@@ -91,6 +92,15 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
        "Usage: tarnwick-gen [--simple] [--source S] vertices edges min_weight max_weight seed "
        "[connected]\n"},
       {TARNWICK_SOLVE, "tarnwick-solve", "Usage: tarnwick-solve input_graph [source_vertex_id]\n"},
+      {TARNWICK_EXPLAIN, "tarnwick-explain",
+       "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
+       "source_vertex_id [line]\n"},
+      {TARNWICK_VALIDATE, "tarnwick-validate",
+       "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
+       "input_graph\n"},
+      {TARNWICK_GRADE, "tarnwick-grade",
+       "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
+       "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n"},
   };
   Scratch s;
   for (const auto& t : tools) {
@@ -107,12 +117,47 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
     EXPECT_EQ(v.status, 0);
     tarnwick_test::Outcome wrong = tarnwick_test::run_program(t.binary, {}, s);
     EXPECT_EQ(wrong.out, "") << t.name;
-    EXPECT_EQ(wrong.err, t.usage) << t.name;
+    EXPECT_TRUE(wrong.err.ends_with(t.usage)) << t.name;
     EXPECT_EQ(wrong.status, 1) << t.name;
-    tarnwick_test::Outcome bogus = tarnwick_test::run_program(t.binary, {"--bogus", "1"}, s);
-    EXPECT_EQ(bogus.err, t.name + ": unknown option '--bogus'\n" + t.usage) << t.name;
-    EXPECT_EQ(bogus.status, 1) << t.name;
+    for (const std::string bad : {"--bogus", "-x", "--bogus=1"}) {
+      tarnwick_test::Outcome bogus = tarnwick_test::run_program(t.binary, {"g", bad, "1"}, s);
+      EXPECT_EQ(bogus.err, t.name + ": unknown option '" + bad + "'\n" + t.usage) << t.name;
+      EXPECT_EQ(bogus.out, "") << t.name;
+      EXPECT_EQ(bogus.status, 1) << t.name;
+    }
   }
+}
+
+// Options take their values as "--name=V" or "--name V" in every tool, the
+// checker's testlib options included; "--" ends the options.
+TEST(ToolConventions, OneOptionGrammar) {
+  Scratch s;
+  const std::string input = s.file("t.in", "2 1\n1 2 3\n1\n");
+  const std::string ans = s.file("t.ans", "1\n2\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--testlib", input, ans, ans, "--testset=x", "--group=y"},
+           {"--testlib", "--testset", "x", input, ans, ans, "--source=1"},
+           {"--testlib", input, "--source", "1", ans, ans}}) {
+    tarnwick_test::Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, args, s);
+    EXPECT_EQ(o.status, 0) << o.err;
+  }
+  tarnwick_test::Outcome v =
+      tarnwick_test::run_program(TARNWICK_VALIDATE, {"--min-weight", "-5", "--", input}, s);
+  EXPECT_EQ(v.status, 0) << v.out;
+  tarnwick_test::Outcome g = tarnwick_test::run_program(TARNWICK_GEN, {"2", "1", "-5", "-5", "1"}, s);
+  EXPECT_TRUE(g.out.starts_with("2 1\n") && g.out.ends_with(" -5\n")) << g.out << g.err;
+}
+
+// The judge's warnings come after what a tool writes, for the solver too.
+TEST(ToolConventions, WarningsAfterTheOutput) {
+  Scratch s;
+  const std::string graph = s.file("g", "2 2\n1 2 3\n");
+  tarnwick_test::Outcome o = tarnwick_test::run_program(TARNWICK_SOLVE, {graph, "1"}, s);
+  EXPECT_EQ(o.out, "1\n2\n");
+  EXPECT_EQ(o.err, "tarnwick-solve: " + graph +
+                       ": warning: the edge list ends after 1 of 2 edges: edge 2 meets the end "
+                       "of the file\n");
+  EXPECT_EQ(o.status, 0);
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
 // tarnwick-checker: tarnwick as the checker of a judging system (its usage
-// and summary below; exit statuses are the system's, see tools/adapter.h).
-#include <cstdio>
+// and summary below; exit statuses are the system's, see systems/checker.h).
+// It makes the case of the one test it is given.
 #include <string>
 
 #include "systems/checker.h"
-#include "cli/escape.h"
-#include "cli/tool.h"
+#include "tools/front.h"
 
 namespace tarnwick {
 namespace {
 
-const ToolInfo kTool = {
+constexpr ToolInfo kInfo = {
     "tarnwick-checker",
     "Usage: tarnwick-checker --kattis input_file answer_file feedback_dir [--source S] "
     "< team_output\n"
@@ -35,30 +34,68 @@ const ToolInfo kTool = {
     "A name ending in -kattis, -domjudge, -testlib or -cms (a symbolic link) chooses\n"
     "the system as the flag does.\n"};
 
-// Tells wrong use the system's way: testlib's one line "FAIL reason" (exit 3),
-// else the usage line. Returns the exit status.
-int checker_wrong_use(System system, const std::string& why) {
-  if (system == System::kTestlib) {
-    std::fprintf(stderr, "FAIL %s\n", printable(why).c_str());
-  } else {
-    wrong_use(kTool, why);
+constexpr const char* kSystems[] = {"--kattis", "--domjudge", "--testlib", "--cms"};
+
+// Returns the system the command line asks for, as far as it was read: the
+// program's name, then the flags. Sets *why when two flags disagree.
+System system_asked(const Args& args, std::string* why) {
+  System system = system_from_name(args.program);
+  bool flagged = false;
+  for (const char* flag : kSystems) {
+    if (!args.has(flag)) continue;
+    const System named = system_named(flag + 2);
+    if (flagged && named != system) *why = "more than one judging system given";
+    system = named;
+    flagged = true;
   }
-  return exit_status(system, Checked::kWrongUse);
+  return system;
 }
 
-int checker_main(int argc, char** argv) {
-  if (int status = answer_help_or_version(kTool, argc, argv); status >= 0) return status;
-  CheckerArgs args;
-  std::string why;
-  if (!parse_checker_args(argc, argv, &args, &why)) return checker_wrong_use(args.system, why);
+class Checker final : public Tool {
+ public:
+  // testlib's registerTestlibCmd drops --testset X and --group Y before it
+  // counts the files (testlib.h 0.9.44, __testlib_set_testset_and_group: the
+  // test set may not be empty, the group may); its result file may be
+  // followed by -appes.
+  Checker()
+      : Tool(kInfo,
+             {{"--kattis", nullptr}, {"--domjudge", nullptr}, {"--testlib", nullptr},
+              {"--cms", nullptr}, {"--source", "a vertex id"}, {"--judge-details", nullptr},
+              {"--testset", "a test set name"}, {"--group", "a group"}},
+             {"-appes", "-APPES"}) {}
+
+  bool take(const Args& args, std::string* why) override {
+    args_.system = system_asked(args, why);
+    if (const std::string* source = args.value("--source")) args_.source = *source;
+    args_.judge_details = args.has("--judge-details");
+    args_.files = args.operands;
+    const std::string* testset = args.value("--testset");
+    if (testset != nullptr && testset->empty()) *why = "--testset needs a test set name";
+    if (why->empty()) *why = files_fit(args_);
+    return why->empty();
+  }
+  Stage stage() const override { return Stage::kPerTest; }
+  int wrong_use(const Args& args, const std::string& why) const override {
+    std::string ignored;
+    CheckerArgs known = args_;
+    known.system = system_asked(args, &ignored);
+    return tell_wrong_use(known, info().usage, why);
+  }
   // A failure no path handles (out of memory) is told the system's way.
-  return guarded_main(kTool.name, [&args](int, char**) { return run_checker(args); }, argc, argv,
-                      [&args](const std::string& why) { return judge_failure(args, why); });
-}
+  int failed(const std::string& why) const override { return tell_failure(args_, why); }
+
+  int run(Front& front) override {
+    return run_checker(args_, front.progress(), [&front] { front.end_progress(); });
+  }
+
+ private:
+  CheckerArgs args_;
+};
 
 }  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::checker_main, argc, argv);
+  tarnwick::Checker checker;
+  return tarnwick::run_tool(checker, argc, argv);
 }

@@ -1,23 +1,18 @@
 // tarnwick-explain: a verdict explained. Prints the judge's verdict, then the
 // first wrong line (or the line asked for) step by step as the judge weighed
 // it: for the instructor with the expected distance and a shortest path, or
-// with --student only what the one who wrote the file may see.
-//
-//   tarnwick-explain [--student] [--json | --dot] input_graph your_output_result source_vertex_id [line]
-#include <cctype>
+// with --student only what the one who wrote the file may see. It runs after
+// the case, loaded so that the graph lines of edges can be found again.
 #include <string>
-#include <vector>
 
-#include "check/case.h"
-#include "cli/tool.h"
-#include "graph/graph_file.h"
-#include "graph/reader.h"
+#include "check/result_file.h"
 #include "explain/explain.h"
+#include "tools/front.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr ToolInfo kTool = {
+constexpr ToolInfo kInfo = {
     "tarnwick-explain",
     "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
     "source_vertex_id [line]\n",
@@ -33,84 +28,52 @@ constexpr ToolInfo kTool = {
     "             vertices, only the vertices the line and the shortest path visit\n"
     "  --help, --version\n"};
 
-enum class Format { kText, kJson, kDot };
+class Explain final : public Tool {
+ public:
+  Explain() : Tool(kInfo, {{"--student", nullptr}, {"--json", nullptr}, {"--dot", nullptr}}) {}
 
-struct Args {
-  Format format = Format::kText;
-  bool student = false;
-  std::vector<const char*> positional;
-};
-
-// Sorts argv into options and positional arguments. Returns false with *why
-// set on an unknown option or two formats.
-bool parse_args(int argc, const char* const* argv, Args* args, std::string* why) {
-  bool options = true;
-  for (int i = 1; i < argc; ++i) {
-    const std::string a = argv[i];
-    if (options && a == "--") {
-      options = false;
-    } else if (options && (a == "--json" || a == "--dot")) {
-      Format f = a == "--json" ? Format::kJson : Format::kDot;
-      if (args->format != Format::kText && args->format != f) {
-        *why = "--json and --dot exclude each other";
-        return false;
-      }
-      args->format = f;
-    } else if (options && a == "--student") {
-      args->student = true;
-    } else if (options && a.size() > 1 && a[0] == '-' &&
-               !std::isdigit(static_cast<unsigned char>(a[1]))) {
-      *why = "unknown option '" + a + "'";
-      return false;
-    } else {
-      args->positional.push_back(argv[i]);
+  bool take(const Args& args, std::string* why) override {
+    student_ = args.has("--student"), json_ = args.has("--json"), dot_ = args.has("--dot");
+    const std::vector<std::string>& operands = args.operands;
+    if (operands.size() < 3 || operands.size() > 4) return false;
+    if (json_ && dot_) *why = "--json and --dot exclude each other";
+    if (student_ && dot_) *why = "--dot draws a shortest path: it is not for students";
+    if (operands.size() == 4 && (!whole_number(operands[3], &line_) || line_ < 1)) {
+      *why = "line '" + operands[3] + "' is not a line number";
     }
+    graph_ = operands[0], result_ = operands[1], source_ = operands[2];
+    return why->empty();
   }
-  return true;
-}
+  Stage stage() const override { return Stage::kAfterCase; }
+  CaseRequest request() const override { return {graph_, SourceGiven::argument(source_)}; }
+  CaseOptions load_options(GraphFile&) override {
+    CaseOptions options;
+    options.note_edges = true;  // each step's edge is found again with its graph line
+    return options;
+  }
 
-int run_explain(int argc, const char* const* argv) {
-  if (int answered = answer_help_or_version(kTool, argc, argv); answered >= 0) return answered;
-  Args args;
-  std::string why;
-  if (!parse_args(argc, argv, &args, &why)) return wrong_use(kTool, why);
-  if (args.positional.size() < 3 || args.positional.size() > 4) return wrong_use(kTool);
-  if (args.student && args.format == Format::kDot) {
-    return wrong_use(kTool, "--dot draws a shortest path: it is not for students");
+  int run(Front& front) override {
+    ResultFile result;
+    Explanation e;
+    std::string why;
+    const ExplainRequest req{&front.judging, &front.graph, graph_, line_};
+    if (!result.open(result_, {}, &why)) return front.refuse(result_ + ": " + why);
+    if (!explain(req, result, result_, &e, &why)) return front.refuse(why);
+    if (dot_) return front.print(explanation_dot(e));
+    if (json_) return front.print(explanation_json(e, student_));
+    return front.print(student_ ? student_text(e) : explanation_text(e));
   }
-  ExplainRequest req;
-  req.graph_name = args.positional[0];
-  if (args.positional.size() == 4 &&
-      (!whole_number(args.positional[3], &req.line) || req.line < 1)) {
-    return wrong_use(kTool, "line '" + std::string(args.positional[3]) + "' is not a line number");
-  }
-  GraphFile graph;
-  Case c;
-  CaseOptions options;
-  options.note_edges = true;
-  const SourceGiven source = SourceGiven::argument(args.positional[2]);
-  if (!c.make(args.positional[0], graph, source, options, &why)) return cannot(kTool, why);
-  req.c = &c;
-  req.graph = &graph;
-  const char* result_path = args.positional[1];
-  InputFile result;
-  if (!result.open(result_path, &why)) return cannot(kTool, std::string(result_path) + ": " + why);
-  ByteReader in(result.fd());
-  Explanation e;
-  if (!explain(req, in, result_path, &e, &why)) return cannot(kTool, why);
-  std::string out;
-  if (args.format == Format::kText) out = args.student ? student_text(e) : explanation_text(e);
-  if (args.format == Format::kJson) out = explanation_json(e, args.student);
-  if (args.format == Format::kDot) out = explanation_dot(e);
-  if (int status = print(kTool, out); status != kExitOk) return status;
-  // The judge's warnings, after what it would print, as the judge has them.
-  for (const std::string& warning : e.warnings) say(kTool.name, warning);
-  return kExitOk;
-}
+
+ private:
+  bool student_ = false, json_ = false, dot_ = false;
+  std::string graph_, result_, source_;
+  int64_t line_ = 0;
+};
 
 }  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::run_explain, argc, argv);
+  tarnwick::Explain explain;
+  return tarnwick::run_tool(explain, argc, argv);
 }

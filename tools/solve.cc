@@ -1,33 +1,25 @@
 // tarnwick-solve: writes a result file that the judge accepts, for graphs
 // whose weights are small enough that the distances do not depend on the
-// order of the all-pairs loops.
-//
-//   tarnwick-solve input_graph [source_vertex_id]
-//
-// Line k of the output is a shortest path from the source to vertex k, the
-// source itself left out: the judge starts weighing at the source, and
-// writing it first would add its diagonal entry, which a self-loop makes
-// non-zero. Line `source` is "source" alone when the diagonal is the
-// shortest way back, or "v source" when going out to v and back is cheaper.
-// Without a source argument, the source is the number after the m-th edge
-// (a test input's layout).
-#include <cstdint>
+// order of the all-pairs loops. Line k of the output is a shortest path from
+// the source to vertex k, the source itself left out: the judge starts
+// weighing at the source, and writing it first would add its diagonal entry,
+// which a self-loop makes non-zero. Line `source` is "source" alone when the
+// diagonal is the shortest way back, or "v source" when going out to v and
+// back is cheaper. It runs after the case, whose row it solves only when the
+// weights allow the search.
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "check/case.h"
 #include "cli/out_buffer.h"
-#include "cli/tool.h"
+#include "graph/apsp.h"
 #include "graph/fast_row.h"
-#include "graph/graph_file.h"
-#include "graph/reader.h"
+#include "tools/front.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr ToolInfo kTool = {
+constexpr ToolInfo kInfo = {
     "tarnwick-solve",
     "Usage: tarnwick-solve input_graph [source_vertex_id]\n",
     "Write to standard output a result file that the tarnwick judge accepts: line k\n"
@@ -42,7 +34,7 @@ constexpr ToolInfo kTool = {
 
 // Writes the n path lines, each without the source in front. Returns the
 // exit status.
-int write_paths(const std::vector<int32_t>& parent, int32_t source, int32_t n) {
+int write_paths(Front& front, const std::vector<int32_t>& parent, int32_t source, int32_t n) {
   OutBuffer out(stdout);
   for (int32_t k = 1; k <= n; ++k) {
     std::vector<int32_t> path = path_from_parents(parent, source, k);
@@ -54,41 +46,54 @@ int write_paths(const std::vector<int32_t>& parent, int32_t source, int32_t n) {
   }
   int error_number = 0;
   if (out.finish(&error_number)) return kExitOk;
-  return cannot(kTool, "standard output: " + reason(error_number));
+  return front.refuse("standard output: " + reason(error_number));
 }
 
-int solve_main(int argc, char** argv) {
-  int answered = answer_help_or_version(kTool, argc, argv);
-  if (answered >= 0) return answered;
-  if (argc != 2 && argc != 3) return wrong_use(kTool);
-  // A graph file whose name starts with "--" is given as ./--name.
-  if (std::string_view(argv[1]).starts_with("--")) {
-    return wrong_use(kTool, "unknown option '" + std::string(argv[1]) + "'");
+class Solve final : public Tool {
+ public:
+  Solve() : Tool(kInfo, {}) {}
+
+  bool take(const Args& args, std::string*) override {
+    if (args.operands.size() != 1 && args.operands.size() != 2) return false;
+    graph_ = args.operands[0];
+    source_ = args.operands.size() == 2 ? SourceGiven::argument(args.operands[1])
+                                        : SourceGiven::carried();
+    return true;
   }
-  const SourceGiven source = argc == 3 ? SourceGiven::argument(argv[2]) : SourceGiven::carried();
-  GraphFile file;
-  Case c;
-  std::string why;
-  const bool made = c.make(argv[1], file, source, {}, &why);
-  if (c.fault() != Case::Fault::kGraph && !c.report().warning.empty()) {
-    cannot(kTool, std::string(argv[1]) + ": warning: " + c.report().warning);
+  Stage stage() const override { return Stage::kAfterCase; }
+  CaseRequest request() const override { return {graph_, source_}; }
+  // No pass is run for a graph that cannot be solved: it is refused first.
+  CaseOptions load_options(GraphFile&) override {
+    CaseOptions options;
+    options.solve_if = [](const Graph& g, int32_t s) {
+      return row_is_solved(g, s) && weights_are_small(g);
+    };
+    return options;
   }
-  if (!made) return cannot(kTool, why);
-  if (std::string w = not_a_vertex(c.graph(), c.source()); !w.empty()) {
-    return cannot(kTool, w + ": no path file is written");
+
+  int run(Front& front) override {
+    const Case& judging = front.judging;
+    if (std::string w = not_a_vertex(judging.graph(), judging.source()); !w.empty()) {
+      return front.refuse(w + ": no path file is written");
+    }
+    if (judging.parents().empty()) {
+      return front.refuse(graph_ +
+                          ": a weight among vertices 1..n is negative or above 2^30-1; the "
+                          "distances of such graphs depend on the loop order, so no path "
+                          "file is written");
+    }
+    return write_paths(front, judging.parents(), judging.source(), judging.graph().n);
   }
-  if (c.parents().empty()) {
-    return cannot(kTool, std::string(argv[1]) +
-                             ": a weight among vertices 1..n is negative or above 2^30-1; the "
-                             "distances of such graphs depend on the loop order, so no path "
-                             "file is written");
-  }
-  return write_paths(c.parents(), c.source(), c.graph().n);
-}
+
+ private:
+  std::string graph_;
+  SourceGiven source_;
+};
 
 }  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  return tarnwick::guarded_main(tarnwick::kTool.name, tarnwick::solve_main, argc, argv);
+  tarnwick::Solve solve;
+  return tarnwick::run_tool(solve, argc, argv);
 }

@@ -1,49 +1,53 @@
-#include "tools/run.h"
-
-#include <cstdio>
-#include <optional>
+// tarnwick: the judge. Loads the graph, takes the source, solves its row,
+// then judges the result file and prints one verdict. Its command line is
+// fixed: three operands, the usage on standard output otherwise.
 #include <string>
 
-#include "check/case.h"
 #include "check/judge.h"
-#include "cli/progress.h"
-#include "cli/tool.h"
-#include "graph/graph_file.h"
-#include "graph/reader.h"
+#include "check/result_file.h"
+#include "tools/front.h"
 
 namespace tarnwick {
-
 namespace {
 
-// The judge's messages are "tarnwick: reason"; its usage goes to standard output.
-constexpr ToolInfo kJudge = {"tarnwick", kUsage, ""};
+// The usage line, printed on standard output for a wrong argument count.
+constexpr char kUsage[] = "Usage: ./tarnwick input_graph your_output_result source_vertex_id\n";
 
-}  // namespace
+class Judge final : public Tool {
+ public:
+  Judge() : Tool({"tarnwick", kUsage, ""}, {}) {}
 
-int run(int argc, const char* const* argv) {
-  if (argc != 4) {
+  bool reads_options() const override { return false; }
+  bool take(const Args& args, std::string*) override {
+    if (args.operands.size() != 3) return false;
+    graph_ = args.operands[0], result_ = args.operands[1], source_ = args.operands[2];
+    return true;
+  }
+  int wrong_use(const Args&, const std::string&) const override {
     std::fputs(kUsage, stdout);
     return kExitWrongUse;
   }
-  CaseOptions options;
-  std::optional<ProgressLine> progress;  // on standard error, only on a terminal
-  options.progress = progress_to(progress);
-  GraphFile graph;
-  Case c;
-  std::string err;
-  const bool made = c.make(argv[1], graph, SourceGiven::argument(argv[3]), options, &err);
-  if (progress) progress->clear();
-  if (!made) return cannot(kJudge, err);
-  Verdict verdict;
-  if (!c.judge(argv[2], &verdict, &err)) return cannot(kJudge, err);
-  if (!write_out(verdict_line(verdict), &err)) return cannot(kJudge, "standard output: " + err);
-  // A judged run's warnings come after its verdict; a refused run says one thing, why.
-  for (const std::string& warning : c.warnings()) say(kJudge.name, warning);
-  return kExitOk;
-}
+  Stage stage() const override { return Stage::kAfterCase; }
+  CaseRequest request() const override { return {graph_, SourceGiven::argument(source_)}; }
 
+  int run(Front& front) override {
+    ResultFile result;
+    Verdict verdict;
+    std::string why;
+    if (!result.open(result_, {}, &why) || !front.judging.judge(result, &verdict, &why)) {
+      return front.refuse(result_ + ": " + why);
+    }
+    return front.print(verdict_line(verdict));
+  }
+
+ private:
+  std::string graph_, result_, source_;
+};
+
+}  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
-  return tarnwick::guarded_main("tarnwick", tarnwick::run, argc, argv);
+  tarnwick::Judge judge;
+  return tarnwick::run_tool(judge, argc, argv);
 }

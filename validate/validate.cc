@@ -581,17 +581,6 @@ bool place_repeats(GraphFile& file, int64_t edges, const std::vector<Repeat>& re
   return true;
 }
 
-// Returns the case's options for a validation heard by `watcher`.
-CaseOptions case_options(const ValidateOptions& o, EdgeWatcher& watcher) {
-  CaseOptions options;
-  options.observer = &watcher;
-  options.note_edges = true;  // a repeat's earlier edge: from what a pipe noted as it loaded
-  options.read_on = true;     // what follows the edges, or the carried source
-  options.tuning = o.tuning;
-  options.solve_if = [o](const Graph& g, int32_t s) { return traced(o, g, s); };
-  return options;
-}
-
 // Tells what follows the edges: the carried source and nothing after it, or
 // text the judge never reads.
 void after_load(GraphFile& file, const Case& c, const ValidateOptions& o, Findings& f,
@@ -606,33 +595,68 @@ void after_load(GraphFile& file, const Case& c, const ValidateOptions& o, Findin
 
 }  // namespace
 
+// A validation under way: the findings, and the watcher that hears the load.
+class Validator::Watch {
+ public:
+  Watch(const ValidateOptions& options, GraphFile& file)
+      : options_(options), file_(file), found_(&v_), watcher_(options.want, file, found_) {}
+
+  CaseOptions load_options() {
+    CaseOptions o;
+    o.observer = &watcher_;
+    o.note_edges = true;  // a repeat's earlier edge: from what a pipe noted as it loaded
+    o.read_on = true;     // what follows the edges, or the carried source
+    o.tuning = options_.tuning;
+    o.solve_if = [this](const Graph& g, int32_t s) { return traced(options_, g, s); };
+    return o;
+  }
+
+  bool finish(const Case& judging, Validation* out, std::string* err) {
+    after_load(file_, judging, options_, found_, &v_);
+    if (file_.reader().error() != 0) {
+      *err = reason(file_.reader().error());
+      return false;
+    }
+    loader_findings(watcher_, judging, options_, found_);
+    negative_counts(watcher_, found_);
+    count_findings(watcher_, options_, found_);
+    if (judging.fault() != Case::Fault::kGraph) graph_findings(judging, watcher_, options_, found_);
+    if (!place_repeats(file_, judging.report().edges, watcher_.repeats, &v_, err)) return false;
+    v_.n = judging.graph().n;
+    v_.m = watcher_.has_m ? watcher_.m_read : 0;
+    v_.edges_read = watcher_.edges;
+    *out = std::move(v_);
+    return true;
+  }
+
+ private:
+  ValidateOptions options_;
+  GraphFile& file_;
+  Validation v_;
+  Findings found_;
+  EdgeWatcher watcher_;
+};
+
+Validator::Validator(const ValidateOptions& options, GraphFile& file)
+    : watch_(std::make_unique<Watch>(options, file)) {}
+
+Validator::~Validator() = default;
+
+CaseOptions Validator::load_options() { return watch_->load_options(); }
+
+bool Validator::finish(const Case& judging, Validation* out, std::string* err) {
+  return watch_->finish(judging, out, err);
+}
+
 bool validate(GraphFile& file, const ValidateOptions& options, Validation* out,
               std::string* err) {
-  Validation v;
-  Findings found(&v);
-  EdgeWatcher watcher(options.want, file, found);
-  Case c;
-  std::string why;
-  c.make(file, "", options.source, case_options(options, watcher), &why);
-  if (c.fault() == Case::Fault::kSource && options.source.how == SourceGiven::How::kFlag) {
-    *err = why;  // the flag is not an id (parse_source_flag)
-    return false;
+  Validator validator(options, file);
+  Case judging;
+  judging.make(file, "", options.source, validator.load_options(), err);
+  if (judging.fault() == Case::Fault::kSource && options.source.how == SourceGiven::How::kFlag) {
+    return false;  // the flag is not an id (parse_source_flag)
   }
-  after_load(file, c, options, found, &v);
-  if (file.reader().error() != 0) {
-    *err = reason(file.reader().error());
-    return false;
-  }
-  loader_findings(watcher, c, options, found);
-  negative_counts(watcher, found);
-  count_findings(watcher, options, found);
-  if (c.fault() != Case::Fault::kGraph) graph_findings(c, watcher, options, found);
-  if (!place_repeats(file, c.report().edges, watcher.repeats, &v, err)) return false;
-  v.n = c.graph().n;
-  v.m = watcher.has_m ? watcher.m_read : 0;
-  v.edges_read = watcher.edges;
-  *out = std::move(v);
-  return true;
+  return validator.finish(judging, out, err);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,10 +58,29 @@ struct Validation {
 // Findings of one kind shown before the rest are only counted.
 inline constexpr int64_t kShownPerKind = 10;
 
-// Validates the graph input `file` (open, nothing read yet), reading it once;
-// a repeated pair's earlier edge is found as find_edge_lines finds it.
-// Returns false with *err set to the system's reason when it cannot be read,
-// or to the case's reason when a flag's source is not an id.
+// Validates a graph input as the judging case is made from it: it hears the
+// load, then looks at what was loaded, reading the input once (a repeated
+// pair's earlier edge is found as find_edge_lines finds it).
+class Validator {
+ public:
+  // Watches `file` (open, nothing read yet) for `options`.
+  Validator(const ValidateOptions& options, GraphFile& file);
+  ~Validator();
+  // Returns the options to make the case from the file with: hooks into the load.
+  CaseOptions load_options();
+  // Completes the findings once the case was made (or refused) from the file
+  // with load_options(). Returns false with *err set to the system's reason
+  // when the input cannot be read.
+  bool finish(const Case& judging, Validation* out, std::string* err);
+
+ private:
+  class Watch;
+  std::unique_ptr<Watch> watch_;
+};
+
+// Validates the graph input `file` (open, nothing read yet) through a case of
+// its own. Returns false with *err set as Validator::finish does, or to the
+// case's reason when a flag's source is not an id.
 bool validate(GraphFile& file, const ValidateOptions& options, Validation* out, std::string* err);
 
 // Returns the findings, one a line "NAME:LINE:COLUMN: error|warning: text" in

@@ -1,0 +1,71 @@
+// The escapes of each kind of output: names on one line, CSV fields, JSON
+// strings kept valid UTF-8, markup and testlib's result file.
+#include "cli/escape.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tarnwick {
+namespace {
+
+std::string repeat(const std::string& s, int times) {
+  std::string out;
+  while (times-- > 0) out += s;
+  return out;
+}
+
+// Names in messages stay on one line and show what they hold.
+TEST(Printable, EscapesControlCharacters) {
+  using namespace std::string_literals;
+  struct {
+    std::string text, shown;
+  } cases[] = {
+      {"plain/name.txt", "plain/name.txt"},
+      {"a\tb", "a\\tb"},
+      {"two\nlines", "two\\nlines"},
+      {"\x01", "\\x01"},
+      {"\x7f", "\\x7f"},
+      {"nul\0end"s, "nul\\x00end"},
+      {"\x1f ~", "\\x1f ~"},
+      {"caf\xc3\xa9", "caf\xc3\xa9"},  // bytes above 0x7f are left as they are
+  };
+  for (const auto& c : cases) EXPECT_EQ(printable(c.text), c.shown) << c.shown;
+}
+
+// Stray bytes, an overlong form, a surrogate, a code point above U+10FFFF, a cut sequence.
+constexpr char kBad[] = "bad\xff\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82";
+
+TEST(Escape, FieldsForScripts) {
+  struct Case {
+    std::string in, csv, json;
+  };
+  const Case cases[] = {
+      {"plain.txt", "plain.txt", "\"plain.txt\""},
+      {"a,b", "\"a,b\"", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\""},
+      {"two\nlines\r", "\"two\nlines\r\"", "\"two\\u000alines\\u000d\""},
+      {"tab\there\\", "tab\there\\", "\"tab\\u0009here\\\\\""},
+      {"cr\ronly", "\"cr\ronly\"", "\"cr\\u000donly\""},
+      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+       "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
+      {kBad, kBad, "\"bad" + repeat("\\ufffd", 12) + "\""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(csv_field(c.in), c.csv) << c.in;
+    EXPECT_EQ(json_string(c.in), c.json) << c.in;
+    EXPECT_EQ(is_utf8(c.in), c.json.find("fffd") == std::string::npos) << c.in;
+  }
+}
+
+// Markup keeps text valid UTF-8 on one line; testlib's XML turns control
+// bytes into dots, as testlib's own xmlSafeWrite does.
+TEST(Escape, Markup) {
+  EXPECT_EQ(markup_text("a<b>&\"c'\n\xff"), "a&lt;b&gt;&amp;&quot;c&#39;\\n\xef\xbf\xbd");
+  EXPECT_EQ(xml_references("'", false), "'");
+  EXPECT_EQ(testlib_xml("a\x01<\x1f\x7f"), "a.&lt;.\x7f");
+  EXPECT_EQ(hex(std::string("\x00\xff", 2)), "00ff");
+}
+
+}  // namespace
+}  // namespace tarnwick

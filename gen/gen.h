@@ -1,0 +1,35 @@
+// The random graph generator behind tarnwick-gen: a graph file (or a test
+// input, with its source) drawn from a seed, the same bytes on every machine.
+#ifndef TARNWICK_GEN_GEN_H_
+#define TARNWICK_GEN_GEN_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/out_buffer.h"
+
+namespace tarnwick {
+
+// What a graph is drawn from.
+struct GenOptions {
+  int32_t n = 0, m = 0, wmin = 0, wmax = 0;
+  uint64_t seed = 0;
+  bool connected = false;  // the first n - 1 edges are a random spanning tree
+  bool simple = false;     // no self-loop, no pair of vertices twice
+  int32_t source = 0;      // written after the edges when not 0
+};
+
+// Reads "vertices edges min_weight max_weight seed [connected]" and the
+// text of --source (nullptr when not given) into *o, whose `simple` is set.
+// Returns false with *why set (empty when the count of operands is wrong).
+bool read_gen_options(const std::vector<std::string>& operands, const std::string* source,
+                      GenOptions* o, std::string* why);
+
+// Writes the graph file: the line "n m", the m edges "u v w", then the
+// source on a line of its own when o.source is set.
+void write_graph(const GenOptions& o, OutBuffer& out);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_GEN_GEN_H_
