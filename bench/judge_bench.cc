@@ -39,6 +39,16 @@ Child whole_run(const std::string& graph, int runs) {
   return fastest({TARNWICK_BINARY, graph, model_result(graph), "1"}, runs);
 }
 
+// Judges the result file at path into *v. Returns false when it cannot be read.
+bool judge_file(const std::string& path, const DirectWeights& Dist, const SourceRow& row,
+                Verdict* v) {
+  InputFile file;
+  std::string err;
+  if (!file.open(path.c_str(), &err)) return false;
+  ByteReader in(file.fd());
+  return judge(in, Dist, row, v);
+}
+
 // Loads, solves and judges in this process; returns the seconds taken and the verdict.
 double judge_in_process(const std::string& graph, const std::string& result, bool plain,
                         std::string* verdict) {
@@ -48,8 +58,7 @@ double judge_in_process(const std::string& graph, const std::string& result, boo
   if (!input(graph.c_str(), &g, &report)) die(graph + ": " + report.error);
   SourceRow row = plain ? solve_plain(g, 1) : solve(g, 1);
   Verdict v;
-  std::string err;
-  if (!judge(result.c_str(), g.Dist, row, &v, &err)) die(result + ": " + err);
+  if (!judge_file(result, g.Dist, row, &v)) die(result + ": cannot be read");
   *verdict = verdict_words(v);
   return seconds_since(start);
 }
@@ -141,8 +150,7 @@ void checking(const ScratchFolder& b) {
   for (int i = 0; i < 5; ++i) {
     auto start = std::chrono::steady_clock::now();
     Verdict v;
-    std::string err;
-    if (!judge(result.c_str(), g.Dist, row, &v, &err) || v.kind != Verdict::kSuccess) {
+    if (!judge_file(result, g.Dist, row, &v) || v.kind != Verdict::kSuccess) {
       die("the padded result is not judged right");
     }
     best = std::min(best, seconds_since(start));
