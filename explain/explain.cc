@@ -153,7 +153,7 @@ bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err
     const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
     queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
   }
-  if (!find_edge_lines(*req.graph, edges, &queries, err)) {
+  if (!find_edge_lines(*req.graph, req.judging->report(), &queries, err)) {
     *err = req.graph_name + ": " + *err;
     return false;
   }

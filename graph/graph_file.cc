@@ -1,8 +1,13 @@
 #include "graph/graph_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <span>
 #include <utility>
+
+#include "graph/cpus.h"
+#include "graph/parallel.h"
 
 namespace tarnwick {
 
@@ -69,67 +74,142 @@ void GraphFile::stop_noting() {
   if (noter_) static_cast<Noter*>(noter_.get())->on = false;
 }
 
-bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f,
-                      std::string* err) {
-  if (!rereadable()) {
-    const size_t last = static_cast<size_t>(std::clamp<int64_t>(count, 0, noted_.size()));
-    int64_t line = 0;
-    for (size_t i = 0; i < last; ++i) {
-      const Noted& n = noted_[i];
-      line += n.gap != kFarGap ? n.gap : far_gaps_.at(i);
-      f({static_cast<int64_t>(i) + 1, n.u, n.v, n.w, line});
-    }
-    return true;
+bool GraphFile::edges(int64_t count, const std::function<void(const Edge&)>& f) const {
+  const size_t last = static_cast<size_t>(std::clamp<int64_t>(count, 0, noted_.size()));
+  int64_t line = 0;
+  for (size_t i = 0; i < last; ++i) {
+    const Noted& n = noted_[i];
+    line += n.gap != kFarGap ? n.gap : far_gaps_.at(i);
+    f({static_cast<int64_t>(i) + 1, n.u, n.v, n.w, line});
   }
-  // The same descriptor read again with pread: the file is not opened twice.
-  std::vector<char> buffer(size_t{1} << 16);
-  ByteReader in(*reader_, 0, reader_->split_end(), buffer);
-  LineTracker lines;
-  in.tap(&lines);
-  if (count > 0) read_number(in), read_number(in);  // the header
-  for (int64_t e = 1; e <= count; ++e) {
-    Edge edge;
-    edge.e = e;
-    Number u = read_number(in);
-    edge.u = u.value;
-    edge.line = lines.place(u.where).line;  // before the next read moves on
-    edge.v = read_number(in).value;
-    edge.w = read_number(in).value;
-    f(edge);
-  }
-  if (in.error() == 0) return true;
-  *err = reason(in.error());
-  return false;
+  return true;
 }
 
 namespace {
 
-// Returns the pair {a, b} with the smaller id first.
-std::pair<int32_t, int32_t> unordered(int32_t a, int32_t b) {
-  return a < b ? std::pair{a, b} : std::pair{b, a};
+// Returns the key of the pair {a, b} (ids that fit the tables), either way round.
+uint32_t pair_key(int32_t a, int32_t b) {
+  return static_cast<uint32_t>(std::min(a, b)) << 16 | static_cast<uint32_t>(std::max(a, b));
+}
+static_assert(V <= (1 << 16), "a pair of ids packs into 32 bits");
+
+// The queries by pair, for the edges of an input to look theirs up.
+class QueryIndex {
+ public:
+  explicit QueryIndex(const std::vector<EdgeQuery>& queries) {
+    for (size_t i = 0; i < queries.size(); ++i) {
+      const EdgeQuery& q = queries[i];
+      if (fits_tables(q.a) && fits_tables(q.b)) by_pair_.push_back({pair_key(q.a, q.b), i});
+    }
+    std::sort(by_pair_.begin(), by_pair_.end());
+    for (const auto& [key, i] : by_pair_) seen_[key % kBits / 64] |= uint64_t{1} << key % 64;
+  }
+  // Calls f(i) for each query i of the pair {u, v}.
+  template <typename F>
+  void each(int32_t u, int32_t v, F f) const {
+    if (!fits_tables(u) || !fits_tables(v)) return;
+    const uint32_t key = pair_key(u, v);
+    if ((seen_[key % kBits / 64] >> key % 64 & 1) == 0) return;  // most edges stop here
+    auto it = std::lower_bound(by_pair_.begin(), by_pair_.end(), std::pair{key, size_t{0}});
+    for (; it != by_pair_.end() && it->first == key; ++it) f(it->second);
+  }
+
+ private:
+  static constexpr uint32_t kBits = 1 << 20;
+  std::vector<std::pair<uint32_t, size_t>> by_pair_;
+  std::vector<uint64_t> seen_ = std::vector<uint64_t>(kBits / 64);
+};
+
+// The last edge found for each query: its number and weight.
+struct Found {
+  std::vector<int64_t> e;
+  std::vector<int32_t> w;
+  explicit Found(size_t queries) : e(queries, 0), w(queries, 0) {}
+  void take(size_t i, int64_t edge, int32_t weight) {
+    if (edge > e[i]) e[i] = edge, w[i] = weight;
+  }
+};
+
+// Searches the numbers `a` (from number `first` of the input, `next` the two
+// numbers after them) for the edges of queries, up to edge `last`.
+void search(const std::vector<int32_t>& a, int64_t first, const int32_t next[2], int64_t last,
+            const QueryIndex& index, const std::vector<EdgeQuery>& queries, Found* found) {
+  const int64_t count = static_cast<int64_t>(a.size());
+  auto at = [&](int64_t i) { return i < count ? a[i] : next[i - count]; };
+  for (int64_t i = first < 2 ? 2 - first : (3 - (first - 2) % 3) % 3; i < count; i += 3) {
+    const int64_t e = (first + i - 2) / 3 + 1;
+    if (e > last) return;
+    index.each(a[i], at(i + 1), [&](size_t q) {
+      if (e < queries[q].before) found->take(q, e, at(i + 2));
+    });
+  }
+}
+
+// Finds the last edge of each query in `whole` (which can_split) by its
+// ranges (`marks`), on every CPU given. Returns the errno of a failed read, or 0.
+int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int64_t last,
+                  const std::vector<EdgeQuery>& queries, Found* found) {
+  const QueryIndex index(queries);
+  std::vector<Found> mine;
+  std::atomic<size_t> next_range{0};
+  std::atomic<int> error{0};
+  auto work = [&](int32_t t, int32_t) {
+    std::vector<int32_t> a, more;
+    for (size_t c; (c = next_range.fetch_add(1)) < marks.size();) {
+      if (marks[c].first > 2 + 3 * last) continue;
+      const uint64_t end = whole.split_end();
+      const uint64_t hi = c + 1 < marks.size() ? marks[c + 1].offset : end;
+      int e = detail::numbers_between(whole, marks[c].offset, hi, &a);
+      int32_t after[2] = {0, 0};  // an edge may go on into the next range
+      if (e == 0 && hi < end) e = detail::numbers_between(whole, hi, std::min(hi + 64, end), &more);
+      for (size_t k = 0; k < 2 && k < more.size() && hi < end; ++k) after[k] = more[k];
+      if (e != 0) error = e;
+      search(a, marks[c].first, after, last, index, queries, &mine[t]);
+    }
+  };
+  run_threads(usable_cpus(), work, [&](int32_t count) { mine.assign(count, Found(queries.size())); });
+  for (const Found& f : mine) {
+    for (size_t i = 0; i < queries.size(); ++i) found->take(i, f.e[i], f.w[i]);
+  }
+  return error;
 }
 
 }  // namespace
 
-bool find_edge_lines(GraphFile& file, int64_t count, std::vector<EdgeQuery>* queries,
+bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<EdgeQuery>* queries,
                      std::string* err) {
-  // The queries by pair, so that each edge finds its own by a binary search.
-  std::vector<std::pair<std::pair<int32_t, int32_t>, size_t>> index;
   int64_t last = 0;
-  for (size_t i = 0; i < queries->size(); ++i) {
-    const EdgeQuery& q = (*queries)[i];
-    index.push_back({unordered(q.a, q.b), i});
-    last = std::max(last, std::min(q.before - 1, count));
+  for (const EdgeQuery& q : *queries) last = std::max(last, std::min(q.before - 1, report.edges));
+  if (last <= 0) return true;
+  if (!file.rereadable()) {  // what was noted of each edge as it was loaded
+    const QueryIndex index(*queries);
+    return file.edges(last, [&](const GraphFile::Edge& edge) {
+      index.each(edge.u, edge.v, [&](size_t i) {
+        EdgeQuery& q = (*queries)[i];
+        if (edge.e < q.before) q.line = edge.line, q.weight = edge.w;
+      });
+    });
   }
-  std::sort(index.begin(), index.end());
-  if (index.empty()) return true;
-  return file.edges(last, [&](const GraphFile::Edge& edge) {
-    auto it = std::lower_bound(index.begin(), index.end(), std::pair{unordered(edge.u, edge.v), size_t{0}});
-    for (; it != index.end() && it->first == unordered(edge.u, edge.v); ++it) {
-      EdgeQuery& q = (*queries)[it->second];
-      if (edge.e < q.before) q.line = edge.line, q.weight = edge.w;
-    }
-  }, err);
+  // A regular file, read again through what is open: the file is not opened twice.
+  const RangeMark whole_file;
+  std::span<const RangeMark> marks = report.ranges;
+  if (marks.empty()) marks = std::span<const RangeMark>(&whole_file, 1);
+  Found found(queries->size());
+  if (int e = search_ranges(file.reader(), marks, last, *queries, &found); e != 0) {
+    *err = reason(e);
+    return false;
+  }
+  std::vector<Spot> spots(queries->size());
+  std::vector<Spot*> wanted;
+  for (size_t i = 0; i < queries->size(); ++i) {
+    spots[i].number = 2 + 3 * (found.e[i] - 1);
+    if (found.e[i] != 0) wanted.push_back(&spots[i]);
+  }
+  if (!place_spots(file.reader(), report.ranges, wanted, err)) return false;
+  for (size_t i = 0; i < queries->size(); ++i) {
+    if (found.e[i] != 0) (*queries)[i].line = spots[i].at.line, (*queries)[i].weight = found.w[i];
+  }
+  return true;
 }
 
 }  // namespace tarnwick

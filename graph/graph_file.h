@@ -1,10 +1,10 @@
 // A graph input opened once: a file by path, an open descriptor (standard
 // input), or bytes in memory. The loader reads it once; a tool that points
-// back into it (the graph line of an edge) asks for its edges again. A
-// regular file, or bytes in memory, is then read again through what is
-// already open, never opened a second time; any other input (a pipe, a FIFO,
-// a terminal) hands back what was noted of each edge as it was loaded, so
-// that its bytes are never kept.
+// back into it (the graph line of an edge) searches it again. A regular file,
+// or bytes in memory, is then read again through what is already open, never
+// opened a second time, in the ranges the loader marked, on every CPU given;
+// any other input (a pipe, a FIFO, a terminal) hands back what was noted of
+// each edge as it was loaded, so that its bytes are never kept.
 #ifndef TARNWICK_GRAPH_GRAPH_FILE_H_
 #define TARNWICK_GRAPH_GRAPH_FILE_H_
 
@@ -67,11 +67,10 @@ class GraphFile {
   // from here on will be asked for: edges() then hands back those noted.
   void stop_noting();
 
-  // Hands f the first `count` edges of the input in file order (at most the
-  // edges the loader read: LoadReport::edges). Requires noter() to have been
-  // loaded through when !rereadable(). Returns false with *err set to the
-  // system's reason when the input cannot be read again.
-  bool edges(int64_t count, const std::function<void(const Edge&)>& f, std::string* err);
+  // Hands f the first `count` edges noted as they were loaded, in file order
+  // (at most the edges the loader read). Requires !rereadable() and noter()
+  // loaded through. Returns true.
+  bool edges(int64_t count, const std::function<void(const Edge&)>& f) const;
 
  private:
   class Noter;
@@ -102,18 +101,37 @@ struct EdgeQuery {
   int32_t weight = 0;  // that edge's weight, when there is one
 };
 
-// Answers every query of *queries from the first `count` edges of `file`
-// (as GraphFile::edges). Returns false with *err set when it cannot.
-bool find_edge_lines(GraphFile& file, int64_t count, std::vector<EdgeQuery>* queries,
+// Answers every query of *queries from the edges `report` tells were loaded
+// from `file` (searched again in the ranges it marks, or, for an input that
+// cannot be read again, as noted). Returns false with *err set when it cannot.
+bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<EdgeQuery>* queries,
                      std::string* err);
 
-// Hands every number to two observers in turn (either may be nullptr).
+// Hands everything heard to two observers in turn (either may be nullptr),
+// each number when either reads numbers.
 class Tee : public LoadObserver {
  public:
   Tee(LoadObserver* first, LoadObserver* second) : first_(first), second_(second) {}
   void number(int64_t index, const Number& num) override {
     if (first_ != nullptr) first_->number(index, num);
     if (second_ != nullptr) second_->number(index, num);
+  }
+  void edge(int64_t e, int32_t u, int32_t v, int32_t w) override {
+    if (first_ != nullptr) first_->edge(e, u, v, w);
+    if (second_ != nullptr) second_->edge(e, u, v, w);
+  }
+  void edges(int64_t first, std::span<const int32_t> numbers,
+             std::span<const uint8_t> again) override {
+    if (first_ != nullptr) first_->edges(first, numbers, again);
+    if (second_ != nullptr) second_->edges(first, numbers, again);
+  }
+  bool asks_again() const override {
+    return (first_ != nullptr && first_->asks_again()) ||
+           (second_ != nullptr && second_->asks_again());
+  }
+  bool reads_numbers() const override {
+    return (first_ != nullptr && first_->reads_numbers()) ||
+           (second_ != nullptr && second_->reads_numbers());
   }
 
  private:

@@ -14,6 +14,7 @@
 
 #include "graph/cpus.h"
 #include "graph/parallel.h"
+#include "graph/places.h"
 #include "graph/scan.h"
 
 namespace tarnwick {
@@ -29,20 +30,26 @@ constexpr uint64_t kSplitAbove = uint64_t{1} << 20;
 constexpr size_t kRangeBytes = size_t{1} << 20;
 constexpr size_t kReadBuffer = size_t{256} << 10;
 
-// Reads numbers for the loader, telling the observer (when there is one) of each.
+// Reads numbers for the loader, telling the observer (when there is one) of
+// the header's, of every one when it reads numbers, and of a read that
+// stopped the edge list.
 class NumberSource {
  public:
-  NumberSource(ByteReader& in, LoadObserver* observer) : in_(in), observer_(observer) {}
+  NumberSource(ByteReader& in, LoadObserver* observer)
+      : in_(in), observer_(observer), all_(observer != nullptr && observer->reads_numbers()) {}
   // Reads number `index` of the file (see LoadObserver::number).
   Number next(int64_t index) {
     Number num = read_number(in_);
-    if (observer_ != nullptr) observer_->number(index, num);
+    if (observer_ != nullptr && (all_ || index < 2 || num.read != Read::kNumber)) {
+      observer_->number(index, num);
+    }
     return num;
   }
 
  private:
   ByteReader& in_;
   LoadObserver* observer_;
+  bool all_;  // the observer hears every number
 };
 
 // Returns what stopped an edge from being read whole.
@@ -113,9 +120,11 @@ class EdgeList {
     pending_ = 0;
   }
 
-  // Ends the list at edge next_, whose end `id` cannot fit the tables.
-  [[gnu::noinline]] void refuse(int32_t id) {
+  // Ends the list at edge next_, whose end `id` (its u for field 0, else v)
+  // cannot fit the tables.
+  [[gnu::noinline]] void refuse(int32_t id, int64_t field) {
     fault_ = LoadFault::kIdOutsideTables;
+    fault_number_ = 2 + 3 * (next_ - 1) + field;
     error_ = "edge " + std::to_string(next_) + " names vertex " + std::to_string(id) +
              ", outside 0.." + std::to_string(V - 1);
     stopped_ = true;
@@ -151,6 +160,7 @@ class EdgeList {
     report->end = end_;
     report->edges = next_ - 1;
     if (fault_ != LoadFault::kNone) report->fault = fault_;
+    report->fault_number = fault_number_;
     if (!error_.empty()) {
       report->error = std::move(error_);
       report->warning.clear();
@@ -164,10 +174,10 @@ class EdgeList {
   template <typename Store>
   void edge(int32_t u, int32_t v, int32_t w, Store& store) {
     if (!fits_tables(u) || !fits_tables(v)) [[unlikely]] {
-      refuse(fits_tables(u) ? v : u);
+      refuse(fits_tables(u) ? v : u, fits_tables(u) ? 1 : 0);
       return;
     }
-    store(u, v, w);
+    store(next_, u, v, w);
     ++next_;
   }
 
@@ -179,6 +189,7 @@ class EdgeList {
   bool stopped_ = false;
   uint64_t end_ = 0;
   LoadFault fault_ = LoadFault::kNone;
+  int64_t fault_number_ = -1;
   std::string warning_, error_;
 };
 
@@ -199,18 +210,20 @@ bool choose_dense(const Graph& g, uint64_t bytes_left, Storage storage) {
   return side * side * sizeof(int32_t) <= edges * kListBytesPerEdge;
 }
 
-// Reads the edge list number by number from `bytes` (observer: hears each).
+// Reads the edge list number by number from `bytes` (observer: hears each edge).
 void read_edges_one_by_one(ByteReader& bytes, NumberSource& in, EdgeList& edges,
-                           DirectWeights::Builder& b, size_t dense_after) {
+                           DirectWeights::Builder& b, size_t dense_after, LoadObserver* observer) {
   struct {
     DirectWeights::Builder& b;
     size_t dense_after;
-    void operator()(int32_t u, int32_t v, int32_t w) {
+    LoadObserver* observer;
+    void operator()(int64_t e, int32_t u, int32_t v, int32_t w) {
       b.add(u, v, w);
       // An input of unknown size that turns out dense: lists would outgrow the table.
       if (dense_after != 0 && b.listed() == dense_after) b.make_dense();
+      if (observer != nullptr) observer->edge(e, u, v, w);
     }
-  } store{b, dense_after};
+  } store{b, dense_after, observer};
   while (edges.wants_more()) {
     Number num = in.next(edges.index());
     if (num.read != Read::kNumber) {
@@ -239,17 +252,43 @@ struct Range {
   size_t count = 0, room = 0;
   std::optional<Number> stop;  // the read that ended the range early
   int error = 0;               // errno of a failed read
+  int64_t line_ends = 0;       // in the bytes read, when counted
+  uint64_t line_start = 0;     // just past the last of them, when there is one
 };
 
-// Reads the numbers of bytes [lo, hi) of `whole` into *r. Reaching hi between
-// numbers ends the range quietly unless hi is the end of the input (last).
-void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, Range* r) {
+// Counts the line ends of the bytes a reader takes, and notes where the line
+// after the last of them starts.
+class LineEndCount : public ByteTap {
+ public:
+  void take(uint64_t offset, std::string_view bytes) override {
+    const int64_t more = count_line_ends(bytes);
+    if (more == 0) return;
+    count += more;
+    const void* last = memrchr(bytes.data(), '\n', bytes.size());
+    line_start = offset + static_cast<uint64_t>(static_cast<const char*>(last) - bytes.data()) + 1;
+  }
+  int64_t count = 0;
+  uint64_t line_start = 0;
+};
+
+// Reads the numbers of bytes [lo, hi) of `whole` into *r, counting their line
+// ends when asked. Reaching hi between numbers ends the range quietly unless
+// hi is the end of the input (last).
+void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, bool count_lines,
+                Range* r) {
   r->lo = lo;
   r->hi = hi;
   r->count = 0;
   r->stop.reset();
   r->error = 0;
   ByteReader in(whole, lo, hi, r->buffer);
+  LineEndCount line_ends;
+  if (count_lines) in.tap(&line_ends);
+  struct Tally {  // the count is kept however the reading ends
+    Range* r;
+    LineEndCount& ends;
+    ~Tally() { r->line_ends = ends.count, r->line_start = ends.line_start; }
+  } tally{r, line_ends};
   for (;;) {
     if (std::string_view w = in.window(); !w.empty()) {
       size_t used = 0;
@@ -302,13 +341,19 @@ uint64_t cut_at(const ByteReader& whole, uint64_t x, uint64_t end) {
 // other edge goes to the lists.
 class RangedReading {
  public:
+  // `observer`, when set, hears each edge stored and the read that stops the
+  // list; with `marks`, each range stored is marked there, its line ends
+  // counted when `observer` is set or `count_lines`.
   RangedReading(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
-                DirectWeights::Builder* b, size_t range_bytes)
+                DirectWeights::Builder* b, size_t range_bytes, LoadObserver* observer,
+                bool count_lines, std::vector<RangeMark>* marks)
       : in_(in), start_(start), end_(in.split_end()), range_bytes_(range_bytes),
         ranges_((end_ - start + range_bytes - 1) / range_bytes), list_end_(2 + 3 * m), edges_(edges), b_(b),
-        cells_up_to_(b->dense() ? b->n() : 0) {}
+        cells_up_to_(b->dense() ? b->n() : 0), observer_(observer),
+        marks_lines_(count_lines), marks_(marks) {}
 
   void run(int32_t threads) {
+    if (observer_ != nullptr || marks_lines_) count_header_lines();
     auto prepare = [&](int32_t count) {
       slots_.resize(static_cast<size_t>(count) * kSlots);
       for (Slot& slot : slots_) {
@@ -372,7 +417,8 @@ class RangedReading {
     free->held = true;
     guard([&] {
       uint64_t hi = range_start(c + 1);
-      read_range(in_, range_start(c), hi, hi == end_, &free->r);
+      read_range(in_, range_start(c), hi, hi == end_, observer_ != nullptr || marks_lines_,
+                 &free->r);
     });
     return true;
   }
@@ -407,6 +453,9 @@ class RangedReading {
   // far, and words the event that ends it, if any. Runs in the range's turn.
   void store(const Range& r) {
     const int64_t g0 = stand_, after = g0 + static_cast<int64_t>(r.count);
+    marks_->push_back({r.lo, g0, lines_, line_start_});
+    lines_ += r.line_ends;
+    if (r.line_ends > 0) line_start_ = r.line_start;
     const int64_t count = std::min(after, list_end_) - g0;  // numbers of r in the edge list
     const int32_t* a = r.numbers.get();  // a[i] is number g0 + i of the file
     int64_t i = 0;
@@ -414,14 +463,36 @@ class RangedReading {
       while (carried_count_ < 3 && i < count) carried_[carried_count_++] = a[i++];
       if (carried_count_ < 3) return finish(r, after);
       carried_count_ = 0;
-      if (!store_edge(carried_[0], carried_[1], carried_[2], g0 + i - 1)) return;
+      if (!store_edge(carried_[0], carried_[1], carried_[2], g0 + i - 1, again(0))) return;
+      tell(g0 + i - 3, carried_, 3);
     }
+    const int64_t run = i;  // the edges stored from here on are told at once
     for (; i + 3 <= count; i += 3) {
       if (i + 3 * 17 <= count) prefetch(a[i + 48], a[i + 49]);
-      if (!store_edge(a[i], a[i + 1], a[i + 2], g0 + i + 2)) return;
+      if (!store_edge(a[i], a[i + 1], a[i + 2], g0 + i + 2, again((i - run) / 3))) break;
     }
+    tell(g0 + run, a + run, i - run);
+    if (i + 3 <= count) return;  // the list ended at a refused edge
     while (i < count) carried_[carried_count_++] = a[i++];
     finish(r, after);
+  }
+
+  // Tells the observer of the `count` numbers of whole edges at `numbers`,
+  // the first being number `first` of the file, with whether each pair was
+  // given before when it asks.
+  void tell(int64_t first, const int32_t* numbers, int64_t count) {
+    if (observer_ == nullptr || count <= 0) return;
+    const size_t edges = static_cast<size_t>(count / 3);
+    observer_->edges((first - 2) / 3 + 1, {numbers, static_cast<size_t>(count)},
+                     again_.empty() ? std::span<const uint8_t>() : std::span(again_).first(edges));
+  }
+
+  // Returns where store_edge tells whether the k-th edge of a run was given
+  // before, or nullptr when nobody asks.
+  uint8_t* again(int64_t k) {
+    if (!asks_again_) return nullptr;
+    if (again_.size() <= static_cast<size_t>(k)) again_.resize(2 * static_cast<size_t>(k) + 64);
+    return &again_[static_cast<size_t>(k)];
   }
 
   // Words the event that ends range r, whose numbers end before number
@@ -437,6 +508,7 @@ class RangedReading {
     } else if (r.stop) {
       edges_->move_to((after - 2) / 3 + 1);
       edges_->cut_short(*r.stop);
+      if (observer_ != nullptr) observer_->number(after, *r.stop);
     } else {
       return;
     }
@@ -444,20 +516,34 @@ class RangedReading {
   }
 
   // Stores edge u-v of weight w, whose last number is number `last` of the
-  // file. Returns false, the list ended, when an end cannot fit the tables.
-  bool store_edge(int32_t u, int32_t v, int32_t w, int64_t last) {
+  // file, telling *again (when not null) whether its pair was given before.
+  // Returns false, the list ended, when an end cannot fit the tables.
+  bool store_edge(int32_t u, int32_t v, int32_t w, int64_t last, uint8_t* again) {
     if (!fits_tables(u) || !fits_tables(v)) [[unlikely]] {
       edges_->move_to((last - 4) / 3 + 1);
-      edges_->refuse(fits_tables(u) ? v : u);
+      edges_->refuse(fits_tables(u) ? v : u, fits_tables(u) ? 1 : 0);
       done_.store(true, std::memory_order_relaxed);
       return false;
     }
-    if (in_cells(u, v)) {
-      b_->put(std::min(u, v), std::max(u, v), w);
-    } else {
+    if (!in_cells(u, v)) {
       b_->add_listed(u, v, w);
+      if (again != nullptr) *again = kAgainUnknown;
+    } else if (again != nullptr) {
+      *again = b_->put_again(std::min(u, v), std::max(u, v), w) ? kAgainYes : kAgainNo;
+    } else {
+      b_->put(std::min(u, v), std::max(u, v), w);
     }
     return true;
+  }
+
+  // Counts the line ends before the first range, and where its line starts.
+  void count_header_lines() {
+    std::vector<char> buffer(std::min<uint64_t>(kReadBuffer, start_ + 1));
+    ByteReader head(in_, 0, start_, buffer);
+    LineEndCount ends;
+    head.tap(&ends);
+    while (head.peek() >= 0) head.skip(head.window().size());
+    lines_ = ends.count, line_start_ = ends.line_start;
   }
 
   // Returns the offset just past the m-th edge: its last number is number
@@ -485,11 +571,18 @@ class RangedReading {
   EdgeList* edges_;
   DirectWeights::Builder* b_;
   const int32_t cells_up_to_;  // n when the table is dense, else 0
+  LoadObserver* const observer_;
+  const bool asks_again_ = observer_ != nullptr && observer_->asks_again();
+  std::vector<uint8_t> again_;  // for the edges of the run being stored
+  const bool marks_lines_;
+  std::vector<RangeMark>* const marks_;
   std::vector<Slot> slots_;     // kSlots for each thread, in thread order
   // The storing side, touched only in a range's turn:
   int64_t stand_ = 2;  // index in the file of the first number of the next range
   int32_t carried_[3] = {0, 0, 0};  // numbers of an edge begun in an earlier range
   int32_t carried_count_ = 0;
+  int64_t lines_ = 0;        // line ends before the next range, when counted
+  uint64_t line_start_ = 0;  // where the line holding the next range's first byte starts
   uint64_t last_lo_ = 0, last_hi_ = 0;
   int64_t last_count_ = 0;  // numbers of that range up to the m-th edge's end; 0 until known
   std::atomic<uint64_t> next_{0};  // the first range no thread has claimed
@@ -507,6 +600,7 @@ size_t range_bytes(const LoadTuning& tuning) {
 // Reads the graph as input() and input_tuned() describe.
 bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
           const LoadTuning& tuning) {
+  const bool reads_numbers = observer != nullptr && observer->reads_numbers();
   bool m_too_big = false;
   NumberSource numbers(in, observer);
   if (!read_header(numbers, g, &m_too_big, report)) {
@@ -519,7 +613,7 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   const uint64_t left = in.can_split() ? in.split_end() - std::min(in.offset(), in.split_end()) : 0;
   const bool dense = choose_dense(*g, left, tuning.storage);
   EdgeList edges(*g, m_too_big);
-  const bool split = observer == nullptr && in.error() == 0 && left > 0 && edges.wants_more() &&
+  const bool split = !reads_numbers && in.error() == 0 && left > 0 && edges.wants_more() &&
                      (left >= kSplitAbove || tuning.split);
   // A small graph needs no thread, nor the look at the machine that counts them.
   const bool threaded = split || (dense && g->n >= 1024);
@@ -528,13 +622,16 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   // Room for the announced edges, but never for more than the file can hold.
   if (!dense) b.reserve(std::min<uint64_t>(std::max(g->m, 0), in.size_hint() / 6));
   if (split) {
-    RangedReading(in, in.offset(), g->m, &edges, &b, range_bytes(tuning)).run(threads);
+    RangedReading(in, in.offset(), g->m, &edges, &b, range_bytes(tuning), observer,
+                  tuning.count_lines, &report->ranges)
+        .run(threads);
   } else {
     const uint64_t side = static_cast<uint64_t>(std::max(g->n, 0)) + 1;
     const bool may_switch = !dense && left == 0 && tuning.storage == Storage::kByDensity && g->n > 0;
     // Switched when the lists reach half the table, so that both never hold much more.
     const uint64_t switch_at = side * side * sizeof(int32_t) / 2 / kListBytesPerEdge;
-    read_edges_one_by_one(in, numbers, edges, b, may_switch ? std::max<uint64_t>(switch_at, 1) : 0);
+    read_edges_one_by_one(in, numbers, edges, b, may_switch ? std::max<uint64_t>(switch_at, 1) : 0,
+                          observer);
   }
   if (in.error() != 0) edges.fail(in.error());
   if (!edges.report(report)) return false;
@@ -556,8 +653,18 @@ bool input(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer)
 
 namespace detail {
 
-bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning& tuning) {
-  return load(in, g, report, nullptr, tuning);
+bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning& tuning,
+                 LoadObserver* observer) {
+  return load(in, g, report, observer, tuning);
+}
+
+int numbers_between(const ByteReader& whole, uint64_t lo, uint64_t hi,
+                    std::vector<int32_t>* numbers) {
+  Range r;
+  r.buffer.resize(std::min<uint64_t>(kReadBuffer, hi - lo + 1));
+  read_range(whole, lo, hi, true, false, &r);
+  numbers->assign(r.numbers.get(), r.numbers.get() + r.count);
+  return r.error;
 }
 
 int64_t read_numbers_in_ranges(const ByteReader& in, const LoadTuning& tuning, int64_t* sum) {
@@ -575,7 +682,7 @@ int64_t read_numbers_in_ranges(const ByteReader& in, const LoadTuning& tuning, i
     Range& r = share[t];
     for (uint64_t c = t; c < ranges; c += count) {
       uint64_t lo = c == 0 ? 0 : cut_at(in, c * size, end), hi = c + 1 >= ranges ? end : cut_at(in, (c + 1) * size, end);
-      read_range(in, lo, hi, false, &r);
+      read_range(in, lo, hi, false, false, &r);
       for (size_t i = 0; i < r.count; ++i) sums[t] += r.numbers[i];
       counts[t] += static_cast<int64_t>(r.count);
     }

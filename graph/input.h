@@ -6,8 +6,10 @@
 #ifndef TARNWICK_GRAPH_INPUT_H_
 #define TARNWICK_GRAPH_INPUT_H_
 
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graph/reader.h"
 #include "graph/tables.h"
@@ -25,6 +27,18 @@ enum class LoadFault {
   kReadError,        // refused: the input cannot be read
 };
 
+// What LoadObserver::edges tells of a pair: new, given before, or not known.
+inline constexpr uint8_t kAgainNo = 0, kAgainYes = 1, kAgainUnknown = 2;
+
+// Where one range of a graph input read in ranges begins, so that a number
+// found later is read again from there, not from the start of the file.
+struct RangeMark {
+  uint64_t offset = 0;      // its first byte
+  int64_t first = 0;        // the index of its first number (as LoadObserver counts)
+  int64_t lines = 0;        // the line ends before it
+  uint64_t line_start = 0;  // the offset where the line holding its first byte begins
+};
+
 // What a load produced besides the graph.
 struct LoadReport {
   LoadFault fault = LoadFault::kNone;
@@ -35,18 +49,43 @@ struct LoadReport {
   // edge list ended early: where the read that ended it began.
   uint64_t end = 0;
   int64_t edges = 0;  // whole edges read (m when every edge was)
+  // For kIdOutsideTables: the index of the id at fault (as LoadObserver counts).
+  int64_t fault_number = -1;
+  // The ranges of the edge list, in file order, when it was read in ranges;
+  // otherwise empty (the edge list was read one number at a time).
+  std::vector<RangeMark> ranges;
 };
 
-// Hears every number the loader reads, in file order, for tools that tell
-// where in the file each thing stands (tarnwick-validate). Reading through an
-// observer is never faster than without one.
+// Hears what the loader reads, in file order, for tools that tell where in
+// the file each thing stands (tarnwick-validate). Every call comes from one
+// thread at a time, in file order, though not always the same thread.
 class LoadObserver {
  public:
   virtual ~LoadObserver() = default;
   // Number `index` of the file as read: 0 is the vertex count, 1 the edge
   // count, 2 + 3 * (e - 1) + 0, 1, 2 are u, v and w of edge e. A read that
-  // stopped the header or the edge list (num.read != Read::kNumber) is heard too.
+  // stopped the header or the edge list (num.read != Read::kNumber) is heard
+  // too. The edge list's numbers are heard only when reads_numbers().
   virtual void number(int64_t index, const Number& num) = 0;
+  // Edge e (from 1) as stored: heard after its numbers, in every reading.
+  virtual void edge(int64_t /*e*/, int32_t /*u*/, int32_t /*v*/, int32_t /*w*/) {}
+  // Edges first, first + 1, ... as stored, `numbers` their u v w in turn:
+  // the ranged reading tells a range's edges at once, and, when asks_again(),
+  // `again[k]` tells whether the pair of edge first + k was given by an
+  // earlier edge (kAgainUnknown for a pair stored in lists). By default each
+  // edge is told to edge().
+  virtual void edges(int64_t first, std::span<const int32_t> numbers,
+                     std::span<const uint8_t> /*again*/) {
+    for (size_t i = 0; i + 3 <= numbers.size(); i += 3) {
+      edge(first++, numbers[i], numbers[i + 1], numbers[i + 2]);
+    }
+  }
+  // Returns true when edges() is to be told `again`: a dense table tells it
+  // as it stores, at no cost; anything else would need a set of pairs.
+  virtual bool asks_again() const { return false; }
+  // Returns true when number() is to hear every number of the edge list: the
+  // input is then read one number at a time, never in ranges.
+  virtual bool reads_numbers() const { return true; }
 };
 
 // Reads a graph from `in` into *g (which must be fresh). Returns false when
@@ -62,17 +101,27 @@ namespace detail {
 // How the weights among 1..n are stored.
 enum class Storage { kByDensity, kLists, kDense };
 
-// Knobs of input(), so that tests, benchmarks and fuzz targets reach every path.
-// A value of 0 (or false, or kByDensity) lets input() choose.
+// Knobs of input(), so that tests, benchmarks and fuzz targets reach every
+// path, and tools that place numbers later have the line ends counted. A
+// value of 0 (or false, or kByDensity) lets input() choose.
 struct LoadTuning {
   Storage storage = Storage::kByDensity;
   int32_t threads = 0;     // threads reading the edge list, the caller's included
   size_t range_bytes = 0;  // bytes each thread reads at a time (even a few)
   bool split = false;      // read in ranges even an input too small to be worth it
+  bool count_lines = false;  // count each range's line ends (RangeMark::lines)
 };
 
-// Same as input(in, g, report) without an observer, with the given knobs.
-bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning& tuning);
+// Same as input(in, g, report, observer), with the given knobs.
+bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning& tuning,
+                 LoadObserver* observer = nullptr);
+
+// Sets *numbers to the numbers of bytes [lo, hi) of `whole` (which can_split),
+// read as the ranged reading reads them, up to text that is not a number.
+// Returns the errno of a failed read, or 0. For tools that search an input
+// again once it is loaded.
+int numbers_between(const ByteReader& whole, uint64_t lo, uint64_t hi,
+                    std::vector<int32_t>* numbers);
 
 // Reads every number of `in` from its start, in ranges as the loader does but
 // storing nothing; returns how many it read, and their sum in *sum. Requires

@@ -1,12 +1,16 @@
 // Where a byte offset stands in a text file, as editors count: line and
-// column, found as the bytes go by, so that nothing is read twice.
+// column, found as the bytes go by, so that nothing is read twice; or, once
+// a load is done, from the marks of its ranges, reading again only those.
 #ifndef TARNWICK_GRAPH_PLACES_H_
 #define TARNWICK_GRAPH_PLACES_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "graph/input.h"
 #include "graph/reader.h"
 
 namespace tarnwick {
@@ -25,6 +29,11 @@ inline std::string place_text(const Place& p) {
 // and places offsets in them. Memory does not grow with the input.
 class LineTracker : public ByteTap {
  public:
+  LineTracker() = default;
+  // Counts on from the start of `line`, which begins at offset `line_start`
+  // (for a reader that starts in the middle of an input).
+  LineTracker(int64_t line, uint64_t line_start) : line_(line), line_start_(line_start) {}
+
   void take(uint64_t offset, std::string_view bytes) override;
 
   // Returns the place of `offset`. Requires the offsets asked for to come in
@@ -44,6 +53,39 @@ class LineTracker : public ByteTap {
   int64_t line_ = 1;
   uint64_t line_start_ = 0;  // the offset of the current line's first byte
 };
+
+// Returns how many line ends ('\n') `bytes` holds.
+int64_t count_line_ends(std::string_view bytes);
+
+// A number of a graph input, or one of its bytes, placed once the load is
+// done: by its index (as LoadObserver counts), or else by its offset.
+struct Spot {
+  int64_t number = -1;  // the index of a number, or -1 for a byte offset
+  uint64_t offset = 0;  // the offset; set for a number once it is placed
+  Place at;             // where it stands, once placed
+  Number read;          // for a number: the read there, once placed
+
+  // Returns the spot of number `index`.
+  static Spot of_number(int64_t index) {
+    Spot s;
+    s.number = index;
+    return s;
+  }
+  // Returns the spot of byte `offset`.
+  static Spot of_offset(uint64_t offset) {
+    Spot s;
+    s.offset = offset;
+    return s;
+  }
+};
+
+// Places each of `spots` in the input `whole`, which can be read again from
+// its start (ByteReader::can_split), reading again only the ranges they fall
+// in, from the marks of the load (none: from the start of the input). A
+// number past the input's last is placed at its end. Returns false with *err
+// set to the system's reason when a read fails.
+bool place_spots(const ByteReader& whole, std::span<const RangeMark> marks,
+                 std::span<Spot* const> spots, std::string* err);
 
 }  // namespace tarnwick
 

@@ -95,6 +95,11 @@ void DirectWeights::Builder::make_dense() {
   entries_ = std::move(listed);
 }
 
+bool DirectWeights::Builder::keep_first(int32_t i, int32_t j, bool now) {
+  const uint64_t key = static_cast<uint64_t>(i) * stride_ + static_cast<uint64_t>(j);
+  return now ? !first_kept_.insert(key).second : first_kept_.count(key) > 0;
+}
+
 void DirectWeights::Builder::mirror_upper() {
   // Tiles of 64 x 64: the reads of a tile's rows and the writes of its columns
   // stay in cache. Tile row r goes to thread r % count.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 namespace tarnwick {
@@ -67,6 +68,17 @@ class DirectWeights {
     // Writes w at [i][j] of the dense table only. Requires dense() and i, j in
     // 1..n; threads that write at once must write different rows.
     void put(int32_t i, int32_t j, int32_t w) { *cell(i, j) = w; }
+    // Writes w at [i][j] as put() does. Returns true when put_again() wrote
+    // there before (exactly, even when that weight was the cell's first value:
+    // such cells are kept aside, and are rare). Requires as put().
+    bool put_again(int32_t i, int32_t j, int32_t w) {
+      int32_t* at = cell(i, j);
+      const int32_t first = i == j ? 0 : INF;
+      bool again = *at != first;
+      if (!again && (w == first || !first_kept_.empty())) again = keep_first(i, j, w == first);
+      *at = w;
+      return again;
+    }
     // Returns the address of [i][j] of the dense table. Requires as put().
     int32_t* cell(int32_t i, int32_t j) { return cells_.get() + static_cast<size_t>(i) * stride_ + j; }
     // Copies [i][j] to [j][i] for all i < j of the dense table, with up to
@@ -94,6 +106,8 @@ class DirectWeights {
     struct Entry {
       int32_t low, high, w;  // one entry per edge, low <= high
     };
+    // Returns whether [i][j] was written with its first value before, and notes it now when `now`.
+    bool keep_first(int32_t i, int32_t j, bool now);
     int32_t n_ = 0;
     int32_t threads_ = 1;
     bool upper_only_ = false;  // the cells below the diagonal wait for mirror_upper()
@@ -102,6 +116,7 @@ class DirectWeights {
     size_t stride_ = 0;
     std::shared_ptr<int32_t[]> cells_;
     std::vector<Entry> entries_;
+    std::unordered_set<uint64_t> first_kept_;  // cells put_again() wrote with their first value
   };
 
   // An empty graph: every lookup is 0.

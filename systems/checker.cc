@@ -26,7 +26,8 @@ std::string verdict_account(const Explanation& e, bool expected) {
   }
   std::string text = e.verdict_line + "line " + k + " weighs " + int128_text(e.total) +
                      ", not the expected distance" +
-                     (expected ? " " + std::to_string(e.expected) : "") + " from vertex " +
+                     (expected ? std::string(" ").append(std::to_string(e.expected)) : "") +
+                     " from vertex " +
                      std::to_string(v.source) + " to vertex " + k;
   if (v.line > e.n) text += " (line " + k + " is past the graph's " + n + " vertices)";
   return text + "\n";

@@ -33,7 +33,18 @@ constexpr std::array<const char*, kKinds> kKindNames = {
     "paths over missing edges", "counts", "weights out of range", "connectivity", "source",
     "test layout"};
 
-// Collects findings into a Validation, showing the first few of each kind.
+// The offset of a spot already placed as the bytes went by.
+constexpr uint64_t kPlaced = UINT64_MAX;
+
+// Returns a spot already placed at `at`.
+Spot placed(const Place& at) {
+  Spot s = Spot::of_offset(kPlaced);
+  s.at = at;
+  return s;
+}
+
+// Collects findings into a Validation, showing the first few of each kind;
+// those whose spot is not placed yet are placed by place().
 class Findings {
  public:
   explicit Findings(Validation* v) : v_(v) {}
@@ -41,12 +52,24 @@ class Findings {
   // call show()), false when it is only counted.
   bool take(Kind kind, bool error) {
     ++(error ? v_->errors : v_->warnings);
-    if (++count_[kind] <= kShownPerKind) return true;
-    ++v_->hidden[kKindNames[kind]];
-    return false;
+    return ++count_[kind] <= kShownPerKind;
   }
-  void show(bool error, const Place& at, std::string text) {
-    v_->findings.push_back({error, at, std::move(text)});
+  void show(bool error, const Spot& at, std::string text) {
+    if (at.offset != kPlaced) unplaced_.push_back({v_->findings.size(), at});
+    v_->findings.push_back({error, at.at, std::move(text)});
+  }
+  // Places the findings not placed yet in `whole`, by the marks of its load,
+  // and counts those not shown. Returns false with *err set when a read fails.
+  bool place(const ByteReader& whole, std::span<const RangeMark> marks, std::string* err) {
+    for (int kind = 0; kind < kKinds; ++kind) {
+      if (count_[kind] > kShownPerKind) v_->hidden[kKindNames[kind]] = count_[kind] - kShownPerKind;
+    }
+    std::vector<Spot*> spots;
+    for (auto& [i, spot] : unplaced_) spots.push_back(&spot);
+    if (spots.empty()) return true;
+    if (!place_spots(whole, marks, spots, err)) return false;
+    for (auto& [i, spot] : unplaced_) v_->findings[i].at = spot.at;
+    return true;
   }
   // Returns true while findings of `kind` are still shown.
   bool showing(Kind kind) const { return count_[kind] < kShownPerKind; }
@@ -54,13 +77,14 @@ class Findings {
   size_t shown() const { return v_->findings.size(); }
   // Adds `more` to the text of shown finding i.
   void amend(size_t i, const std::string& more) { v_->findings[i].text += more; }
-  void add(Kind kind, bool error, const Place& at, std::string text) {
+  void add(Kind kind, bool error, const Spot& at, std::string text) {
     if (take(kind, error)) show(error, at, std::move(text));
   }
 
  private:
   Validation* v_;
   std::array<int64_t, kKinds> count_{};
+  std::vector<std::pair<size_t, Spot>> unplaced_;  // finding, its spot
 };
 
 // Which pairs of ids 0..n have been given an edge: one bit per pair, so that
@@ -68,20 +92,27 @@ class Findings {
 // (rare, and warned about) are kept in a set.
 class PairSeen {
  public:
-  explicit PairSeen(int32_t n) : n_(n), bits_((static_cast<uint64_t>(n) + 1) * (n + 2) / 2) {}
+  explicit PairSeen(int32_t n)
+      : n_(n), words_(((static_cast<uint64_t>(n) + 1) * (n + 2) / 2 + 63) / 64) {}
   // Marks the pair {a, b}. Returns true when it was marked before.
   bool mark(int32_t a, int32_t b) {
     if (a > b) std::swap(a, b);
     if (b > n_) return !far_.insert({a, b}).second;
-    const uint64_t i = static_cast<uint64_t>(b) * (b + 1) / 2 + a;
-    const bool was = bits_[i];
-    bits_[i] = true;
-    return was;
+    const uint64_t i = bit(a, b), was = words_[i / 64] >> (i % 64) & 1;
+    words_[i / 64] |= uint64_t{1} << (i % 64);
+    return was != 0;
+  }
+  // Asks for the word of the pair {a, b} ahead of its mark.
+  void prefetch(int32_t a, int32_t b) const {
+    if (a > b) std::swap(a, b);
+    if (a >= 0 && b <= n_) __builtin_prefetch(&words_[bit(a, b) / 64]);
   }
 
  private:
+  static uint64_t bit(int32_t a, int32_t b) { return static_cast<uint64_t>(b) * (b + 1) / 2 + a; }
+
   int32_t n_;
-  std::vector<bool> bits_;
+  std::vector<uint64_t> words_;
   std::set<std::pair<int32_t, int32_t>> far_;
 };
 
@@ -112,49 +143,72 @@ struct Repeat {
   bool error = false;
 };
 
-// One edge as read, with where each of its numbers stands.
+// One edge as read.
 struct EdgeRead {
   int64_t e = 0;
   int32_t u = 0, v = 0, w = 0;
-  Place u_at, v_at, w_at;
 };
 
 // The read that stopped the header or the edge list (no number there).
 struct Stop {
   int64_t index = -1;  // as LoadObserver::number counts; -1 when none did
-  Place at;
+  Spot at = placed({});
   bool at_end = false;  // the file ended there
 };
 
-// Hears the loader's numbers and tells, edge by edge, what a test author
-// rarely means. Places each number as it is heard (LineTracker's contract),
-// and keeps a few bits per pair and a few bytes per vertex.
+// Hears the loader and tells, edge by edge, what a test author rarely means,
+// keeping a few bits per pair and a few bytes per vertex. An input that can be
+// read again is heard edge by edge while it is read in ranges, and its
+// findings placed once the load is done; any other is heard number by
+// number, each placed as it is heard (LineTracker's contract).
 class EdgeWatcher : public LoadObserver {
  public:
   EdgeWatcher(const GraphConstraints& want, GraphFile& file, Findings& found)
-      : want_(want), file_(file), lines_(file.lines()), found_(found) {}
+      : want_(want), file_(file), by_number_(!file.rereadable()), found_(found) {
+    if (by_number_) lines_ = &file.lines();
+  }
 
   void number(int64_t index, const Number& num) override;
-  // Returns the last edge heard, whole or not.
-  const EdgeRead& last() const { return current_; }
+  void edge(int64_t e, int32_t u, int32_t v, int32_t w) override;
+  void edges(int64_t first, std::span<const int32_t> numbers,
+             std::span<const uint8_t> again) override;
+  bool asks_again() const override { return true; }
+  bool reads_numbers() const override { return by_number_; }
+  // Read number by number: the u of the edge heard last, whole or not.
+  int32_t u() const { return heard_u_; }
+  // Returns where number `index` stands: a spot to place later, or, read
+  // number by number, the place of that number of the edge heard last.
+  Spot number_spot(int64_t index) const {
+    return by_number_ ? heard_[(index - 2) % 3] : Spot::of_number(index);
+  }
+  // Returns where field 0, 1 or 2 (u, v, w) of edge r stands.
+  Spot at(const EdgeRead& r, int64_t field) const { return number_spot(2 + 3 * (r.e - 1) + field); }
+  // Returns where the text that starts at `offset` stands (read just now when
+  // read number by number).
+  Spot offset_spot(uint64_t offset) const {
+    return by_number_ ? placed(lines_->place(offset)) : Spot::of_offset(offset);
+  }
 
   // What the loader read of the header, and where things stand.
   int64_t n_read = 0, m_read = 0;
   bool has_n = false, has_m = false;
-  Place n_at, m_at;
+  Spot n_at = placed({}), m_at = placed({});
   Stop stop;
-  std::optional<Place> odd_weight_at;  // the first weight outside 0..2^30-1
-  int64_t edges = 0;
+  std::optional<Spot> odd_weight_at;  // the first weight outside 0..2^30-1
+  int64_t edges_heard = 0;
   std::vector<char> reached;        // by an edge between two distinct vertices of 1..n
   std::vector<Repeat> repeats;      // the repeated edges whose finding is shown
   std::vector<std::pair<size_t, EdgeRead>> odd_shown;  // shown odd weights: finding, edge
   std::optional<Components> parts;
 
  private:
-  void header(int64_t index, const Number& num, const Place& at);
-  void edge(const EdgeRead& r);
+  void header(int64_t index, const Number& num, const Spot& at);
+  // Checks edge r; `again` tells whether its pair was given before, when the
+  // loader knows (else the pair is marked here).
+  void check_edge(const EdgeRead& r, uint8_t again);
   void check_ids(const EdgeRead& r);
-  void check_pair(const EdgeRead& r);
+  void check_pair(const EdgeRead& r, uint8_t again);
+  void repeated(const EdgeRead& r);
   void check_weight(const EdgeRead& r);
   bool vertex(int32_t id) const { return id >= 1 && id <= n_; }
   // Returns true when a finding may stand at this number (field -1 for the
@@ -171,32 +225,37 @@ class EdgeWatcher : public LoadObserver {
 
   const GraphConstraints& want_;
   GraphFile& file_;
-  LineTracker& lines_;
+  const bool by_number_;
+  LineTracker* lines_ = nullptr;  // when read number by number
   Findings& found_;
   int32_t n_ = 0;
   std::optional<PairSeen> seen_;
-  EdgeRead current_;
+  // Read number by number: where the numbers of the edge heard last stand, and its u.
+  Spot heard_[3] = {placed({}), placed({}), placed({})};
+  int32_t heard_u_ = 0;
 };
 
 void EdgeWatcher::number(int64_t index, const Number& num) {
   const int64_t field = index < 2 ? -1 : (index - 2) % 3;
+  Spot at = by_number_ ? placed({}) : offset_spot(num.where);
   // Asked now, as the number is heard, and only where a finding may stand:
   // a place costs a call into the tracker.
-  const Place at = may_stand(field, num) ? lines_.place(num.where) : Place{};
+  if (by_number_ && may_stand(field, num)) at = offset_spot(num.where);
   if (num.read != Read::kNumber) stop = {index, at, num.at_end};
   if (field < 0) return header(index, num, at);
-  if (field == 0) {
-    current_ = EdgeRead{};
-    current_.e = (index - 2) / 3 + 1;
-    current_.u = num.value;
-    current_.u_at = at;
-  } else if (field == 1) {
-    current_.v = num.value;
-    current_.v_at = at;
-  } else if (num.read == Read::kNumber) {
-    current_.w = num.value;
-    current_.w_at = at;
-    edge(current_);
+  heard_[field] = at;
+  if (field == 0) heard_u_ = num.value;
+}
+
+void EdgeWatcher::edge(int64_t e, int32_t u, int32_t v, int32_t w) {
+  check_edge({e, u, v, w}, kAgainUnknown);
+}
+
+void EdgeWatcher::edges(int64_t first, std::span<const int32_t> numbers,
+                        std::span<const uint8_t> again) {
+  const int32_t* a = numbers.data();
+  for (size_t i = 0, k = 0; i + 3 <= numbers.size(); i += 3, ++k) {
+    check_edge({first++, a[i], a[i + 1], a[i + 2]}, k < again.size() ? again[k] : kAgainUnknown);
   }
 }
 
@@ -216,7 +275,7 @@ std::string count_text(int64_t value) {
   return num(value);
 }
 
-void EdgeWatcher::header(int64_t index, const Number& num, const Place& at) {
+void EdgeWatcher::header(int64_t index, const Number& num, const Spot& at) {
   const bool read = num.read != Read::kNoNumber;
   if (index == 0) {
     has_n = read, n_at = at;
@@ -231,22 +290,28 @@ void EdgeWatcher::header(int64_t index, const Number& num, const Place& at) {
   }
 }
 
-void EdgeWatcher::edge(const EdgeRead& r) {
-  ++edges;
-  if (!fits_tables(r.u) || !fits_tables(r.v)) return;  // the loader refuses the file
-  check_ids(r);
-  check_pair(r);
-  check_weight(r);
-  if (vertex(r.u) && vertex(r.v) && r.u != r.v) {
+void EdgeWatcher::check_edge(const EdgeRead& r, uint8_t again) {
+  ++edges_heard;
+  const bool joins = vertex(r.u) && vertex(r.v) && r.u != r.v;
+  if (joins && r.w >= 0 && r.w < (1 << 30) && !want_.min_weight && !want_.max_weight) [[likely]] {
+    // Most edges: two vertices, a weight in range, nothing to tell but a repeat.
+    if (again == kAgainUnknown ? seen_->mark(r.u, r.v) : again == kAgainYes) repeated(r);
+  } else {
+    check_ids(r);
+    check_pair(r, again);
+    check_weight(r);
+  }
+  if (joins) {
     reached[r.u] = reached[r.v] = 1;
     if (parts) parts->join(r.u, r.v);
   }
 }
 
 void EdgeWatcher::check_ids(const EdgeRead& r) {
-  for (const auto& [id, at] : {std::pair{r.u, r.u_at}, std::pair{r.v, r.v_at}}) {
+  for (int64_t field = 0; field < 2; ++field) {
+    const int32_t id = field == 0 ? r.u : r.v;
     if (vertex(id)) continue;
-    found_.add(kNotAVertex, false, at,
+    found_.add(kNotAVertex, false, at(r, field),
                "edge " + num(r.e) + " names " + num(id) + ", not a vertex of 1.." + num(n_) +
                    ": the judge stores it, but no shortest path uses it, and a result line "
                    "naming " + num(id) + " weighs this edge");
@@ -254,39 +319,44 @@ void EdgeWatcher::check_ids(const EdgeRead& r) {
   }
 }
 
-void EdgeWatcher::check_pair(const EdgeRead& r) {
+void EdgeWatcher::check_pair(const EdgeRead& r, uint8_t again) {
   const bool error = want_.simple;
   // A self-loop at an id that is not a vertex is warned about as that id;
   // --simple forbids it all the same.
   if (r.u == r.v && (vertex(r.u) || error)) {
-    found_.add(kSelfLoop, error, r.u_at,
+    found_.add(kSelfLoop, error, at(r, 0),
                "self-loop at " + std::string(vertex(r.u) ? "vertex " : "id ") + num(r.u) +
                    " (weight " + num(r.w) +
                    "): it replaces the vertex's diagonal 0, which a path written from source " +
                    num(r.u) + " weighs on its first step" + (error ? " (--simple)" : ""));
   }
-  if (!seen_->mark(r.u, r.v) || !found_.take(kRepeated, error)) return;
+  if (again == kAgainUnknown ? seen_->mark(r.u, r.v) : again == kAgainYes) repeated(r);
+}
+
+void EdgeWatcher::repeated(const EdgeRead& r) {
+  const bool error = want_.simple;
+  if (!found_.take(kRepeated, error)) return;
   // Worded once the earlier edge is found (see place_repeats).
   repeats.push_back({r.e, found_.shown(), r.u, r.v, r.w, error});
-  found_.show(error, r.u_at, "");
+  found_.show(error, at(r, 0), "");
   // The edges the shown repeats repeat are all behind: a pipe need note no more.
   if (static_cast<int64_t>(repeats.size()) == kShownPerKind) file_.stop_noting();
 }
 
 void EdgeWatcher::check_weight(const EdgeRead& r) {
   if (want_.min_weight && r.w < *want_.min_weight) {
-    found_.add(kWeightRange, true, r.w_at,
+    found_.add(kWeightRange, true, at(r, 2),
                "weight " + num(r.w) + " is below the least allowed, " + num(*want_.min_weight));
   }
   if (want_.max_weight && r.w > *want_.max_weight) {
-    found_.add(kWeightRange, true, r.w_at,
+    found_.add(kWeightRange, true, at(r, 2),
                "weight " + num(r.w) + " is above the most allowed, " + num(*want_.max_weight));
   }
   if (!vertex(r.u) || !vertex(r.v) || (r.w >= 0 && r.w < (1 << 30))) return;
-  if (!odd_weight_at) odd_weight_at = r.w_at;
+  if (!odd_weight_at) odd_weight_at = at(r, 2);
   if (!found_.take(kOddWeight, false)) return;
   odd_shown.push_back({found_.shown(), r});
-  found_.show(false, r.w_at,
+  found_.show(false, at(r, 2),
               r.w < 0 ? "negative weight " + num(r.w) + ": the edge both ways is a negative cycle"
                       : "weight " + num(r.w) + " is 2^30 or more: sums of such weights can wrap");
 }
@@ -312,14 +382,19 @@ bool one_edge_too_many(const EdgeWatcher& w) {
 }
 
 // Tells the judge's warning about the file: an error in a test input.
-void judge_warning(const EdgeWatcher& w, const std::string& warning, const ValidateOptions& o,
-                   Findings& f) {
+void judge_warning(const EdgeWatcher& w, GraphFile& file, const LoadReport& report,
+                   const ValidateOptions& o, Findings& f) {
+  const std::string& warning = report.warning;
   if (!strict(o)) {
     f.add(kJudgeWarning, false, w.stop.at, warning + " (the judge warns about this)");
   } else if (o.source.how == SourceGiven::How::kCarried && one_edge_too_many(w)) {
-    f.add(kJudgeWarning, true, w.last().u_at,
+    // The edge's one number is read again (or was placed as it was heard).
+    Spot u = w.number_spot(w.stop.index - 1);
+    std::string ignored;
+    if (!w.reads_numbers()) place_spots(file.reader(), report.ranges, {{&u}}, &ignored);
+    f.add(kJudgeWarning, true, u,
           "the edge count is likely one too large: edge " + num(w.m_read) + " of " +
-              num(w.m_read) + " is a single number, " + num(w.last().u) +
+              num(w.m_read) + " is a single number, " + num(w.reads_numbers() ? w.u() : u.read.value) +
               ", then the file ends, so the source was read as the start of an edge (" +
               layout(o) + ")");
   } else {
@@ -329,31 +404,31 @@ void judge_warning(const EdgeWatcher& w, const std::string& warning, const Valid
 }
 
 // Tells what the loader refused or warned about, where it happened.
-void loader_findings(const EdgeWatcher& w, const Case& c, const ValidateOptions& o, Findings& f) {
+void loader_findings(const EdgeWatcher& w, GraphFile& file, const Case& c,
+                     const ValidateOptions& o, Findings& f) {
   const LoadReport& report = c.report();
   if (c.fault() == Case::Fault::kGraph) {
-    const EdgeRead& e = w.last();
-    const Place& at = w.n_read >= V ? w.n_at : !fits_tables(e.u) ? e.u_at : e.v_at;
+    const Spot at = w.n_read >= V ? w.n_at : w.number_spot(report.fault_number);
     f.add(kRefused, true, at, report.error + " (the judge refuses this file)");
   }
-  if (!report.warning.empty()) judge_warning(w, report.warning, o, f);
+  if (!report.warning.empty()) judge_warning(w, file, report, o, f);
 }
 
 // What follows a point of the file: numbers, then perhaps text.
 struct Trailing {
   bool any = false;
-  Place at;  // of the first thing that follows
+  Spot at;  // of the first thing that follows
   int64_t numbers = 0;
   bool text = false;  // text that is not a number follows the numbers
 };
 
 // Reads `in` to its end (or to text that is not a number).
-Trailing read_trailing(ByteReader& in, LineTracker& lines) {
+Trailing read_trailing(ByteReader& in, const EdgeWatcher& w) {
   Trailing t;
   Number x = read_number(in);
   if (x.read == Read::kNoNumber && x.at_end) return t;
   t.any = true;
-  t.at = lines.place(x.where);
+  t.at = w.offset_spot(x.where);
   for (; x.read != Read::kNoNumber; x = read_number(in)) ++t.numbers;
   t.text = !x.at_end;
   return t;
@@ -399,7 +474,7 @@ void after_source(const Trailing& t, Findings& f) {
 
 // Tells a source that is not a vertex of g: an error unless allowed.
 void non_vertex_source(const Graph& g, int32_t s, const char* how, const ValidateOptions& o,
-                       const Place& at, Findings& f) {
+                       const Spot& at, Findings& f) {
   const std::string text = "source " + num(s) + " is not a vertex of " +
                            (g.n >= 1 ? "1.." + num(g.n) : std::string("the graph, which has none"));
   if (o.allow_non_vertex_source) {
@@ -411,10 +486,10 @@ void non_vertex_source(const Graph& g, int32_t s, const char* how, const Validat
 
 // Tells what is wrong with the source carried after the m-th edge, reads on
 // and tells what follows it. Requires every edge read.
-void carried_findings(ByteReader& in, LineTracker& lines, const Case& c, const ValidateOptions& o,
-                      Findings& f, Validation* v) {
+void carried_findings(ByteReader& in, const EdgeWatcher& w, const Case& c,
+                      const ValidateOptions& o, Findings& f, Validation* v) {
   const Number& s = c.carried();
-  const Place at = lines.place(s.where);  // before reading on
+  const Spot at = w.offset_spot(s.where);  // before reading on
   if (s.read == Read::kNoNumber) {
     f.add(kLayout, true, at,
           s.at_end ? "no source vertex after " + the_edges(c.graph().m, "") +
@@ -433,7 +508,7 @@ void carried_findings(ByteReader& in, LineTracker& lines, const Case& c, const V
       non_vertex_source(c.graph(), s.value, "the number after the m-th edge", o, at, f);
     }
   }
-  after_source(read_trailing(in, lines), f);
+  after_source(read_trailing(in, w), f);
 }
 
 // Tells a negative vertex or edge count, which the judge takes quietly as none.
@@ -451,7 +526,7 @@ void negative_counts(const EdgeWatcher& w, Findings& f) {
 // Tells the counts that break the constraints, and a test input without a vertex.
 void count_findings(const EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
   auto check = [&f](int64_t value, const std::optional<int64_t>& low,
-                    const std::optional<int64_t>& high, const Place& at, const char* what) {
+                    const std::optional<int64_t>& high, const Spot& at, const char* what) {
     const std::string text = std::string(what) + " " + count_text(value) + " is ";
     if (low && value < *low) f.add(kCount, true, at, text + "below the least allowed, " + num(*low));
     if (high && value > *high) {
@@ -569,12 +644,12 @@ std::string repeat_text(const Repeat& r, const EdgeQuery& before) {
 }
 
 // Words the shown repeated edges, naming the line of the edge each repeats,
-// from the first `edges` edges of the input. Returns false with *err set.
-bool place_repeats(GraphFile& file, int64_t edges, const std::vector<Repeat>& repeats,
+// from the edges the report tells were loaded. Returns false with *err set.
+bool place_repeats(GraphFile& file, const LoadReport& report, const std::vector<Repeat>& repeats,
                    Validation* v, std::string* err) {
   std::vector<EdgeQuery> queries;
   for (const Repeat& r : repeats) queries.push_back({r.u, r.v, r.e});
-  if (!find_edge_lines(file, edges, &queries, err)) return false;
+  if (!find_edge_lines(file, report, &queries, err)) return false;
   for (size_t i = 0; i < repeats.size(); ++i) {
     v->findings[repeats[i].finding].text = repeat_text(repeats[i], queries[i]);
   }
@@ -583,13 +658,13 @@ bool place_repeats(GraphFile& file, int64_t edges, const std::vector<Repeat>& re
 
 // Tells what follows the edges: the carried source and nothing after it, or
 // text the judge never reads.
-void after_load(GraphFile& file, const Case& c, const ValidateOptions& o, Findings& f,
-                Validation* v) {
+void after_load(GraphFile& file, const EdgeWatcher& w, const Case& c, const ValidateOptions& o,
+                Findings& f, Validation* v) {
   if (c.fault() == Case::Fault::kGraph || !c.report().warning.empty()) return;
   if (o.source.how == SourceGiven::How::kCarried) {
-    carried_findings(file.reader(), file.lines(), c, o, f, v);
+    carried_findings(file.reader(), w, c, o, f, v);
   } else {
-    after_edges(read_trailing(file.reader(), file.lines()), c.graph().m, f);
+    after_edges(read_trailing(file.reader(), w), c.graph().m, f);
   }
 }
 
@@ -612,19 +687,22 @@ class Validator::Watch {
   }
 
   bool finish(const Case& judging, Validation* out, std::string* err) {
-    after_load(file_, judging, options_, found_, &v_);
+    after_load(file_, watcher_, judging, options_, found_, &v_);
     if (file_.reader().error() != 0) {
       *err = reason(file_.reader().error());
       return false;
     }
-    loader_findings(watcher_, judging, options_, found_);
+    loader_findings(watcher_, file_, judging, options_, found_);
     negative_counts(watcher_, found_);
     count_findings(watcher_, options_, found_);
     if (judging.fault() != Case::Fault::kGraph) graph_findings(judging, watcher_, options_, found_);
-    if (!place_repeats(file_, judging.report().edges, watcher_.repeats, &v_, err)) return false;
+    if (!place_repeats(file_, judging.report(), watcher_.repeats, &v_, err)) return false;
+    if (!found_.place(file_.reader(), judging.report().ranges, err)) return false;
     v_.n = judging.graph().n;
     v_.m = watcher_.has_m ? watcher_.m_read : 0;
-    v_.edges_read = watcher_.edges;
+    // An edge that names an id outside the tables was read, though not stored.
+    const bool refused = judging.report().fault == LoadFault::kIdOutsideTables;
+    v_.edges_read = watcher_.edges_heard + (refused ? 1 : 0);
     *out = std::move(v_);
     return true;
   }
