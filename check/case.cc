@@ -53,11 +53,8 @@ bool Case::make(GraphFile& file, std::string_view graph_name, const SourceGiven&
   ByteReader& in = file.reader();
   LoadObserver* noter = options.note_edges ? file.noter() : nullptr;
   Tee both(noter, options.observer);
-  detail::LoadTuning tuning = options.tuning;
-  // The lines of the ranges read are counted for a tool that places numbers later.
-  tuning.count_lines = options.note_edges || options.observer != nullptr;
   LoadObserver* observer = noter == nullptr ? options.observer : &both;
-  const bool loaded = detail::input_tuned(in, &g_, &report_, tuning, observer);
+  const bool loaded = detail::input_tuned(in, &g_, &report_, options.tuning, observer);
   if (!loaded) {
     fault_ = Fault::kGraph;
     *why = graph_name_ + ": " + report_.error;

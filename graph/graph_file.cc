@@ -146,20 +146,23 @@ void search(const std::vector<int32_t>& a, int64_t first, const int32_t next[2],
 }
 
 // Finds the last edge of each query in `whole` (which can_split) by its
-// ranges (`marks`), on every CPU given. Returns the errno of a failed read, or 0.
+// ranges (`marks`), on every CPU given, counting the line ends of each range
+// read into ends[c]. Returns the errno of a failed read, or 0.
 int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int64_t last,
-                  const std::vector<EdgeQuery>& queries, Found* found) {
+                  const std::vector<EdgeQuery>& queries, Found* found,
+                  std::vector<LineEndCount>* ends) {
   const QueryIndex index(queries);
   std::vector<Found> mine;
   std::atomic<size_t> next_range{0};
   std::atomic<int> error{0};
+  ends->assign(marks.size(), {});
   auto work = [&](int32_t t, int32_t) {
     std::vector<int32_t> a, more;
     for (size_t c; (c = next_range.fetch_add(1)) < marks.size();) {
       if (marks[c].first > 2 + 3 * last) continue;
       const uint64_t end = whole.split_end();
       const uint64_t hi = c + 1 < marks.size() ? marks[c + 1].offset : end;
-      int e = detail::numbers_between(whole, marks[c].offset, hi, &a);
+      int e = detail::numbers_between(whole, marks[c].offset, hi, &a, &(*ends)[c]);
       int32_t after[2] = {0, 0};  // an edge may go on into the next range
       if (e == 0 && hi < end) e = detail::numbers_between(whole, hi, std::min(hi + 64, end), &more);
       for (size_t k = 0; k < 2 && k < more.size() && hi < end; ++k) after[k] = more[k];
@@ -172,6 +175,22 @@ int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int
     for (size_t i = 0; i < queries.size(); ++i) found->take(i, f.e[i], f.w[i]);
   }
   return error;
+}
+
+// Counts the line ends before each range of `marks` from those of the header
+// and of the ranges (`ends`, from a search that read them).
+void count_lines(const ByteReader& whole, const std::vector<LineEndCount>& ends,
+                 std::vector<RangeMark>* marks) {
+  std::vector<char> buffer(size_t{1} << 16);
+  ByteReader header(whole, 0, (*marks)[0].offset, buffer);
+  LineEndCount before;
+  header.tap(&before);
+  while (header.peek() >= 0) header.skip(header.window().size());
+  for (size_t c = 0; c < marks->size(); ++c) {
+    (*marks)[c].lines = before.count, (*marks)[c].line_start = before.line_start;
+    before.count += ends[c].count;
+    if (ends[c].count > 0) before.line_start = ends[c].line_start;
+  }
 }
 
 }  // namespace
@@ -191,21 +210,22 @@ bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<Edge
     });
   }
   // A regular file, read again through what is open: the file is not opened twice.
-  const RangeMark whole_file;
-  std::span<const RangeMark> marks = report.ranges;
-  if (marks.empty()) marks = std::span<const RangeMark>(&whole_file, 1);
+  std::vector<RangeMark> marks = report.ranges;
+  if (marks.empty()) marks.push_back({});
   Found found(queries->size());
-  if (int e = search_ranges(file.reader(), marks, last, *queries, &found); e != 0) {
+  std::vector<LineEndCount> ends;
+  if (int e = search_ranges(file.reader(), marks, last, *queries, &found, &ends); e != 0) {
     *err = reason(e);
     return false;
   }
+  count_lines(file.reader(), ends, &marks);
   std::vector<Spot> spots(queries->size());
   std::vector<Spot*> wanted;
   for (size_t i = 0; i < queries->size(); ++i) {
     spots[i].number = 2 + 3 * (found.e[i] - 1);
     if (found.e[i] != 0) wanted.push_back(&spots[i]);
   }
-  if (!place_spots(file.reader(), report.ranges, wanted, err)) return false;
+  if (!place_spots(file.reader(), marks, wanted, err)) return false;
   for (size_t i = 0; i < queries->size(); ++i) {
     if (found.e[i] != 0) (*queries)[i].line = spots[i].at.line, (*queries)[i].weight = found.w[i];
   }

@@ -14,7 +14,6 @@
 
 #include "graph/cpus.h"
 #include "graph/parallel.h"
-#include "graph/places.h"
 #include "graph/scan.h"
 
 namespace tarnwick {
@@ -252,43 +251,20 @@ struct Range {
   size_t count = 0, room = 0;
   std::optional<Number> stop;  // the read that ended the range early
   int error = 0;               // errno of a failed read
-  int64_t line_ends = 0;       // in the bytes read, when counted
-  uint64_t line_start = 0;     // just past the last of them, when there is one
 };
 
-// Counts the line ends of the bytes a reader takes, and notes where the line
-// after the last of them starts.
-class LineEndCount : public ByteTap {
- public:
-  void take(uint64_t offset, std::string_view bytes) override {
-    const int64_t more = count_line_ends(bytes);
-    if (more == 0) return;
-    count += more;
-    const void* last = memrchr(bytes.data(), '\n', bytes.size());
-    line_start = offset + static_cast<uint64_t>(static_cast<const char*>(last) - bytes.data()) + 1;
-  }
-  int64_t count = 0;
-  uint64_t line_start = 0;
-};
-
-// Reads the numbers of bytes [lo, hi) of `whole` into *r, counting their line
-// ends when asked. Reaching hi between numbers ends the range quietly unless
+// Reads the numbers of bytes [lo, hi) of `whole` into *r, its bytes heard by
+// `tap` when set. Reaching hi between numbers ends the range quietly unless
 // hi is the end of the input (last).
-void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, bool count_lines,
-                Range* r) {
+void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, Range* r,
+                ByteTap* tap = nullptr) {
   r->lo = lo;
   r->hi = hi;
   r->count = 0;
   r->stop.reset();
   r->error = 0;
   ByteReader in(whole, lo, hi, r->buffer);
-  LineEndCount line_ends;
-  if (count_lines) in.tap(&line_ends);
-  struct Tally {  // the count is kept however the reading ends
-    Range* r;
-    LineEndCount& ends;
-    ~Tally() { r->line_ends = ends.count, r->line_start = ends.line_start; }
-  } tally{r, line_ends};
+  if (tap != nullptr) in.tap(tap);
   for (;;) {
     if (std::string_view w = in.window(); !w.empty()) {
       size_t used = 0;
@@ -342,18 +318,15 @@ uint64_t cut_at(const ByteReader& whole, uint64_t x, uint64_t end) {
 class RangedReading {
  public:
   // `observer`, when set, hears each edge stored and the read that stops the
-  // list; with `marks`, each range stored is marked there, its line ends
-  // counted when `observer` is set or `count_lines`.
+  // list; each range stored is marked in *marks.
   RangedReading(const ByteReader& in, uint64_t start, int64_t m, EdgeList* edges,
                 DirectWeights::Builder* b, size_t range_bytes, LoadObserver* observer,
-                bool count_lines, std::vector<RangeMark>* marks)
+                std::vector<RangeMark>* marks)
       : in_(in), start_(start), end_(in.split_end()), range_bytes_(range_bytes),
         ranges_((end_ - start + range_bytes - 1) / range_bytes), list_end_(2 + 3 * m), edges_(edges), b_(b),
-        cells_up_to_(b->dense() ? b->n() : 0), observer_(observer),
-        marks_lines_(count_lines), marks_(marks) {}
+        cells_up_to_(b->dense() ? b->n() : 0), observer_(observer), marks_(marks) {}
 
   void run(int32_t threads) {
-    if (observer_ != nullptr || marks_lines_) count_header_lines();
     auto prepare = [&](int32_t count) {
       slots_.resize(static_cast<size_t>(count) * kSlots);
       for (Slot& slot : slots_) {
@@ -366,6 +339,12 @@ class RangedReading {
     if (failure_) std::rethrow_exception(failure_);
     if (b_->dense()) b_->mirror_upper();
     if (last_count_ > 0) edges_->complete(end_of_list());
+  }
+
+  // Returns the edges stored in the dense table whose pair an earlier edge
+  // gave, when an observer asked whether pairs came again; else -1.
+  int64_t pairs_again() const {
+    return asks_again_ && b_->dense() ? cell_edges_ - b_->cells_written() : -1;
   }
 
  private:
@@ -417,8 +396,7 @@ class RangedReading {
     free->held = true;
     guard([&] {
       uint64_t hi = range_start(c + 1);
-      read_range(in_, range_start(c), hi, hi == end_, observer_ != nullptr || marks_lines_,
-                 &free->r);
+      read_range(in_, range_start(c), hi, hi == end_, &free->r);
     });
     return true;
   }
@@ -453,9 +431,8 @@ class RangedReading {
   // far, and words the event that ends it, if any. Runs in the range's turn.
   void store(const Range& r) {
     const int64_t g0 = stand_, after = g0 + static_cast<int64_t>(r.count);
-    marks_->push_back({r.lo, g0, lines_, line_start_});
-    lines_ += r.line_ends;
-    if (r.line_ends > 0) line_start_ = r.line_start;
+    marks_->push_back({r.lo, g0});
+    reads_again_ = asks_again_ && observer_->asks_again();
     const int64_t count = std::min(after, list_end_) - g0;  // numbers of r in the edge list
     const int32_t* a = r.numbers.get();  // a[i] is number g0 + i of the file
     int64_t i = 0;
@@ -463,12 +440,17 @@ class RangedReading {
       while (carried_count_ < 3 && i < count) carried_[carried_count_++] = a[i++];
       if (carried_count_ < 3) return finish(r, after);
       carried_count_ = 0;
+      if (asks_again_) again_.resize(static_cast<size_t>(count / 3) + 1);
       if (!store_edge(carried_[0], carried_[1], carried_[2], g0 + i - 1, again(0))) return;
       tell(g0 + i - 3, carried_, 3);
     }
+    if (asks_again_) again_.resize(static_cast<size_t>((count - i) / 3) + 1);
     const int64_t run = i;  // the edges stored from here on are told at once
+    // A cell is asked for this many numbers ahead of its store; further when
+    // its old value is read (a read waits for it, a write does not).
+    const int64_t ahead = reads_again_ ? 3 * 256 : 3 * 16;
     for (; i + 3 <= count; i += 3) {
-      if (i + 3 * 17 <= count) prefetch(a[i + 48], a[i + 49]);
+      if (i + ahead + 3 <= count) prefetch(a[i + ahead], a[i + ahead + 1]);
       if (!store_edge(a[i], a[i + 1], a[i + 2], g0 + i + 2, again((i - run) / 3))) break;
     }
     tell(g0 + run, a + run, i - run);
@@ -488,12 +470,8 @@ class RangedReading {
   }
 
   // Returns where store_edge tells whether the k-th edge of a run was given
-  // before, or nullptr when nobody asks.
-  uint8_t* again(int64_t k) {
-    if (!asks_again_) return nullptr;
-    if (again_.size() <= static_cast<size_t>(k)) again_.resize(2 * static_cast<size_t>(k) + 64);
-    return &again_[static_cast<size_t>(k)];
-  }
+  // before (room is made for the run first), or nullptr when nobody asks.
+  uint8_t* again(int64_t k) { return asks_again_ ? &again_[static_cast<size_t>(k)] : nullptr; }
 
   // Words the event that ends range r, whose numbers end before number
   // `after` of the file, if any; otherwise moves on to the next range.
@@ -528,22 +506,19 @@ class RangedReading {
     if (!in_cells(u, v)) {
       b_->add_listed(u, v, w);
       if (again != nullptr) *again = kAgainUnknown;
-    } else if (again != nullptr) {
-      *again = b_->put_again(std::min(u, v), std::max(u, v), w) ? kAgainYes : kAgainNo;
-    } else {
-      b_->put(std::min(u, v), std::max(u, v), w);
+      return true;
     }
+    const int32_t low = std::min(u, v), high = std::max(u, v);
+    if (again == nullptr) {
+      b_->put(low, high, w);
+    } else if (reads_again_) {
+      *again = b_->put_again(low, high, w) ? kAgainYes : kAgainNo;
+    } else {
+      b_->put_counted(low, high, w);
+      *again = kAgainCounted;
+    }
+    cell_edges_ += again != nullptr;
     return true;
-  }
-
-  // Counts the line ends before the first range, and where its line starts.
-  void count_header_lines() {
-    std::vector<char> buffer(std::min<uint64_t>(kReadBuffer, start_ + 1));
-    ByteReader head(in_, 0, start_, buffer);
-    LineEndCount ends;
-    head.tap(&ends);
-    while (head.peek() >= 0) head.skip(head.window().size());
-    lines_ = ends.count, line_start_ = ends.line_start;
   }
 
   // Returns the offset just past the m-th edge: its last number is number
@@ -558,8 +533,9 @@ class RangedReading {
   // Returns true when u-v has a cell in the dense table: both in 1..n.
   bool in_cells(int32_t u, int32_t v) const { return std::min(u, v) >= 1 && std::max(u, v) <= cells_up_to_; }
 
-  // Asks for the cell of a coming edge u-v ahead of its store, when it has one.
-  void prefetch(int32_t u, int32_t v) {
+  // Asks for the cell of a coming edge u-v ahead of its store, when it has
+  // one. Inlined, or g++ takes the call for one without effect and drops it.
+  [[gnu::always_inline]] void prefetch(int32_t u, int32_t v) {
     if (in_cells(u, v)) __builtin_prefetch(b_->cell(std::min(u, v), std::max(u, v)), 1);
   }
 
@@ -573,16 +549,15 @@ class RangedReading {
   const int32_t cells_up_to_;  // n when the table is dense, else 0
   LoadObserver* const observer_;
   const bool asks_again_ = observer_ != nullptr && observer_->asks_again();
+  bool reads_again_ = false;    // the range being stored reads each cell before its store
+  int64_t cell_edges_ = 0;      // edges stored in the dense table, when asks_again_
   std::vector<uint8_t> again_;  // for the edges of the run being stored
-  const bool marks_lines_;
   std::vector<RangeMark>* const marks_;
   std::vector<Slot> slots_;     // kSlots for each thread, in thread order
   // The storing side, touched only in a range's turn:
   int64_t stand_ = 2;  // index in the file of the first number of the next range
   int32_t carried_[3] = {0, 0, 0};  // numbers of an edge begun in an earlier range
   int32_t carried_count_ = 0;
-  int64_t lines_ = 0;        // line ends before the next range, when counted
-  uint64_t line_start_ = 0;  // where the line holding the next range's first byte starts
   uint64_t last_lo_ = 0, last_hi_ = 0;
   int64_t last_count_ = 0;  // numbers of that range up to the m-th edge's end; 0 until known
   std::atomic<uint64_t> next_{0};  // the first range no thread has claimed
@@ -622,9 +597,10 @@ bool load(ByteReader& in, Graph* g, LoadReport* report, LoadObserver* observer,
   // Room for the announced edges, but never for more than the file can hold.
   if (!dense) b.reserve(std::min<uint64_t>(std::max(g->m, 0), in.size_hint() / 6));
   if (split) {
-    RangedReading(in, in.offset(), g->m, &edges, &b, range_bytes(tuning), observer,
-                  tuning.count_lines, &report->ranges)
-        .run(threads);
+    RangedReading reading(in, in.offset(), g->m, &edges, &b, range_bytes(tuning), observer,
+                          &report->ranges);
+    reading.run(threads);
+    report->pairs_again = reading.pairs_again();
   } else {
     const uint64_t side = static_cast<uint64_t>(std::max(g->n, 0)) + 1;
     const bool may_switch = !dense && left == 0 && tuning.storage == Storage::kByDensity && g->n > 0;
@@ -659,10 +635,10 @@ bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning&
 }
 
 int numbers_between(const ByteReader& whole, uint64_t lo, uint64_t hi,
-                    std::vector<int32_t>* numbers) {
+                    std::vector<int32_t>* numbers, ByteTap* tap) {
   Range r;
   r.buffer.resize(std::min<uint64_t>(kReadBuffer, hi - lo + 1));
-  read_range(whole, lo, hi, true, false, &r);
+  read_range(whole, lo, hi, true, &r, tap);
   numbers->assign(r.numbers.get(), r.numbers.get() + r.count);
   return r.error;
 }
@@ -682,7 +658,7 @@ int64_t read_numbers_in_ranges(const ByteReader& in, const LoadTuning& tuning, i
     Range& r = share[t];
     for (uint64_t c = t; c < ranges; c += count) {
       uint64_t lo = c == 0 ? 0 : cut_at(in, c * size, end), hi = c + 1 >= ranges ? end : cut_at(in, (c + 1) * size, end);
-      read_range(in, lo, hi, false, false, &r);
+      read_range(in, lo, hi, false, &r);
       for (size_t i = 0; i < r.count; ++i) sums[t] += r.numbers[i];
       counts[t] += static_cast<int64_t>(r.count);
     }

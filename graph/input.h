@@ -27,16 +27,17 @@ enum class LoadFault {
   kReadError,        // refused: the input cannot be read
 };
 
-// What LoadObserver::edges tells of a pair: new, given before, or not known.
-inline constexpr uint8_t kAgainNo = 0, kAgainYes = 1, kAgainUnknown = 2;
+// What LoadObserver::edges tells of a pair: new, given before, not known (a
+// pair stored in lists), or counted by the loader (LoadReport::pairs_again).
+inline constexpr uint8_t kAgainNo = 0, kAgainYes = 1, kAgainUnknown = 2, kAgainCounted = 3;
 
 // Where one range of a graph input read in ranges begins, so that a number
 // found later is read again from there, not from the start of the file.
 struct RangeMark {
   uint64_t offset = 0;      // its first byte
   int64_t first = 0;        // the index of its first number (as LoadObserver counts)
-  int64_t lines = 0;        // the line ends before it
-  uint64_t line_start = 0;  // the offset where the line holding its first byte begins
+  int64_t lines = -1;       // the line ends before it, once counted (see place_spots)
+  uint64_t line_start = 0;  // once counted: where the line holding its first byte begins
 };
 
 // What a load produced besides the graph.
@@ -51,6 +52,9 @@ struct LoadReport {
   int64_t edges = 0;  // whole edges read (m when every edge was)
   // For kIdOutsideTables: the index of the id at fault (as LoadObserver counts).
   int64_t fault_number = -1;
+  // When an observer asked whether pairs came again, of a dense table read in
+  // ranges: the edges stored in it whose pair an earlier edge gave; else -1.
+  int64_t pairs_again = -1;
   // The ranges of the edge list, in file order, when it was read in ranges;
   // otherwise empty (the edge list was read one number at a time).
   std::vector<RangeMark> ranges;
@@ -70,9 +74,10 @@ class LoadObserver {
   // Edge e (from 1) as stored: heard after its numbers, in every reading.
   virtual void edge(int64_t /*e*/, int32_t /*u*/, int32_t /*v*/, int32_t /*w*/) {}
   // Edges first, first + 1, ... as stored, `numbers` their u v w in turn:
-  // the ranged reading tells a range's edges at once, and, when asks_again(),
+  // the ranged reading tells a range's edges at once, and, while asks_again(),
   // `again[k]` tells whether the pair of edge first + k was given by an
-  // earlier edge (kAgainUnknown for a pair stored in lists). By default each
+  // earlier edge (kAgainUnknown for a pair stored in lists); once asks_again()
+  // has said no, pairs in the dense table are kAgainCounted. By default each
   // edge is told to edge().
   virtual void edges(int64_t first, std::span<const int32_t> numbers,
                      std::span<const uint8_t> /*again*/) {
@@ -80,8 +85,9 @@ class LoadObserver {
       edge(first++, numbers[i], numbers[i + 1], numbers[i + 2]);
     }
   }
-  // Returns true when edges() is to be told `again`: a dense table tells it
-  // as it stores, at no cost; anything else would need a set of pairs.
+  // Returns true when edges() is to be told `again` for the coming range: a
+  // dense table tells it as it stores (reading each cell first); once this
+  // says no, the loader only counts such pairs, in LoadReport::pairs_again.
   virtual bool asks_again() const { return false; }
   // Returns true when number() is to hear every number of the edge list: the
   // input is then read one number at a time, never in ranges.
@@ -101,15 +107,13 @@ namespace detail {
 // How the weights among 1..n are stored.
 enum class Storage { kByDensity, kLists, kDense };
 
-// Knobs of input(), so that tests, benchmarks and fuzz targets reach every
-// path, and tools that place numbers later have the line ends counted. A
-// value of 0 (or false, or kByDensity) lets input() choose.
+// Knobs of input(), so that tests, benchmarks and fuzz targets reach every path.
+// A value of 0 (or false, or kByDensity) lets input() choose.
 struct LoadTuning {
   Storage storage = Storage::kByDensity;
   int32_t threads = 0;     // threads reading the edge list, the caller's included
   size_t range_bytes = 0;  // bytes each thread reads at a time (even a few)
   bool split = false;      // read in ranges even an input too small to be worth it
-  bool count_lines = false;  // count each range's line ends (RangeMark::lines)
 };
 
 // Same as input(in, g, report, observer), with the given knobs.
@@ -117,11 +121,11 @@ bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning&
                  LoadObserver* observer = nullptr);
 
 // Sets *numbers to the numbers of bytes [lo, hi) of `whole` (which can_split),
-// read as the ranged reading reads them, up to text that is not a number.
-// Returns the errno of a failed read, or 0. For tools that search an input
-// again once it is loaded.
+// read as the ranged reading reads them, up to text that is not a number;
+// `tap`, when set, hears the bytes read. Returns the errno of a failed read,
+// or 0. For tools that search an input again once it is loaded.
 int numbers_between(const ByteReader& whole, uint64_t lo, uint64_t hi,
-                    std::vector<int32_t>* numbers);
+                    std::vector<int32_t>* numbers, ByteTap* tap = nullptr);
 
 // Reads every number of `in` from its start, in ranges as the loader does but
 // storing nothing; returns how many it read, and their sum in *sum. Requires

@@ -48,7 +48,41 @@ int64_t count_line_ends(std::string_view bytes) {
   return count;
 }
 
+void LineEndCount::take(uint64_t offset, std::string_view bytes) {
+  const int64_t more = count_line_ends(bytes);
+  if (more == 0) return;
+  count += more;
+  const char* last = static_cast<const char*>(memrchr(bytes.data(), '\n', bytes.size()));
+  line_start = offset + static_cast<uint64_t>(last - bytes.data()) + 1;
+}
+
 namespace {
+
+// Counts the line ends of bytes [lo, hi) of `whole` into *ends. Returns the
+// errno of a failed read, or 0.
+int count_between(const ByteReader& whole, uint64_t lo, uint64_t hi, LineEndCount* ends,
+                  std::vector<char>& buffer) {
+  ByteReader in(whole, lo, hi, buffer);
+  in.tap(ends);
+  while (in.peek() >= 0) in.skip(in.window().size());
+  return in.error();
+}
+
+// Counts the line ends before each of marks[0..up_to] that does not have them
+// counted yet. Returns the errno of a failed read, or 0.
+int count_lines(const ByteReader& whole, std::vector<RangeMark>& marks, size_t up_to,
+                std::vector<char>& buffer) {
+  for (size_t c = 0; c <= up_to; ++c) {
+    if (marks[c].lines >= 0) continue;
+    const uint64_t lo = c == 0 ? 0 : marks[c - 1].offset;
+    LineEndCount ends;
+    ends.count = c == 0 ? 0 : marks[c - 1].lines;
+    ends.line_start = c == 0 ? 0 : marks[c - 1].line_start;
+    if (int e = count_between(whole, lo, marks[c].offset, &ends, buffer); e != 0) return e;
+    marks[c].lines = ends.count, marks[c].line_start = ends.line_start;
+  }
+  return 0;
+}
 
 // Returns the index of the mark whose range holds number `index`.
 size_t range_of_number(std::span<const RangeMark> marks, int64_t index) {
@@ -117,10 +151,10 @@ int by_range(std::span<const RangeMark> marks, std::vector<Spot*> spots, Key key
 
 }  // namespace
 
-bool place_spots(const ByteReader& whole, std::span<const RangeMark> marks,
+bool place_spots(const ByteReader& whole, std::span<const RangeMark> given,
                  std::span<Spot* const> spots, std::string* err) {
-  const RangeMark start;
-  if (marks.empty()) marks = std::span<const RangeMark>(&start, 1);
+  std::vector<RangeMark> marks(given.begin(), given.end());
+  if (marks.empty()) marks.push_back({});
   std::vector<char> buffer(size_t{1} << 16);
   std::vector<Spot*> numbers;
   for (Spot* s : spots) {
@@ -134,6 +168,9 @@ bool place_spots(const ByteReader& whole, std::span<const RangeMark> marks,
   };
   int e = by_range(marks, numbers, [](const Spot& s) { return s.number; },
                    [&](const Spot& s) { return range_of_number(marks, s.number); }, find);
+  size_t last = 0;
+  for (const Spot* s : spots) last = std::max(last, range_of_offset(marks, s->offset));
+  if (e == 0) e = count_lines(whole, marks, last, buffer);
   if (e == 0) {
     e = by_range(marks, {spots.begin(), spots.end()}, [](const Spot& s) { return s.offset; },
                  [&](const Spot& s) { return range_of_offset(marks, s.offset); }, place);

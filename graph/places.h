@@ -57,6 +57,15 @@ class LineTracker : public ByteTap {
 // Returns how many line ends ('\n') `bytes` holds.
 int64_t count_line_ends(std::string_view bytes);
 
+// Counts the line ends of the bytes a reader takes (tap it before the first
+// read), and notes where the line after the last of them starts.
+class LineEndCount : public ByteTap {
+ public:
+  void take(uint64_t offset, std::string_view bytes) override;
+  int64_t count = 0;
+  uint64_t line_start = 0;  // just past the last line end; 0 while there is none
+};
+
 // A number of a graph input, or one of its bytes, placed once the load is
 // done: by its index (as LoadObserver counts), or else by its offset.
 struct Spot {
@@ -81,9 +90,10 @@ struct Spot {
 
 // Places each of `spots` in the input `whole`, which can be read again from
 // its start (ByteReader::can_split), reading again only the ranges they fall
-// in, from the marks of the load (none: from the start of the input). A
-// number past the input's last is placed at its end. Returns false with *err
-// set to the system's reason when a read fails.
+// in, from the marks of the load (none: from the start of the input), and
+// the line ends before them where the marks do not count them. A number past
+// the input's last is placed at its end. Returns false with *err set to the
+// system's reason when a read fails.
 bool place_spots(const ByteReader& whole, std::span<const RangeMark> marks,
                  std::span<Spot* const> spots, std::string* err);
 

@@ -108,12 +108,15 @@ void DirectWeights::Builder::mirror_upper() {
   const size_t stride = stride_;
   const int32_t n = n_, tiles = n_ / kTile + 1;
   std::vector<int32_t> least, most;  // [t]: of the cells thread t copied
+  std::vector<int64_t> changed;      // [t]: of those, not at their first value
   auto prepare = [&](int32_t count) {
     least.assign(count, std::numeric_limits<int32_t>::max());
     most.assign(count, std::numeric_limits<int32_t>::min());
+    changed.assign(count, 0);
   };
   run_threads(n_ < 1024 ? 1 : threads_, [&](int32_t t, int32_t count) {
     int32_t lo = least[t], hi = most[t];
+    int64_t moved = 0;
     for (int32_t ti = t; ti < tiles; ti += count) {
       for (int32_t tj = ti; tj < tiles; ++tj) {
         for (int32_t i = ti * kTile; i < std::min((ti + 1) * kTile, n + 1); ++i) {
@@ -124,20 +127,33 @@ void DirectWeights::Builder::mirror_upper() {
           if (tj == ti) {  // the diagonal, once
             lo = std::min(lo, row[i]);
             hi = std::max(hi, row[i]);
+            moved += row[i] != 0;
           }
           for (int32_t j = first; j < last; ++j) {
             lo = std::min(lo, row[j]);
             hi = std::max(hi, row[j]);
+            moved += row[j] != INF;
           }
         }
       }
     }
     least[t] = lo;
     most[t] = hi;
+    changed[t] = moved;
   }, prepare);
   least_ = *std::min_element(least.begin(), least.end());
   most_ = *std::max_element(most.begin(), most.end());
+  for (int64_t moved : changed) changed_ += moved;
   range_known_ = true;
+}
+
+int64_t DirectWeights::Builder::cells_written() const {
+  int64_t written = changed_;
+  for (uint64_t key : first_kept_) {  // written with their first value, and so still
+    const int32_t i = static_cast<int32_t>(key / stride_), j = static_cast<int32_t>(key % stride_);
+    written += cells_[key] == (i == j ? 0 : INF);
+  }
+  return written;
 }
 
 DirectWeights DirectWeights::Builder::build(int32_t n) {

@@ -79,6 +79,16 @@ class DirectWeights {
       *at = w;
       return again;
     }
+    // Writes w at [i][j] as put() does, keeping count of the cells written
+    // with their first value as put_again() does, without reading the cell.
+    void put_counted(int32_t i, int32_t j, int32_t w) {
+      if (w == (i == j ? 0 : INF)) keep_first(i, j, true);
+      *cell(i, j) = w;
+    }
+    // Returns how many cells of the table put_again() and put_counted() have
+    // written (each cell once, however often). Requires mirror_upper() done
+    // and every put through them.
+    int64_t cells_written() const;
     // Returns the address of [i][j] of the dense table. Requires as put().
     int32_t* cell(int32_t i, int32_t j) { return cells_.get() + static_cast<size_t>(i) * stride_ + j; }
     // Copies [i][j] to [j][i] for all i < j of the dense table, with up to
@@ -113,6 +123,7 @@ class DirectWeights {
     bool upper_only_ = false;  // the cells below the diagonal wait for mirror_upper()
     bool range_known_ = false;  // set by mirror_upper(): least_, most_ hold
     int32_t least_ = 0, most_ = 0;
+    int64_t changed_ = 0;  // set by mirror_upper(): cells on or above the diagonal not at their first value
     size_t stride_ = 0;
     std::shared_ptr<int32_t[]> cells_;
     std::vector<Entry> entries_;

@@ -54,6 +54,11 @@ class Findings {
     ++(error ? v_->errors : v_->warnings);
     return ++count_[kind] <= kShownPerKind;
   }
+  // Counts `more` findings of `kind`, past the few shown.
+  void count(Kind kind, bool error, int64_t more) {
+    (error ? v_->errors : v_->warnings) += more;
+    count_[kind] += more;
+  }
   void show(bool error, const Spot& at, std::string text) {
     if (at.offset != kPlaced) unplaced_.push_back({v_->findings.size(), at});
     v_->findings.push_back({error, at.at, std::move(text)});
@@ -172,7 +177,11 @@ class EdgeWatcher : public LoadObserver {
   void edge(int64_t e, int32_t u, int32_t v, int32_t w) override;
   void edges(int64_t first, std::span<const int32_t> numbers,
              std::span<const uint8_t> again) override;
-  bool asks_again() const override { return true; }
+  // Whether pairs came again is asked of the loader while repeats are still
+  // shown; the rest it counts (LoadReport::pairs_again).
+  bool asks_again() const override { return repeats.size() < static_cast<size_t>(kShownPerKind); }
+  // Returns the repeats the loader told edge by edge (each taken as a finding).
+  int64_t told_again() const { return told_again_; }
   bool reads_numbers() const override { return by_number_; }
   // Read number by number: the u of the edge heard last, whole or not.
   int32_t u() const { return heard_u_; }
@@ -197,6 +206,8 @@ class EdgeWatcher : public LoadObserver {
   std::optional<Spot> odd_weight_at;  // the first weight outside 0..2^30-1
   int64_t edges_heard = 0;
   std::vector<char> reached;        // by an edge between two distinct vertices of 1..n
+  int64_t unreached_ = 0;           // vertices of 1..n not reached yet
+  int64_t told_again_ = 0;          // repeats the loader told
   std::vector<Repeat> repeats;      // the repeated edges whose finding is shown
   std::vector<std::pair<size_t, EdgeRead>> odd_shown;  // shown odd weights: finding, edge
   std::optional<Components> parts;
@@ -208,6 +219,27 @@ class EdgeWatcher : public LoadObserver {
   void check_edge(const EdgeRead& r, uint8_t again);
   void check_ids(const EdgeRead& r);
   void check_pair(const EdgeRead& r, uint8_t again);
+  // Notes that the edge r between two distinct vertices reaches both.
+  void join(const EdgeRead& r) {
+    reach(r.u), reach(r.v);
+    if (parts) parts->join(r.u, r.v);
+  }
+  void reach(int32_t v) {
+    unreached_ -= reached[v] == 0;
+    reached[v] = 1;
+  }
+  // Returns true when the pair of edge r came before and is to be taken here:
+  // as the loader told it, or as marked here when it cannot tell.
+  bool again_of(const EdgeRead& r, uint8_t again) {
+    if (again == kAgainUnknown) return seen_->mark(r.u, r.v);
+    told_again_ += again == kAgainYes;
+    return again == kAgainYes;
+  }
+  // Takes a repeat of edge r: shown while the first few, else counted.
+  void take_repeat(const EdgeRead& r) {
+    if (repeats.size() < static_cast<size_t>(kShownPerKind)) return repeated(r);
+    found_.take(kRepeated, want_.simple);
+  }
   void repeated(const EdgeRead& r);
   void check_weight(const EdgeRead& r);
   bool vertex(int32_t id) const { return id >= 1 && id <= n_; }
@@ -224,6 +256,7 @@ class EdgeWatcher : public LoadObserver {
   }
 
   const GraphConstraints& want_;
+  const bool plain_weights_ = !want_.min_weight && !want_.max_weight;  // no bound on weights
   GraphFile& file_;
   const bool by_number_;
   LineTracker* lines_ = nullptr;  // when read number by number
@@ -248,15 +281,30 @@ void EdgeWatcher::number(int64_t index, const Number& num) {
 }
 
 void EdgeWatcher::edge(int64_t e, int32_t u, int32_t v, int32_t w) {
+  ++edges_heard;
   check_edge({e, u, v, w}, kAgainUnknown);
 }
 
 void EdgeWatcher::edges(int64_t first, std::span<const int32_t> numbers,
                         std::span<const uint8_t> again) {
-  const int32_t* a = numbers.data();
+  // The run of most edges, told as such: two vertices, a weight in range, the
+  // loader telling (or counting) whether the pair came before; each takes a
+  // few steps, and fewer once every vertex is reached.
+  const bool plain_run = plain_weights_ && !parts && again.size() * 3 >= numbers.size();
+  const uint32_t n = static_cast<uint32_t>(n_);
   for (size_t i = 0, k = 0; i + 3 <= numbers.size(); i += 3, ++k) {
-    check_edge({first++, a[i], a[i + 1], a[i + 2]}, k < again.size() ? again[k] : kAgainUnknown);
+    const int32_t u = numbers[i], v = numbers[i + 1], w = numbers[i + 2];
+    const uint8_t told = k < again.size() ? again[k] : kAgainUnknown;
+    const bool plain = plain_run && u != v && static_cast<uint32_t>(u - 1) < n &&
+                       static_cast<uint32_t>(v - 1) < n && static_cast<uint32_t>(w) < (1u << 30);
+    if (!plain) {
+      check_edge({first + static_cast<int64_t>(k), u, v, w}, told);
+      continue;
+    }
+    if (unreached_ > 0) reach(u), reach(v);
+    if (told == kAgainYes) ++told_again_, take_repeat({first + static_cast<int64_t>(k), u, v, w});
   }
+  edges_heard += static_cast<int64_t>(numbers.size() / 3);
 }
 
 // Returns a count as read: its value, 0 when there is none, and one step
@@ -283,6 +331,7 @@ void EdgeWatcher::header(int64_t index, const Number& num, const Spot& at) {
     n_ = static_cast<int32_t>(std::clamp<int64_t>(n_read, 0, V - 1));
     seen_.emplace(n_);
     reached.assign(n_ + 1, 0);
+    unreached_ = n_;
     if (want_.connected) parts.emplace(n_);
   } else {
     has_m = read, m_at = at;
@@ -291,20 +340,16 @@ void EdgeWatcher::header(int64_t index, const Number& num, const Spot& at) {
 }
 
 void EdgeWatcher::check_edge(const EdgeRead& r, uint8_t again) {
-  ++edges_heard;
   const bool joins = vertex(r.u) && vertex(r.v) && r.u != r.v;
-  if (joins && r.w >= 0 && r.w < (1 << 30) && !want_.min_weight && !want_.max_weight) [[likely]] {
+  if (joins && plain_weights_ && static_cast<uint32_t>(r.w) < (1u << 30)) [[likely]] {
     // Most edges: two vertices, a weight in range, nothing to tell but a repeat.
-    if (again == kAgainUnknown ? seen_->mark(r.u, r.v) : again == kAgainYes) repeated(r);
+    if (again_of(r, again)) take_repeat(r);
   } else {
     check_ids(r);
     check_pair(r, again);
     check_weight(r);
   }
-  if (joins) {
-    reached[r.u] = reached[r.v] = 1;
-    if (parts) parts->join(r.u, r.v);
-  }
+  if (joins) join(r);
 }
 
 void EdgeWatcher::check_ids(const EdgeRead& r) {
@@ -330,7 +375,7 @@ void EdgeWatcher::check_pair(const EdgeRead& r, uint8_t again) {
                    "): it replaces the vertex's diagonal 0, which a path written from source " +
                    num(r.u) + " weighs on its first step" + (error ? " (--simple)" : ""));
   }
-  if (again == kAgainUnknown ? seen_->mark(r.u, r.v) : again == kAgainYes) repeated(r);
+  if (again_of(r, again)) take_repeat(r);
 }
 
 void EdgeWatcher::repeated(const EdgeRead& r) {
@@ -696,6 +741,11 @@ class Validator::Watch {
     negative_counts(watcher_, found_);
     count_findings(watcher_, options_, found_);
     if (judging.fault() != Case::Fault::kGraph) graph_findings(judging, watcher_, options_, found_);
+    // The repeats the loader counted and did not tell edge by edge.
+    if (judging.report().pairs_again >= 0) {
+      found_.count(kRepeated, options_.want.simple,
+                   judging.report().pairs_again - watcher_.told_again());
+    }
     if (!place_repeats(file_, judging.report(), watcher_.repeats, &v_, err)) return false;
     if (!found_.place(file_.reader(), judging.report().ranges, err)) return false;
     v_.n = judging.graph().n;
