@@ -153,8 +153,9 @@ int by_range(std::span<const RangeMark> marks, std::vector<Spot*> spots, Key key
 
 bool place_spots(const ByteReader& whole, std::span<const RangeMark> given,
                  std::span<Spot* const> spots, std::string* err) {
-  std::vector<RangeMark> marks(given.begin(), given.end());
-  if (marks.empty()) marks.push_back({});
+  // The header, and any input read one number at a time, is read from the start.
+  std::vector<RangeMark> marks = {RangeMark{0, 0, 0, 0}};
+  marks.insert(marks.end(), given.begin(), given.end());
   std::vector<char> buffer(size_t{1} << 16);
   std::vector<Spot*> numbers;
   for (Spot* s : spots) {

@@ -75,7 +75,11 @@ class DirectWeights {
       int32_t* at = cell(i, j);
       const int32_t first = i == j ? 0 : INF;
       bool again = *at != first;
-      if (!again && (w == first || !first_kept_.empty())) again = keep_first(i, j, w == first);
+      if (w == first) {
+        again = keep_first(i, j, true) || again;  // the write is kept, whatever came before
+      } else if (!again && !first_kept_.empty()) {
+        again = keep_first(i, j, false);
+      }
       *at = w;
       return again;
     }
