@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The judge's progress line, seen from outside: on a pseudo-terminal it shows
-# up during a long all-pairs pass and is erased before the verdict; with
-# standard error on a file or a pipe it never shows.
+# The progress line, seen from outside: on a pseudo-terminal it shows up
+# during a long all-pairs pass and is erased before the verdict; with standard
+# error on a file or a pipe it never shows. The tools that run the pass
+# (tarnwick-explain, tarnwick-checker) show it the judge's way.
 #
 #   tests/progress.sh BUILD_DIR
 #
@@ -99,5 +100,29 @@ TERM=xterm script -qec "'$judge' '$graph' '$result' 1 2>'$scratch/err.txt'" /dev
   </dev/null >"$scratch/tty2.log"
 check "standard error on a file gets no progress" only_warnings "$scratch/err.txt"
 check "the terminal gets only the verdict" equals "$(cat "$scratch/tty2.log")" "$verdict$cr"
+
+# erased_before_output LOG: the log opens with drawings of the line and one
+# erasure, and the line is not drawn again after it.
+erased_before_output() {
+  local esc=$'\e'
+  local drawing="${cr}tarnwick: all-pairs pass [0-9]+% done(, about [0-9]+ (s|min) left)?${esc}\\[K"
+  local text
+  text=$(cat "$1")
+  local after=
+  [[ $text =~ ^($drawing)+$cr$esc\[K(.*)$ ]] && after=${BASH_REMATCH[4]}
+  [[ -n $after && ! $after =~ "all-pairs pass "[0-9] ]] && return 0
+  shows "$1"
+  return 1
+}
+input=$scratch/test.in
+{ cat "$graph"; echo 1; } >"$input"
+: >"$scratch/empty.ans"
+for tool in "tools/tarnwick-explain '$graph' '$result' 1" \
+            "tools/tarnwick-checker --testlib '$input' '$result' '$scratch/empty.ans'"; do
+  [[ $screen == *"all-pairs pass"* ]] || break  # too quick here for a progress line
+  TERM=xterm script -qec "'$build/'$tool" /dev/null </dev/null >"$scratch/tool.log"
+  check "${tool%% *}: progress drawn, then erased, before its output" \
+    erased_before_output "$scratch/tool.log"
+done
 
 summary progress

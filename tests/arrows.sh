@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The layout's rules for the arrows between folders, as the sources' own
+# #include lines draw them (tests apart): graph/ stands alone; check/ and
+# cli/ stand on graph/; the feature folders on graph/, check/ and cli/, and
+# grade/ and systems/ on explain/ too, systems/ never on grade/; tools/ on
+# all of them; nothing on tools/.
+#
+#   tests/arrows.sh [SOURCE_DIR]
+set -u
+cd "${1:-$(dirname "$0")/..}" || exit 2
+
+# allowed FOLDER: the folders FOLDER's sources may include from.
+allowed() {
+  case $1 in
+    graph) echo "graph" ;;
+    check) echo "graph check" ;;
+    cli) echo "graph cli" ;;
+    explain | validate | gen) echo "graph check cli $1" ;;
+    grade | systems) echo "graph check cli explain $1" ;;
+    tools) echo "graph check cli explain validate gen grade systems tools" ;;
+  esac
+}
+
+broken=0
+for folder in graph check cli explain validate gen grade systems tools; do
+  for file in "$folder"/*.cc "$folder"/*.h; do
+    [ -e "$file" ] || continue
+    case $file in *_test.cc) continue ;; esac
+    for target in $(sed -n 's|^#include "\([a-z]*\)/.*"|\1|p' "$file"); do
+      case " $(allowed "$folder") " in
+        *" $target "*) ;;
+        *) echo "$file includes $target/: $folder/ may include only $(allowed "$folder")"; broken=1 ;;
+      esac
+    done
+  done
+done
+[ "$broken" = 0 ] && echo "every include follows the layout's arrows"
+exit "$broken"
