@@ -1,3 +1,4 @@
+// The judging case made in the judge's order: the graph, the source, the row.
 #include "check/case.h"
 
 #include <utility>

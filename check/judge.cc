@@ -1,3 +1,4 @@
+// The checker: a result file weighed line by line as its bytes arrive.
 #include "check/judge.h"
 
 #include <algorithm>

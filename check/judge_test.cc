@@ -1,3 +1,4 @@
+// The checker against hand-worked result files, with and without an observer.
 #include "check/judge.h"
 
 #include <fcntl.h>

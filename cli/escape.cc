@@ -1,3 +1,4 @@
+// The escapes of every kind of output, one function each.
 #include "cli/escape.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Drawing, redrawing and erasing the progress line on a terminal.
 #include "cli/progress.h"
 
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// The messages, exit statuses and guarded main every front end shares.
 #include "cli/tool.h"
 
 #include <cerrno>

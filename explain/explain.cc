@@ -1,3 +1,4 @@
+// Weighing a line through the judge's observer, and finding the graph lines of its steps.
 #include "explain/explain.h"
 
 #include <algorithm>

@@ -64,19 +64,19 @@ void fuzz_check(std::string_view bytes) {
   Parts p = split(bytes);
   GraphFile file;
   file.assign(p.graph);
-  Case c;
+  Case judging;
   CaseOptions options;
   // Small non-negative weights take the fast path, cheap at any size.
   options.solve_if = [](const Graph& g, int32_t source) {
     return !(row_is_solved(g, source) && g.n > kMaxFuzzVertices && !weights_are_small(g));
   };
   std::string err;
-  const bool made = c.make(file, "graph", SourceGiven::argument(p.source), options, &err);
-  if (c.fault() == Case::Fault::kGraph) {
-    require(!made && !c.report().error.empty(), "a refused graph says why");
+  const bool made = judging.make(file, "graph", SourceGiven::argument(p.source), options, &err);
+  if (judging.fault() == Case::Fault::kGraph) {
+    require(!made && !judging.report().error.empty(), "a refused graph says why");
     return;
   }
-  const Graph& g = c.graph();
+  const Graph& g = judging.graph();
   reference::Scan s = reference::scan(p.source, 0);
   bool source_fits = !s.number || (s.fits32 && s.value >= 0 && s.value < V);
   require(made == source_fits, "the source is refused exactly when it is outside 0..V-1");
@@ -84,11 +84,11 @@ void fuzz_check(std::string_view bytes) {
     require(err.rfind("source vertex id '", 0) == 0, "a refused source is named");
     return;
   }
-  const int32_t source = c.source();
+  const int32_t source = judging.source();
   require(source == (s.number ? s.value : 0), "the source is read like atoi");
-  if (!c.solved()) return;
+  if (!judging.solved()) return;
   const bool solved = row_is_solved(g, source);
-  const SourceRow& fast = c.row();
+  const SourceRow& fast = judging.row();
   Verdict verdict = judge_bytes(p.result, g.Dist, fast);
   require(verdict.kind != Verdict::kSuccess || lines_in(p.result) >= g.n,
           "a success has a line for every vertex");

@@ -1,3 +1,4 @@
+// Judging many result files at once through one case, and their records.
 #include "grade/grade.h"
 
 #include <algorithm>

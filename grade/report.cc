@@ -1,3 +1,4 @@
+// A graded test set written as records and standings, Gradescope's results and JUnit XML.
 #include "grade/report.h"
 
 #include "cli/escape.h"

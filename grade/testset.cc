@@ -1,3 +1,4 @@
+// A test folder read (its inputs in natural order, its points), and a class graded on it.
 #include "grade/testset.h"
 
 #include <dirent.h>

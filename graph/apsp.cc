@@ -1,3 +1,4 @@
+// The plain all-pairs pass (block_FW), and the row a run solves.
 #include "graph/apsp.h"
 
 #include <algorithm>

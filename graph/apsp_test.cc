@@ -1,3 +1,4 @@
+// The plain pass against worked examples, and the solved row against it.
 #include "graph/apsp.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Counting the CPUs a process is given: affinity mask, cgroup quota, TARNWICK_THREADS.
 #include "graph/cpus.h"
 
 #include <sched.h>

@@ -1,3 +1,4 @@
+// The CPU count for every reading of the mask, the quota and the cap.
 #include "graph/cpus.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The exact pass against the plain triple loop, bit for bit.
 #include "graph/exact_fw.h"
 
 #include <gtest/gtest.h>

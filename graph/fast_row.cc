@@ -1,3 +1,4 @@
+// The single-source search over the complete graph, and the paths it traces.
 #include "graph/fast_row.h"
 
 #include <algorithm>

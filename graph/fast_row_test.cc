@@ -1,3 +1,4 @@
+// The search against the plain pass on graphs whose weights allow it.
 #include "graph/fast_row.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// A graph input opened once, and its edges found again afterwards.
 #include "graph/graph_file.h"
 
 #include <algorithm>

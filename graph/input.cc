@@ -1,3 +1,4 @@
+// The loader: the header, then the edge list number by number or in ranges on every CPU.
 #include "graph/input.h"
 
 #include <algorithm>

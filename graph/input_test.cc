@@ -1,3 +1,4 @@
+// The loader against hand-written graph files: weights, faults and messages.
 #include "graph/input.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// The dense square table of the exact pass.
 #include "graph/matrix.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Starting, running and joining a piece of work's threads.
 #include "graph/parallel.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Work on several threads: the count, a failed start, the same result as one thread.
 #include "graph/parallel.h"
 
 #include <gtest/gtest.h>

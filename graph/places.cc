@@ -1,3 +1,4 @@
+// Line and column of offsets, counted as the bytes go by or from the marks of a load.
 #include "graph/places.h"
 
 #include <algorithm>

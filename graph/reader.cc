@@ -1,3 +1,4 @@
+// Reading bytes through a fixed buffer, and one number the way "%d" does.
 #include "graph/reader.h"
 
 #include <algorithm>

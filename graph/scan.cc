@@ -1,3 +1,4 @@
+// Many numbers read at once with vector code, at the level the processor runs.
 #include "graph/scan.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The vector scanner at every level against read_number, number for number.
 #include "graph/scan.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The direct weights: neighbour lists or a dense table, built in file order.
 #include "graph/tables.h"
 
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// The tables' arithmetic and lookups.
 #include "graph/tables.h"
 
 #include <gtest/gtest.h>

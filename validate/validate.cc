@@ -1,3 +1,4 @@
+// The findings about a test graph, heard from the load and read from what it built.
 #include "validate/validate.h"
 
 #include <algorithm>
@@ -449,10 +450,10 @@ void judge_warning(const EdgeWatcher& w, GraphFile& file, const LoadReport& repo
 }
 
 // Tells what the loader refused or warned about, where it happened.
-void loader_findings(const EdgeWatcher& w, GraphFile& file, const Case& c,
+void loader_findings(const EdgeWatcher& w, GraphFile& file, const Case& judging,
                      const ValidateOptions& o, Findings& f) {
-  const LoadReport& report = c.report();
-  if (c.fault() == Case::Fault::kGraph) {
+  const LoadReport& report = judging.report();
+  if (judging.fault() == Case::Fault::kGraph) {
     const Spot at = w.n_read >= V ? w.n_at : w.number_spot(report.fault_number);
     f.add(kRefused, true, at, report.error + " (the judge refuses this file)");
   }
@@ -531,16 +532,16 @@ void non_vertex_source(const Graph& g, int32_t s, const char* how, const Validat
 
 // Tells what is wrong with the source carried after the m-th edge, reads on
 // and tells what follows it. Requires every edge read.
-void carried_findings(ByteReader& in, const EdgeWatcher& w, const Case& c,
+void carried_findings(ByteReader& in, const EdgeWatcher& w, const Case& judging,
                       const ValidateOptions& o, Findings& f, Validation* v) {
-  const Number& s = c.carried();
+  const Number& s = judging.carried();
   const Spot at = w.offset_spot(s.where);  // before reading on
   if (s.read == Read::kNoNumber) {
     f.add(kLayout, true, at,
-          s.at_end ? "no source vertex after " + the_edges(c.graph().m, "") +
+          s.at_end ? "no source vertex after " + the_edges(judging.graph().m, "") +
                          ": a test input ends with the source"
                    : "text that is not a number stands where the source vertex should be, "
-                     "after " + the_edges(c.graph().m, ""));
+                     "after " + the_edges(judging.graph().m, ""));
     return;
   }
   if (s.read == Read::kTooBig || !fits_tables(s.value)) {
@@ -549,8 +550,8 @@ void carried_findings(ByteReader& in, const EdgeWatcher& w, const Case& c,
               ": the judge cannot judge from it");
   } else {
     v->carried = s.value;
-    if (!row_is_solved(c.graph(), s.value)) {
-      non_vertex_source(c.graph(), s.value, "the number after the m-th edge", o, at, f);
+    if (!row_is_solved(judging.graph(), s.value)) {
+      non_vertex_source(judging.graph(), s.value, "the number after the m-th edge", o, at, f);
     }
   }
   after_source(read_trailing(in, w), f);
@@ -642,16 +643,16 @@ bool traced(const ValidateOptions& o, const Graph& g, int32_t source) {
 }
 
 // Tells, for --source, the vertices whose shortest path takes a missing edge.
-void source_findings(const Case& c, const EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
-  const Graph& g = c.graph();
-  const int32_t s = c.source();
+void source_findings(const Case& judging, const EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
+  const Graph& g = judging.graph();
+  const int32_t s = judging.source();
   if (!row_is_solved(g, s)) return non_vertex_source(g, s, "--source", o, w.n_at, f);
-  if (!c.solved()) {
+  if (!judging.solved()) {
     f.add(kSource, false, w.n_at,
           "--source " + num(s) + ": the exact pass decides these distances, so no path is traced");
     return;
   }
-  const std::vector<int32_t>& parent = c.parents();
+  const std::vector<int32_t>& parent = judging.parents();
   std::vector<char> state = over_missing(g, s, parent);
   for (int32_t v = 1; v <= g.n; ++v) {
     // The source's own line weighs its diagonal, or a step out and back.
@@ -664,8 +665,8 @@ void source_findings(const Case& c, const EdgeWatcher& w, const ValidateOptions&
 }
 
 // Tells everything about the graph as a whole, once the loader has built it.
-void graph_findings(const Case& c, EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
-  const Graph& g = c.graph();
+void graph_findings(const Case& judging, EdgeWatcher& w, const ValidateOptions& o, Findings& f) {
+  const Graph& g = judging.graph();
   // An odd weight that a later edge replaced is not the one the judge weighs.
   for (const auto& [i, r] : w.odd_shown) {
     if (g.Dist(r.u, r.v) != r.w) {
@@ -674,7 +675,7 @@ void graph_findings(const Case& c, EdgeWatcher& w, const ValidateOptions& o, Fin
   }
   exact_pass_finding(g, w, f);
   reach_findings(g, w, o.want, f);
-  if (o.source.how == SourceGiven::How::kFlag && c.source() >= 0) source_findings(c, w, o, f);
+  if (o.source.how == SourceGiven::How::kFlag && judging.source() >= 0) source_findings(judging, w, o, f);
 }
 
 // Returns the words of a repeated edge, given the edge it repeats.
@@ -703,13 +704,13 @@ bool place_repeats(GraphFile& file, const LoadReport& report, const std::vector<
 
 // Tells what follows the edges: the carried source and nothing after it, or
 // text the judge never reads.
-void after_load(GraphFile& file, const EdgeWatcher& w, const Case& c, const ValidateOptions& o,
+void after_load(GraphFile& file, const EdgeWatcher& w, const Case& judging, const ValidateOptions& o,
                 Findings& f, Validation* v) {
-  if (c.fault() == Case::Fault::kGraph || !c.report().warning.empty()) return;
+  if (judging.fault() == Case::Fault::kGraph || !judging.report().warning.empty()) return;
   if (o.source.how == SourceGiven::How::kCarried) {
-    carried_findings(file.reader(), w, c, o, f, v);
+    carried_findings(file.reader(), w, judging, o, f, v);
   } else {
-    after_edges(read_trailing(file.reader(), w), c.graph().m, f);
+    after_edges(read_trailing(file.reader(), w), judging.graph().m, f);
   }
 }
 
