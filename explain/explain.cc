@@ -11,18 +11,6 @@
 
 namespace tarnwick {
 
-std::string int128_text(__int128 v) {
-  unsigned __int128 u = v < 0 ? -static_cast<unsigned __int128>(v) : v;
-  std::string digits;
-  do {
-    digits += static_cast<char>('0' + static_cast<int>(u % 10));
-    u /= 10;
-  } while (u != 0);
-  if (v < 0) digits += '-';
-  std::reverse(digits.begin(), digits.end());
-  return digits;
-}
-
 namespace {
 
 // Keeps in *e the steps and the weight of one line as the checker weighs it:

@@ -43,44 +43,6 @@ const char* const kTestlibOutcomes[] = {"accepted", "wrong-answer", "fail", "fai
 
 }  // namespace
 
-System system_named(std::string_view name) {
-  if (name == "kattis" || name == "domjudge") return System::kKattis;
-  if (name == "testlib") return System::kTestlib;
-  if (name == "cms") return System::kCms;
-  return System::kNone;
-}
-
-System system_from_name(std::string_view argv0) {
-  const std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
-  const size_t dash = base.rfind('-');
-  return dash == std::string_view::npos ? System::kNone : system_named(base.substr(dash + 1));
-}
-
-std::string files_fit(const CheckerArgs& args) {
-  const std::vector<std::string>& f = args.files;
-  switch (args.system) {
-    case System::kNone:
-      return "no judging system: give --kattis, --testlib or --cms";
-    case System::kKattis:
-      if (f.size() != 3) return "a Kattis validator takes input_file answer_file feedback_dir";
-      // Joined to a file name, an empty path would be the root folder.
-      return f[2].empty() ? "feedback_dir is an empty path" : "";
-    case System::kCms:
-      if (f.size() != 3) return "a CMS checker takes input_file correct_output contestant_output";
-      return args.judge_details ? "--judge-details: CMS shows the checker's message to contestants"
-                                : "";
-    case System::kTestlib:
-      if (f.size() < 3 || f.size() > 5) {
-        return "a testlib checker takes input_file output_file answer_file [result_file "
-               "[-appes]]";
-      }
-      if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
-        return "after result_file comes -appes or -APPES, not '" + f[4] + "'";
-      }
-  }
-  return "";
-}
-
 bool TestCase::load(const std::string& path, const std::optional<std::string>& source,
                     std::string* why, CaseOptions options) {
   input_path = path;

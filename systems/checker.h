@@ -28,13 +28,6 @@ enum class System {
   kCms,      // CMS checkers: the score on standard output, exit 0 for every verdict
 };
 
-// Returns the system called `name` ("kattis", "domjudge", "testlib", "cms"), or kNone.
-System system_named(std::string_view name);
-
-// Returns the system a program name calls for: a base name ending in
-// "-kattis" (or "-domjudge"), "-testlib" or "-cms"; kNone for any other.
-System system_from_name(std::string_view argv0);
-
 // The command line: the system, the options, the files in order.
 struct CheckerArgs {
   System system = System::kNone;
@@ -42,10 +35,6 @@ struct CheckerArgs {
   bool judge_details = false;         // --judge-details: the expected distance in the message
   std::vector<std::string> files;     // the operands, as the system gives them
 };
-
-// Returns "" when the files suit the system (testlib's: input_file
-// output_file answer_file [result_file [-appes]]), else why not.
-std::string files_fit(const CheckerArgs& args);
 
 // One test: the input file's graph loaded and solved once, from --source or
 // the source it carries after the m-th edge.

@@ -34,6 +34,49 @@ constexpr ToolInfo kInfo = {
     "A name ending in -kattis, -domjudge, -testlib or -cms (a symbolic link) chooses\n"
     "the system as the flag does.\n"};
 
+// Returns the system called `name` ("kattis", "domjudge", "testlib", "cms"), or kNone.
+System system_named(std::string_view name) {
+  if (name == "kattis" || name == "domjudge") return System::kKattis;
+  if (name == "testlib") return System::kTestlib;
+  if (name == "cms") return System::kCms;
+  return System::kNone;
+}
+
+// Returns the system a program name calls for: a base name ending in
+// "-kattis" (or "-domjudge"), "-testlib" or "-cms"; kNone for any other.
+System system_from_name(std::string_view argv0) {
+  const std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
+  const size_t dash = base.rfind('-');
+  return dash == std::string_view::npos ? System::kNone : system_named(base.substr(dash + 1));
+}
+
+// Returns "" when the files suit the system (testlib's: input_file
+// output_file answer_file [result_file [-appes]]), else why not.
+std::string files_fit(const CheckerArgs& args) {
+  const std::vector<std::string>& f = args.files;
+  switch (args.system) {
+    case System::kNone:
+      return "no judging system: give --kattis, --testlib or --cms";
+    case System::kKattis:
+      if (f.size() != 3) return "a Kattis validator takes input_file answer_file feedback_dir";
+      // Joined to a file name, an empty path would be the root folder.
+      return f[2].empty() ? "feedback_dir is an empty path" : "";
+    case System::kCms:
+      if (f.size() != 3) return "a CMS checker takes input_file correct_output contestant_output";
+      return args.judge_details ? "--judge-details: CMS shows the checker's message to contestants"
+                                : "";
+    case System::kTestlib:
+      if (f.size() < 3 || f.size() > 5) {
+        return "a testlib checker takes input_file output_file answer_file [result_file "
+               "[-appes]]";
+      }
+      if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
+        return "after result_file comes -appes or -APPES, not '" + f[4] + "'";
+      }
+  }
+  return "";
+}
+
 constexpr const char* kSystems[] = {"--kattis", "--domjudge", "--testlib", "--cms"};
 
 // Returns the system the command line asks for, as far as it was read: the
