@@ -150,11 +150,13 @@ int cpus_here() {
   return cpus;
 }
 
-// Standard error as kept: its first half of the cap and its last half.
+// Standard error as kept: its first half of the cap and its last half, and
+// apart its first line (256 bytes at most) for the runner.
 class KeptText {
  public:
   explicit KeptText(uint64_t cap) : head_cap_(cap / 2), tail_cap_(cap - cap / 2) {}
   void add(std::string_view bytes) {
+    if (total_ < 256) first_ += bytes.substr(0, 256 - total_);
     total_ += bytes.size();
     const size_t to_head = std::min<size_t>(bytes.size(), head_cap_ - head_.size());
     head_.append(bytes.substr(0, to_head));
@@ -170,12 +172,12 @@ class KeptText {
     return head_ + "\n[... " + std::to_string(left_out) + " bytes left out ...]\n" +
            tail_.substr(tail_.size() - tail);
   }
-  const std::string& head() const { return head_; }
+  std::string first_line() const { return first_.substr(0, first_.find('\n')); }
   uint64_t total() const { return total_; }
 
  private:
   uint64_t head_cap_, tail_cap_, total_ = 0;
-  std::string head_, tail_;
+  std::string first_, head_, tail_;
 };
 
 // A request made ready to start: its files open, its command found, the
@@ -205,16 +207,19 @@ Isolation choose_isolation(Isolation asked, std::string* why) {
 // Opens the working folder. As root it must be ours and closed to others,
 // since it is lent to the run's uid. Returns "" or why not.
 std::string open_folder(const std::string& path, bool lent, Prepared* p) {
+  if (path.empty()) return "no working folder";
   std::error_code error;
   p->folder = std::filesystem::absolute(path, error).lexically_normal().string();
   while (p->folder.size() > 1 && p->folder.back() == '/') p->folder.pop_back();
-  hold_high(&p->folder_fd, open(p->folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  hold_high(&p->folder_fd,
+            open(p->folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat st;
   if (p->folder_fd.get() < 0 || fstat(p->folder_fd.get(), &st) != 0) {
     return "working folder " + path + ": " + reason(errno);
   }
   if (lent && (st.st_uid != geteuid() || (st.st_mode & 077) != 0)) {
-    return "working folder " + path + ": not a private folder of ours (mode 0700) to lend to the run";
+    return "working folder " + path +
+           ": not a private folder of ours (mode 0700) to lend to the run";
   }
   return "";
 }
@@ -291,7 +296,7 @@ const std::vector<std::string>& system_folder_args() {
 // its own pid namespace, the system's folders read-only, an empty /tmp, the
 // working folder the one it writes.
 std::vector<std::string> bubblewrap_args(const RunRequest& r, const Prepared& p) {
-  std::vector<std::string> a = {kBubblewrap,      "--unshare-all",     "--unshare-user",
+  std::vector<std::string> a = {kBubblewrap,        "--unshare-all",     "--unshare-user",
                                 "--disable-userns", "--die-with-parent", "--new-session"};
   a.insert(a.end(), system_folder_args().begin(), system_folder_args().end());
   for (const std::string& f : r.visible_folders) a.insert(a.end(), {"--ro-bind", f, f});
@@ -407,7 +412,8 @@ double tree_cpu_seconds(pid_t root) {
   for (dirent* e; proc != nullptr && (e = readdir(proc)) != nullptr;) {
     if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
     char text[1024];
-    const int fd = openat(dirfd(proc), (std::string(e->d_name) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd =
+        openat(dirfd(proc), (std::string(e->d_name) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
     const long size = fd < 0 ? -1 : read(fd, text, sizeof text);
     if (fd >= 0) close(fd);
     ProcStat stat;
@@ -428,15 +434,18 @@ double tree_cpu_seconds(pid_t root) {
   return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// Reads what standard error has for now into `kept`. Returns false at its end.
-bool read_errors(int fd, KeptText* kept) {
+// Reads what standard error has for now into `kept`, once, or with `drain`
+// until the pipe is empty (a program writing forever cannot keep the runner
+// reading). Returns false at its end.
+bool read_errors(int fd, KeptText* kept, bool drain) {
   char buffer[64 << 10];
-  for (;;) {
+  do {
     const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) kept->add(std::string_view(buffer, static_cast<size_t>(n)));
     if (n == 0) return false;
     if (n < 0) return errno == EAGAIN || errno == EINTR;
-  }
+    kept->add(std::string_view(buffer, static_cast<size_t>(n)));
+  } while (drain);
+  return true;
 }
 
 enum class Stop { kNone, kCpu, kWall };
@@ -456,7 +465,9 @@ struct Outcome {
 class Watch {
  public:
   Watch(pid_t keeper, const RunLimits& limits, double start)
-      : keeper_(keeper), limits_(limits), wall_end_(start + limits.wall_seconds),
+      : keeper_(keeper),
+        limits_(limits),
+        wall_end_(start + limits.wall_seconds),
         next_look_(start + limits.cpu_seconds / cpus_here()) {}
 
   // Looks at the tree, and stops it (SIGTERM to the keeper) at a limit.
@@ -502,12 +513,37 @@ void watch_until_end(pid_t keeper, const RunLimits& limits, double start, Prepar
   for (;;) {
     const double now = now_seconds();
     const double wait = std::max(watch.look(now, o) - now, 0.0);
-    const timespec timeout = {static_cast<time_t>(wait), static_cast<long>(std::fmod(wait, 1.0) * 1e9)};
+    const timespec timeout = {static_cast<time_t>(wait),
+                              static_cast<long>(std::fmod(wait, 1.0) * 1e9)};
     if (ppoll(fds, 2, &timeout, nullptr) <= 0) continue;
-    if (fds[1].revents != 0 && !read_errors(fds[1].fd, kept)) fds[1].fd = -1;
+    if (fds[1].revents != 0 && !read_errors(fds[1].fd, kept, false)) fds[1].fd = -1;
     if (fds[0].revents != 0) return;
   }
 }
+
+// A started keeper, reaped when this goes away: should the runner leave
+// early (an exception), the keeper is told to end its tree first, so that it
+// never outlives the memory it runs in.
+class KeeperProcess {
+ public:
+  explicit KeeperProcess(pid_t pid) : pid_(pid) {}
+  KeeperProcess(const KeeperProcess&) = delete;
+  KeeperProcess& operator=(const KeeperProcess&) = delete;
+  ~KeeperProcess() {
+    if (pid_ < 0) return;
+    kill(pid_, SIGTERM);
+    reap(nullptr);
+  }
+  // Waits for the keeper to end, and reaps it with the usage of its whole tree.
+  void reap(struct rusage* usage) {
+    int status = 0;
+    wait4(pid_, &status, __WALL, usage);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_;
+};
 
 // Starts the keeper, watches its tree and reaps it: once this returns,
 // every process of the run has ended.
@@ -519,11 +555,11 @@ Outcome run_keeper(Keeper& keeper, const RunLimits& limits, Prepared& p, double 
     o.failure = "starting its keeper: " + reason(static_cast<int>(-pid));
     return o;
   }
+  KeeperProcess started(static_cast<pid_t>(pid));
   p.error_write.reset();  // the program's process has it now
   watch_until_end(static_cast<pid_t>(pid), limits, start, p, kept, &o);
-  int status = 0;
-  wait4(static_cast<pid_t>(pid), &status, __WALL, &o.usage);
-  read_errors(p.error_read.get(), kept);
+  started.reap(&o.usage);
+  read_errors(p.error_read.get(), kept, true);
   o.wall = now_seconds() - start;
   return o;
 }
@@ -545,11 +581,9 @@ void take_status(int status, bool bubblewrap, RunResult* r) {
 // Returns the line bubblewrap wrote when it could not start the program
 // (it then exits with status 1), or "".
 std::string bubblewrap_failure(const RunResult& r, const KeptText& kept) {
-  if (r.isolation != Isolation::kBubblewrap || r.exit_status != 1 ||
-      kept.head().rfind("bwrap: ", 0) != 0) {
-    return "";
-  }
-  return kept.head().substr(0, kept.head().find('\n'));
+  const std::string line = kept.first_line();
+  const bool bwrap = r.isolation == Isolation::kBubblewrap && r.exit_status == 1;
+  return bwrap && line.rfind("bwrap: ", 0) == 0 ? line : "";
 }
 
 // True when a run that ended abnormally came near its memory limit: its
@@ -592,8 +626,9 @@ RunResult result_of(const Prepared& p, const KeeperReport& report, const Outcome
                     const KeptText& kept, const RunLimits& limits) {
   if (!o.failure.empty()) return cannot_run(o.failure, p.isolation);
   if (report.failed_step != KeeperStep::kNone) {
-    return cannot_run(p.program + ": " + keeper_step_name(report.failed_step) + ": " +
-                          reason(report.error), p.isolation);
+    return cannot_run(
+        p.program + ": " + keeper_step_name(report.failed_step) + ": " + reason(report.error),
+        p.isolation);
   }
   if (!report.program_ended && o.stop == Stop::kNone) {
     return cannot_run(p.program + ": its keeper ended before it did", p.isolation);
@@ -610,7 +645,8 @@ RunResult result_of(const Prepared& p, const KeeperReport& report, const Outcome
   r.wall_seconds = o.wall;
   r.peak_memory_bytes = static_cast<uint64_t>(report.peak_kib) * 1024;
   struct stat st;
-  if (fstat(p.output.get(), &st) == 0 && S_ISREG(st.st_mode)) r.output_bytes = static_cast<uint64_t>(st.st_size);
+  if (fstat(p.output.get(), &st) == 0 && S_ISREG(st.st_mode))
+    r.output_bytes = static_cast<uint64_t>(st.st_size);
   r.error_bytes = kept.total();
   r.end = verdict(r, o, limits);
   if (r.end == RunEnd::kMemoryLimit) r.note = "inferred from its peak memory";
@@ -674,7 +710,8 @@ RunResult run_program(const RunRequest& request) {
   Prepared prepared;
   std::string why = prepare(request, &prepared);
   FolderLoan loan;
-  if (why.empty() && prepared.uid.get() >= 0) why = loan.lend(prepared.folder_fd.get(), prepared.uid.get());
+  if (why.empty() && prepared.uid.get() >= 0)
+    why = loan.lend(prepared.folder_fd.get(), prepared.uid.get());
   if (!why.empty()) return cannot_run(why, prepared.isolation);
   auto keeper = std::make_unique<Keeper>();
   fill_plan(request.limits, prepared, &keeper->plan);
@@ -682,7 +719,8 @@ RunResult run_program(const RunRequest& request) {
   const Outcome outcome = run_keeper(*keeper, request.limits, prepared, start, &kept);
   RunResult result = result_of(prepared, keeper->report, outcome, kept, request.limits);
   why = write_errors(prepared, kept);
-  if (!why.empty() && result.end != RunEnd::kCannotRun) result = cannot_run(why, prepared.isolation);
+  if (!why.empty() && result.end != RunEnd::kCannotRun)
+    result = cannot_run(why, prepared.isolation);
   return result;
 }
 
@@ -694,8 +732,10 @@ std::string describe(const RunResult& r) {
              (signal_name(r.signal).empty() ? "" : " (" + signal_name(r.signal) + ")");
     case RunEnd::kTimeLimit: return "time limit (" + fixed2(r.cpu_seconds) + " s of CPU)";
     case RunEnd::kWallTimeLimit:
-      return "wall time limit (" + fixed2(r.wall_seconds) + " s, " + fixed2(r.cpu_seconds) + " s of CPU)";
-    case RunEnd::kMemoryLimit: return "memory limit (peak " + std::to_string(r.peak_memory_bytes >> 20) + " MiB)";
+      return "wall time limit (" + fixed2(r.wall_seconds) + " s, " + fixed2(r.cpu_seconds) +
+             " s of CPU)";
+    case RunEnd::kMemoryLimit:
+      return "memory limit (peak " + std::to_string(r.peak_memory_bytes >> 20) + " MiB)";
     case RunEnd::kOutputLimit: return "output limit (" + std::to_string(r.output_bytes) + " bytes)";
     case RunEnd::kCannotRun: return "cannot run: " + r.note;
     case RunEnd::kFinished: break;
@@ -710,7 +750,8 @@ const RunnerAbilities& runner_abilities() {
     a.pid_namespace = pid_namespace_allowed();
     a.bubblewrap_why = [] {
       if (access(kBubblewrap, X_OK) != 0) return std::string(kBubblewrap) + ": " + reason(errno);
-      std::string folder = (std::filesystem::temp_directory_path() / "tarnwick-probe-XXXXXX").string();
+      std::string folder =
+          (std::filesystem::temp_directory_path() / "tarnwick-probe-XXXXXX").string();
       if (mkdtemp(folder.data()) == nullptr) return "a folder for the probe: " + reason(errno);
       RunRequest probe;
       probe.argv = {"true"};
@@ -721,8 +762,9 @@ const RunnerAbilities& runner_abilities() {
       return result.end == RunEnd::kFinished ? std::string() : describe(result);
     }();
     a.bubblewrap = a.bubblewrap_why.empty();
-    a.best = a.bubblewrap ? Isolation::kBubblewrap
-                          : a.pid_namespace ? Isolation::kPidNamespace : Isolation::kSubreaper;
+    a.best = a.bubblewrap      ? Isolation::kBubblewrap
+             : a.pid_namespace ? Isolation::kPidNamespace
+                               : Isolation::kSubreaper;
     return a;
   }();
   return abilities;

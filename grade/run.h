@@ -35,11 +35,11 @@ enum class Isolation {
 const char* isolation_name(Isolation isolation);
 
 struct RunLimits {
-  double cpu_seconds = 1;   // user+sys of the whole tree: the time limit
-  double wall_seconds = 5;  // a backstop for a program that waits or sleeps
+  double cpu_seconds = 1;                       // user+sys of the whole tree: the time limit
+  double wall_seconds = 5;                      // a backstop for a program that waits or sleeps
   uint64_t memory_bytes = uint64_t{256} << 20;  // address space of each process
   uint64_t output_bytes = uint64_t{64} << 20;   // standard output, and any one file written
-  int32_t processes = 16;   // at once, the program's own included (enforced with own_uid)
+  int32_t processes = 16;       // at once, the program's own included (enforced with own_uid)
   uint64_t error_bytes = 4096;  // of standard error kept: its first and last halves
 };
 
@@ -91,11 +91,11 @@ struct RunResult {
   // kCannotRun: why ("tarnwick-x: No such file or directory"). Otherwise
   // empty, or what the verdict was inferred from.
   std::string note;
-  double cpu_seconds = 0;   // user+sys of every process of the tree
-  double wall_seconds = 0;  // from its start until the whole tree had ended
-  uint64_t peak_memory_bytes = 0;  // the largest resident set of one process of it
-  uint64_t output_bytes = 0;       // the size of standard output when it is a regular file
-  uint64_t error_bytes = 0;        // all it wrote on standard error, kept or not
+  double cpu_seconds = 0;                  // user+sys of every process of the tree
+  double wall_seconds = 0;                 // from its start until the whole tree had ended
+  uint64_t peak_memory_bytes = 0;          // the largest resident set of one process of it
+  uint64_t output_bytes = 0;               // the size of standard output when it is a regular file
+  uint64_t error_bytes = 0;                // all it wrote on standard error, kept or not
   Isolation isolation = Isolation::kBest;  // what it ran under (kBest: it did not run)
 };
 
@@ -116,9 +116,9 @@ std::string describe(const RunResult& result);
 // probe under bubblewrap, some tens of milliseconds).
 struct RunnerAbilities {
   Isolation best = Isolation::kSubreaper;  // the isolation kBest stands for
-  bool bubblewrap = false;     // /usr/bin/bwrap ran a probe to its end
-  std::string bubblewrap_why;  // why not, when it did not
-  bool pid_namespace = false;  // a pid namespace can be made
+  bool bubblewrap = false;                 // /usr/bin/bwrap ran a probe to its end
+  std::string bubblewrap_why;              // why not, when it did not
+  bool pid_namespace = false;              // a pid namespace can be made
   // True when we are root and may change uid: each run has a uid of its own
   // (from 2^30 up), so it has no root rights, RunLimits::processes holds,
   // and every process of the run can be found and ended by its uid.

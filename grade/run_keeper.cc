@@ -161,9 +161,12 @@ struct NamedStep {
 };
 
 constexpr NamedStep kProgramSteps[] = {
-    {KeeperStep::kSignals, default_signal_actions}, {KeeperStep::kSession, new_session},
-    {KeeperStep::kFolder, enter_folder},            {KeeperStep::kStreams, take_streams},
-    {KeeperStep::kLimits, take_limits},             {KeeperStep::kUid, take_uid},
+    {KeeperStep::kSignals, default_signal_actions},
+    {KeeperStep::kSession, new_session},
+    {KeeperStep::kFolder, enter_folder},
+    {KeeperStep::kStreams, take_streams},
+    {KeeperStep::kLimits, take_limits},
+    {KeeperStep::kUid, take_uid},
     {KeeperStep::kParent, watch_keeper},
 };
 
@@ -203,6 +206,10 @@ TARNWICK_KEEPER_SIDE long keeper_setup(const KeeperPlan& plan) {
 
 enum class Reaped { kSomeLeft, kNoneLeft };
 
+TARNWICK_KEEPER_SIDE void note_peak(KeeperReport& report, const struct rusage& usage) {
+  if (usage.ru_maxrss > report.peak_kib) report.peak_kib = usage.ru_maxrss;
+}
+
 // Reaps every child that has ended, noting its peak memory, and the
 // program's status when `watching` (it ended by itself).
 TARNWICK_KEEPER_SIDE Reaped reap_ended(KeeperReport& report, long program, bool watching) {
@@ -211,7 +218,7 @@ TARNWICK_KEEPER_SIDE Reaped reap_ended(KeeperReport& report, long program, bool 
     struct rusage usage = {};
     long pid = sys(SYS_wait4, -1, &status, WNOHANG | __WALL, &usage);
     if (pid <= 0) return pid == 0 ? Reaped::kSomeLeft : Reaped::kNoneLeft;
-    if (usage.ru_maxrss > report.peak_kib) report.peak_kib = usage.ru_maxrss;
+    note_peak(report, usage);
     if (pid == program && watching) {
       report.program_ended = true;
       report.program_status = status;
@@ -295,9 +302,8 @@ TARNWICK_KEEPER_SIDE void wait_for_a_child(int signals) {
     sys(SYS_kill, program, SIGKILL);
     if (keeper.plan.pid_namespace) {
       struct rusage usage = {};
-      if (sys(SYS_wait4, program, nullptr, __WALL, &usage) == program) {
-        keeper.report.peak_kib = usage.ru_maxrss > keeper.report.peak_kib ? usage.ru_maxrss : keeper.report.peak_kib;
-      }
+      if (sys(SYS_wait4, program, nullptr, __WALL, &usage) == program)
+        note_peak(keeper.report, usage);
     }
   }
   if (keeper.plan.pid_namespace) exit_now(0);

@@ -22,9 +22,9 @@ struct ResourceLimit {
 // What the keeper and the program's process do, all made ready before they
 // start.
 struct KeeperPlan {
-  const char* exec_path = nullptr;  // the program, or bubblewrap
-  char* const* argv = nullptr;      // ending in nullptr
-  char* const* envp = nullptr;      // ending in nullptr
+  const char* exec_path = nullptr;                                   // the program, or bubblewrap
+  char* const* argv = nullptr;                                       // ending in nullptr
+  char* const* envp = nullptr;                                       // ending in nullptr
   int folder_fd = -1, input_fd = -1, output_fd = -1, error_fd = -1;  // all >= 3
   ResourceLimit limits[8];
   int limit_count = 0;
@@ -34,7 +34,18 @@ struct KeeperPlan {
 };
 
 // The step of the program's process that failed, if any.
-enum class KeeperStep { kNone, kStart, kSignals, kSession, kFolder, kStreams, kLimits, kUid, kParent, kExec };
+enum class KeeperStep {
+  kNone,
+  kStart,
+  kSignals,
+  kSession,
+  kFolder,
+  kStreams,
+  kLimits,
+  kUid,
+  kParent,
+  kExec
+};
 
 // Returns what a step does, for "cannot run" ("executing it", "taking its uid").
 const char* keeper_step_name(KeeperStep step);

@@ -4,12 +4,11 @@
 #include "grade/run.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
@@ -113,14 +112,16 @@ std::string isolation_test_name(const testing::TestParamInfo<Isolation>& info) {
 // Returns why `isolation` cannot be tested here, or "".
 std::string unavailable(Isolation isolation) {
   const RunnerAbilities& a = runner_abilities();
-  if (isolation == Isolation::kBubblewrap && !a.bubblewrap) return "no bubblewrap: " + a.bubblewrap_why;
+  if (isolation == Isolation::kBubblewrap && !a.bubblewrap)
+    return "no bubblewrap: " + a.bubblewrap_why;
   if (isolation == Isolation::kPidNamespace && !a.pid_namespace) return "no pid namespace here";
   return "";
 }
 
 // Returns a request to run `argv` in `scratch` with small limits: standard
 // output to "out", standard error to "err".
-RunRequest small_request(const Scratch& scratch, std::vector<std::string> argv, Isolation isolation) {
+RunRequest small_request(const Scratch& scratch, std::vector<std::string> argv,
+                         Isolation isolation) {
   RunRequest r;
   r.argv = std::move(argv);
   r.working_folder = scratch.dir();
@@ -140,7 +141,8 @@ RunRequest small_request(const Scratch& scratch, std::vector<std::string> argv, 
 RunResult compile_misbehave(const Scratch& scratch, Isolation isolation) {
   const std::string source = kMisbehave;
   scratch.file("misbehave.c", &source);
-  RunRequest build = small_request(scratch, {"cc", "-O0", "-o", "misbehave", "misbehave.c"}, isolation);
+  RunRequest build =
+      small_request(scratch, {"cc", "-O0", "-o", "misbehave", "misbehave.c"}, isolation);
   build.limits = {20, 40, uint64_t{1} << 30, uint64_t{64} << 20, 16, 4096};
   return run_program(build);
 }
@@ -158,7 +160,8 @@ class RunTest : public testing::TestWithParam<Isolation> {
   // Compiles the misbehaving C program; the test fails when it cannot.
   void compile() const {
     RunResult built = compile_misbehave(scratch_, GetParam());
-    ASSERT_EQ(built.end, RunEnd::kFinished) << describe(built) << "\n" << slurp(scratch_.file("err"));
+    ASSERT_EQ(built.end, RunEnd::kFinished) << describe(built) << "\n"
+                                            << slurp(scratch_.file("err"));
   }
   std::string out() const { return slurp(scratch_.file("out")); }
 
@@ -252,14 +255,24 @@ TEST_P(RunTest, ForkBombIsBoundedByTheProcessLimit) {
 
 TEST_P(RunTest, DaemonDoesNotOutliveTheRun) {
   // Leaves a daemon in a session of its own, holding standard output and error, writing a beat.
-  RunResult result = run_program(shell(
-      "setsid sh -c 'while :; do echo x >> beat; sleep 0.01; done' &"
-      " while [ ! -s beat ]; do sleep 0.01; done; echo started"));
+  RunResult result =
+      run_program(shell("setsid sh -c 'while :; do echo x >> beat; sleep 0.01; done' &"
+                        " while [ ! -s beat ]; do sleep 0.01; done; echo started"));
   EXPECT_EQ(result.end, RunEnd::kFinished) << describe(result);
   EXPECT_LT(result.wall_seconds, 1.0);  // not waiting for the daemon, nor for the end of its pipe
   const auto beat = fs::file_size(scratch_.file("beat"));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(fs::file_size(scratch_.file("beat")), beat);
+}
+
+TEST_P(RunTest, WritingErrorsForeverStillMeetsTheTimeLimit) {
+  RunRequest r = shell("yes >&2");
+  r.limits.cpu_seconds = 0.3;
+  RunResult result = run_program(r);
+  EXPECT_EQ(result.end, RunEnd::kTimeLimit) << describe(result);
+  EXPECT_LT(result.wall_seconds, 1.5);
+  EXPECT_GT(result.error_bytes, uint64_t{1} << 20);
+  EXPECT_LT(fs::file_size(scratch_.file("err")), 4200u);  // the kept 4096 bytes and a line
 }
 
 TEST_P(RunTest, StandardErrorKeepsItsFirstAndLastBytes) {
@@ -279,7 +292,8 @@ TEST_P(RunTest, FilesOutsideItsFolderOnlyUnderBubblewrap) {
   const std::string secret = "answer\n";
   fs::permissions(other.dir(), fs::perms::all);
   const std::string secret_path = other.file("secret", &secret);
-  RunResult result = run_program(shell("cat " + secret_path + "; echo x > " + other.dir() + "/escaped"));
+  RunResult result =
+      run_program(shell("cat " + secret_path + "; echo x > " + other.dir() + "/escaped"));
   const bool sandboxed = GetParam() == Isolation::kBubblewrap;
   EXPECT_EQ(out(), sandboxed ? "" : secret);
   EXPECT_EQ(fs::exists(other.file("escaped")), !sandboxed);
@@ -337,9 +351,15 @@ TEST(RunCannot, SaysWhy) {
     std::string input, folder, why;
   } cases[] = {
       {{}, "", "", "no command"},
-      {{"tarnwick-no-such-program"}, "", "", "tarnwick-no-such-program: not found in /usr/local/bin"},
+      {{"tarnwick-no-such-program"},
+       "",
+       "",
+       "tarnwick-no-such-program: not found in /usr/local/bin"},
       {{"./missing"}, "", "", "./missing: No such file or directory"},
-      {{"true"}, "/nonexistent/in", "", "standard input /nonexistent/in: No such file or directory"},
+      {{"true"},
+       "/nonexistent/in",
+       "",
+       "standard input /nonexistent/in: No such file or directory"},
       {{"true"}, "", "/nonexistent", "working folder /nonexistent: No such file or directory"},
   };
   for (const Case& c : cases) {
@@ -355,7 +375,8 @@ TEST(RunCannot, SaysWhy) {
 TEST(RunCannot, LendsOnlyAPrivateFolder) {
   if (!runner_abilities().own_uid) GTEST_SKIP() << "folders are lent to a run's uid as root only";
   Scratch scratch;
-  fs::permissions(scratch.dir(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  fs::permissions(scratch.dir(),
+                  fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
   RunResult result = run_program(small_request(scratch, {"true"}, Isolation::kBest));
   EXPECT_EQ(result.end, RunEnd::kCannotRun);
   EXPECT_NE(result.note.find("not a private folder"), std::string::npos) << result.note;
