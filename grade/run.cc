@@ -161,7 +161,7 @@ class KeptText {
     const size_t to_head = std::min<size_t>(bytes.size(), head_cap_ - head_.size());
     head_.append(bytes.substr(0, to_head));
     tail_.append(bytes.substr(to_head));
-    if (tail_.size() > 2 * tail_cap_) tail_.erase(0, tail_.size() - tail_cap_);
+    if (tail_.size() / 2 > tail_cap_) tail_.erase(0, tail_.size() - tail_cap_);
   }
   // Returns all of it when within the cap, else the head, a line telling how
   // much was left out, and the tail.
@@ -344,11 +344,12 @@ uint64_t whole_seconds(double seconds) {
 // uid of its own the number of processes (bubblewrap's two more).
 void fill_limits(const RunLimits& l, const Prepared& p, KeeperPlan* plan) {
   const uint64_t cpu = whole_seconds(l.cpu_seconds) + 1;
+  const uint64_t file = l.output_bytes < RLIM_INFINITY - 1 ? l.output_bytes + 1 : RLIM_INFINITY;
   const ResourceLimit limits[] = {
       {RLIMIT_AS, l.memory_bytes, l.memory_bytes},
       {RLIMIT_STACK, l.memory_bytes, l.memory_bytes},
       {RLIMIT_CPU, cpu, cpu + 1},
-      {RLIMIT_FSIZE, l.output_bytes + 1, l.output_bytes + 1},
+      {RLIMIT_FSIZE, file, file},
       {RLIMIT_CORE, 0, 0},
   };
   plan->limit_count = 0;
@@ -645,8 +646,9 @@ RunResult result_of(const Prepared& p, const KeeperReport& report, const Outcome
   r.wall_seconds = o.wall;
   r.peak_memory_bytes = static_cast<uint64_t>(report.peak_kib) * 1024;
   struct stat st;
-  if (fstat(p.output.get(), &st) == 0 && S_ISREG(st.st_mode))
+  if (fstat(p.output.get(), &st) == 0 && S_ISREG(st.st_mode)) {
     r.output_bytes = static_cast<uint64_t>(st.st_size);
+  }
   r.error_bytes = kept.total();
   r.end = verdict(r, o, limits);
   if (r.end == RunEnd::kMemoryLimit) r.note = "inferred from its peak memory";
@@ -666,7 +668,7 @@ std::string write_errors(const Prepared& p, const KeptText& kept) {
 
 // Returns "SIGSEGV" for 11, or "" for a number without a name.
 std::string signal_name(int sig) {
-  const char* name = sigabbrev_np(sig);
+  const char* name = sig == 0 ? nullptr : sigabbrev_np(sig);
   return name == nullptr ? "" : std::string("SIG") + name;
 }
 
@@ -674,6 +676,26 @@ std::string fixed2(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", value);
   return text;
+}
+
+// Returns what describe() writes after a verdict's name.
+std::string figures(const RunResult& r) {
+  const std::string signal = signal_name(r.signal);
+  switch (r.end) {
+    case RunEnd::kRuntimeError:
+      if (r.signal == 0) return ": exit status " + std::to_string(r.exit_status);
+      return ": killed by signal " + std::to_string(r.signal) +
+             (signal.empty() ? "" : " (" + signal + ")");
+    case RunEnd::kTimeLimit: return " (" + fixed2(r.cpu_seconds) + " s of CPU)";
+    case RunEnd::kWallTimeLimit:
+      return " (" + fixed2(r.wall_seconds) + " s, " + fixed2(r.cpu_seconds) + " s of CPU)";
+    case RunEnd::kMemoryLimit:
+      return " (peak " + std::to_string(r.peak_memory_bytes >> 20) + " MiB)";
+    case RunEnd::kOutputLimit: return " (" + std::to_string(r.output_bytes) + " bytes)";
+    case RunEnd::kCannotRun: return ": " + r.note;
+    case RunEnd::kFinished: break;
+  }
+  return "";
 }
 
 }  // namespace
@@ -724,24 +746,7 @@ RunResult run_program(const RunRequest& request) {
   return result;
 }
 
-std::string describe(const RunResult& r) {
-  switch (r.end) {
-    case RunEnd::kRuntimeError:
-      if (r.signal == 0) return "runtime error: exit status " + std::to_string(r.exit_status);
-      return "runtime error: killed by signal " + std::to_string(r.signal) +
-             (signal_name(r.signal).empty() ? "" : " (" + signal_name(r.signal) + ")");
-    case RunEnd::kTimeLimit: return "time limit (" + fixed2(r.cpu_seconds) + " s of CPU)";
-    case RunEnd::kWallTimeLimit:
-      return "wall time limit (" + fixed2(r.wall_seconds) + " s, " + fixed2(r.cpu_seconds) +
-             " s of CPU)";
-    case RunEnd::kMemoryLimit:
-      return "memory limit (peak " + std::to_string(r.peak_memory_bytes >> 20) + " MiB)";
-    case RunEnd::kOutputLimit: return "output limit (" + std::to_string(r.output_bytes) + " bytes)";
-    case RunEnd::kCannotRun: return "cannot run: " + r.note;
-    case RunEnd::kFinished: break;
-  }
-  return "finished";
-}
+std::string describe(const RunResult& r) { return run_end_name(r.end) + figures(r); }
 
 const RunnerAbilities& runner_abilities() {
   static const RunnerAbilities abilities = [] {

@@ -104,7 +104,8 @@ std::vector<std::string> shell_command(std::string_view command);
 
 // Runs request.argv once under its limits and isolation, and returns how it
 // ended once every process of its tree has ended. Safe on several threads at
-// once. kCannotRun when the request's files, folder or isolation fail.
+// once; the process must not ignore SIGCHLD (its children would reap
+// themselves). kCannotRun when the request's files, folder or isolation fail.
 RunResult run_program(const RunRequest& request);
 
 // Returns one line for a person: "finished", "runtime error: exit status 3",

@@ -90,10 +90,13 @@ TARNWICK_KEEPER_SIDE void close_range_of(unsigned first, unsigned last, bool on_
 
 // The program's process, step by step: each returns 0 or -errno.
 
+// A signal's action as the kernel's rt_sigaction takes it; all zero is SIG_DFL.
+struct SigAction {
+  unsigned long handler, flags, restorer, mask;
+};
+
 TARNWICK_KEEPER_SIDE long default_signal_actions(const KeeperPlan&, long) {
-  struct {
-    unsigned long handler, flags, restorer, mask;
-  } action = {};  // SIG_DFL, as the kernel's rt_sigaction takes it
+  const SigAction action = {};
   for (int sig = 1; sig <= 64; ++sig) {
     if (sig == SIGKILL || sig == SIGSTOP) continue;
     long r = sys(SYS_rt_sigaction, sig, &action, nullptr, 8);
@@ -192,10 +195,14 @@ TARNWICK_KEEPER_SIDE int program_main(void* arg) {
 
 // Ties the keeper to its parent thread and, outside a namespace of its own,
 // makes it the subreaper of the tree. Returns a descriptor reading SIGCHLD and
-// SIGTERM (blocked since the runner started it), or -errno.
+// SIGTERM (blocked since the runner started it), or -errno. SIGCHLD gets its
+// default action back, should the grader ignore it (children would then
+// reap themselves, their status lost).
 TARNWICK_KEEPER_SIDE long keeper_setup(const KeeperPlan& plan) {
   long r = sys(SYS_prctl, PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0);
   if (r < 0) return r;
+  const SigAction default_action = {};
+  if ((r = sys(SYS_rt_sigaction, SIGCHLD, &default_action, nullptr, 8)) < 0) return r;
   if (sys(SYS_getppid) != (plan.pid_namespace ? 0 : plan.runner_pid)) return -ESRCH;
   if (!plan.pid_namespace && (r = sys(SYS_prctl, PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)) < 0) {
     return r;
