@@ -102,6 +102,9 @@ bool Case::take_source(GraphFile& file, const SourceGiven& source, int32_t* id,
     if (report_.fault != LoadFault::kNone) reason_text += " (" + report_.warning + ")";
   } else if (carried_.read == Read::kTooBig || !fits_tables(carried_.value)) {
     reason_text = "source vertex id after the m-th edge is outside 0.." + std::to_string(V - 1);
+  } else if (in.peek() >= 0 && !is_space(in.peek())) {
+    // "1e3" or "2x": a test author's typo, not the source 1 or 2.
+    reason_text = "the source vertex after the m-th edge is not a whole number";
   } else {
     *id = carried_.value;
     return true;

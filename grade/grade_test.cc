@@ -502,6 +502,8 @@ TEST(GradeTestset, RefusesABrokenTest) {
       {"data/points", "t1 1\nt3 1\n", D + "/points:2: no test 't3' (no t3.in)"},
       {"data/t2.in", "4 3\n1 2 4\n2 3 1\n3 4 2\n", D + "/t2.in: no source vertex after the m-th edge"},
       {"data/t2.in", "10010 0\n", D + "/t2.in: the vertex count is too large: at most 10009 vertices fit"},
+      {"data/t2.in", "4 3\n1 2 4\n2 3 1\n3 4 2\n2x\n",
+       D + "/t2.in: the source vertex after the m-th edge is not a whole number"},
   };
   for (const Case& k : cases) {
     Class fresh;

@@ -525,6 +525,18 @@ TEST(CheckerCommandLine, EdgeCutByAHugeNumberCarriesNoSource) {
   EXPECT_EQ(c.out, "");
 }
 
+// A carried source that is not a whole number ("1e3") is a broken test, not source 1.
+TEST(CheckerCommandLine, CarriedSourceThatIsNotAWholeNumber) {
+  Scratch s;
+  const std::string input = s.file("t.in", "2 1\n1 2 3\n1e3\n"), ans = s.file("t.ans", "1\n2\n");
+  Outcome t = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", input, ans, ans}, s);
+  EXPECT_EQ(t.status, 3);
+  EXPECT_EQ(t.err, "FAIL " + input + ": the source vertex after the m-th edge is not a whole number\n");
+  Outcome flagged = tarnwick_test::run_program(TARNWICK_CHECKER,
+                                               {"--testlib", input, ans, ans, "--source", "1"}, s);
+  EXPECT_EQ(flagged.status, 0) << flagged.err;  // a flag wins: what follows the edges is not read
+}
+
 TEST(CheckerCommandLine, SourceFlagAndName) {
   struct Case {
     const char* text;

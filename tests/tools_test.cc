@@ -73,6 +73,10 @@ TEST(Solver, RefusesWhatItCannotSolve) {
   EXPECT_EQ(no_source.out, "tarnwick-solve: " + graph + ": no source vertex after the m-th edge\n");
   std::ofstream(graph) << "3 1\n1 2 5\n2\n";
   EXPECT_EQ(run(solve + graph).out, run(solve + graph + " 2").out);
+  std::ofstream(graph) << "3 1\n1 2 5\n1e3\n";  // not source 1: a typo the solver refuses
+  EXPECT_EQ(run(solve + graph, true).out,
+            "tarnwick-solve: " + graph +
+                ": the source vertex after the m-th edge is not a whole number\n");
   std::ofstream(graph) << "0 0\n";
   EXPECT_EQ(run(solve + graph + " 1", true).out,
             "tarnwick-solve: source 1 is not a vertex of the graph (it has none): no path file is "

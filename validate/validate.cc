@@ -548,6 +548,11 @@ void carried_findings(ByteReader& in, const EdgeWatcher& w, const Case& judging,
     f.add(kLayout, true, at,
           "source " + count_text(count_value(s)) + " is outside 0.." + num(V - 1) +
               ": the judge cannot judge from it");
+  } else if (judging.fault() == Case::Fault::kSource) {  // "1e3": the case's own reading
+    f.add(kLayout, true, at,
+          "the source vertex after the m-th edge is not a whole number: every tool refuses "
+          "such a test");
+    return;
   } else {
     v->carried = s.value;
     if (!row_is_solved(judging.graph(), s.value)) {

@@ -265,6 +265,11 @@ const Golden kGoldens[] = {
      "g:3:1: warning: 2 more numbers follow the 1 announced edge (0 whole edges and 2 more), "
      "then text that is not a number: the judge never reads it; is the edge count right?\n"
      "g: 0 errors, 1 warning; 2 vertices, 1 edge read\n"},
+    {"a carried source that is not a whole number", "2 1\n1 2 3\n1e3\n", {"--carried-source"},
+     "g:3:1: error: the source vertex after the m-th edge is not a whole number: every tool "
+     "refuses such a test\n"
+     "g: 1 error, 0 warnings; 2 vertices, 1 edge read\n",
+     3},
     {"a carried source outside --kattis", "2 1\n1 2 3\n5\n", {"--carried-source"},
      "g:3:1: error: source 5 is not a vertex of 1..2 (the number after the m-th edge; "
      "--allow-non-vertex-source permits it)\n"
