@@ -68,22 +68,42 @@ std::string json_string(std::string_view text) {
   return out + "\"";
 }
 
-std::string printable(std::string_view text) {
+namespace {
+
+// Appends c to out as \xNN.
+void append_hex_escape(unsigned char c, std::string* out) {
+  char hex[5];
+  std::snprintf(hex, sizeof hex, "\\x%02x", c);
+  *out += hex;
+}
+
+// Returns text with control characters escaped, and each byte for which
+// `also` holds as \xNN.
+template <typename Also>
+std::string escaped(std::string_view text, Also also) {
   std::string out;
   for (unsigned char c : text) {
     if (c == '\n') {
       out += "\\n";
     } else if (c == '\t') {
       out += "\\t";
-    } else if (c < 0x20 || c == 0x7f) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
+    } else if (c < 0x20 || c == 0x7f || also(c)) {
+      append_hex_escape(c, &out);
     } else {
       out += static_cast<char>(c);
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string printable(std::string_view text) {
+  return escaped(text, [](unsigned char) { return false; });
+}
+
+std::string ascii_line(std::string_view text) {
+  return escaped(text, [](unsigned char c) { return c >= 0x80 || c == '%'; });
 }
 
 std::string text_field(std::string_view text) {
@@ -132,9 +152,13 @@ std::string markup_text(std::string_view text) {
 }
 
 std::string testlib_xml(std::string_view text) {
-  std::string dotted(text);
-  for (char& c : dotted) {
-    if (c >= 0 && c <= 31) c = '.';
+  std::string dotted;
+  for (unsigned char c : text) {
+    if (c >= 0x80) {
+      append_hex_escape(c, &dotted);
+    } else {
+      dotted += c <= 31 ? '.' : static_cast<char>(c);
+    }
   }
   return xml_references(dotted, false);
 }

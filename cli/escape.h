@@ -13,6 +13,11 @@ namespace tarnwick {
 // \x01, \x7f), so that a message naming it stays on one line.
 std::string printable(std::string_view text);
 
+// Returns text as printable() writes it, and besides every byte from 0x80 and
+// '%' as \xNN: plain printable ASCII, which every release of CMS shows as
+// it is (old ones format the message with '%', new ones reject some UTF-8).
+std::string ascii_line(std::string_view text);
+
 // Returns text for a line of a tool's text output: backslashes doubled and
 // control characters escaped as printable() does, so that every name reads
 // back one way.
@@ -47,8 +52,10 @@ std::string xml_references(std::string_view text, bool apostrophe);
 std::string markup_text(std::string_view text);
 
 // Returns text as testlib's InStream::xmlSafeWrite writes it into a result
-// file: &, <, > and " as entities, bytes 0 to 31 as '.', every other byte as
-// it is.
+// file: &, <, > and " as entities, bytes 0 to 31 as '.'; and each byte from
+// 0x80 as \xNN, which testlib passes through into a file it declares
+// windows-1251 (where 0x98 is no character, so the file would not parse).
+// Every other byte as it is.
 std::string testlib_xml(std::string_view text);
 
 }  // namespace tarnwick

@@ -15,22 +15,28 @@ std::string repeat(const std::string& s, int times) {
   return out;
 }
 
-// Names in messages stay on one line and show what they hold.
+// Names in messages stay on one line and show what they hold; CMS's line
+// is plain printable ASCII besides, with no '%' for its formatting.
 TEST(Printable, EscapesControlCharacters) {
   using namespace std::string_literals;
   struct {
-    std::string text, shown;
+    std::string text, shown, ascii;
   } cases[] = {
-      {"plain/name.txt", "plain/name.txt"},
-      {"a\tb", "a\\tb"},
-      {"two\nlines", "two\\nlines"},
-      {"\x01", "\\x01"},
-      {"\x7f", "\\x7f"},
-      {"nul\0end"s, "nul\\x00end"},
-      {"\x1f ~", "\\x1f ~"},
-      {"caf\xc3\xa9", "caf\xc3\xa9"},  // bytes above 0x7f are left as they are
+      {"plain/name.txt", "plain/name.txt", "plain/name.txt"},
+      {"a\tb", "a\\tb", "a\\tb"},
+      {"two\nlines", "two\\nlines", "two\\nlines"},
+      {"\x01", "\\x01", "\\x01"},
+      {"\x7f", "\\x7f", "\\x7f"},
+      {"nul\0end"s, "nul\\x00end", "nul\\x00end"},
+      {"\x1f ~", "\\x1f ~", "\\x1f ~"},
+      {"caf\xc3\xa9", "caf\xc3\xa9", "caf\\xc3\\xa9"},
+      {"1 3\xff", "1 3\xff", "1 3\\xff"},
+      {"\xc2\xa0 100% \x80", "\xc2\xa0 100% \x80", "\\xc2\\xa0 100\\x25 \\x80"},
   };
-  for (const auto& c : cases) EXPECT_EQ(printable(c.text), c.shown) << c.shown;
+  for (const auto& c : cases) {
+    EXPECT_EQ(printable(c.text), c.shown) << c.shown;
+    EXPECT_EQ(ascii_line(c.text), c.ascii) << c.ascii;
+  }
 }
 
 // Stray bytes, an overlong form, a surrogate, a code point above U+10FFFF, a cut sequence.
@@ -59,11 +65,13 @@ TEST(Escape, FieldsForScripts) {
 }
 
 // Markup keeps text valid UTF-8 on one line; testlib's XML turns control
-// bytes into dots, as testlib's own xmlSafeWrite does.
+// bytes into dots, as testlib's own xmlSafeWrite does, and writes bytes from
+// 0x80 as escapes, which a windows-1251 file can always hold.
 TEST(Escape, Markup) {
   EXPECT_EQ(markup_text("a<b>&\"c'\n\xff"), "a&lt;b&gt;&amp;&quot;c&#39;\\n\xef\xbf\xbd");
   EXPECT_EQ(xml_references("'", false), "'");
   EXPECT_EQ(testlib_xml("a\x01<\x1f\x7f"), "a.&lt;.\x7f");
+  EXPECT_EQ(testlib_xml("\x98\xf0\x9f\x98\x80'"), "\\x98\\xf0\\x9f\\x98\\x80'");
   EXPECT_EQ(hex(std::string("\x00\xff", 2)), "00ff");
 }
 

@@ -1,6 +1,10 @@
 // The messages, exit statuses and guarded main every front end shares.
 #include "cli/tool.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +29,39 @@ bool write_out(std::string_view text, std::string* err) {
   ok = std::fflush(stdout) == 0 && ok;
   if (!ok) *err = reason(errno != 0 ? errno : EIO);
   return ok;
+}
+
+namespace {
+
+// Writes all of text to fd. Returns 0, or the system's error number.
+int write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    text.remove_prefix(static_cast<size_t>(n));
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool write_file(const std::string& path, std::string_view text, std::string* err) {
+  // Opened without waiting (a FIFO with no reader fails at once) and emptied
+  // only once it is known to be a regular file.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *err = path + ": " + (errno == ENXIO ? "not a regular file" : reason(errno));
+    return false;
+  }
+  struct stat st;
+  int e = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? -1 : 0;
+  if (e == 0) e = ::ftruncate(fd, 0) != 0 ? errno : 0;
+  if (e == 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (e == 0) e = write_all(fd, text);
+  if (::close(fd) != 0 && e == 0) e = errno;
+  if (e != 0) *err = path + ": " + (e < 0 ? "not a regular file" : reason(e));
+  return e == 0;
 }
 
 int print(const ToolInfo& tool, std::string_view text) {

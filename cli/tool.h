@@ -70,6 +70,11 @@ int cannot(const ToolInfo& tool, const std::string& reason);
 // to the system's reason when any of it cannot be written.
 bool write_out(std::string_view text, std::string* err);
 
+// Writes text into the file at path, made when missing and emptied first when
+// it is there. Never waits: what is not a regular file (a FIFO, a device) is
+// refused. Returns false with *err set to "PATH: reason" when it cannot.
+bool write_file(const std::string& path, std::string_view text, std::string* err);
+
 // Writes text to standard output. Returns kExitOk, or kExitCannot once it has
 // said "NAME: standard output: reason".
 int print(const ToolInfo& tool, std::string_view text);

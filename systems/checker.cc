@@ -3,7 +3,6 @@
 // expects it (feedback files, testlib's words and result file, CMS's score).
 #include "systems/checker.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "cli/tool.h"
@@ -135,16 +134,6 @@ std::string testlib_result_text(TeamOutcome::Kind kind, const std::string& messa
 
 namespace {
 
-// Writes text into the file at path. Returns false with *why set when it cannot.
-bool write_text(const std::string& path, const std::string& text, std::string* why) {
-  errno = 0;
-  std::FILE* f = std::fopen(path.c_str(), "w");
-  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f != nullptr) ok = std::fclose(f) == 0 && ok;
-  if (!ok) *why = path + ": " + reason(errno != 0 ? errno : EIO);
-  return ok;
-}
-
 void complain(const std::string& why) { say("tarnwick-checker", why); }
 
 // One checker run: the test, its model answer, the team output checked and weighed.
@@ -199,14 +188,17 @@ std::string notes_text(const Run& run) {
 int kattis_feedback(const CheckerArgs& args, const Run& run) {
   // Standard input is the judging system's: not being able to read it is its fault.
   if (run.outcome.kind == TeamOutcome::kNoOutput) return tell_failure(args, run.outcome.why);
+  // The notes go into judgemessage.txt alone: DOMjudge shows the judges a
+  // validator's standard error after that file, and would show them twice.
   const std::string& feedback = args.files[2];
-  for (const std::string& line : notes(run)) complain(line);
   const std::string message = run.e.steps_told ? explanation_text(run.e) : judge_message(run.e);
   std::string err;
-  if (!write_text(feedback + "/judgemessage.txt", message + notes_text(run), &err) ||
-      !write_text(feedback + "/teammessage.txt", contestant_message(run.e), &err)) {
+  if (!write_file(feedback + "/judgemessage.txt", message + notes_text(run), &err)) {
     complain(err);
     return exit_status(System::kKattis, TeamOutcome::kJudgeError);
+  }
+  if (!write_file(feedback + "/teammessage.txt", contestant_message(run.e), &err)) {
+    return tell_failure(args, err);
   }
   return exit_status(System::kKattis, run.outcome.kind);
 }
@@ -223,7 +215,7 @@ int testlib_tell(const CheckerArgs& args, TeamOutcome::Kind kind, const std::str
   }
   std::string err;
   const std::string text = testlib_result_text(kind, message, args.files.size() == 5);
-  if (!write_text(args.files[3], text, &err)) {
+  if (!write_file(args.files[3], text, &err)) {
     std::fprintf(stderr, "FAIL %s\n", printable(err).c_str());
     return exit_status(System::kTestlib, TeamOutcome::kJudgeError);
   }
@@ -257,9 +249,15 @@ int cms_score(const CheckerArgs& args, const Run& run) {
   const std::string message = kind == TeamOutcome::kAccepted  ? "translate:success"
                               : kind == TeamOutcome::kNoOutput ? run.outcome.why
                                                            : contestant_message(run.e);
-  std::fprintf(stderr, "%s\n", one_line(message).c_str());
-  // Lines after the first are not shown to contestants.
-  for (const std::string& line : notes(run)) complain(line);
+  // Plain printable ASCII: CMS refuses a message that is not UTF-8 (and, in
+  // its newest releases, some characters that are), and older releases show
+  // "N/A" for one with a '%' (cms/grading/steps/trusted.py, _sanitize_message;
+  // cms/grading/__init__.py, format_status_text).
+  std::string text = ascii_line(one_line(message)) + "\n";
+  // Lines after the first are the judges' alone, marked as CMS's newest
+  // releases take them (older ones ignore every line after the first).
+  for (const std::string& line : notes(run)) text += "ADMIN_MESSAGE: " + ascii_line(line) + "\n";
+  std::fputs(text.c_str(), stderr);
   return exit_status(System::kCms, kind);
 }
 
@@ -298,7 +296,7 @@ int tell_failure(const CheckerArgs& args, const std::string& why) {
   complain(why);
   if (args.system == System::kKattis) {
     std::string err;
-    write_text(args.files[2] + "/judgemessage.txt", "judge error: " + why + "\n", &err);
+    write_file(args.files[2] + "/judgemessage.txt", "judge error: " + why + "\n", &err);
   }
   return exit_status(args.system, TeamOutcome::kJudgeError);
 }

@@ -4,13 +4,18 @@
 // result file and both streams.
 #include "systems/checker.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "cli/escape.h"
 #include "tests/cli_support.h"
 
 namespace tarnwick {
@@ -157,12 +162,15 @@ Case judged(const char* name, const std::string& input, const std::string& answe
             const std::string& judges, const std::string& contestants,
             const std::vector<std::string>& notes = {}) {
   const bool ok = contestants == "Success\n";
-  std::string lines, said;
-  for (const std::string& n : notes) lines += n + "\n", said += kMe + n + "\n";
+  // The judges' notes: in judgemessage.txt alone for Kattis (never twice for
+  // DOMjudge, which shows standard error after it), on the line for testlib,
+  // marked for the judges alone for CMS.
+  std::string lines, admin;
+  for (const std::string& n : notes) lines += n + "\n", admin += "ADMIN_MESSAGE: " + n + "\n";
   const std::string line = one_line(contestants + lines) + "\n";
-  return {name, input, answer, team, flags, ok ? 42 : 43, judges + lines, contestants, said,
+  return {name, input, answer, team, flags, ok ? 42 : 43, judges + lines, contestants, "",
           ok ? 0 : 1, (ok ? "ok " : "wrong answer ") + line, ok ? "1.0\n" : "0.0\n",
-          (ok ? "translate:success\n" : one_line(contestants) + "\n") + said};
+          (ok ? "translate:success\n" : one_line(contestants) + "\n") + admin};
 }
 
 // Returns the case of a test that cannot be judged, for `why`.
@@ -232,9 +240,10 @@ struct Laid {
     files.insert(files.end(), c.flags.begin(), c.flags.end());
     return files;
   }
-  // Returns text with IN and ANS replaced by the paths of the case's files.
+  // Returns text with the words IN and ANS replaced by the paths of the case's files.
   std::string with_paths(const std::string& text) const {
-    return tarnwick_test::replace_all(tarnwick_test::replace_all(text, "IN", in), "ANS", ans);
+    return std::regex_replace(std::regex_replace(text, std::regex("\\bIN\\b"), in),
+                              std::regex("\\bANS\\b"), ans);
   }
 };
 
@@ -364,10 +373,12 @@ TEST(OneLine, JoinsLinesAsSentences) {
   for (const auto& c : kCases) EXPECT_EQ(tarnwick::one_line(c.text), c.line) << c.text;
 }
 
+// testlib's escapes, and bytes from 0x80 as \xNN: the file is declared
+// windows-1251, where 0x98 is no character.
 TEST(TestlibChecker, XmlAsTestlibEscapesIt) {
-  EXPECT_EQ(testlib_result_text(TeamOutcome::kWrong, "a<b> & \"c\"\x01\x1f\x7f\xc3\xa9", true),
+  EXPECT_EQ(testlib_result_text(TeamOutcome::kWrong, "a<b> & \"c\"\x01\x1f\x7f\xc3\xa9\x98", true),
             "<?xml version=\"1.0\" encoding=\"windows-1251\"?><result outcome = \"wrong-answer\">"
-            "a&lt;b&gt; &amp; &quot;c&quot;..\x7f\xc3\xa9</result>\n");
+            "a&lt;b&gt; &amp; &quot;c&quot;..\x7f\\xc3\\xa9\\x98</result>\n");
   EXPECT_EQ(testlib_result_text(TeamOutcome::kNoOutput, "x", true),
             "<?xml version=\"1.0\" encoding=\"windows-1251\"?>"
             "<result outcome = \"presentation-error\">x</result>\n");
@@ -422,6 +433,87 @@ TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
   o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, s.dir().string()}, s.dir().string(), s);
   EXPECT_EQ(o.status, 2) << "standard input is a folder";
   EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
+}
+
+// A feedback or result file left behind as a FIFO is refused at once, never
+// waited on; when teammessage.txt is the one refused, judgemessage.txt says why.
+TEST(CheckerCommandLine, OutputFileThatIsAFifoIsRefusedWithoutWaiting) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
+  fs::path fb = s.dir() / "feedback", res = s.dir() / "result";
+  fs::create_directory(fb);
+  ASSERT_EQ(mkfifo((fb / "teammessage.txt").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo(res.c_str(), 0644), 0);
+  const std::string team_fifo = (fb / "teammessage.txt").string();
+  // Under timeout(1): a checker that waits fails the test instead of hanging it.
+  Outcome o = run_piped("/usr/bin/timeout", {"20", TARNWICK_CHECKER, "--kattis", in, ans, fb.string()},
+                        ans, s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, kMe + team_fifo + ": not a regular file\n");
+  EXPECT_EQ(feedback(fb / "judgemessage.txt"),
+            "judge error: " + team_fifo + ": not a regular file\n");
+  fs::remove(fb / "teammessage.txt");
+  fs::remove(fb / "judgemessage.txt");
+  ASSERT_EQ(mkfifo((fb / "judgemessage.txt").c_str(), 0644), 0);
+  o = run_piped("/usr/bin/timeout", {"20", TARNWICK_CHECKER, "--kattis", in, ans, fb.string()}, ans,
+                s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, kMe + (fb / "judgemessage.txt").string() + ": not a regular file\n");
+  o = tarnwick_test::run_program(
+      "/usr/bin/timeout", {"20", TARNWICK_CHECKER, "--testlib", in, ans, ans, res.string()}, s);
+  EXPECT_EQ(o.status, 3);
+  EXPECT_EQ(o.err, "FAIL " + res.string() + ": not a regular file\n");
+}
+
+// Returns true when `line` is a message CMS takes (cms/grading/steps/trusted.py,
+// extract_outcome_and_text and _sanitize_message, and the '%' formatting of
+// older releases): stripped, none of the characters U+0000..U+0008,
+// U+000A..U+001F, U+007F..U+00BF, and no '%'.
+bool cms_takes(std::string line) {
+  line.erase(0, line.find_first_not_of(" \t\r\v\f"));
+  line.erase(line.find_last_not_of(" \t\r\v\f") + 1);
+  for (size_t i = 0; i < line.size(); ++i) {
+    const unsigned char c = line[i], next = i + 1 < line.size() ? line[i + 1] : 0;
+    if ((c < 0x20 && c != '\t') || c == 0x7f || c == '%') return false;
+    if (c == 0xc2 && next >= 0x80 && next <= 0xbf) return false;  // U+0080..U+00BF
+  }
+  return true;
+}
+
+// Whatever bytes a contestant writes, CMS can read the checker's streams: a
+// float on the first line of standard output, valid UTF-8 on standard error
+// whose first line it can show and whose further lines are for the judges.
+// And testlib's -appes result file is always well-formed XML.
+TEST(CheckerCommandLine, AnyContestantBytesMakeMessagesEverySystemTakes) {
+  const bool xmllint = fs::exists("/usr/bin/xmllint");
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", "");
+  std::mt19937 random(20261210);
+  for (int round = 0; round < 40; ++round) {
+    std::string bytes = round % 2 == 0 ? "1\n1 " : "";
+    for (int i = 0, size = random() % 200; i < size; ++i) bytes += static_cast<char>(random());
+    if (round == 0) bytes = "1\n1 3\xff\n";
+    if (round == 1) bytes = "1\n100% \xc2\xa0\xf0\x9f\x98\x80\x98\n";
+    const std::string team = s.file("team.out", bytes), res = (s.dir() / "result").string();
+    Outcome o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--cms", in, ans, team}, s);
+    ASSERT_EQ(o.status, 0) << tarnwick::hex(bytes);
+    EXPECT_TRUE(o.out == "0.0\n" || o.out == "1.0\n") << o.out;
+    EXPECT_TRUE(tarnwick::is_utf8(o.err)) << o.err;
+    std::istringstream lines(o.err);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_TRUE(cms_takes(line)) << line;
+    while (std::getline(lines, line)) {
+      EXPECT_EQ(line.rfind("ADMIN_MESSAGE: ", 0), 0u) << line;
+      EXPECT_TRUE(cms_takes(line)) << line;
+    }
+    o = tarnwick_test::run_program(TARNWICK_CHECKER, {"--testlib", in, team, ans, res, "-appes"}, s);
+    EXPECT_TRUE(o.status == 0 || o.status == 1) << o.status;
+    if (!xmllint) continue;
+    o = tarnwick_test::run_program("/usr/bin/xmllint", {"--noout", res}, s);
+    EXPECT_EQ(o.status, 0) << o.err << tarnwick_test::slurp(res);
+  }
+  if (!xmllint) GTEST_SKIP() << "no xmllint (libxml2-utils): the XML was not parsed";
 }
 
 // A test whose exact pass needs more memory than the process may have is a
