@@ -35,9 +35,11 @@ class LineRecorder : public JudgeObserver {
   }
   bool line_end(int64_t line, __int128 total, int32_t expected) override {
     e_->lines = line;
+    wrong_ = wrong_ || total != expected;
     const bool keep = wanted_ == 0 ? total != expected : line == wanted_;
     if (!e_->line_read && keep) {
       e_->line_read = true;
+      line_kept_ = line;
       if (tail_) steps_.push_back(std::move(*tail_));
       e_->steps = std::move(steps_);
       e_->steps_not_kept = not_kept_;
@@ -48,13 +50,19 @@ class LineRecorder : public JudgeObserver {
     steps_.clear();
     tail_.reset();
     not_kept_ = 0;
-    return true;
+    // Past line n and the line explained, no line changes what is told (lines
+    // missing, a blank last line): the judge stops once the verdict stands.
+    const bool done = wrong_ && e_->line_read && line > std::max<int64_t>(e_->n, line_kept_);
+    if (done) e_->read_to_end = false;
+    return !done;
   }
 
  private:
   int64_t wanted_;
   Explanation* e_;
   bool id_read_ = false;  // a token of the file has held a number
+  bool wrong_ = false;    // a line has been weighed wrong: the verdict stands
+  int64_t line_kept_ = 0;
   std::vector<ExplainedStep> steps_;   // the first kKeptSteps of the current line
   std::optional<ExplainedStep> tail_;  // its latest step past them
   int64_t not_kept_ = 0;

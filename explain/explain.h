@@ -62,7 +62,11 @@ struct Explanation {
   int32_t source = 0;
   int32_t n = 0;
   bool is_vertex(int64_t id) const { return id >= 1 && id <= n; }  // of 1..n
-  int64_t lines = 0;  // lines in the result file (the judge reads on for the count)
+  // Lines of the result file read: all of them, or (read_to_end false) up to
+  // one past both n and the line explained, where reading stops once all
+  // that is told is known, so that an endless output is explained too.
+  int64_t lines = 0;
+  bool read_to_end = true;
 
   int64_t line = 0;          // the line explained; 0 when there is none
   bool line_read = false;    // false: the file ends before it

@@ -83,7 +83,7 @@ const std::string kLoopEnd =
 
 // The JSON of "1 3" on line 3 of kGraph from source 1, up to its steps.
 const std::string kJsonLine3 =
-    R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,)"
+    R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":3,"lines":3,"read_to_end":true,)"
     R"("missing_lines":null,"line":3,"line_read":true,"steps":[{"index":1,"from":1,"to":1,)"
     R"("token":"1","repeats_last_id":false,"tail_ignored":false,"weight":0,"why":"diagonal",)"
     R"("graph_line":null},{"index":2,"from":1,"to":3,"token":"3","repeats_last_id":false,)"
@@ -184,7 +184,7 @@ const Golden kGoldens[] = {
      "\n"},
     {"json: a right line asked for, an id outside the tables", kGraph, "10010\n",
      {"--json", "1", "1"},
-     R"({"verdict":"Wrong answer in path 1 to 2","source":1,"vertices":3,"lines":1,)"
+     R"({"verdict":"Wrong answer in path 1 to 2","source":1,"vertices":3,"lines":1,"read_to_end":true,)"
      R"("missing_lines":[2,3],"line":1,"line_read":true,"steps":[{"index":1,"from":1,)"
      R"("to":null,"token":"10010","repeats_last_id":false,"tail_ignored":false,"weight":0,)"
      R"("why":"outside the tables","graph_line":null}],"steps_not_shown":0,"total":0,)"
@@ -414,10 +414,34 @@ TEST(ExplainText, VerdictLineNeverRead) {
             "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"
             "The file ends after line 2: lines 3 to 4 are missing.\n");
   EXPECT_EQ(explanation_json(e),
-            R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":4,"lines":2,)"
+            R"({"verdict":"Wrong answer in path 1 to 3","source":1,"vertices":4,"lines":2,"read_to_end":true,)"
             R"("missing_lines":[3,4],"line":3,"line_read":false,"expected_from":"fast search",)"
             R"("shortest_path":[1,2,3],"shortest_weight":5,"warnings":[]})"
             "\n");
+}
+
+// An endless output wrong at an early line is explained once what is told is
+// known: reading stops one line past n and the line explained (under
+// timeout(1), so that reading on fails instead of hanging).
+TEST(ExplainCommandLine, EndlessOutputIsExplainedOnceTheVerdictStands) {
+  Scratch s;
+  const std::string graph = s.file("graph", kGraph);
+  struct {
+    std::string command, out_has;
+    int status;
+  } const cases[] = {
+      {"'" TARNWICK_EXPLAIN "' --json '" + graph + "' /dev/stdin 1",
+       R"("lines":4,"read_to_end":false,"missing_lines":null,"line":2,)", 0},
+      {"'" TARNWICK_EXPLAIN "' --json '" + graph + "' /dev/stdin 1 6",
+       R"("lines":7,"read_to_end":false,"missing_lines":null,"line":6,)", 0},
+      {"'" TARNWICK_EXPLAIN "' --student '" + graph + "' /dev/stdin 1",
+       "Total 0: not the shortest distance from 1 to 2.\n", 0},
+  };
+  for (const auto& c : cases) {
+    Outcome o = run_program("/bin/sh", {"-c", "yes 1 | timeout 20 " + c.command}, s);
+    EXPECT_EQ(o.status, c.status) << c.command << o.err;
+    EXPECT_NE(o.out.find(c.out_has), std::string::npos) << o.out;
+  }
 }
 
 // A right line of ten million steps before the wrong one, explained under a

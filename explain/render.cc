@@ -370,7 +370,8 @@ std::string explanation_json(const Explanation& e, bool student) {
   o.add("verdict", json_string(verdict_words(e.verdict)))
       .add("source", num(e.source))
       .add("vertices", num(e.n))
-      .add("lines", num(e.lines));
+      .add("lines", num(e.lines))
+      .add("read_to_end", e.read_to_end ? "true" : "false");
   o.add("missing_lines", lines_missing(e) ? "[" + num(e.lines + 1) + "," + num(e.n) + "]" : "null");
   o.add("line", e.line != 0 ? num(e.line) : "null");
   if (e.line != 0) json_line(e, student, o);

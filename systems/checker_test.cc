@@ -422,6 +422,20 @@ TEST(KattisValidator, TeamOutputThroughAPipeIsExplainedToo) {
   EXPECT_EQ(feedback(fb / "teammessage.txt"), kWrong3);
 }
 
+// An endless team output wrong at line 2 is judged and explained without
+// reading it to its end (under timeout(1): reading on fails the test).
+TEST(KattisValidator, EndlessTeamOutputIsJudgedOnceTheVerdictStands) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
+  fs::path fb = s.dir() / "feedback";
+  fs::create_directory(fb);
+  std::string command = "yes 1 | timeout 20 '" + std::string(TARNWICK_CHECKER) + "' --kattis '" +
+                        in + "' '" + ans + "' '" + fb.string() + "'";
+  Outcome o = tarnwick_test::run_program("/bin/sh", {"-c", command}, s);
+  EXPECT_EQ(o.status, 43);
+  EXPECT_EQ(feedback(fb / "teammessage.txt").substr(0, 28), "Wrong answer in path 1 to 2\n");
+}
+
 TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
   Scratch s;
   std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
