@@ -42,6 +42,29 @@ class GraphFile::Noter : public LoadObserver {
   int64_t line_ = 0, last_line_ = 0;
 };
 
+// Hands the bytes the reader takes to each tap in turn.
+class GraphFile::Taps : public ByteTap {
+ public:
+  std::vector<ByteTap*> all;
+  void take(uint64_t offset, std::string_view bytes) override {
+    for (ByteTap* tap : all) tap->take(offset, bytes);
+  }
+};
+
+GraphFile::GraphFile() = default;
+GraphFile::~GraphFile() = default;
+
+void GraphFile::add_tap(ByteTap* tap) {
+  if (!taps_) {
+    taps_ = std::make_unique<Taps>();
+    taps_->all.push_back(tap);
+    reader_->tap(taps_.get());
+    return;
+  }
+  taps_->all.push_back(tap);
+  tap->take(reader_->offset(), reader_->window());
+}
+
 bool GraphFile::open(const char* path, std::string* err) {
   if (!file_.open(path, err)) return false;
   reader_.emplace(file_.fd());
@@ -60,7 +83,7 @@ void GraphFile::release() {
 LineTracker& GraphFile::lines() {
   if (!lines_) {
     lines_.emplace();
-    reader_->tap(&*lines_);
+    add_tap(&*lines_);
   }
   return *lines_;
 }

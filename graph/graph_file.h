@@ -26,7 +26,8 @@ namespace tarnwick {
 
 class GraphFile {
  public:
-  GraphFile() = default;
+  GraphFile();
+  ~GraphFile();
   GraphFile(const GraphFile&) = delete;
   GraphFile& operator=(const GraphFile&) = delete;
 
@@ -52,6 +53,10 @@ class GraphFile {
   // call, which must come before anything is read.
   LineTracker& lines();
 
+  // Adds `tap` to hear every byte the reader takes, beside the line counter:
+  // from the bytes buffered and not yet consumed on. Requires `tap` to outlive this.
+  void add_tap(ByteTap* tap);
+
   // Returns an observer to load through when edges() will be asked for and
   // the input cannot be read again (it notes each edge's ids and line), or
   // nullptr when there is nothing to note. Call before loading; LoadObserver
@@ -74,6 +79,7 @@ class GraphFile {
 
  private:
   class Noter;
+  class Taps;
   // An edge noted as it was loaded, in 16 bytes; its number is its place in
   // noted_, plus 1. Its line is the line of the edge before it plus `gap`,
   // or, when gap is kFarGap, plus far_gaps_ at its place.
@@ -86,6 +92,7 @@ class GraphFile {
   InputFile file_;
   std::optional<ByteReader> reader_;
   std::optional<LineTracker> lines_;
+  std::unique_ptr<Taps> taps_;
   std::deque<Noted> noted_;  // for an input that cannot be read again; grows by chunks, never copied
   std::map<size_t, int64_t> far_gaps_;  // gaps of kFarGap lines or more
   std::unique_ptr<LoadObserver> noter_;

@@ -101,7 +101,7 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
        "source_vertex_id [line]\n"},
       {TARNWICK_VALIDATE, "tarnwick-validate",
        "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-       "input_graph\n"},
+       "[--strict] input_graph\n"},
       {TARNWICK_GRADE, "tarnwick-grade",
        "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
        "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n"},

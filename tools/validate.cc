@@ -14,7 +14,7 @@ namespace {
 constexpr ToolInfo kInfo = {
     "tarnwick-validate",
     "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-    "input_graph\n",
+    "[--strict] input_graph\n",
     "Reads a graph file the way tarnwick does and reports, one a line as\n"
     "FILE:LINE:COLUMN: error|warning: text, what the judge refuses or warns about\n"
     "and what it accepts but a test author rarely means; then a summary.\n"
@@ -31,6 +31,10 @@ constexpr ToolInfo kInfo = {
     "  --kattis          a problem package's input validator: the input on standard\n"
     "                    input (no path), its source carried (unless --source), n >= 1,\n"
     "                    the judge's warnings are errors; exit 42 valid, 43 invalid\n"
+    "  --strict          the input is written one way only: \"n m\", then each edge\n"
+    "                    \"u v w\" and the source alone on a line; one space between\n"
+    "                    numbers; every line ends with \\n; no blank line, no '+',\n"
+    "                    no leading zero\n"
     "Exit status: 0 no error, 3 errors found, 2 the file cannot be read, 1 wrong use.\n"};
 
 // The numeric constraints, by option.
@@ -50,7 +54,8 @@ class Validate final : public Tool {
                      {"--min-weight", "an integer"}, {"--max-weight", "an integer"},
                      {"--connected", nullptr}, {"--simple", nullptr},
                      {"--source", "a vertex id"}, {"--carried-source", nullptr},
-                     {"--allow-non-vertex-source", nullptr}, {"--kattis", nullptr}}) {}
+                     {"--allow-non-vertex-source", nullptr}, {"--kattis", nullptr},
+                     {"--strict", nullptr}}) {}
 
   bool take(const Args& args, std::string* why) override {
     GraphConstraints& want = options_.want;
@@ -65,6 +70,7 @@ class Validate final : public Tool {
     want.connected = args.has("--connected"), want.simple = args.has("--simple");
     options_.allow_non_vertex_source = args.has("--allow-non-vertex-source");
     kattis_ = options_.test_input = args.has("--kattis");
+    options_.strict_layout = args.has("--strict");
     return why->empty() && take_source(args, why) && take_path(args.operands, why);
   }
   Stage stage() const override { return Stage::kAfterCase; }

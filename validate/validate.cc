@@ -13,6 +13,7 @@
 #include "graph/apsp.h"
 #include "graph/fast_row.h"
 #include "graph/tables.h"
+#include "validate/strict.h"
 
 namespace tarnwick {
 
@@ -24,7 +25,7 @@ std::string num(int64_t v) { return std::to_string(v); }
 enum Kind {
   kRefused, kJudgeWarning, kTrailing, kNotAVertex, kSelfLoop, kRepeated, kOddWeight,
   kExactPass, kUnreached, kMissingStep, kCount, kWeightRange, kDisconnected, kSource,
-  kLayout, kKinds
+  kLayout, kStrict, kKinds
 };
 
 // The names the summary gives to findings not shown, by kind.
@@ -32,7 +33,7 @@ constexpr std::array<const char*, kKinds> kKindNames = {
     "refusals", "judge warnings", "trailing text", "ids not a vertex", "self-loops",
     "repeated pairs", "odd weights", "exact pass", "unreached vertices",
     "paths over missing edges", "counts", "weights out of range", "connectivity", "source",
-    "test layout"};
+    "test layout", "strict layout"};
 
 // The offset of a spot already placed as the bytes went by.
 constexpr uint64_t kPlaced = UINT64_MAX;
@@ -409,7 +410,7 @@ void EdgeWatcher::check_weight(const EdgeRead& r) {
 
 // Returns true when the file is read as a test input: the judge's warnings
 // are errors there.
-bool strict(const ValidateOptions& o) {
+bool as_test_input(const ValidateOptions& o) {
   return o.test_input || o.source.how == SourceGiven::How::kCarried;
 }
 
@@ -431,7 +432,7 @@ bool one_edge_too_many(const EdgeWatcher& w) {
 void judge_warning(const EdgeWatcher& w, GraphFile& file, const LoadReport& report,
                    const ValidateOptions& o, Findings& f) {
   const std::string& warning = report.warning;
-  if (!strict(o)) {
+  if (!as_test_input(o)) {
     f.add(kJudgeWarning, false, w.stop.at, warning + " (the judge warns about this)");
   } else if (o.source.how == SourceGiven::How::kCarried && one_edge_too_many(w)) {
     // The edge's one number is read again (or was placed as it was heard).
@@ -725,7 +726,12 @@ void after_load(GraphFile& file, const EdgeWatcher& w, const Case& judging, cons
 class Validator::Watch {
  public:
   Watch(const ValidateOptions& options, GraphFile& file)
-      : options_(options), file_(file), found_(&v_), watcher_(options.want, file, found_) {}
+      : options_(options), file_(file), found_(&v_), watcher_(options.want, file, found_) {
+    if (!options.strict_layout) return;
+    layout_.emplace(options.source.how == SourceGiven::How::kCarried);
+    // An input read once is checked as the load reads it; a file, after it.
+    if (!file.rereadable()) file.add_tap(&*layout_);
+  }
 
   CaseOptions load_options() {
     CaseOptions o;
@@ -739,6 +745,7 @@ class Validator::Watch {
 
   bool finish(const Case& judging, Validation* out, std::string* err) {
     after_load(file_, watcher_, judging, options_, found_, &v_);
+    if (layout_ && !strict_findings(err)) return false;
     if (file_.reader().error() != 0) {
       *err = reason(file_.reader().error());
       return false;
@@ -764,11 +771,27 @@ class Validator::Watch {
   }
 
  private:
+  // Tells where the input leaves the strict layout: the whole file read again,
+  // or the rest of an input read once. Returns false with *err set.
+  bool strict_findings(std::string* err) {
+    ByteReader& in = file_.reader();
+    if (file_.rereadable()) {
+      if (!check_whole(in, &*layout_, err)) return false;
+    } else {
+      while (in.peek() != -1) in.skip(in.window().size());
+      layout_->finish();
+    }
+    for (const StrictLayout::Found& f : layout_->found()) found_.add(kStrict, true, placed(f.at), f.text);
+    found_.count(kStrict, true, layout_->count() - static_cast<int64_t>(layout_->found().size()));
+    return true;
+  }
+
   ValidateOptions options_;
   GraphFile& file_;
   Validation v_;
   Findings found_;
   EdgeWatcher watcher_;
+  std::optional<StrictLayout> layout_;
 };
 
 Validator::Validator(const ValidateOptions& options, GraphFile& file)

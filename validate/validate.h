@@ -36,6 +36,7 @@ struct ValidateOptions {
   SourceGiven source;
   bool test_input = false;               // a problem package's: judge warnings and n < 1 are errors
   bool allow_non_vertex_source = false;  // a source of 0 or above n is a warning, not an error
+  bool strict_layout = false;            // --strict: the layout of validate/strict.h, or errors
   detail::LoadTuning tuning;             // the loader's knobs, for tests
 };
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,21 @@ const Golden kGoldens[] = {
      "path written from source 0 weighs on its first step (--simple)\n"
      "g: 1 error, 1 warning; 2 vertices, 2 edges read\n",
      3},
+    {"strict: a valid test input", "2 1\n1 2 3\n2\n", {"--kattis", "--strict"},
+     "g: 0 errors, 0 warnings; 2 vertices, 1 edge read, source 2\n", 42},
+    {"strict: what the judge reads leniently", "2 1\n1  2 03\r\n2 \n\n", {"--kattis", "--strict"},
+     "g:2:2: error: more than one space between numbers (--strict: one space separates them)\n"
+     "g:2:6: error: '03' has a leading zero (--strict: written 3)\n"
+     "g:2:8: error: a carriage return (--strict: a line ends with \\n alone)\n"
+     "g:3:2: error: a space at the end of the line (--strict: a line ends with a number)\n"
+     "g:4:1: error: a blank line (--strict: no line is empty)\n"
+     "g: 5 errors, 0 warnings; 2 vertices, 1 edge read, source 2\n",
+     43},
+    {"strict: a plain graph, its findings among the others", "3 1\n+1 2 3\n", {"--strict"},
+     "g:1:1: warning: no edge reaches vertex 3: its distances are sums of INF steps\n"
+     "g:2:1: error: '+1' has a '+' sign (--strict: written 1)\n"
+     "g: 1 error, 1 warning; 3 vertices, 1 edge read\n",
+     3},
     {"kattis: valid, the source after the m-th edge", "2 1\n1 2 3\n2\n", {"--kattis"},
      "g: 0 errors, 0 warnings; 2 vertices, 1 edge read, source 2\n", 42},
     {"kattis: invalid", "2 1\n1 2 3\n1\n", {"--kattis", "--max-weight", "2"},
@@ -295,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ValidateGolden, testing::ValuesIn(kGoldens),
 
 constexpr char kUsage[] =
     "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-    "input_graph\n";
+    "[--strict] input_graph\n";
 
 TEST(ValidateCli, WrongUseAndUnreadableFiles) {
   Scratch scratch;
@@ -389,7 +405,9 @@ TEST(ValidateCli, SameFindingsWhicheverWayTheGraphComes) {
       {"repeats and trailing text", "4 5\n1 2 4\n2 3 1\n\n2 1 4\n 3 3 -2\n1 2 9\n7 x\n", {}},
       {"a cut edge list", "3 3\n1 2 4\n2 1 5\n\n3 x\n", {"--simple"}},
       {"a carried source, then more", "3 2\n1 2 4\n2 1 4\n3\n4 5\n", {"--carried-source"}},
+      {"strict", "3 2\n1 2 4 \n2  1 04\n\n3\n\n", {"--carried-source", "--strict"}},
       {"a long graph", long_graph(), {}},
+      {"a long graph, strict", long_graph() + " \n", {"--strict"}},
   };
   for (const Graph& graph : graphs) {
     Scratch scratch;
@@ -592,6 +610,57 @@ TEST(ValidateCarriedSource, AtTheRangedReadingThreshold) {
       case_options.solve_if = [](const Graph&, int32_t) { return false; };
       ASSERT_TRUE(c.make(plain, "g", SourceGiven::carried(), case_options, &err)) << err;
       EXPECT_EQ(c.source(), 17);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// The Kattis tools probe an input validator with a test input changed in each
+// of these ways (problemtools, verifyproblem.py, _JUNK_MODIFICATIONS) and warn
+// when it is accepted: --strict refuses every one, from a small input and
+// from one read in ranges, while the inputs as written are valid.
+TEST(ValidateCli, StrictRefusesWhatTheKattisToolsProbeWith) {
+  Scratch scratch;
+  const std::string gen = scratch.file("gen", "");
+  Outcome made = run_program(
+      "/bin/sh", {"-c", "\"$0\" 3000 79693 1 1000 5 > \"$1\"; echo 17 >> \"$1\"", TARNWICK_GEN, gen},
+      scratch);
+  ASSERT_EQ(made.status, 0) << made.err;
+  std::string junk;
+  for (int i = 0; i < 200; ++i) junk += static_cast<char>(' ' + (i * 37) % 95);
+  const struct {
+    const char* name;
+    std::string (*change)(const std::string&, const std::string&);
+  } changes[] = {
+      {"as written", [](const std::string& t, const std::string&) { return t; }},
+      {"spaces added where there already is whitespace",
+       [](const std::string& t, const std::string&) {
+         return std::regex_replace(t, std::regex("\\s"), "$& ");
+       }},
+      {"spaces added to the end of a line",
+       [](const std::string& t, const std::string&) { return replace_all(t, "\n", "\n "); }},
+      {"newlines added where there already are newlines",
+       [](const std::string& t, const std::string&) { return replace_all(t, "\n", "\n\n"); }},
+      {"leading zeros added to integers",
+       [](const std::string& t, const std::string&) {
+         return std::regex_replace(t, std::regex("(^|[^.]\\b)([0-9]+)\\b"), "$010000000000$2");
+       }},
+      {"random junk added to the end of the file",
+       [](const std::string& t, const std::string& junk) { return t + junk; }},
+  };
+  for (const std::string& input : {std::string("3 3\n1 2 4\n2 3 1\n1 3 7\n1\n"), tarnwick_test::slurp(gen)}) {
+    for (const auto& change : changes) {
+      const std::string path = scratch.file("changed.in", change.change(input, junk));
+      Outcome o = run_program("/bin/sh", {"-c", "exec \"$0\" --kattis --strict < \"$1\"",
+                                          TARNWICK_VALIDATE, path},
+                              scratch);
+      EXPECT_EQ(o.status, &change == &changes[0] ? 42 : 43)
+          << change.name << ", " << input.size() << " bytes\n" << o.out.substr(0, 2000);
     }
   }
 }
