@@ -151,7 +151,8 @@ int main(int argc, char** argv) {
     b.exact_pass("n=10^4 negative (exact pass)",
                  b.graph("neg10k", "10000 50000 -5 1000 15 connected"));
   }
-  b.exact_pass("n=3000 negative (exact pass)", b.graph("neg3k", "3000 20000 -5 1000 16 connected"));
+  b.exact_pass("n=3000 negative (exact pass)",
+               b.graph("neg3k", "3000 20000 -5 1000 16 connected"));
   // Last: loading in this process makes it large, and a spawned child's peak
   // memory would count what it shared with it.
   std::string again = b.graph("repeated", "2000 10000000 1 1000 9");

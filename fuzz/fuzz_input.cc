@@ -64,7 +64,9 @@ void check_ranges(std::string_view bytes, const Graph& plain, const LoadReport& 
             "ranges leave the reader just past the m-th edge");
   }
   for (int32_t a : ids) {
-    for (int32_t b : ids) require(g.Dist(a, b) == plain.Dist(a, b), "ranges load the same weights");
+    for (int32_t b : ids) {
+      require(g.Dist(a, b) == plain.Dist(a, b), "ranges load the same weights");
+    }
   }
 }
 
