@@ -75,6 +75,22 @@ inline double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Returns the seconds that f() takes.
+template <typename F>
+double timed(F f) {
+  auto start = std::chrono::steady_clock::now();
+  f();
+  return seconds_since(start);
+}
+
+// Returns the fewest seconds that `runs` calls of f() return.
+template <typename F>
+double best_of(int runs, F f) {
+  double best = 1e9;
+  for (int i = 0; i < runs; ++i) best = std::min(best, f());
+  return best;
+}
+
 inline double megabytes(const std::string& path) {
   return static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 }
@@ -176,6 +192,15 @@ class ScratchFolder {
     args.insert(args.end(), tool_args.begin(), tool_args.end());
     if (spawn(args, path(file)).status != 0) die(tool + " failed for " + file);
     return path(file);
+  }
+
+  // Writes to `file` in the folder the graph tarnwick-gen writes for gen_args,
+  // its arguments separated by spaces, and returns its path.
+  std::string generate(const std::string& file, const std::string& gen_args) const {
+    std::vector<std::string> args;
+    std::istringstream words(gen_args);
+    for (std::string word; words >> word;) args.push_back(word);
+    return run(TARNWICK_GEN, file, args);
   }
 
  private:

@@ -1,11 +1,6 @@
-// Times the plain pass against exact_FW_row on graphs with negative edges.
-//
-//   exact_fw_bench            n = 2000: block_FW and exact_FW_row side by side
-//   exact_fw_bench --big      also exact_FW_row alone at n = 10000
+// Times the plain pass (block_FW) against exact_FW_row on graphs with negative edges.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -16,6 +11,12 @@
 #include "graph/tables.h"
 
 namespace tarnwick {
+const ToolInfo kBenchTool = {
+    "exact_fw_bench", "Usage: exact_fw_bench [--big]\n",
+    "Time the plain all-pairs pass against the exact pass for one row, on a graph\n"
+    "of 2000 vertices with negative edges; with --big, also the exact pass alone\n"
+    "on 10000 vertices (seconds to minutes).\n"};
+
 namespace {
 
 // A matrix as loaded from a graph of n vertices and m random edges of weight
@@ -35,12 +36,6 @@ Matrix negative_graph(int32_t n, int32_t m, uint32_t seed) {
   return A;
 }
 
-Matrix copy_of(const Matrix& A) {
-  Matrix B(A.n());
-  std::memcpy(B.row(0), A.row(0), A.stride() * (A.n() + 1) * sizeof(int32_t));
-  return B;
-}
-
 // Wall-clock and CPU seconds (all threads) of one run. On a shared machine the
 // CPU time tells more about the code than the wall clock does.
 struct Timing {
@@ -49,17 +44,18 @@ struct Timing {
 
 template <typename F>
 Timing measure(F f) {
-  auto start = std::chrono::steady_clock::now();
   std::clock_t cpu_start = std::clock();
-  f();
-  return {seconds_since(start), static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC};
+  double wall = timed(f);
+  return {wall, static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC};
 }
 
-// Returns the best of `runs` timings of exact_FW_row on fresh copies of A.
-Timing time_exact(const Matrix& A, int32_t source, int runs, Matrix* last = nullptr) {
+// Returns the best of `runs` timings of exact_FW_row from `source`, each on a
+// fresh negative_graph(n, m, seed); the last table it worked on in *last when given.
+Timing time_exact(int32_t n, int32_t m, uint32_t seed, int32_t source, int runs,
+                  Matrix* last = nullptr) {
   Timing best;
   for (int r = 0; r < runs; ++r) {
-    Matrix B = copy_of(A);
+    Matrix B = negative_graph(n, m, seed);
     Timing t = measure([&] { exact_FW_row(B, source); });
     best = {std::min(best.wall, t.wall), std::min(best.cpu, t.cpu)};
     if (last != nullptr && r + 1 == runs) *last = std::move(B);
@@ -69,10 +65,9 @@ Timing time_exact(const Matrix& A, int32_t source, int runs, Matrix* last = null
 
 void compare_at_2000() {
   const int32_t n = 2000, source = 777;
-  Matrix A = negative_graph(n, 10000, 1);
-  Matrix plain = copy_of(A), exact(0);
+  Matrix plain = negative_graph(n, 10000, 1), exact(0);
   Timing t_plain = measure([&] { block_FW(plain); });
-  Timing t_exact = time_exact(A, source, 5, &exact);
+  Timing t_exact = time_exact(n, 10000, 1, source, 5, &exact);
   bool same = std::equal(plain.row(source), plain.row(source) + n + 1, exact.row(source));
   std::printf("n=%d m=10000 negative edges, source %d (avx512: %s)\n", n, source,
               detail::exact_FW_has_avx512() ? "yes" : "no");
@@ -85,19 +80,12 @@ void compare_at_2000() {
 
 void big() {
   const int32_t n = 10000;
-  Timing t = time_exact(negative_graph(n, 50000, 2), 4321, 1);
+  Timing t = time_exact(n, 50000, 2, 4321, 1);
   std::printf("n=%d m=50000 negative edges\n  exact_FW_row  wall %8.3f s  cpu %8.3f s\n", n, t.wall,
               t.cpu);
 }
 
 }  // namespace
-
-const ToolInfo kBenchTool = {
-    "exact_fw_bench", "Usage: exact_fw_bench [--big]\n",
-    "Time the plain all-pairs pass against the exact pass for one row, on a graph\n"
-    "of 2000 vertices with negative edges; with --big, also the exact pass alone\n"
-    "on 10000 vertices (seconds to minutes).\n"};
-
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {

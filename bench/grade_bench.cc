@@ -1,13 +1,10 @@
 // Grading a class in one call against a loop of judge runs.
 //
-//   grade_bench [--help]
-//
 // Makes its graphs (n = 10^4, 5*10^4 edges, deterministic seeds) with
 // tarnwick-gen and the right answers with tarnwick-solve in a scratch folder,
 // then times, for the two workloads below, tarnwick-grade (on the CPUs it is
 // given, and for the first also on one thread) against a loop of tarnwick runs
 // over the same files, as a shell loop does, and prints their ratio.
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -17,6 +14,13 @@
 #include "bench/bench_support.h"
 
 namespace tarnwick {
+const ToolInfo kBenchTool = {
+    "grade_bench", "Usage: grade_bench\n",
+    "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
+    "loop of 1000 runs of tarnwick on the same files; then tarnwick-grade --testset\n"
+    "on 10 such graphs and 200 submission folders against 2000 runs of tarnwick;\n"
+    "prints the times and their ratios.\n"};
+
 namespace {
 
 constexpr int kFiles = 1000, kTests = 10, kSubmissions = 200;
@@ -40,8 +44,7 @@ std::string wrong_at(const std::string& model, int line) {
 std::string graph_and_answers(const ScratchFolder& dir, const std::string& graph,
                               const std::string& seed, const std::string& right,
                               const std::string& wrong) {
-  const std::string path =
-      dir.run(TARNWICK_GEN, graph, {"10000", "50000", "1", "1000", seed, "connected"});
+  const std::string path = dir.generate(graph, "10000 50000 1 1000 " + seed + " connected");
   dir.write(wrong, wrong_at(slurp(dir.run(TARNWICK_SOLVE, right, {path, "1"})), 5000));
   return path;
 }
@@ -88,23 +91,15 @@ Workload test_set(const ScratchFolder& dir) {
 
 // Returns the seconds taken by the judge runs of w, one after another.
 double judge_loop(const Workload& w) {
-  auto start = std::chrono::steady_clock::now();
-  for (const auto& [input, result] : w.runs) {
-    Child c = spawn({TARNWICK_BINARY, input, result, "1"});
-    if (c.status != 0) die("tarnwick failed on " + result);
-  }
-  return seconds_since(start);
+  return timed([&] {
+    for (const auto& [input, result] : w.runs) {
+      Child c = spawn({TARNWICK_BINARY, input, result, "1"});
+      if (c.status != 0) die("tarnwick failed on " + result);
+    }
+  });
 }
 
 }  // namespace
-
-const ToolInfo kBenchTool = {
-    "grade_bench", "Usage: grade_bench\n",
-    "Times tarnwick-grade on 1000 result files against an n = 10^4 graph, and a\n"
-    "loop of 1000 runs of tarnwick on the same files; then tarnwick-grade --testset\n"
-    "on 10 such graphs and 200 submission folders against 2000 runs of tarnwick;\n"
-    "prints the times and their ratios.\n"};
-
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {

@@ -1,7 +1,5 @@
 // End-to-end figures for the judge, side by side with the plain pass.
 //
-//   judge_bench [--big]
-//
 // Generates its graphs with tarnwick-gen (deterministic seeds) and correct
 // result files with tarnwick-solve into a scratch folder, then prints:
 //   - load, solve and judge in this process, plain pass against the fast paths,
@@ -12,7 +10,6 @@
 //   - the checker's throughput on a result file of long lines;
 //   - with --big, the exact pass on 10^4 vertices with negative weights.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -24,6 +21,12 @@
 #include "graph/input.h"
 
 namespace tarnwick {
+const ToolInfo kBenchTool = {
+    "judge_bench", "Usage: judge_bench [--big]\n",
+    "Time whole runs of the judge (wall time, peak memory), load-solve-judge against\n"
+    "the plain pass, and the graph loader, on graphs made by tarnwick-gen; with\n"
+    "--big, also a whole run on 10000 vertices with negative weights (minutes).\n"};
+
 namespace {
 
 // Writes the reference solver's result for `graph` from source 1 and returns its path,
@@ -39,47 +42,46 @@ Child whole_run(const std::string& graph, int runs) {
   return fastest({TARNWICK_BINARY, graph, model_result(graph), "1"}, runs);
 }
 
-// Judges the result file at path into *v. Returns false when it cannot be read.
-bool judge_file(const std::string& path, const DirectWeights& Dist, const SourceRow& row,
-                Verdict* v) {
-  InputFile file;
-  std::string err;
-  if (!file.open(path.c_str(), &err)) return false;
-  ByteReader in(file.fd());
-  return judge(in, Dist, row, v);
+// Loads the graph file at `path` into *g, which must be fresh; dies when it cannot.
+void load(const std::string& path, Graph* g) {
+  LoadReport report;
+  if (!input(path.c_str(), g, &report)) die(path + ": " + report.error);
 }
 
-// Loads, solves and judges in this process; returns the seconds taken and the verdict.
+// Returns the verdict on the result file at `path`; dies when it cannot be read.
+Verdict judge_file(const std::string& path, const DirectWeights& Dist, const SourceRow& row) {
+  InputFile file;
+  std::string err;
+  Verdict v;
+  if (!file.open(path.c_str(), &err)) die(path + ": " + err);
+  ByteReader in(file.fd());
+  if (!judge(in, Dist, row, &v)) die(path + ": cannot be read");
+  return v;
+}
+
+// Loads, solves and judges in this process; returns the seconds taken (the
+// tables freed afterwards) and the verdict.
 double judge_in_process(const std::string& graph, const std::string& result, bool plain,
                         std::string* verdict) {
-  auto start = std::chrono::steady_clock::now();
   Graph g;
-  LoadReport report;
-  if (!input(graph.c_str(), &g, &report)) die(graph + ": " + report.error);
-  SourceRow row = plain ? solve_plain(g, 1) : solve(g, 1);
-  Verdict v;
-  if (!judge_file(result, g.Dist, row, &v)) die(result + ": cannot be read");
-  *verdict = verdict_words(v);
-  return seconds_since(start);
+  return timed([&] {
+    load(graph, &g);
+    *verdict = verdict_words(judge_file(result, g.Dist, plain ? solve_plain(g, 1) : solve(g, 1)));
+  });
 }
 
 void side_by_side(const char* label, const std::string& graph) {
   std::string result = model_result(graph), plain_verdict, fast_verdict;
   double plain = judge_in_process(graph, result, true, &plain_verdict);
-  double fast = 1e9;
-  for (int i = 0; i < 5; ++i) {
-    fast = std::min(fast, judge_in_process(graph, result, false, &fast_verdict));
-  }
+  double fast = best_of(5, [&] { return judge_in_process(graph, result, false, &fast_verdict); });
   std::printf("%-34s plain %8.3f s   fast %8.4f s   %7.0fx   verdicts %s\n", label, plain, fast,
               plain / fast, plain_verdict == fast_verdict ? "agree" : "DIFFER");
 }
 
 void growth(const ScratchFolder& b) {
-  std::string small = b.run(TARNWICK_GEN, "g1k", {"1000", "5000", "1", "1000", "11", "connected"});
-  std::string large =
-      b.run(TARNWICK_GEN, "g10k", {"10000", "50000", "1", "1000", "12", "connected"});
-  std::string tiny = b.run(TARNWICK_GEN, "g3", {"3", "3", "1", "9", "13", "connected"});
-  Child s = whole_run(small, 5), l = whole_run(large, 5), t = whole_run(tiny, 5);
+  Child s = whole_run(b.generate("g1k", "1000 5000 1 1000 11 connected"), 5);
+  Child l = whole_run(b.generate("g10k", "10000 50000 1 1000 12 connected"), 5);
+  Child t = whole_run(b.generate("g3", "3 3 1 9 13 connected"), 5);
   std::printf("%-34s %8.4f s   peak %6.1f MiB\n", "whole run, n=10^3 m=5*10^3", s.seconds,
               s.peak_mib());
   std::printf("%-34s %8.4f s   peak %6.1f MiB   (%.1fx the 10^3 run)\n",
@@ -92,36 +94,31 @@ void print_rate(const char* label, double seconds, double mb) {
   std::printf("%-34s %8.3f s for %.0f MB: %5.0f MB/s\n", label, seconds, mb, mb / seconds);
 }
 
-// Returns the seconds taken to read every number of the file at `path`.
-double parse_only(const std::string& path) {
-  auto start = std::chrono::steady_clock::now();
+// Reads every number of the file at `path`, one at a time.
+void parse_only(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY);
   ByteReader in(fd);
   int64_t sum = 0;
   for (Number num; (num = read_number(in)).read == Read::kNumber;) sum += num.value;
   close(fd);
   if (sum == 42) std::puts("");  // keeps the loop from being optimised away
-  return seconds_since(start);
 }
 
-// Returns the seconds taken to load the graph file at `path` into the tables.
+// Returns the seconds taken to load the graph file at `path` (the tables freed afterwards).
 double load_only(const std::string& path) {
-  auto start = std::chrono::steady_clock::now();
   Graph g;
-  LoadReport report;
-  if (!input(path.c_str(), &g, &report)) die(report.error);
-  return seconds_since(start);
+  return timed([&] { load(path, &g); });
 }
 
 void reading(const ScratchFolder& b) {
-  std::string big = b.run(TARNWICK_GEN, "dense", {"10000", "20000000", "0", "1000000", "14"});
-  double mb = megabytes(big), parse = 1e9, load = 1e9;
+  std::string big = b.generate("dense", "10000 20000000 0 1000000 14");
+  double mb = megabytes(big), parse = 1e9, loading = 1e9;
   for (int i = 0; i < 3; ++i) {
-    parse = std::min(parse, parse_only(big));
-    load = std::min(load, load_only(big));
+    parse = std::min(parse, timed([&] { parse_only(big); }));
+    loading = std::min(loading, load_only(big));
   }
   print_rate("reading numbers, n=10^4 m=2*10^7", parse, mb);
-  print_rate("loading into tables, same file", load, mb);
+  print_rate("loading into tables, same file", loading, mb);
   print_rate("tarnwick-validate, same file", fastest({TARNWICK_VALIDATE, big}, 3).seconds, mb);
 }
 
@@ -139,40 +136,28 @@ std::string padded_result(const std::string& graph) {
 
 // The checker alone (loading and solving left out) on long result lines.
 void checking(const ScratchFolder& b) {
-  std::string graph =
-      b.run(TARNWICK_GEN, "check10k", {"10000", "50000", "1", "1000", "16", "connected"});
+  std::string graph = b.generate("check10k", "10000 50000 1 1000 16 connected");
   std::string result = padded_result(graph);
   Graph g;
-  LoadReport report;
-  if (!input(graph.c_str(), &g, &report)) die(report.error);
+  load(graph, &g);
   SourceRow row = solve(g, 1);
-  double best = 1e9;
-  for (int i = 0; i < 5; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    Verdict v;
-    if (!judge_file(result, g.Dist, row, &v) || v.kind != Verdict::kSuccess) {
-      die("the padded result is not judged right");
-    }
-    best = std::min(best, seconds_since(start));
-  }
+  double best = best_of(5, [&] {
+    return timed([&] {
+      if (judge_file(result, g.Dist, row).kind != Verdict::kSuccess) {
+        die("the padded result is not judged right");
+      }
+    });
+  });
   print_rate("checking lines of 1000 tokens", best, megabytes(result));
 }
 
 void big_negative(const ScratchFolder& b) {
-  Child c = whole_run(
-      b.run(TARNWICK_GEN, "neg10k", {"10000", "50000", "-5", "1000", "15", "connected"}), 1);
+  Child c = whole_run(b.generate("neg10k", "10000 50000 -5 1000 15 connected"), 1);
   std::printf("%-34s %8.3f s   peak %6.1f MiB\n", "whole run, n=10^4 negative", c.seconds,
               c.peak_mib());
 }
 
 }  // namespace
-
-const ToolInfo kBenchTool = {
-    "judge_bench", "Usage: judge_bench [--big]\n",
-    "Time whole runs of the judge (wall time, peak memory), load-solve-judge against\n"
-    "the plain pass, and the graph loader, on graphs made by tarnwick-gen; with\n"
-    "--big, also a whole run on 10000 vertices with negative weights (minutes).\n"};
-
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
@@ -184,9 +169,9 @@ int main(int argc, char** argv) {
   growth(b);
   if (options.big) big_negative(b);
   side_by_side("n=2000 m=10^4, weights 1..1000",
-               b.run(TARNWICK_GEN, "pos2k", {"2000", "10000", "1", "1000", "1", "connected"}));
+               b.generate("pos2k", "2000 10000 1 1000 1 connected"));
   side_by_side("n=2000 m=10^4, weights -5..1000",
-               b.run(TARNWICK_GEN, "neg2k", {"2000", "10000", "-5", "1000", "2", "connected"}));
+               b.generate("neg2k", "2000 10000 -5 1000 2 connected"));
   reading(b);
   checking(b);
   return 0;

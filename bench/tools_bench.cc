@@ -6,8 +6,6 @@
 //   - tarnwick-solve refusing a graph with negative weights against the judge
 //     loading it from a source that is not a vertex (no pass at all).
 //
-//   tools_bench [--big] [--runs N]
-//
 // The graph is the 52 MB one (tarnwick-gen 3000 4000000 1 1000 7), and with
 // --big also the 684 MB complete graph (10000 49995000 1 1000 7); files are
 // written into a scratch folder under $TMPDIR and removed as it goes.
@@ -19,7 +17,6 @@
 #include "graph/cpus.h"
 
 namespace tarnwick {
-
 const ToolInfo kBenchTool = {
     "tools_bench", "Usage: tools_bench [--big] [--runs N]\n",
     "Times tarnwick-validate, tarnwick-checker --kattis and tarnwick-solve against\n"
@@ -36,16 +33,18 @@ std::string cpu_model() {
   return info.substr(colon, info.find('\n', colon) - colon);
 }
 
-// A command, the file it reads on standard input, and the exit status expected of it.
+// A command as named in the figures, the exit status expected of it, and the
+// file it reads on standard input.
 struct Command {
+  const char* name;
   std::vector<std::string> args;
   int status = 0;
   std::string in = "/dev/null";
 };
 
-// Times two commands alternately, best of `runs` each; dies when one ends
-// with another status than the one expected of it.
-std::pair<Child, Child> side_by_side(const Command& a, const Command& b, int runs) {
+// Times two commands alternately, best of `runs` each, and prints `what`, both
+// times and their ratio; dies when one ends with another status than expected.
+void side_by_side(const char* what, const Command& a, const Command& b, int runs) {
   Child best[2];
   for (int i = 0; i < runs; ++i) {
     for (int which = 0; which < 2; ++which) {
@@ -57,43 +56,35 @@ std::pair<Child, Child> side_by_side(const Command& a, const Command& b, int run
       if (c.seconds < best[which].seconds) best[which] = c;
     }
   }
-  return {best[0], best[1]};
-}
-
-// Prints one measurement: what, both times and their ratio.
-void report(const char* what, const char* a, const char* b, const std::pair<Child, Child>& t) {
-  std::printf("%-44s %s %7.3f s | %s %7.3f s | %.2fx\n", what, a, t.first.seconds, b,
-              t.second.seconds, t.first.seconds / t.second.seconds);
+  std::printf("%-44s %s %7.3f s | %s %7.3f s | %.2fx\n", what, a.name, best[0].seconds, b.name,
+              best[1].seconds, best[0].seconds / best[1].seconds);
 }
 
 // Measures the tools on the graph tarnwick-gen writes for gen_args.
-void on_graph(const ScratchFolder& dir, const char* label, std::vector<std::string> gen_args,
-              int runs) {
-  gen_args.insert(gen_args.end(), {"--source", "1"});
-  const std::string input = dir.run(TARNWICK_GEN, "t.in", gen_args);
+void on_graph(const ScratchFolder& dir, const char* label, const std::string& gen_args, int runs) {
+  const std::string input = dir.generate("t.in", gen_args + " --source 1");
   const std::string ans = dir.run(TARNWICK_SOLVE, "t.ans", {input});
   std::string wrong_line = "";
   for (int v = 3; v <= 102; ++v) wrong_line += std::to_string(v) + " ";
   const std::string wrong = dir.write("wrong", "1\n" + wrong_line + "2\n");
   std::printf("%s (%.0f MB)\n", label, megabytes(input));
-  report("  validate / judge", "validate", "judge",
-         side_by_side({{TARNWICK_VALIDATE, "--carried-source", input}},
-                      {{TARNWICK_BINARY, input, ans, "1"}}, runs));
+  side_by_side("  validate / judge", {"validate", {TARNWICK_VALIDATE, "--carried-source", input}},
+               {"judge", {TARNWICK_BINARY, input, ans, "1"}}, runs);
   const std::vector<std::string> checker = {TARNWICK_CHECKER, "--kattis", input, ans, dir.path("")};
-  report("  checker --kattis: wrong / accepted", "wrong", "accepted",
-         side_by_side({checker, 43, wrong}, {checker, 42, ans}, runs));
+  side_by_side("  checker --kattis: wrong / accepted", {"wrong", checker, 43, wrong},
+               {"accepted", checker, 42, ans}, runs);
   std::filesystem::remove(input);
   std::filesystem::remove(ans);
 }
 
 // Measures tarnwick-solve's refusal of a graph with negative weights.
 void refusal(const ScratchFolder& dir, int runs) {
-  const std::string graph = dir.run(TARNWICK_GEN, "negative", {"4000", "20000", "-5", "1000", "7"});
+  const std::string graph = dir.generate("negative", "4000 20000 -5 1000 7");
   const std::string result = dir.write("result", "1\n");
   std::printf("negative weights, n = 4000 (%.1f MB)\n", megabytes(graph));
-  report("  solve's refusal / judge from source 0", "solve", "judge",
-         side_by_side({{TARNWICK_SOLVE, graph, "1"}, 2}, {{TARNWICK_BINARY, graph, result, "0"}},
-                      runs));
+  side_by_side("  solve's refusal / judge from source 0",
+               {"solve", {TARNWICK_SOLVE, graph, "1"}, 2},
+               {"judge", {TARNWICK_BINARY, graph, result, "0"}}, runs);
 }
 
 }  // namespace
@@ -104,8 +95,8 @@ int main(int argc, char** argv) {
   const BenchOptions o = bench_args(argc, argv);
   std::printf("CPU: %s, %d usable\n", cpu_model().c_str(), usable_cpus());
   const ScratchFolder dir("tools-bench");
-  on_graph(dir, "n = 3000, m = 4*10^6", {"3000", "4000000", "1", "1000", "7"}, o.runs);
-  if (o.big) on_graph(dir, "complete, n = 10^4", {"10000", "49995000", "1", "1000", "7"}, o.runs);
+  on_graph(dir, "n = 3000, m = 4*10^6", "3000 4000000 1 1000 7", o.runs);
+  if (o.big) on_graph(dir, "complete, n = 10^4", "10000 49995000 1 1000 7", o.runs);
   refusal(dir, o.runs);
   return 0;
 }

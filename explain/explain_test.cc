@@ -678,8 +678,7 @@ void check_explanation(const std::string& graph_path, const std::string& graph_t
   ASSERT_EQ(explanation_text(piped), explanation_text(e));
   reference::Graph ref = reference::load(graph_text);
   reference::Row ref_row(ref, source);
-  reference::Verdict plain = reference::judge(result, ref, source,
-                                              [&ref_row](int64_t k) { return ref_row.at(k); });
+  reference::Verdict plain = reference::judge(result, ref_row);
   ASSERT_EQ(static_cast<int>(plain.kind), static_cast<int>(judged.kind));
   if (judged.kind == Verdict::kWrongAnswer) {
     ASSERT_EQ(plain.line, judged.line);

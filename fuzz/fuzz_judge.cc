@@ -96,8 +96,7 @@ void fuzz_check(std::string_view bytes) {
   for (const auto& c : cases) {
     Verdict v = judge_bytes(bytes, c->g.Dist, *c->row);
     require(v.source == c->row->source(), "the verdict names the source");
-    require(plain_checker_agrees(v, bytes, c->ref, *c->ref_row),
-            "the verdict matches the plain checker");
+    require(plain_checker_agrees(v, bytes, *c->ref_row), "the verdict matches the plain checker");
     // Judged again with an observer: the same verdict, and steps that add up.
     StepSum sum(c->ref);
     require(verdict_line(judge_bytes(bytes, c->g.Dist, *c->row, &sum)) == verdict_line(v),

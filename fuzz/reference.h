@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <limits>
 #include <map>
-#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -47,16 +46,14 @@ struct Scan {
   size_t next = 0;    // offset just past what was read
 };
 
-// Returns true for the bytes "%d" skips before a number.
-inline bool skipped(unsigned char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The bytes "%d" skips before a number.
+inline constexpr std::string_view kSkipped = " \t\n\v\f\r";
 
 // Reads one integer of `text` starting at offset `from`.
 TARNWICK_REFERENCE inline Scan scan(std::string_view text, size_t from) {
   Scan s;
   size_t i = from;
-  while (i < text.size() && skipped(text[i])) ++i;
+  while (i < text.size() && kSkipped.find(text[i]) != kSkipped.npos) ++i;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) s.negative = text[i++] == '-';
   size_t first = i;
   while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
@@ -139,10 +136,7 @@ class Row {
     const int64_t size = g.n + 1;
     std::vector<int32_t> d(size * size, 0);
     for (int64_t i = 1; i <= g.n; ++i) {
-      for (int64_t j = 1; j <= g.n; ++j) {
-        auto it = g.edge.find({i, j});
-        d[i * size + j] = static_cast<int32_t>(it != g.edge.end() ? it->second : i == j ? 0 : kInf);
-      }
+      for (int64_t j = 1; j <= g.n; ++j) d[i * size + j] = static_cast<int32_t>(g.dist(i, j));
     }
     for (int64_t k = 1; k <= g.n; ++k) {
       for (int64_t i = 1; i <= g.n; ++i) {
@@ -164,6 +158,7 @@ class Row {
     return g_.dist(source_, k);
   }
   int64_t source() const { return source_; }
+  const Graph& graph() const { return g_; }
 
  private:
   const Graph& g_;
@@ -177,38 +172,31 @@ struct Verdict {
   int64_t line = 0;  // for kWrongAnswer
 };
 
-// Judges a whole result file: lines split at '\n', tokens at ' ', each path
-// weighed exactly from the source; `expected` gives each line's weight. A file
-// of right lines that stops before line n is wrong at its first missing line.
-template <typename Expected>
-TARNWICK_REFERENCE Verdict judge(std::string_view file, const Graph& g, int64_t source,
-                                 const Expected& expected) {
+// Judges a whole result file against row: lines split at '\n', tokens at ' ',
+// each path weighed exactly from the source; line k must weigh row.at(k). A
+// file of right lines that stops before line n is wrong at its first missing line.
+TARNWICK_REFERENCE inline Verdict judge(std::string_view file, const Row& row) {
   if (file.empty()) return Verdict{};
+  const Graph& g = row.graph();
   int64_t last_id = 0;
   int64_t line_no = 0;
-  for (size_t start = 0; start < file.size();) {
-    size_t end = file.find('\n', start);
-    bool ended = end != std::string_view::npos;
-    std::string line(file.substr(start, ended ? end - start : std::string_view::npos));
-    if (ended) line += '\n';  // read as part of the line's last token
-    start = ended ? end + 1 : file.size();
+  for (size_t start = 0, end; start < file.size(); start = end) {
+    end = file.find('\n', start);
+    end = end == std::string_view::npos ? file.size() : end + 1;
+    std::string_view line = file.substr(start, end - start);  // '\n' is in its last token
     ++line_no;
     __int128 weight = 0;
-    int64_t previous = source;
-    for (size_t p = 0;;) {
-      size_t q = line.find(' ', p);
-      std::string_view token =
-          std::string_view(line).substr(p, q == std::string::npos ? std::string::npos : q - p);
-      if (!token.empty()) {
-        Scan s = scan(token, 0);
-        if (s.number) last_id = s.fits32 && s.value >= 0 && s.value < kV ? s.value : kOutside;
-        weight += g.dist(previous, last_id);
-        previous = last_id;
-      }
-      if (q == std::string::npos) break;
-      p = q + 1;
+    int64_t previous = row.source();
+    for (size_t p = 0, q = 0; q != std::string_view::npos; p = q + 1) {
+      q = line.find(' ', p);
+      std::string_view token = line.substr(p, q - p);
+      if (token.empty()) continue;
+      Scan s = scan(token, 0);
+      if (s.number) last_id = s.fits32 && s.value >= 0 && s.value < kV ? s.value : kOutside;
+      weight += g.dist(previous, last_id);
+      previous = last_id;
     }
-    if (weight != expected(line_no)) return Verdict{Verdict::kWrongAnswer, line_no};
+    if (weight != row.at(line_no)) return Verdict{Verdict::kWrongAnswer, line_no};
   }
   // Line k must exist for every vertex k.
   if (line_no < g.n) return Verdict{Verdict::kWrongAnswer, line_no + 1};
