@@ -144,13 +144,25 @@ class QueryIndex {
   std::vector<uint64_t> seen_ = std::vector<uint64_t>(kBits / 64);
 };
 
-// The last edge found for each query: its number and weight.
+// The last two edges found for each query (numbers and weights; number 0
+// for none), and how many there are.
 struct Found {
-  std::vector<int64_t> e;
-  std::vector<int32_t> w;
-  explicit Found(size_t queries) : e(queries, 0), w(queries, 0) {}
+  std::vector<int64_t> e, e2, times;
+  std::vector<int32_t> w, w2;
+  explicit Found(size_t queries)
+      : e(queries, 0), e2(queries, 0), times(queries, 0), w(queries, 0), w2(queries, 0) {}
   void take(size_t i, int64_t edge, int32_t weight) {
-    if (edge > e[i]) e[i] = edge, w[i] = weight;
+    if (edge > e[i]) {
+      e2[i] = e[i], w2[i] = w[i], e[i] = edge, w[i] = weight;
+    } else if (edge > e2[i] && edge != e[i]) {
+      e2[i] = edge, w2[i] = weight;
+    }
+  }
+  // Takes what another search found, in other ranges.
+  void merge(size_t i, const Found& other) {
+    take(i, other.e[i], other.w[i]);
+    take(i, other.e2[i], other.w2[i]);
+    times[i] += other.times[i];
   }
 };
 
@@ -164,7 +176,7 @@ void search(const std::vector<int32_t>& a, int64_t first, const int32_t next[2],
     const int64_t e = (first + i - 2) / 3 + 1;
     if (e > last) return;
     index.each(a[i], at(i + 1), [&](size_t q) {
-      if (e < queries[q].before) found->take(q, e, at(i + 2));
+      if (e < queries[q].before) found->take(q, e, at(i + 2)), ++found->times[q];
     });
   }
 }
@@ -196,7 +208,7 @@ int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int
   };
   run_threads(usable_cpus(), work, [&](int32_t count) { mine.assign(count, Found(queries.size())); });
   for (const Found& f : mine) {
-    for (size_t i = 0; i < queries.size(); ++i) found->take(i, f.e[i], f.w[i]);
+    for (size_t i = 0; i < queries.size(); ++i) found->merge(i, f);
   }
   return error;
 }
@@ -229,7 +241,9 @@ bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<Edge
     return file.edges(last, [&](const GraphFile::Edge& edge) {
       index.each(edge.u, edge.v, [&](size_t i) {
         EdgeQuery& q = (*queries)[i];
-        if (edge.e < q.before) q.line = edge.line, q.weight = edge.w;
+        if (edge.e >= q.before) return;
+        if (q.line != 0) q.earlier_line = q.line, q.earlier_weight = q.weight;
+        q.line = edge.line, q.weight = edge.w, ++q.times;
       });
     });
   }
@@ -243,15 +257,21 @@ bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<Edge
     return false;
   }
   count_lines(file.reader(), ends, &marks);
-  std::vector<Spot> spots(queries->size());
+  // Each query's last edge and the one before it, placed: spots 2i and 2i + 1.
+  std::vector<Spot> spots(2 * queries->size());
   std::vector<Spot*> wanted;
   for (size_t i = 0; i < queries->size(); ++i) {
-    spots[i].number = 2 + 3 * (found.e[i] - 1);
-    if (found.e[i] != 0) wanted.push_back(&spots[i]);
+    for (const auto& [k, e] : {std::pair{2 * i, found.e[i]}, std::pair{2 * i + 1, found.e2[i]}}) {
+      spots[k].number = 2 + 3 * (e - 1);
+      if (e != 0) wanted.push_back(&spots[k]);
+    }
   }
   if (!place_spots(file.reader(), marks, wanted, err)) return false;
   for (size_t i = 0; i < queries->size(); ++i) {
-    if (found.e[i] != 0) (*queries)[i].line = spots[i].at.line, (*queries)[i].weight = found.w[i];
+    EdgeQuery& q = (*queries)[i];
+    q.times = found.times[i];
+    if (found.e[i] != 0) q.line = spots[2 * i].at.line, q.weight = found.w[i];
+    if (found.e2[i] != 0) q.earlier_line = spots[2 * i + 1].at.line, q.earlier_weight = found.w2[i];
   }
   return true;
 }

@@ -100,12 +100,15 @@ class GraphFile {
 
 // A question about the edges of a graph input: the line and the weight of
 // the last edge between ids a and b (either way round) among edges 1 to
-// before - 1.
+// before - 1, and of the one before it.
 struct EdgeQuery {
   int32_t a = 0, b = 0;
   int64_t before = 0;
   int64_t line = 0;    // the answer; 0 when there is no such edge
   int32_t weight = 0;  // that edge's weight, when there is one
+  int64_t times = 0;   // how many such edges there are
+  int64_t earlier_line = 0;    // the line of the one before the last; 0 when none
+  int32_t earlier_weight = 0;  // its weight
 };
 
 // Answers every query of *queries from the edges `report` tells were loaded

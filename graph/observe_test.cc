@@ -170,8 +170,9 @@ TEST(Observe, PlacesFromTheMarksOfTheRanges) {
   }
 }
 
-// The line of the last edge of a pair before a given edge, searched again in
-// the ranges of a file, is the one a plain reading finds.
+// The line of the last edge of a pair before a given edge, the one before
+// it and how many there are, searched again in the ranges of a file, are
+// what a plain reading finds.
 TEST(Observe, EdgeLinesSearchedAgain) {
   std::mt19937 rng(5);
   tarnwick_test::Scratch scratch;
@@ -198,15 +199,20 @@ TEST(Observe, EdgeLinesSearchedAgain) {
     for (EdgeQuery& q : want) {
       for (const Heard& h : edges.heard) {
         const bool pair = (h.u == q.a && h.v == q.b) || (h.u == q.b && h.v == q.a);
-        if (pair && h.e < q.before) q.line = numbers[2 + 3 * (h.e - 1)].line, q.weight = h.w;
+        if (!pair || h.e >= q.before) continue;
+        if (q.line != 0) q.earlier_line = q.line, q.earlier_weight = q.weight;
+        q.line = numbers[2 + 3 * (h.e - 1)].line, q.weight = h.w, ++q.times;
       }
     }
     ASSERT_TRUE(find_edge_lines(file, r, &queries, &err)) << err;
     for (size_t k = 0; k < queries.size(); ++k) {
       EXPECT_EQ(queries[k].line, want[k].line) << k << " in\n" << text;
-      if (want[k].line != 0) {
-        EXPECT_EQ(queries[k].weight, want[k].weight) << k;
-      }
+      EXPECT_EQ(queries[k].times, want[k].times) << k << " in\n" << text;
+      EXPECT_EQ(queries[k].earlier_line, want[k].earlier_line) << k << " in\n" << text;
+      const int32_t weight = want[k].line != 0 ? want[k].weight : queries[k].weight;
+      const int32_t earlier = want[k].earlier_line != 0 ? want[k].earlier_weight : queries[k].earlier_weight;
+      EXPECT_EQ(queries[k].weight, weight) << k;
+      EXPECT_EQ(queries[k].earlier_weight, earlier) << k;
     }
   }
 }
