@@ -21,15 +21,18 @@ namespace {
 constexpr ToolInfo kInfo = {
     "tarnwick-grade",
     "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
-    "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n"
-    "       tarnwick-grade [OPTIONS] --testset DATA [--build CMD] --run CMD submission_folder...\n",
+    "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n",
     "Judges every result file against the graph from the source, as tarnwick would,\n"
     "loading and solving the graph once; or, with --testset, every submission\n"
     "folder's result file for each test DATA/NAME.in (the graph, then the source\n"
     "after the m-th edge), loading and solving each test once. One record a file:\n"
     "the path (and test), a tab and the verdict, or \"not judged: REASON\"; with\n"
-    "--testset then one line a submission. A summary goes to standard error.\n"
-    "Exit 0 when every file was judged, 2 when some were not.\n"
+    "--testset then one line a submission. With --run, each submission folder holds\n"
+    "a program instead: built once, run on every test under limits, its output\n"
+    "judged; a program that fails has a verdict of its own (Compile error, Time\n"
+    "limit exceeded, Memory limit exceeded, Run-time error: ..., Output limit\n"
+    "exceeded, Wall time limit exceeded). A summary goes to standard error.\n"
+    "Exit 0 when every file was judged (or its program failed), 2 when some were not.\n"
     "  --format=csv                 records with a header line\n"
     "  --format=jsonl               one JSON object a line\n"
     "  --format=gradescope          Gradescope's results.json (one submission)\n"
