@@ -176,6 +176,18 @@ class ProgramClassTest : public testing::Test {
   }
   // Returns the warning tarnwick-grade gives on standard error about the
   // isolation here, line end included, or "".
+  // Leaves t1 alone in the test set.
+  void one_test() {
+    fs::remove(s_.dir() / "data" / "points");
+    fs::remove(s_.dir() / "data" / "t2.in");
+  }
+  // Returns the arguments of tarnwick-grade for the test set under small
+  // limits (0.5 s of CPU, so 2 s wall; 64 MiB; 1 MiB of output; 8 processes).
+  std::vector<std::string> small_limits() const {
+    return {"--testset", data(),      "--build",        kBuild, "--run",       "./sol",
+            "--time",    "0.5",       "--memory",       "64M",  "--output-limit", "1M",
+            "--processes", "8"};
+  }
   static std::string isolation_said() {
     std::string said;
     for (const std::string& w : isolation_warnings(Isolation::kBest)) {
@@ -337,6 +349,35 @@ TEST_F(ProgramClassTest, GradescopeJunitAndHtml) {
   }
 }
 
+// Every way a program can go wrong, in one class on one test: each ends with
+// its verdict, and the class is graded in seconds.
+TEST_F(ProgramClassTest, MisbehavingProgramsEndWithTheirVerdicts) {
+  one_test();
+  const std::pair<const char*, std::string> cases[][2] = {
+      {{"broken", kBroken}, {"Compile error", ""}},
+      {{"crash", kCrash}, {"Run-time error: killed by signal 11 (SIGSEGV)", ""}},
+      {{"exit3", kExit3}, {"Run-time error: exit status 3", ""}},
+      {{"hog", kHog}, {"Memory limit exceeded", ""}},
+      {{"loop", kLoop}, {"Time limit exceeded", ""}},  // CPU time: its wall limit is 2 s
+      {{"right", kRight}, {"Success", ""}},
+      {{"sleep", kSleep}, {"Wall time limit exceeded", ""}},
+      {{"wrong", kWrong}, {"Wrong answer in path 1 to 3", ""}},
+      {{"yes", kYes}, {"Output limit exceeded", ""}},
+  };
+  std::vector<std::string> args = small_limits();
+  std::string expected;
+  for (const auto& c : cases) {
+    args.push_back(add(c[0].first, c[0].second));
+    expected += args.back() + "\tt1\t" + c[1].first + "\n";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome o = grade(args);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out.substr(0, expected.size()), expected);
+  EXPECT_LT(seconds, 20) << "the class stalled";
+}
+
 // Returns how many processes have the name `comm` now.
 int processes_named(const std::string& comm) {
   int found = 0;
@@ -347,54 +388,33 @@ int processes_named(const std::string& comm) {
   return found;
 }
 
-// Every way a program can go wrong, in one class on one test: each ends with
-// its verdict, nothing of it is left running, and the class is graded in
-// seconds.
-TEST_F(ProgramClassTest, MisbehavingProgramsEndWithTheirVerdicts) {
-  fs::remove(s_.dir() / "data" / "points");
-  fs::remove(s_.dir() / "data" / "t2.in");
-  const RunnerAbilities& a = runner_abilities();
-  struct Case {
-    const char* who;
-    std::string source;
-    std::string verdict;
-  };
-  std::vector<Case> cases = {
-      {"broken", kBroken, "Compile error"},
-      {"crash", kCrash, "Run-time error: killed by signal 11 (SIGSEGV)"},
-      {"exit3", kExit3, "Run-time error: exit status 3"},
-      {"hog", kHog, "Memory limit exceeded"},
-      {"loop", kLoop, "Time limit exceeded"},
-      {"right", kRight, "Success"},
-      {"sleep", kSleep, "Wall time limit exceeded"},
-      {"wrong", kWrong, "Wrong answer in path 1 to 3"},
-      {"yes", kYes, "Output limit exceeded"},
-  };
-  if (a.own_uid) {
-    cases.push_back({"bomb", kBomb, "Time limit exceeded"});  // its forks fail at 8 processes
-  } else {
-    std::printf("not root: no process limit, so no fork bomb is run here\n");
-  }
-  if (a.own_uid || a.bubblewrap) {
-    cases.push_back({"peek", kPeek, "Run-time error: exit status 1"});  // the answer is out of its reach
-  } else {
-    std::printf("neither bubblewrap nor a uid a run: a program may read the answers here\n");
-  }
-  std::vector<std::string> args = {"--testset", data(),  "--build",        kBuild, "--run",
-                                   "./sol",     "--time", "0.5",           "--memory", "64M",
-                                   "--output-limit", "1M", "--processes", "8"};
-  std::string expected;
-  for (const Case& c : cases) {
-    args.push_back(add(c.who, c.source));
-    expected += args.back() + "\tt1\t" + c.verdict + "\n";
-  }
-  const auto start = std::chrono::steady_clock::now();
+// A fork bomb's forks fail at the process limit; it spins until its CPU
+// time is spent, and none of its processes outlives the grading.
+TEST_F(ProgramClassTest, ForkBombIsBoundedByTheProcessLimit) {
+  if (!runner_abilities().own_uid) GTEST_SKIP() << "the process limit needs root (a uid a run)";
+  one_test();
+  std::vector<std::string> args = small_limits();
+  args.push_back(add("bomb", kBomb));
   const Outcome o = grade(args);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out.substr(0, expected.size()), expected);
-  EXPECT_LT(seconds, 20) << "the class stalled";
+  EXPECT_EQ(o.out.substr(0, o.out.find('\n') + 1), args.back() + "\tt1\tTime limit exceeded\n")
+      << o.err;
   EXPECT_EQ(processes_named("tarnwick-bomb"), 0);
+}
+
+// A program that goes looking for the test's answer (beside its input, which
+// it finds through its standard input, or in its own folder) finds nothing.
+TEST_F(ProgramClassTest, TheAnswerIsOutOfReach) {
+  const RunnerAbilities& a = runner_abilities();
+  if (!a.bubblewrap && !a.own_uid) {
+    GTEST_SKIP() << "neither bubblewrap nor a uid a run here: a program reads what we may read";
+  }
+  std::vector<std::string> args = small_limits();
+  args.push_back(add("peek", kPeek));
+  const Outcome o = grade(args);
+  const std::string P = args.back();
+  EXPECT_EQ(o.out.substr(0, o.out.find("\t0 of")), P + "\tt1\tRun-time error: exit status 1\n" + P +
+                                                     "\tt2\tRun-time error: exit status 1\n" + P)
+      << o.err;
 }
 
 // Programs that take files through the run command's placeholders, each run
