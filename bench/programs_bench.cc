@@ -9,11 +9,12 @@
 // Makes in a scratch folder a class of 20 submission folders, each holding
 // the program built once with cc (sol), and 10 tests of n = 1000 (a star of
 // weight 1 around the source, and heavier edges among the others); then
-// times, the fastest of N rounds (3 by default): the 200 runs of the program
-// alone (posix_spawn and wait); the shell loop; and tarnwick-grade under
-// each isolation this machine allows (on the CPUs it is given, and on one).
-// Prints wall and CPU seconds (this process's children), each way's cost
-// beyond the bare runs, and the ratios.
+// times, each way once a round for N rounds (3 by default), the fastest
+// round of each: the 200 runs of the program alone (posix_spawn and wait);
+// the shell loop; and tarnwick-grade under each isolation this machine
+// allows (on the CPUs it is given, and on one). Prints wall and CPU seconds
+// (this process's children, user and system), each way's cost beyond the
+// bare runs, and the ratios. CPU seconds are the steadier on a busy machine.
 #include <spawn.h>
 #include <sys/resource.h>
 
@@ -105,17 +106,13 @@ double children_cpu() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
 }
 
-// Returns the fastest of `rounds` rounds of `work`, wall and CPU apart.
-Cost cost_of(int rounds, const std::function<void()>& work) {
-  Cost best;
-  for (int round = 0; round < rounds; ++round) {
-    const auto start = std::chrono::steady_clock::now();
-    const double cpu = children_cpu();
-    work();
-    best.wall = std::min(best.wall, seconds_since(start));
-    best.cpu = std::min(best.cpu, children_cpu() - cpu);
-  }
-  return best;
+// Times one round of `work` into *best, when it is faster (wall and CPU apart).
+void time_round(const std::function<void()>& work, Cost* best) {
+  const auto start = std::chrono::steady_clock::now();
+  const double cpu = children_cpu();
+  work();
+  best->wall = std::min(best->wall, seconds_since(start));
+  best->cpu = std::min(best->cpu, children_cpu() - cpu);
 }
 
 // Runs `program` with standard input from `input` and standard output into
@@ -196,30 +193,41 @@ int main(int argc, char** argv) {
   std::printf("class: %d submissions x %d tests (n = %d, m = %d), the fastest of %d rounds\n",
               kSubmissions, kTests, kVertices, kVertices - 1 + kOtherEdges, o.runs);
   const std::string out = dir.path("out"), verdicts = dir.path("verdicts");
-  const Cost bare = cost_of(o.runs, [&] { bare_runs(c, out); });
-  print("the program alone, 200 bare runs", bare, bare);
   const std::string loop = shell_loop(c, out, verdicts);
-  const Cost shell = cost_of(o.runs, [&] {
-    if (spawn({"/bin/sh", "-c", loop}).status != 0) die("the shell loop failed");
-  });
-  print("shell loop: timeout + prlimit + tarnwick", shell, bare);
+  // Each way once a round, the rounds one after another, so that a machine
+  // busy for a while slows every way alike; the fastest round of each counts.
+  std::vector<std::pair<std::string, std::function<void()>>> ways = {
+      {"the program alone, 200 bare runs", [&] { bare_runs(c, out); }},
+      {"shell loop: timeout + prlimit + tarnwick",
+       [&] {
+         if (spawn({"/bin/sh", "-c", loop}).status != 0) die("the shell loop failed");
+       }},
+  };
   for (Isolation isolation :
        {Isolation::kBubblewrap, Isolation::kPidNamespace, Isolation::kSubreaper}) {
     if (isolation == Isolation::kBubblewrap && !abilities.bubblewrap) continue;
     if (isolation == Isolation::kPidNamespace && !abilities.pid_namespace) continue;
-    const std::vector<std::string> args = grade_args(c, isolation);
     for (const char* threads : {"", "1"}) {
-      const Cost grade = cost_of(o.runs, [&] {
-        if (spawn(args, "/dev/null", threads).status != 0) die("tarnwick-grade failed");
-      });
-      const std::string what = std::string("tarnwick-grade, ") + isolation_name(isolation) +
-                               (*threads == '1' ? ", 1 thread" : "");
-      print(what.c_str(), grade, bare);
-      std::printf("%-46s %7.1fx wall, %.1fx CPU; beyond bare %.1fx wall, %.1fx CPU\n",
-                  "  shell loop / this", shell.wall / grade.wall, shell.cpu / grade.cpu,
-                  (shell.wall - bare.wall) / (grade.wall - bare.wall),
-                  (shell.cpu - bare.cpu) / (grade.cpu - bare.cpu));
+      ways.emplace_back(std::string("tarnwick-grade, ") + isolation_name(isolation) +
+                            (*threads == '1' ? ", 1 thread" : ""),
+                        [&c, isolation, threads] {
+                          if (spawn(grade_args(c, isolation), "/dev/null", threads).status != 0) {
+                            die("tarnwick-grade failed");
+                          }
+                        });
     }
+  }
+  std::vector<Cost> costs(ways.size());
+  for (int round = 0; round < o.runs; ++round) {
+    for (size_t w = 0; w < ways.size(); ++w) time_round(ways[w].second, &costs[w]);
+  }
+  const Cost &bare = costs[0], &shell = costs[1];
+  for (size_t w = 0; w < ways.size(); ++w) {
+    print(ways[w].first.c_str(), costs[w], bare);
+    if (w < 2) continue;
+    std::printf("%-46s %7.1fx wall, %.1fx CPU; beyond bare %.1fx CPU\n", "  shell loop / this",
+                shell.wall / costs[w].wall, shell.cpu / costs[w].cpu,
+                (shell.cpu - bare.cpu) / (costs[w].cpu - bare.cpu));
   }
   return 0;
 }

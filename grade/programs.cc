@@ -401,36 +401,39 @@ bool ProgramClass::open(std::string* why) {
   return why->empty();
 }
 
+std::unique_ptr<ProgramClass::Built> ProgramClass::build_one(const std::string& submission,
+                                                             size_t s) const {
+  auto b = std::make_unique<Built>();
+  b->folder = private_folder(root_, "build-");
+  const std::string why = b->folder.empty() ? "a scratch folder: " + reason(errno)
+                                            : copy_folder(submission, b->folder);
+  if (!why.empty()) {
+    b->failed = not_run("copying the submission: " + why);
+    return b;
+  }
+  if (options_.build.empty()) return b;
+  RunRequest r;
+  r.argv = shell_command(options_.build);
+  r.working_folder = b->folder;
+  r.error_path = root_ + "/out/" + std::to_string(s) + ".build";
+  r.limits = options_.build_limits;
+  r.isolation = options_.isolation;
+  const RunResult result = run_program(r);  // before its standard error is read
+  ProgramRun built = program_run(result, true, read_all(r.error_path));
+  if (built.failure != RunFailure::kNone || !built.not_run.empty()) b->failed = built;
+  return b;
+}
+
 void ProgramClass::build(const std::vector<std::string>& submissions, int32_t threads) {
   built_.clear();
   built_.resize(submissions.size());
   std::atomic<size_t> next{0};
-  const auto build_one = [&](size_t s) {
-    auto b = std::make_unique<Built>();
-    b->folder = private_folder(root_, "build-");
-    const std::string why = b->folder.empty() ? "a scratch folder: " + reason(errno)
-                                              : copy_folder(submissions[s], b->folder);
-    if (!why.empty()) {
-      b->failed = not_run("copying the submission: " + why);
-    } else if (!options_.build.empty()) {
-      RunRequest r;
-      r.argv = shell_command(options_.build);
-      r.working_folder = b->folder;
-      r.error_path = root_ + "/out/" + std::to_string(s) + ".build";
-      r.limits = options_.build_limits;
-      r.isolation = options_.isolation;
-      const RunResult result = run_program(r);  // before its standard error is read
-      ProgramRun built = program_run(result, true, read_all(r.error_path));
-      if (built.failure != RunFailure::kNone || !built.not_run.empty()) b->failed = built;
-    }
-    return b;
-  };
   const int32_t count =
       std::max<int32_t>(1, std::min<int32_t>(static_cast<int32_t>(submissions.size()), threads));
   run_threads(count, [&](int32_t, int32_t) {
     for (size_t s; (s = next.fetch_add(1)) < submissions.size();) {
       try {
-        built_[s] = build_one(s);
+        built_[s] = build_one(submissions[s], s);
       } catch (const std::bad_alloc&) {
         built_[s] = std::make_unique<Built>(Built{"", not_run("out of memory")});
       }

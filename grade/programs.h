@@ -111,6 +111,9 @@ class ProgramClass {
 
  private:
   struct Built;
+  // Copies `submission` into a scratch folder and builds it there.
+  std::unique_ptr<Built> build_one(const std::string& submission, size_t s) const;
+
   ProgramOptions options_;
   std::string root_;
   std::vector<std::unique_ptr<Built>> built_;
