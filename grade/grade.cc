@@ -229,7 +229,7 @@ std::string run_figures(const ProgramRun& run) {
     return r.end == RunEnd::kRuntimeError ? how.substr(how.find(": ") + 2) : how;
   }
   char text[128];
-  std::snprintf(text, sizeof text, "%.2f s of CPU, %.2f s, peak %.1f MiB", r.cpu_seconds,
+  std::snprintf(text, sizeof text, "%.2f s of CPU, %.2f s wall, peak %.1f MiB", r.cpu_seconds,
                 r.wall_seconds, static_cast<double>(r.peak_memory_bytes) / (1 << 20));
   return text;
 }

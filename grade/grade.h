@@ -138,8 +138,8 @@ std::string format_record(Format format, const Graded& graded,
 // program's failure (failure_verdict), or "not judged: REASON".
 std::string outcome_text(const Graded& graded);
 
-// Returns the figures of a program's run for a person: "0.51 s of CPU, 0.53
-// s, peak 3 MiB", and for a build that failed what ended it ("exit status 1").
+// Returns the figures of a program's run for a person: "0.51 s of CPU, 0.53 s
+// wall, peak 3.0 MiB"; for a build that failed, what ended it ("exit status 1").
 std::string run_figures(const ProgramRun& run);
 
 // Returns thousandths of a point as a decimal number without trailing zeros

@@ -212,7 +212,7 @@ std::string masked(std::string text) {
       {R"(,"note":"[^"]*")", ""},
       {R"("errors":"(\\.|[^"\\])*")", R"("errors":"E")"},
       {R"( time="[0-9.]+")", R"( time="T")"},
-      {R"(\(\d+\.\d\d s of CPU, \d+\.\d\d s, peak \d+\.\d MiB\))", "(FIGURES)"},
+      {R"(\(\d+\.\d\d s of CPU, \d+\.\d\d s wall, peak \d+\.\d MiB\))", "(FIGURES)"},
   };
   for (const auto& [pattern, letters] : kFigures) {
     text = std::regex_replace(text, std::regex(pattern), letters);

@@ -332,11 +332,11 @@ TEST(ProgramFormats, JunitFailuresByKind) {
       << xml;
   EXPECT_NE(xml.find("<testcase classname=\"loop\" name=\"t1\" time=\"0.520\">\n      <failure "
                      "message=\"Time limit exceeded\" type=\"time limit\">Time limit exceeded (0.51 "
-                     "s of CPU, 0.52 s, peak 1.0 MiB)</failure>"),
+                     "s of CPU, 0.52 s wall, peak 1.0 MiB)</failure>"),
             std::string::npos)
       << xml;
   EXPECT_NE(xml.find("type=\"run-time error\">Run-time error: killed by signal 11 (SIGSEGV) (0.00 s "
-                     "of CPU, 0.01 s, peak 1.0 MiB)</failure>"),
+                     "of CPU, 0.01 s wall, peak 1.0 MiB)</failure>"),
             std::string::npos);
   EXPECT_NE(xml.find("<error message=\"not judged: cannot run: bwrap: Creating new namespace "
                      "failed\" type=\"not judged\">"),
@@ -361,11 +361,11 @@ TEST(ProgramFormats, GradescopeShowsTheCompilerAndTheFigures) {
   const std::string outputs[] = {
       "Success",
       "Compile error (exit status 1)",
-      "Time limit exceeded (0.51 s of CPU, 0.52 s, peak 1.0 MiB)",
-      "Wall time limit exceeded (0.00 s of CPU, 2.00 s, peak 1.0 MiB)",
-      "Memory limit exceeded (0.03 s of CPU, 0.04 s, peak 63.0 MiB)",
-      "Run-time error: killed by signal 11 (SIGSEGV) (0.00 s of CPU, 0.01 s, peak 1.0 MiB)",
-      "Output limit exceeded (0.02 s of CPU, 0.03 s, peak 1.0 MiB)",
+      "Time limit exceeded (0.51 s of CPU, 0.52 s wall, peak 1.0 MiB)",
+      "Wall time limit exceeded (0.00 s of CPU, 2.00 s wall, peak 1.0 MiB)",
+      "Memory limit exceeded (0.03 s of CPU, 0.04 s wall, peak 63.0 MiB)",
+      "Run-time error: killed by signal 11 (SIGSEGV) (0.00 s of CPU, 0.01 s wall, peak 1.0 MiB)",
+      "Output limit exceeded (0.02 s of CPU, 0.03 s wall, peak 1.0 MiB)",
       "not judged: cannot run: bwrap: Creating new namespace failed",  // no file name to add
   };
   for (size_t s = 0; s < all.submissions.size(); ++s) {
@@ -379,7 +379,7 @@ TEST(ProgramFormats, HtmlColoursEachFailure) {
            "<td class=\"compile\" data-v=\"1\" title=\"Compile error (exit status 1)\">compile "
            "error</td>",
            "<td class=\"timelimit\" data-v=\"1\" title=\"Time limit exceeded (0.51 s of CPU, 0.52 "
-           "s, peak 1.0 MiB)\">time limit</td>",
+           "s wall, peak 1.0 MiB)\">time limit</td>",
            "<td class=\"walltime\" data-v=\"1\"", "<td class=\"memory\" data-v=\"1\"",
            "<td class=\"runtime\" data-v=\"1\" title=\"Run-time error: killed by signal 11 "
            "(SIGSEGV) (",
