@@ -2,9 +2,9 @@
 // loaded and solved once (it runs after the case), or against every test of
 // a test set (it makes the case of each test); or builds and runs every
 // submission's program on the test set and judges its outputs.
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
