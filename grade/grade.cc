@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <future>
 #include <new>
 #include <optional>
@@ -24,13 +26,25 @@ struct Judged {
   std::optional<Explanation> e;
 };
 
-// Judges the file at path against the case, and weighs a wrong answer again
-// for its explanation when asked (a regular file, through the same descriptor).
-Judged grade_one(const std::string& path, const Case& judging, const GradeOptions& options) {
+// Makes file i through options.produce, when it is set, into g->program.
+// Returns true when the file is then to be judged: the program finished.
+bool produced(size_t i, const GradeOptions& options, Graded* g) {
+  if (!options.produce) return true;
+  g->program = options.produce(i);
+  g->reason = g->program->not_run;
+  return g->reason.empty() && g->program->failure == RunFailure::kNone;
+}
+
+// Judges file i, at path, against the case (once options.produce made it), and
+// weighs a wrong answer again for its explanation when asked (a regular file,
+// through the same descriptor).
+Judged grade_one(const std::string& path, size_t i, const Case& judging,
+                 const GradeOptions& options) {
   Judged out;
   Graded& g = out.graded;
   g.path = path;
   try {
+    if (!produced(i, options, &g)) return out;
     ResultFile result;
     std::string why;
     g.judged = result.open(path, options.limits, &why) &&
@@ -55,6 +69,52 @@ std::string line_text(const Graded& g, const char* none) {
   return wrong ? std::to_string(g.verdict.line) : none;
 }
 
+// Returns a number of seconds with three decimals.
+std::string seconds_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", seconds);
+  return text;
+}
+
+// Returns the csv columns of a program's run, after a comma: its CPU and wall
+// seconds and its peak memory, empty when it did not run on the test.
+std::string csv_run(const Graded& g) {
+  if (!g.program) return "";
+  const RunResult& r = g.program->result;
+  const bool ran = g.program->not_run.empty() && g.program->failure != RunFailure::kCompileError;
+  if (!ran) return ",,,";
+  std::string columns(1, ',');  // not "," + ...: g++ 12 warns falsely there (-Wrestrict)
+  return columns + seconds_text(r.cpu_seconds) + "," + seconds_text(r.wall_seconds) + "," +
+         std::to_string(r.peak_memory_bytes);
+}
+
+// Returns ",NAME:" and n in decimal, or null when `known` is false.
+std::string json_count(const char* name, int64_t n, bool known) {
+  return std::string(",\"") + name + "\":" + (known ? std::to_string(n) : "null");
+}
+
+// Returns the jsonl member "run" of a program's run (or its build's, for a
+// compile error), after a comma; "" when no program ran.
+std::string jsonl_run(const Graded& g) {
+  if (!g.program) return "";
+  const ProgramRun& p = *g.program;
+  const RunResult& r = p.result;
+  const bool build = p.failure == RunFailure::kCompileError;
+  std::string run = ",\"run\":{\"step\":" + std::string(build ? "\"build\"" : "\"run\"") +
+                    ",\"end\":" + json_string(run_end_name(r.end));
+  run += json_count("exit_status", r.exit_status, r.end != RunEnd::kCannotRun && r.signal == 0 &&
+                                                      r.exit_status >= 0);
+  run += json_count("signal", r.signal, r.signal != 0);
+  run += ",\"cpu_seconds\":" + seconds_text(r.cpu_seconds) +
+         ",\"wall_seconds\":" + seconds_text(r.wall_seconds) +
+         json_count("peak_memory_bytes", static_cast<int64_t>(r.peak_memory_bytes), true) +
+         json_count("output_bytes", static_cast<int64_t>(r.output_bytes), true) +
+         ",\"isolation\":" + json_string(isolation_name(r.isolation));
+  if (!r.note.empty()) run += ",\"note\":" + json_string(r.note);
+  if (!p.errors.empty()) run += ",\"errors\":" + json_string(p.errors);
+  return run + "}";
+}
+
 std::string csv_record(const Graded& g, const RecordPlace* place) {
   std::string head, points;
   if (place != nullptr) {
@@ -64,7 +124,7 @@ std::string csv_record(const Graded& g, const RecordPlace* place) {
   }
   return head + csv_field(valid_utf8(g.path)) + "," + csv_field(outcome_text(g)) + "," +
          line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
-         (is_utf8(g.path) ? "" : hex(g.path)) + "\n";
+         (is_utf8(g.path) ? "" : hex(g.path)) + csv_run(g) + "\n";
 }
 
 std::string jsonl_record(const Graded& g, const RecordPlace* place) {
@@ -78,7 +138,7 @@ std::string jsonl_record(const Graded& g, const RecordPlace* place) {
   std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
   return head + "\"path\":" + json_string(g.path) + bytes +
          ",\"verdict\":" + json_string(outcome_text(g)) + ",\"line\":" + line_text(g, "null") +
-         ",\"judged\":" + (g.judged ? "true" : "false") + points + "}\n";
+         ",\"judged\":" + (g.judged ? "true" : "false") + points + jsonl_run(g) + "}\n";
 }
 
 }  // namespace
@@ -89,7 +149,7 @@ void grade_all(const std::vector<std::string>& paths, const Case& judging,
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < paths.size();) {
-      outcomes[i].set_value(grade_one(paths[i], judging, options));
+      outcomes[i].set_value(grade_one(paths[i], i, judging, options));
     }
   };
   size_t count = std::clamp<size_t>(paths.size(), 1, std::max<int32_t>(options.threads, 1));
@@ -127,14 +187,57 @@ bool parse_format(std::string_view name, Format* format) {
   return false;
 }
 
-std::string format_header(Format format, bool testset) {
+std::string format_header(Format format, bool testset, bool programs) {
   if (format != Format::kCsv) return "";
-  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes\n"
-                 : "path,verdict,line,judged,path_bytes\n";
+  const std::string run = programs ? ",cpu_seconds,wall_seconds,peak_memory_bytes\n" : "\n";
+  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes" + run
+                 : "path,verdict,line,judged,path_bytes" + run;
+}
+
+const char* failure_name(RunFailure failure) {
+  switch (failure) {
+    case RunFailure::kNone: return "";
+    case RunFailure::kCompileError: return "compile error";
+    case RunFailure::kTimeLimit: return "time limit";
+    case RunFailure::kWallTimeLimit: return "wall time limit";
+    case RunFailure::kMemoryLimit: return "memory limit";
+    case RunFailure::kRuntimeError: return "run-time error";
+    case RunFailure::kOutputLimit: return "output limit";
+  }
+  return "?";
+}
+
+std::string failure_verdict(const ProgramRun& run) {
+  switch (run.failure) {
+    case RunFailure::kNone: return "";
+    case RunFailure::kCompileError: return "Compile error";
+    case RunFailure::kTimeLimit: return "Time limit exceeded";
+    case RunFailure::kWallTimeLimit: return "Wall time limit exceeded";
+    case RunFailure::kMemoryLimit: return "Memory limit exceeded";
+    case RunFailure::kOutputLimit: return "Output limit exceeded";
+    case RunFailure::kRuntimeError: break;
+  }
+  // The runner's words after its own name: ": exit status 3", ": killed by signal 11 (SIGSEGV)".
+  return "Run-time error" + describe(run.result).substr(std::strlen(run_end_name(run.result.end)));
+}
+
+std::string run_figures(const ProgramRun& run) {
+  const RunResult& r = run.result;
+  if (!run.not_run.empty()) return "";
+  if (run.failure == RunFailure::kCompileError) {
+    const std::string how = describe(r);
+    return r.end == RunEnd::kRuntimeError ? how.substr(how.find(": ") + 2) : how;
+  }
+  char text[128];
+  std::snprintf(text, sizeof text, "%.2f s of CPU, %.2f s wall, peak %.1f MiB", r.cpu_seconds,
+                r.wall_seconds, static_cast<double>(r.peak_memory_bytes) / (1 << 20));
+  return text;
 }
 
 std::string outcome_text(const Graded& g) {
-  return g.judged ? verdict_words(g.verdict) : "not judged: " + g.reason;
+  if (g.judged) return verdict_words(g.verdict);
+  if (run_failure(g) != RunFailure::kNone) return failure_verdict(*g.program);
+  return "not judged: " + g.reason;
 }
 
 std::string milli_text(int64_t milli) {
@@ -155,7 +258,10 @@ std::string format_record(Format format, const Graded& g, const RecordPlace* pla
 }
 
 void Tally::add(const Graded& g) {
-  if (!g.judged) {
+  programs = programs || g.program.has_value();
+  if (const RunFailure f = run_failure(g); f != RunFailure::kNone) {
+    ++failed[static_cast<int>(f)];
+  } else if (!g.judged) {
     ++not_judged;
   } else if (g.verdict.kind == Verdict::kSuccess) {
     ++succeeded;
@@ -170,9 +276,20 @@ void Tally::add(std::span<const Graded> all) {
   for (const Graded& g : all) add(g);
 }
 
+int64_t Tally::failures() const {
+  int64_t all = 0;
+  for (int64_t count : failed) all += count;
+  return all;
+}
+
 std::string Tally::counts() const {
-  return std::to_string(succeeded) + " succeeded, " + std::to_string(wrong) + " wrong, " +
-         std::to_string(empty) + " empty, " + std::to_string(not_judged) + " not judged";
+  std::string text = std::to_string(succeeded) + " succeeded, " + std::to_string(wrong) +
+                     " wrong, " + std::to_string(empty) + " empty, ";
+  for (int f = 1; programs && f < kRunFailures; ++f) {
+    text += std::to_string(failed[f]) + " " + failure_name(static_cast<RunFailure>(f)) +
+            (failed[f] == 1 ? ", " : "s, ");
+  }
+  return text + std::to_string(not_judged) + " not judged";
 }
 
 std::string Tally::summary() const {

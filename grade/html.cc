@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <vector>
 
 #include "cli/escape.h"
+#include "grade/programs.h"
 #include "grade/report.h"
 
 namespace tarnwick {
@@ -22,6 +24,10 @@ th, td { padding: 0.2em 0.6em; text-align: left; }
 .bar { display: flex; width: 24em; height: 1.1em; background: #eee; }
 .passed { background: #2e7d32; color: #fff; } .wrong { background: #c62828; color: #fff; }
 .empty { background: #9e9e9e; color: #fff; } .notjudged { background: #ef6c00; color: #fff; }
+.compile { background: #6d4c41; color: #fff; } .timelimit { background: #1565c0; color: #fff; }
+.walltime { background: #5c6bc0; color: #fff; } .memory { background: #00838f; color: #fff; }
+.runtime { background: #ad1457; color: #fff; } .outputlimit { background: #827717; color: #fff; }
+pre { background: #f5f5f5; padding: 0.5em; overflow-x: auto; max-width: 60em; }
 .missingline { fill: #6a1b9a; } .wrongline { fill: #c62828; }
 .legend span { padding: 0 0.5em; margin-right: 0.5em; }
 #students th { cursor: pointer; background: #f0f0f0; border-bottom: 1px solid #999; }
@@ -56,7 +62,14 @@ struct Look {
   int rank;  // for sorting: passed highest
 };
 
+// The CSS class of each RunFailure, in its order.
+constexpr const char* kFailureCss[kRunFailures] = {"",        "compile", "timelimit", "walltime",
+                                                   "memory", "runtime", "outputlimit"};
+
 Look look(const Graded& g) {
+  if (const RunFailure f = run_failure(g); f != RunFailure::kNone) {
+    return {kFailureCss[static_cast<int>(f)], failure_name(f), 1};
+  }
   if (!g.judged) return {"notjudged", g.reason == "missing" ? "missing" : "not judged", 0};
   if (g.verdict.kind == Verdict::kSuccess) return {"passed", "passed", 3};
   if (g.verdict.kind == Verdict::kEmptyFile) return {"empty", "empty", 1};
@@ -68,9 +81,10 @@ Look look(const Graded& g) {
 std::string test_bar(const ClassResults& r, size_t t) {
   Tally tally;
   for (size_t s = 0; s < r.submissions.size(); ++s) tally.add(r.at(s, t));
-  const std::pair<const char*, int64_t> parts[] = {
-      {"passed", tally.succeeded}, {"wrong", tally.wrong}, {"empty", tally.empty},
-      {"notjudged", tally.not_judged}};
+  std::vector<std::pair<const char*, int64_t>> parts = {
+      {"passed", tally.succeeded}, {"wrong", tally.wrong}, {"empty", tally.empty}};
+  for (int f = 1; f < kRunFailures; ++f) parts.emplace_back(kFailureCss[f], tally.failed[f]);
+  parts.emplace_back("notjudged", tally.not_judged);
   std::string bar;
   for (const auto& [css, count] : parts) {
     if (count == 0) continue;
@@ -180,6 +194,48 @@ std::string histogram(const ClassResults& r, size_t t) {
          svg + "</svg></figure>\n";
 }
 
+// Returns the hover text of a cell: the outcome, and a program's figures.
+std::string cell_title(const Graded& g) {
+  std::string title = outcome_text(g);
+  if (g.program && g.program->not_run.empty()) title += " (" + run_figures(*g.program) + ")";
+  return markup_text(title);
+}
+
+// Returns the legend of the bars: the outcomes, and the failures of programs when they ran.
+std::string legend(const ClassResults& r) {
+  std::string out = "<p class=\"legend\"><span class=\"passed\">succeeded</span>"
+                    "<span class=\"wrong\">wrong</span><span class=\"empty\">empty</span>";
+  for (int f = 1; r.programs && f < kRunFailures; ++f) {
+    out += "<span class=\"" + std::string(kFailureCss[f]) + "\">" +
+           failure_name(static_cast<RunFailure>(f)) + "</span>";
+  }
+  return out + "<span class=\"notjudged\">not judged</span></p>\n";
+}
+
+// Returns how the programs were built and run, and the compiler's lines of
+// each submission that did not build; "" when no program ran.
+std::string programs_section(const ClassResults& r) {
+  if (!r.programs) return "";
+  const ProgramOptions& p = *r.programs;
+  Isolation used = Isolation::kBest;
+  for (const Graded& g : r.results) {
+    if (g.program && g.program->result.isolation != Isolation::kBest) used = g.program->result.isolation;
+  }
+  std::string out = "<h2>Programs</h2>\n<p id=\"programs\">Built with <code>" +
+                    markup_text(p.build.empty() ? "(nothing)" : p.build) + "</code>, run with <code>" +
+                    markup_text(p.run) + "</code> on each test, under " +
+                    markup_text(limits_text(p.limits)) + " (isolation: " + isolation_name(used) +
+                    ").</p>\n";
+  for (size_t s = 0; s < r.submissions.size() && !r.set.tests.empty(); ++s) {
+    const Graded& g = r.at(s, 0);
+    if (run_failure(g) != RunFailure::kCompileError) continue;
+    out += "<details><summary>" + markup_text(r.submissions[s]) + ": compile error (" +
+           markup_text(run_figures(*g.program)) + ")</summary><pre>" +
+           xml_references(valid_utf8(g.program->errors), true) + "</pre></details>\n";
+  }
+  return out;
+}
+
 // Returns the table of submissions by tests.
 std::string student_table(const ClassResults& r) {
   std::string out = "<table id=\"students\"><thead><tr><th>Submission</th>";
@@ -190,7 +246,7 @@ std::string student_table(const ClassResults& r) {
     for (size_t t = 0; t < r.set.tests.size(); ++t) {
       const Look l = look(r.at(s, t));
       out += "<td class=\"" + std::string(l.css) + "\" data-v=\"" + std::to_string(l.rank) +
-             "\" title=\"" + markup_text(outcome_text(r.at(s, t))) + "\">" + l.words + "</td>";
+             "\" title=\"" + cell_title(r.at(s, t)) + "\">" + l.words + "</td>";
     }
     const Standing st = standing(r, s);
     out += "<td>" + std::to_string(st.passed) + "</td><td>" + milli_text(st.milli_points) +
@@ -204,16 +260,15 @@ std::string student_table(const ClassResults& r) {
 std::string html_report(const ClassResults& r) {
   std::string out = kHead;
   out += "<p id=\"summary\">" + markup_text(class_summary(r)) + ".</p>\n<h2>Tests</h2>\n";
-  out += "<p class=\"legend\"><span class=\"passed\">succeeded</span>"
-         "<span class=\"wrong\">wrong</span><span class=\"empty\">empty</span>"
-         "<span class=\"notjudged\">not judged</span></p>\n<table class=\"bars\">\n";
+  out += legend(r) + "<table class=\"bars\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += test_bar(r, t);
   out += "</table>\n<h2>Where solvers go wrong</h2>\n<p>The first wrong line of each wrong "
          "answer, <span style=\"color:#c62828\">a line that is wrong</span> or "
          "<span style=\"color:#6a1b9a\">a line missing</span> (the file ends before it).</p>\n"
          "<div class=\"figures\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += histogram(r, t);
-  out += "</div>\n<h2>Submissions</h2>\n<p>Click a heading to sort by that column.</p>\n";
+  out += "</div>\n" + programs_section(r) +
+         "<h2>Submissions</h2>\n<p>Click a heading to sort by that column.</p>\n";
   return out + student_table(r) + kSortScript + "</body></html>\n";
 }
 

@@ -1,6 +1,8 @@
 // A graded test set written as records and standings, Gradescope's results and JUnit XML.
 #include "grade/report.h"
 
+#include <cstdio>
+
 #include "cli/escape.h"
 
 namespace tarnwick {
@@ -20,7 +22,8 @@ std::string standing_record(Format format, const ClassResults& r, size_t s) {
   const std::string points = milli_text(st.milli_points);
   const std::string& name = r.submissions[s];
   if (format == Format::kCsv) {
-    return csv_field(valid_utf8(name)) + ",,," + passed + ",,," + points + ",\n";
+    const char* run = r.programs ? ",,,\n" : "\n";  // no figures of its own
+    return csv_field(valid_utf8(name)) + ",,," + passed + ",,," + points + "," + run;
   }
   if (format == Format::kJsonl) {
     return "{\"submission\":" + json_string(name) + ",\"passed\":" + std::to_string(st.passed) +
@@ -35,27 +38,61 @@ std::string standing_record(Format format, const ClassResults& r, size_t s) {
 // Returns the tests, failures and errors attributes of a JUnit element that counted `t`.
 std::string junit_counts(const Tally& t) {
   return "tests=\"" + std::to_string(t.total()) + "\" failures=\"" +
-         std::to_string(t.wrong + t.empty) + "\" errors=\"" + std::to_string(t.not_judged) + "\"";
+         std::to_string(t.wrong + t.empty + t.failures()) + "\" errors=\"" +
+         std::to_string(t.not_judged) + "\"";
 }
 
-// Returns the testcase element of submission s's test t.
+// Returns text for the inside of an XML element, its line ends kept (each
+// line as markup_text makes it).
+std::string markup_lines(std::string_view text) {
+  std::string out;
+  for (size_t at = 0; at <= text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    out += markup_text(text.substr(at, end - at)) + (end < text.size() ? "\n" : "");
+    at = end + 1;
+  }
+  return out;
+}
+
+// Returns the type of a JUnit failure or error for g.
+const char* junit_type(const Graded& g) {
+  if (run_failure(g) != RunFailure::kNone) return failure_name(run_failure(g));
+  if (!g.judged) return "not judged";
+  return g.verdict.kind == Verdict::kEmptyFile ? "empty" : "wrong answer";
+}
+
+// Returns the text of a failed program's JUnit failure: its verdict, its
+// figures, and for a compile error the compiler's lines.
+std::string junit_run_text(const ProgramRun& p) {
+  std::string text = failure_verdict(p) + " (" + run_figures(p) + ")";
+  if (p.failure == RunFailure::kCompileError) text += "\n" + p.errors;
+  return markup_lines(text);
+}
+
+// Returns the testcase element of submission s's test t (with the run's
+// wall seconds as its time, when a program ran).
 std::string junit_case(const ClassResults& r, size_t s, size_t t) {
   const Graded& g = r.at(s, t);
   std::string head = "    <testcase classname=\"" + markup_text(r.submissions[s]) + "\" name=\"" +
                      markup_text(r.set.tests[t].name) + "\"";
+  if (g.program && g.program->failure != RunFailure::kCompileError) {
+    char time[48];
+    std::snprintf(time, sizeof time, " time=\"%.3f\"", g.program->result.wall_seconds);
+    head += time;
+  }
   if (succeeded(g)) return head + "/>\n";
   const std::string verdict = markup_text(outcome_text(g));
-  const char* element = g.judged ? "failure" : "error";
-  const char* type = g.verdict.kind == Verdict::kEmptyFile ? "empty" : "wrong answer";
-  if (!g.judged) type = "not judged";
-  return head + ">\n      <" + element + " message=\"" + verdict + "\" type=\"" + type + "\">" +
-         verdict + "</" + element + ">\n    </testcase>\n";
+  const bool failed = run_failure(g) != RunFailure::kNone;
+  const char* element = g.judged || failed ? "failure" : "error";
+  const std::string text = failed ? junit_run_text(*g.program) : verdict;
+  return head + ">\n      <" + element + " message=\"" + verdict + "\" type=\"" + junit_type(g) +
+         "\">" + text + "</" + element + ">\n    </testcase>\n";
 }
 
 }  // namespace
 
 std::string class_records(Format format, const ClassResults& r) {
-  std::string out = format_header(format, true);
+  std::string out = format_header(format, true, r.programs.has_value());
   for (size_t s = 0; s < r.submissions.size(); ++s) {
     for (size_t t = 0; t < r.set.tests.size(); ++t) {
       RecordPlace place{r.submissions[s], r.set.tests[t].name, r.earned(s, t)};
@@ -97,10 +134,28 @@ std::string gradescope_output(const ClassResults& r, size_t s, size_t t) {
   const Graded& g = r.at(s, t);
   if (!g.student.empty()) return g.student;
   if (g.judged) return outcome_text(g);
+  if (const RunFailure f = run_failure(g); f != RunFailure::kNone) {
+    // The compiler's lines come once, in the results' own output.
+    return outcome_text(g) + " (" + run_figures(*g.program) + ")";
+  }
+  if (g.program) return outcome_text(g);
   // The path inside the submission folder, which is the student's own naming.
   std::string inside = g.path.substr(output_path(r.submissions[s], "", "").size());
   return outcome_text(g) + " (" + inside + ")";
 }
+
+namespace {
+
+// Returns the top-level "output" of the results, after a comma, when the one
+// submission did not build: the compiler's lines, shown above the tests.
+std::string build_output(const ClassResults& r) {
+  if (r.results.empty() || run_failure(r.at(0, 0)) != RunFailure::kCompileError) return "";
+  const ProgramRun& p = *r.at(0, 0).program;
+  return ",\n  \"output\": " +
+         json_string("Compile error (" + run_figures(p) + "):\n" + p.errors);
+}
+
+}  // namespace
 
 // Gradescope's autograder reads /autograder/results/results.json as its
 // documentation's "Autograder Specifications", section "Output format", lays
@@ -120,7 +175,7 @@ std::string gradescope_results(const ClassResults& r, std::string_view visibilit
              "\", \"output\": " + json_string(gradescope_output(r, 0, t)) +
              ", \"visibility\": " + json_string(visibility) + "}";
   }
-  return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) +
+  return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) + build_output(r) +
          ",\n  \"tests\": [" + tests + "\n  ]\n}\n";
 }
 

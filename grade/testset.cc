@@ -109,8 +109,34 @@ bool take_points(const std::vector<std::string>& f, const std::string& where, Te
   return why->empty();
 }
 
-// Loads and solves test t, then judges its result file in every submission.
-bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::string* why) {
+// Returns the options of grading test t's files through `judging`: a
+// program's run first, when there are programs.
+GradeOptions grading_options(const ClassOptions& options, const ProgramClass* programs,
+                             const std::string& input, const Case& judging) {
+  GradeOptions grading{options.threads, {false, options.max_bytes}};
+  if (programs == nullptr) return grading;
+  grading.limits.max_bytes = UINT64_MAX;  // the run's output limit holds it
+  grading.produce = [programs, input, source = judging.source()](size_t s) {
+    return programs->run(s, {input, source});
+  };
+  return grading;
+}
+
+// Returns the file judged for each submission on test t.
+std::vector<std::string> judged_paths(const ClassOptions& options, const ProgramClass* programs,
+                                      const ClassResults& r, const std::string& test) {
+  std::vector<std::string> paths;
+  for (size_t s = 0; s < r.submissions.size(); ++s) {
+    paths.push_back(programs != nullptr ? programs->output_path(s)
+                                        : output_path(r.submissions[s], options.output_name, test));
+  }
+  return paths;
+}
+
+// Loads and solves test t, then judges its result file in every submission
+// (made by its program first, when `programs` is set).
+bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* programs,
+                ClassResults* out, std::string* why) {
   TestInput& test = out->set.tests[t];
   CaseOptions case_options;
   case_options.progress = options.progress;
@@ -123,20 +149,19 @@ bool grade_test(size_t t, const ClassOptions& options, ClassResults* out, std::s
   if (!made) return false;
   test.n = judging.graph().n;
   for (std::string& w : judging.warnings()) out->warnings.push_back(std::move(w));
-  std::vector<std::string> paths;
-  for (const std::string& s : out->submissions) {
-    paths.push_back(output_path(s, options.output_name, test.name));
-  }
   const ExplainRequest explain{&judging, &file, input, 0};
-  GradeOptions grading{options.threads, {false, options.max_bytes}};
+  GradeOptions grading = grading_options(options, programs, input, judging);
   if (options.explain_wrong) grading.explain = &explain;
   const size_t count = out->set.tests.size();
   size_t s = 0;
-  grade_all(paths, judging, grading, [&](const Graded& g) {
-    Graded& slot = out->results[s++ * count + t];
-    slot = g;
-    if (!g.judged && g.error == ENOENT) slot.reason = "missing";
-  });
+  grade_all(judged_paths(options, programs, *out, test.name), judging, grading,
+            [&](const Graded& g) {
+              Graded& slot = out->results[s * count + t];
+              slot = g;
+              if (programs != nullptr) slot.path = out->submissions[s];
+              if (programs == nullptr && !g.judged && g.error == ENOENT) slot.reason = "missing";
+              ++s;
+            });
   return true;
 }
 
@@ -241,8 +266,15 @@ bool grade_class(const TestSet& set, const std::vector<std::string>& submissions
   out->set = set;
   out->submissions = submissions;
   out->results.assign(submissions.size() * set.tests.size(), Graded{});
+  std::optional<ProgramClass> programs;
+  if (options.programs != nullptr) {
+    out->programs = *options.programs;
+    programs.emplace(*options.programs);
+    if (!programs->open(why)) return false;
+    programs->build(submissions, options.threads);
+  }
   for (size_t t = 0; t < set.tests.size(); ++t) {
-    if (!grade_test(t, options, out, why)) return false;
+    if (!grade_test(t, options, programs ? &*programs : nullptr, out, why)) return false;
   }
   return true;
 }

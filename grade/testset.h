@@ -1,17 +1,20 @@
 // A test set graded for a whole class: the tests of a folder (NAME.in, the
 // graph with its source after the m-th edge, and an optional points file),
 // each loaded and solved once, and every submission's result file for each
-// judged against it.
+// judged against it; or every submission's program built once and run on
+// each test, its output judged the same way.
 #ifndef TARNWICK_GRADE_TESTSET_H_
 #define TARNWICK_GRADE_TESTSET_H_
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "grade/grade.h"
+#include "grade/programs.h"
 
 namespace tarnwick {
 
@@ -68,6 +71,9 @@ struct ClassOptions {
   std::function<void(double)> progress;  // hears the share done of a long pass
   std::function<void()> solved;          // called once each test's row is solved
   bool explain_wrong = false;  // Graded::student for every wrong answer (weighs it again)
+  // When set, each submission folder holds a program: built once, run on
+  // every test, its output judged (output_name and max_bytes are not used).
+  const ProgramOptions* programs = nullptr;
 };
 
 // Every outcome of a class, [submission * tests + test].
@@ -76,6 +82,8 @@ struct ClassResults {
   std::vector<std::string> submissions;
   std::vector<Graded> results;
   std::vector<std::string> warnings;  // the judge's, for every test in turn
+  // When programs ran: how (Graded::path is then the submission folder).
+  std::optional<ProgramOptions> programs;
 
   const Graded& at(size_t submission, size_t test) const {
     return results[submission * set.tests.size() + test];
@@ -86,8 +94,10 @@ struct ClassResults {
 
 // Loads and solves each test of `set` once and judges every submission's
 // result file for it, in parallel; a file that does not exist is "not judged:
-// missing". Returns false with *why set ("DATA/NAME.in: reason") when a
-// test cannot be judged at all.
+// missing". With options.programs, first builds every submission, then for
+// each test runs every program (in parallel) and judges its output. Returns
+// false with *why set ("DATA/NAME.in: reason") when a test cannot be judged
+// at all, or the programs have no scratch folder.
 bool grade_class(const TestSet& set, const std::vector<std::string>& submissions,
                  const ClassOptions& options, ClassResults* out, std::string* why);
 

@@ -1,14 +1,16 @@
 // tarnwick-grade: judges a whole class's result files against one graph,
 // loaded and solved once (it runs after the case), or against every test of
-// a test set (it makes the case of each test).
-#include <algorithm>
+// a test set (it makes the case of each test); or builds and runs every
+// submission's program on the test set and judges its outputs.
 #include <cerrno>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "graph/cpus.h"
 #include "grade/grade.h"
+#include "grade/programs.h"
 #include "grade/report.h"
 #include "grade/testset.h"
 #include "tools/front.h"
@@ -25,8 +27,12 @@ constexpr ToolInfo kInfo = {
     "folder's result file for each test DATA/NAME.in (the graph, then the source\n"
     "after the m-th edge), loading and solving each test once. One record a file:\n"
     "the path (and test), a tab and the verdict, or \"not judged: REASON\"; with\n"
-    "--testset then one line a submission. A summary goes to standard error.\n"
-    "Exit 0 when every file was judged, 2 when some were not.\n"
+    "--testset then one line a submission. With --run, each submission folder holds\n"
+    "a program instead: built once, run on every test under limits, its output\n"
+    "judged; a program that fails has a verdict of its own (Compile error, Time\n"
+    "limit exceeded, Memory limit exceeded, Run-time error: ..., Output limit\n"
+    "exceeded, Wall time limit exceeded). A summary goes to standard error.\n"
+    "Exit 0 when every file was judged (or its program failed), 2 when some were not.\n"
     "  --format=csv                 records with a header line\n"
     "  --format=jsonl               one JSON object a line\n"
     "  --format=gradescope          Gradescope's results.json (one submission)\n"
@@ -34,17 +40,27 @@ constexpr ToolInfo kInfo = {
     "  --format=html                the class report, one self-contained page\n"
     "  --output-name PATTERN        result file in a submission ({name}.out)\n"
     "  --max-result-bytes N[K|M|G]  refuse larger result files (4G)\n"
-    "  --visibility V               Gradescope visibility of every test (visible)\n"};
+    "  --visibility V               Gradescope visibility of every test (visible)\n"
+    "Programs (each command run by /bin/sh -c in a scratch copy of the folder):\n"
+    "  --build CMD                  build once a submission ('g++ -O2 -o sol *.cpp')\n"
+    "  --run CMD                    run on each test: its input on standard input,\n"
+    "                               standard output judged; or {input} {graph}\n"
+    "                               {source} {output} in CMD\n"
+    "  --time S                     CPU seconds a test, the time limit (1)\n"
+    "  --wall-time S                wall seconds a test (2 x --time + 1)\n"
+    "  --memory N[K|M|G]            address space of each process (256M)\n"
+    "  --output-limit N[K|M|G]      output of a test (64M)\n"
+    "  --processes N                processes at once, as root (16)\n"
+    "  --build-time S               CPU seconds of a build (60)\n"
+    "  --isolation I                best, bubblewrap, pid-namespace, subreaper (best)\n"};
 
-// Reads a byte count, digits and an optional K, M or G (powers of 1024), into *bytes.
-bool parse_bytes(const std::string& text, uint64_t* bytes) {
-  size_t digits = 0;
-  while (digits < text.size() && is_digit(text[digits])) ++digits;
-  static const std::string kUnits[] = {"", "K", "M", "G"};  // 1024 to the power of the place
-  const auto unit = std::find(std::begin(kUnits), std::end(kUnits), text.substr(digits));
-  if (digits == 0 || digits > 12 || unit == std::end(kUnits)) return false;
-  *bytes = std::stoull(text.substr(0, digits)) << 10 * (unit - std::begin(kUnits));
-  return *bytes <= (uint64_t{1} << 62);
+// The options tarnwick-grade takes: its own, then those of programs.
+std::vector<OptionSpec> grade_options() {
+  std::vector<OptionSpec> options = {{"--format", "a value"}, {"--testset", "a value"},
+                                     {"--output-name", "a value"}, {"--max-result-bytes", "a value"},
+                                     {"--visibility", "a value"}};
+  options.insert(options.end(), std::begin(kProgramOptionSpecs), std::end(kProgramOptionSpecs));
+  return options;
 }
 
 // Returns "" when the source operand is a whole number, else why not: the
@@ -60,18 +76,17 @@ std::string whole_source(const std::string& text) {
 
 class Grade final : public Tool {
  public:
-  Grade()
-      : Tool(kInfo, {{"--format", "a value"}, {"--testset", "a value"},
-                     {"--output-name", "a value"}, {"--max-result-bytes", "a value"},
-                     {"--visibility", "a value"}}) {}
+  Grade() : Tool(kInfo, grade_options()) {}
 
   bool take(const Args& args, std::string* why) override {
     const std::string* format = args.value("--format");
     const std::string* bytes = args.value("--max-result-bytes");
     if (format != nullptr && !parse_format(*format, &format_)) {
       *why = "unknown format '" + *format + "'";
-    } else if (bytes != nullptr && !parse_bytes(*bytes, &max_bytes_)) {
+    } else if (bytes != nullptr && !parse_byte_count(*bytes, &max_bytes_)) {
       *why = "--max-result-bytes '" + *bytes + "' is not a byte count (digits, then K, M or G)";
+    } else {
+      read_program_options(args, &programs_, why);
     }
     if (const std::string* v = args.value("--testset")) testset_ = *v;
     if (const std::string* v = args.value("--output-name")) output_name_ = *v;
@@ -145,13 +160,11 @@ class Grade final : public Tool {
     for (const std::string& folder : operands_) {
       if (!is_folder(folder, &why)) return front.refuse(why);
     }
-    ClassOptions options;
-    options.output_name = output_name_;
-    options.threads = usable_cpus();
-    options.max_bytes = max_bytes_;
-    options.explain_wrong = format_ == Format::kGradescope;  // students see why a test failed
-    options.progress = front.progress();
-    options.solved = [&front] { front.end_progress(); };
+    if (!programs_.run.empty()) {
+      if (why = isolation_unavailable(programs_.isolation); !why.empty()) return front.refuse(why);
+      front.warn(isolation_warnings(programs_.isolation));
+    }
+    const ClassOptions options = class_options(front);
     ClassResults r;
     if (!grade_class(set, operands_, options, &r, &why)) return front.refuse(why);
     if (int status = front.print(class_output(r)); status != kExitOk) return status;
@@ -160,6 +173,19 @@ class Grade final : public Tool {
     front.warn(r.warnings);
     say(kInfo.name, class_summary(r));
     return tally.not_judged == 0 ? kExitOk : kExitCannot;
+  }
+
+  // Returns how the test set is graded.
+  ClassOptions class_options(Front& front) const {
+    ClassOptions options;
+    options.output_name = output_name_;
+    options.threads = usable_cpus();
+    options.max_bytes = max_bytes_;
+    options.explain_wrong = format_ == Format::kGradescope;  // students see why a test failed
+    options.progress = front.progress();
+    options.solved = [&front] { front.end_progress(); };
+    if (!programs_.run.empty()) options.programs = &programs_;
+    return options;
   }
 
   // Returns what --format asks for of a graded test set.
@@ -178,6 +204,7 @@ class Grade final : public Tool {
   Format format_ = Format::kText;
   std::string testset_, output_name_ = kDefaultOutputName, visibility_ = "visible";
   uint64_t max_bytes_ = kDefaultMaxResultBytes;
+  ProgramOptions programs_;  // run empty: no programs
   std::vector<std::string> operands_;
 };
 
