@@ -126,6 +126,19 @@ void keep_drawn(const Graph& g, Explanation* e) {
   }
 }
 
+// Tells step s of e why it weighs what it does, from the answer q about its pair.
+void tell_step(const EdgeQuery& q, const Explanation& e, ExplainedStep* s) {
+  s->why = why(s->step, q.line != 0, e);
+  s->graph_line = q.line;
+  // A pair given again with another weight: the later weight stands, which
+  // an author who meant the smaller does not expect.
+  if (q.times > 1 && q.earlier_weight != q.weight) {
+    s->pair_times = q.times;
+    s->earlier_line = q.earlier_line;
+    s->earlier_weight = q.earlier_weight;
+  }
+}
+
 }  // namespace
 
 bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* e, std::string* why) {
@@ -144,21 +157,28 @@ bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* e, std::s
 }
 
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err) {
+  Explanation* const one[] = {e};
+  return add_graph_lines(req, one, err);
+}
+
+bool add_graph_lines(const ExplainRequest& req, std::span<Explanation* const> es, std::string* err) {
   std::vector<EdgeQuery> queries;
   const int64_t edges = req.judging->report().edges;
-  for (const ExplainedStep& s : e->steps) {
-    const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
-    queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
+  for (const Explanation* e : es) {
+    for (const ExplainedStep& s : e->steps) {
+      const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
+      queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
+    }
   }
-  if (!find_edge_lines(*req.graph, req.judging->report(), &queries, err)) {
+  if (!queries.empty() && !find_edge_lines(*req.graph, req.judging->report(), &queries, err)) {
     *err = req.graph_name + ": " + *err;
     return false;
   }
-  for (size_t i = 0; i < e->steps.size(); ++i) {
-    e->steps[i].why = why(e->steps[i].step, queries[i].line != 0, *e);
-    e->steps[i].graph_line = queries[i].line;
+  const EdgeQuery* q = queries.data();
+  for (Explanation* e : es) {
+    for (ExplainedStep& s : e->steps) tell_step(*q++, *e, &s);
+    e->steps_told = true;
   }
-  e->steps_told = true;
   return true;
 }
 

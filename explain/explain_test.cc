@@ -90,6 +90,25 @@ const std::string kJsonLine3 =
     R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)";
 
 const Golden kGoldens[] = {
+    // A pair given again with another weight: the later weight stands, and the
+    // note names both lines (the same pair with the same weight needs none).
+    {"a pair given twice", "3 5\n1 2 4\n2 3 1\n1 3 2\n1 3 7\n2 1 4\n", "1\n2\n3\n", {"1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 3, weight 7: edge 1-3, graph line 5\n"
+     "Total 7, expected 5: difference +2.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "Note: edge 1-3 is given twice (graph lines 4 and 5): the later weight 7 stands, not 2\n"
+     "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"},
+    {"a pair given three times", "3 5\n1 3 9\n1 2 4\n2 3 1\n1 3 2\n3 1 7\n", "1\n2\n3\n",
+     {"--student", "1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 3, weight 7: edge 1-3, graph line 6\n"
+     "Total 7: not the shortest distance from 1 to 3.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "Note: edge 1-3 is given 3 times (the last two on graph lines 5 and 6): the later weight 7 "
+     "stands, not 2\n"},
     {"an edge, the diagonal and a shortest path", kGraph, "1\n1 2\n1 3\n", {"1"},
      "Wrong answer in path 1 to 3\n"
      "Line 3 as the judge weighs it, from source 1:\n"

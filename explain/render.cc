@@ -261,6 +261,28 @@ void add_notes(std::vector<std::string> kind, std::vector<std::string>* notes) {
   }
 }
 
+// Returns the note on a step's pair given again with another weight.
+std::string given_again_note(const ExplainedStep& s) {
+  const std::string times = s.pair_times == 2 ? "twice" : num(s.pair_times) + " times";
+  const std::string lines = s.pair_times == 2 ? "graph lines " : "the last two on graph lines ";
+  return "edge " + num(s.step.from) + "-" + num(s.step.to) + " is given " + times + " (" + lines +
+         num(s.earlier_line) + " and " + num(s.graph_line) + "): the later weight " +
+         num(s.step.weight) + " stands, not " + num(s.earlier_weight);
+}
+
+// Returns the notes on the pairs of the steps given again with another
+// weight, each pair once.
+std::vector<std::string> given_again_notes(const Explanation& e) {
+  std::vector<std::string> notes;
+  std::vector<int64_t> told;
+  for (const ExplainedStep& s : e.steps) {
+    if (s.pair_times < 2 || std::find(told.begin(), told.end(), s.graph_line) != told.end()) continue;
+    told.push_back(s.graph_line);
+    notes.push_back(given_again_note(s));
+  }
+  return notes;
+}
+
 }  // namespace
 
 std::vector<std::string> reading_notes(const Explanation& e) {
@@ -287,7 +309,19 @@ std::vector<std::string> reading_notes(const Explanation& e) {
   }
   add_notes(std::move(tails), &notes);
   add_notes(std::move(repeats), &notes);
+  add_notes(given_again_notes(e), &notes);
   return notes;
+}
+
+std::string trap_note(const Explanation& e) {
+  if (e.verdict.kind != Verdict::kWrongAnswer || !e.line_read || e.line != e.verdict.line) return "";
+  if (e.line == e.n + 1 && blank_line(e) && e.line == e.lines) {
+    return "the file ends with an empty line: line " + num(e.line) + " is judged";
+  }
+  for (const ExplainedStep& s : e.steps) {
+    if (s.pair_times > 1) return given_again_note(s);
+  }
+  return "";
 }
 
 std::string explanation_text(const Explanation& e) { return any_text(e, false, kKeptSteps + 1); }

@@ -140,7 +140,7 @@ bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* progr
   TestInput& test = out->set.tests[t];
   CaseOptions case_options;
   case_options.progress = options.progress;
-  case_options.note_edges = options.explain_wrong;
+  case_options.note_edges = true;  // a wrong answer's steps are told their graph lines
   GraphFile file;
   Case judging;
   const std::string input = out->set.dir + "/" + test.name + ".in";
@@ -151,7 +151,8 @@ bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* progr
   for (std::string& w : judging.warnings()) out->warnings.push_back(std::move(w));
   const ExplainRequest explain{&judging, &file, input, 0};
   GradeOptions grading = grading_options(options, programs, input, judging);
-  if (options.explain_wrong) grading.explain = &explain;
+  grading.explain = &explain;
+  grading.student_text = options.explain_wrong;
   const size_t count = out->set.tests.size();
   size_t s = 0;
   grade_all(judged_paths(options, programs, *out, test.name), judging, grading,

@@ -70,7 +70,7 @@ struct ClassOptions {
   uint64_t max_bytes = kDefaultMaxResultBytes;
   std::function<void(double)> progress;  // hears the share done of a long pass
   std::function<void()> solved;          // called once each test's row is solved
-  bool explain_wrong = false;  // Graded::student for every wrong answer (weighs it again)
+  bool explain_wrong = false;  // Graded::student for every wrong answer
   // When set, each submission folder holds a program: built once, run on
   // every test, its output judged (output_name and max_bytes are not used).
   const ProgramOptions* programs = nullptr;
