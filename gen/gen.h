@@ -26,9 +26,19 @@ struct GenOptions {
 bool read_gen_options(const std::vector<std::string>& operands, const std::string* source,
                       GenOptions* o, std::string* why);
 
+// What a graph drawn without --simple holds that a test author rarely means.
+struct GenCounts {
+  int64_t pairs_again = 0;  // edges whose pair an earlier edge gave: the later weight stands
+  int64_t self_loops = 0;
+};
+
 // Writes the graph file: the line "n m", the m edges "u v w", then the
-// source on a line of its own when o.source is set.
-void write_graph(const GenOptions& o, OutBuffer& out);
+// source on a line of its own when o.source is set. Returns what it holds of
+// pairs given again and self-loops (none with o.simple).
+GenCounts write_graph(const GenOptions& o, OutBuffer& out);
+
+// Returns the warning on what `counts` tells, or "" when there is nothing.
+std::string gen_warning(const GenCounts& counts);
 
 }  // namespace tarnwick
 
