@@ -13,14 +13,25 @@ namespace tarnwick {
 
 namespace {
 
+// Returns how a file whose first token's first bytes are `token` looks:
+// UTF-16 (a byte-order mark FF FE or FE FF, or a NUL byte, as every other
+// byte of ASCII text in UTF-16), or UTF-8 after a byte-order mark.
+Explanation::Encoding encoding_of(std::string_view token) {
+  using Encoding = Explanation::Encoding;
+  const bool utf16_mark = token.starts_with("\xff\xfe") || token.starts_with("\xfe\xff");
+  if (utf16_mark || token.find('\0') != std::string_view::npos) return Encoding::kUtf16;
+  return token.starts_with("\xef\xbb\xbf") ? Encoding::kByteOrderMark : Encoding::kPlain;
+}
+
 // Keeps in *e the steps and the weight of one line as the checker weighs it:
-// the wanted line, or (wanted 0) the first wrong one. Lets the checker read to
-// the end of the file, so that the lines can be counted.
+// the wanted line, or (wanted 0) the first wrong one. Lets the checker read on
+// past the verdict while the lines read change what is told.
 class LineRecorder : public JudgeObserver {
  public:
   LineRecorder(int64_t wanted, Explanation* e) : wanted_(wanted), e_(e) {}
 
   void step(const WeighedStep& s) override {
+    if (s.line == 1 && s.index == 1) e_->encoding = encoding_of(s.token);
     const bool no_id_yet = !id_read_ && s.repeated;
     id_read_ = id_read_ || !s.repeated;
     if (e_->line_read || (wanted_ != 0 && s.line != wanted_)) return;

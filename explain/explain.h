@@ -73,6 +73,9 @@ struct Explanation {
   // that is told is known, so that an endless output is explained too.
   int64_t lines = 0;
   bool read_to_end = true;
+  // How the file's first bytes look: plain, or written as text of another kind.
+  enum class Encoding { kPlain, kByteOrderMark, kUtf16 };
+  Encoding encoding = Encoding::kPlain;
 
   int64_t line = 0;          // the line explained; 0 when there is none
   bool line_read = false;    // false: the file ends before it
@@ -152,12 +155,13 @@ std::string student_text(const Explanation& e, int64_t max_steps = kStudentSteps
 // another weight. Empty when none applies.
 std::vector<std::string> reading_notes(const Explanation& e);
 
-// Returns, in one sentence without a line end, the trap that decided a wrong
-// verdict which a right solution can fall into, or "" when none did: the
-// file ends with an empty line, judged as line n + 1; or a step of the wrong
-// line takes an edge whose pair the graph gives again with another weight
-// (the later weight stands). Requires add_graph_lines for the second.
-std::string trap_note(const Explanation& e);
+// Returns, in one sentence without a line end, what decided a wrong verdict
+// that a right solution can fall into, or "" when nothing did: a file
+// written as UTF-16 or after a byte-order mark; the file ends with an empty
+// line, judged as line n + 1; or a step of the wrong line takes an edge whose
+// pair the graph gives again with another weight (the later weight stands).
+// Requires add_graph_lines for the last.
+std::string grading_note(const Explanation& e);
 
 // Returns the drawn vertices, the explained path (each distinct step once,
 // with a count) and a shortest path as Graphviz input.

@@ -127,7 +127,7 @@ std::string csv_record(const Graded& g, const RecordPlace* place) {
   }
   return head + csv_field(valid_utf8(g.path)) + "," + csv_field(outcome_text(g)) + "," +
          line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
-         (is_utf8(g.path) ? "" : hex(g.path)) + "," + csv_field(valid_utf8(g.trap)) + csv_run(g) + "\n";
+         (is_utf8(g.path) ? "" : hex(g.path)) + "," + csv_field(valid_utf8(g.note)) + csv_run(g) + "\n";
 }
 
 std::string jsonl_record(const Graded& g, const RecordPlace* place) {
@@ -142,15 +142,15 @@ std::string jsonl_record(const Graded& g, const RecordPlace* place) {
   return head + "\"path\":" + json_string(g.path) + bytes +
          ",\"verdict\":" + json_string(outcome_text(g)) + ",\"line\":" + line_text(g, "null") +
          ",\"judged\":" + (g.judged ? "true" : "false") + points +
-         (g.trap.empty() ? "" : ",\"trap\":" + json_string(g.trap)) + jsonl_run(g) + "}\n";
+         (g.note.empty() ? "" : ",\"note\":" + json_string(g.note)) + jsonl_run(g) + "}\n";
 }
 
 // The most steps of explanations waiting to be told their graph lines at once.
 constexpr int64_t kStepsTold = 1 << 16;
 
-// Tells the explained outcomes of *judged their traps and, when asked, the
+// Tells the explained outcomes of *judged their notes and, when asked, the
 // student's text, from the graph lines of their steps (the graph input read
-// on this thread alone). Without the graph lines, only the traps that need
+// on this thread alone). Without the graph lines, only the notes that need
 // none are told.
 void tell_explained(const GradeOptions& options, std::vector<Judged>* judged) {
   std::vector<Explanation*> es;
@@ -162,7 +162,7 @@ void tell_explained(const GradeOptions& options, std::vector<Judged>* judged) {
   const bool told = add_graph_lines(*options.explain, es, &err);
   for (Judged& j : *judged) {
     if (!j.e) continue;
-    j.graded.trap = trap_note(*j.e);
+    j.graded.note = grading_note(*j.e);
     if (told && options.student_text) j.graded.student = student_text(*j.e, kStudentSteps);
   }
 }
@@ -223,8 +223,8 @@ bool parse_format(std::string_view name, Format* format) {
 std::string format_header(Format format, bool testset, bool programs) {
   if (format != Format::kCsv) return "";
   const std::string run = programs ? ",cpu_seconds,wall_seconds,peak_memory_bytes\n" : "\n";
-  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes,trap" + run
-                 : "path,verdict,line,judged,path_bytes,trap" + run;
+  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes,note" + run
+                 : "path,verdict,line,judged,path_bytes,note" + run;
 }
 
 const char* failure_name(RunFailure failure) {
@@ -287,8 +287,8 @@ std::string format_record(Format format, const Graded& g, const RecordPlace* pla
   if (format == Format::kCsv) return csv_record(g, place);
   if (format == Format::kJsonl) return jsonl_record(g, place);
   std::string test = place != nullptr ? text_field(place->test) + "\t" : "";
-  const std::string trap = g.trap.empty() ? "" : "\ttrap: " + text_field(g.trap);
-  return text_field(g.path) + "\t" + test + outcome_text(g) + trap + "\n";
+  const std::string note = g.note.empty() ? "" : "\tnote: " + text_field(g.note);
+  return text_field(g.path) + "\t" + test + outcome_text(g) + note + "\n";
 }
 
 void Tally::add(const Graded& g) {

@@ -57,9 +57,9 @@ struct Graded {
   std::string reason;  // the system's reason when not judged ("No such file or directory")
   int error = 0;       // the errno behind `reason`, or 0 (too large, out of memory)
   std::string student = {};  // when asked for a wrong answer: tarnwick-explain --student's text
-  // For a wrong answer that a right solution can give: the trap that decided
-  // it (explain's trap_note), or "".
-  std::string trap = {};
+  // For a wrong answer: what a right solution can still have fallen into
+  // (explain's grading_note: a trap, or a file written as UTF-16), or "".
+  std::string note = {};
   double seconds = 0;  // how long judging the file took (a program's run not included)
   // When the file came from a student's program: how it ran.
   std::optional<ProgramRun> program = {};
@@ -92,7 +92,7 @@ struct GradeOptions {
   // A FIFO without a writer holds nothing; a larger file is not judged.
   ResultLimits limits = {false, kDefaultMaxResultBytes};
   // When set, a wrong answer in a regular file is weighed again through this
-  // request's case and graph input, for its trap (Graded::trap) and, with
+  // request's case and graph input, for its note (Graded::note) and, with
   // student_text, the student's explanation (Graded::student).
   const ExplainRequest* explain = nullptr;
   bool student_text = false;

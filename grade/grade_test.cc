@@ -62,16 +62,16 @@ TEST(GradeFormat, RecordsInEachFormat) {
             "\"judged\":true}\n");
   // A trap that decided a wrong answer follows the verdict in every record.
   Graded trapped = wrong;
-  trapped.trap = "the file ends with an empty line: line 7 is judged";
+  trapped.note = "the file ends with an empty line: line 7 is judged";
   EXPECT_EQ(format_record(Format::kText, trapped),
-            "r,1\tWrong answer in path 4 to 7\ttrap: the file ends with an empty line: line 7 is "
+            "r,1\tWrong answer in path 4 to 7\tnote: the file ends with an empty line: line 7 is "
             "judged\n");
   EXPECT_EQ(format_record(Format::kCsv, trapped),
             "\"r,1\",Wrong answer in path 4 to 7,7,true,,the file ends with an empty line: line 7 "
             "is judged\n");
   EXPECT_EQ(format_record(Format::kJsonl, trapped),
             "{\"path\":\"r,1\",\"verdict\":\"Wrong answer in path 4 to 7\",\"line\":7,"
-            "\"judged\":true,\"trap\":\"the file ends with an empty line: line 7 is judged\"}\n");
+            "\"judged\":true,\"note\":\"the file ends with an empty line: line 7 is judged\"}\n");
   Tally t;
   for (const Graded* g : {&wrong, &missing, &empty, &empty}) t.add(*g);
   EXPECT_EQ(t.summary(), "4 files: 0 succeeded, 1 wrong, 2 empty, 1 not judged");
@@ -100,7 +100,7 @@ TEST(GradeCli, GoldenRuns) {
            "empty\tEmpty file\n",
        "tarnwick-grade: 3 files: 1 succeeded, 1 wrong, 1 empty, 0 not judged\n"},
       {{"--format=csv", g, "1", odd, missing, "--", right}, 2,
-       "path,verdict,line,judged,path_bytes,trap\n\"" + P + "a,\"\"b\"\"\n\t\xef\xbf\xbd\",Success,,true," +
+       "path,verdict,line,judged,path_bytes,note\n\"" + P + "a,\"\"b\"\"\n\t\xef\xbf\xbd\",Success,,true," +
            hex(odd) + ",\n" + P + "missing,not judged: No such file or directory,,false,,\n" + P +
            "right,Success,,true,,\n",
        "tarnwick-grade: 3 files: 2 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
@@ -212,7 +212,7 @@ std::string judge_says(const std::string& graph, const std::string& path, const 
 
 // Returns grading text without the traps told after verdicts.
 std::string without_traps(const std::string& text) {
-  return std::regex_replace(text, std::regex("\ttrap: [^\n]*"), "");
+  return std::regex_replace(text, std::regex("\tnote: [^\n]*"), "");
 }
 
 // Returns how many times `what` occurs in text.
@@ -247,7 +247,7 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
     Outcome o = grade(args, s);
     EXPECT_EQ(o.status, 2);
     // The verdicts are the judge's; a trap that decided one is told after it.
-    traps += count(o.out, "\ttrap: ");
+    traps += count(o.out, "\tnote: ");
     EXPECT_EQ(without_traps(o.out), expected) << "graph:\n" << tarnwick_test::slurp(graph) << "source " << source;
     compared += static_cast<int>(args.size()) - 2;
     succeeded += count(o.out, "\tSuccess\n");

@@ -245,7 +245,7 @@ TEST_F(ProgramClassTest, RightAndWrongInEveryFormat) {
            "\t0 of 2 tests passed\t0 of 3.5 points\n" + C +
            "\t0 of 2 tests passed\t0 of 3.5 points\n"},
       {"csv",
-       "submission,test,path,verdict,line,judged,points,path_bytes,trap,cpu_seconds,wall_seconds,"
+       "submission,test,path,verdict,line,judged,points,path_bytes,note,cpu_seconds,wall_seconds,"
        "peak_memory_bytes\n" +
            R + ",t1," + R + ",Success,,true,1,,,C,W,M\n" + R + ",t2," + R +
            ",Success,,true,2.5,,,C,W,M\n" + W + ",t1," + W +

@@ -268,7 +268,7 @@ TEST(ProgramFormats, TextAndCsvRecords) {
             "lost\t0 of 1 tests passed\t0 of 2.5 points\n");
   const std::string csv = class_records(Format::kCsv, r);
   EXPECT_EQ(csv.substr(0, csv.find("right,,,")),
-            "submission,test,path,verdict,line,judged,points,path_bytes,trap,cpu_seconds,wall_seconds,"
+            "submission,test,path,verdict,line,judged,points,path_bytes,note,cpu_seconds,wall_seconds,"
             "peak_memory_bytes\n"
             "right,t1,right,Success,,true,2.5,,,0.012,0.034,2097152\n"
             "broken,t1,broken,Compile error,,false,0,,,,,\n"
