@@ -132,6 +132,12 @@ TEST(GradeCli, GoldenRuns) {
       {{g, "1"}, 1, "",
        "tarnwick-grade: a graph, a source and at least one result file are needed\n" + usage},
       {{"--format=xml", g, "1", right}, 1, "", "tarnwick-grade: unknown format 'xml'\n" + usage},
+      // The largest cap taken is 2^62 bytes, 4294967296G; one more is refused.
+      {{"--max-result-bytes", "4294967296G", g, "1", right}, 0, P + "right\tSuccess\n",
+       "tarnwick-grade: 1 file: 1 succeeded, 0 wrong, 0 empty, 0 not judged\n"},
+      {{"--max-result-bytes", "4294967297G", g, "1", right}, 1, "",
+       "tarnwick-grade: --max-result-bytes '4294967297G' is not a byte count (digits, then K, M "
+       "or G)\n" + usage},
       {{"--fast", g, "1", right}, 1, "", "tarnwick-grade: unknown option '--fast'\n" + usage},
       {{"--version"}, 0, "tarnwick-grade 0.1.0\n", ""},
   };

@@ -5,6 +5,7 @@
 // lines of edges searched again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -133,6 +134,29 @@ void place_plainly(const std::string& text, std::vector<Place>* numbers,
     bytes->push_back({line, column});
     ++column;
     if (c == '\n') ++line, column = 1;
+  }
+}
+
+// Line ends counted many bytes at a time, and where the line after the last
+// one starts, are what a byte-by-byte count finds: a line end in any byte of
+// a window of any length, the window's last byte and its lone byte included.
+TEST(Observe, LineEndsCountedAsOneByOne) {
+  std::mt19937 rng(3);
+  for (size_t length = 0; length <= 40; ++length) {
+    for (int trial = 0; trial < 60; ++trial) {
+      std::string bytes(length, 'x');
+      for (char& c : bytes) c = rng() % 3 == 0 ? '\n' : rng() % 2 ? ' ' : '7';
+      if (trial == 0 && length > 0) bytes.back() = '\n';
+      const int64_t plain = std::count(bytes.begin(), bytes.end(), '\n');
+      EXPECT_EQ(count_line_ends(bytes), plain) << testing::PrintToString(bytes);
+      LineEndCount ends;
+      ends.count = 5, ends.line_start = 3;
+      ends.take(1000, bytes);
+      EXPECT_EQ(ends.count, 5 + plain) << testing::PrintToString(bytes);
+      const size_t last = bytes.rfind('\n');
+      EXPECT_EQ(ends.line_start, last == std::string::npos ? 3 : 1000 + last + 1)
+          << testing::PrintToString(bytes);
+    }
   }
 }
 
