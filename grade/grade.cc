@@ -206,12 +206,24 @@ void grade_all(const std::vector<std::string>& paths, const Case& judging,
   tell_waiting();
 }
 
+namespace {
+
+constexpr std::pair<std::string_view, Format> kFormatNames[] = {
+    {"text", Format::kText}, {"csv", Format::kCsv}, {"jsonl", Format::kJsonl},
+    {"gradescope", Format::kGradescope}, {"junit", Format::kJunit}, {"html", Format::kHtml},
+};
+
+}  // namespace
+
+std::string format_name(Format format) {
+  for (const auto& [name, f] : kFormatNames) {
+    if (f == format) return std::string(name);
+  }
+  return "?";
+}
+
 bool parse_format(std::string_view name, Format* format) {
-  static constexpr std::pair<std::string_view, Format> kNames[] = {
-      {"text", Format::kText}, {"csv", Format::kCsv}, {"jsonl", Format::kJsonl},
-      {"gradescope", Format::kGradescope}, {"junit", Format::kJunit}, {"html", Format::kHtml},
-  };
-  for (const auto& [known, f] : kNames) {
+  for (const auto& [known, f] : kFormatNames) {
     if (name == known) {
       *format = f;
       return true;

@@ -117,6 +117,9 @@ enum class Format { kText, kCsv, kJsonl, kGradescope, kJunit, kHtml };
 // "html") into *format. Returns false for anything else.
 bool parse_format(std::string_view name, Format* format);
 
+// Returns the name of `format`, as parse_format reads it.
+std::string format_name(Format format);
+
 // Where a record of a test set comes from, beside its outcome.
 struct RecordPlace {
   std::string submission;  // the submission folder as given

@@ -131,12 +131,17 @@ TEST(GradeCli, GoldenRuns) {
        "tarnwick-grade: " + P + "big: the vertex count is too large: at most 10009 vertices fit\n"},
       {{g, "1"}, 1, "",
        "tarnwick-grade: a graph, a source and at least one result file are needed\n" + usage},
-      {{"--format=xml", g, "1", right}, 1, "", "tarnwick-grade: unknown format 'xml'\n" + usage},
+      {{"--format=xml", g, "1", right}, 1, "",
+       "tarnwick-grade: unknown format 'xml' (text, csv, jsonl, gradescope, junit or html)\n" + usage},
       // The largest cap taken is 2^62 bytes, 4294967296G; one more is refused.
       {{"--max-result-bytes", "4294967296G", g, "1", right}, 0, P + "right\tSuccess\n",
        "tarnwick-grade: 1 file: 1 succeeded, 0 wrong, 0 empty, 0 not judged\n"},
       {{"--max-result-bytes", "4294967297G", g, "1", right}, 1, "",
        "tarnwick-grade: --max-result-bytes '4294967297G' is not a byte count (digits, then K, M "
+       "or G)\n" + usage},
+      // 2^34 G is 2^64 bytes: refused, not wrapped to a cap of 0.
+      {{"--max-result-bytes", "17179869184G", g, "1", right}, 1, "",
+       "tarnwick-grade: --max-result-bytes '17179869184G' is not a byte count (digits, then K, M "
        "or G)\n" + usage},
       {{"--fast", g, "1", right}, 1, "", "tarnwick-grade: unknown option '--fast'\n" + usage},
       {{"--version"}, 0, "tarnwick-grade 0.1.0\n", ""},
@@ -499,7 +504,7 @@ TEST(GradeTestset, GoldenRuns) {
       {{"--testset", D}, 1, "", "tarnwick-grade: --testset needs at least one submission folder\n" + usage},
       {{"--testset", D, "--format=gradescope", A, B}, 1, "",
        "tarnwick-grade: --format=gradescope writes the results of one submission folder\n" + usage},
-      {{"--format=html", D, "1", A}, 1, "", "tarnwick-grade: this --format needs --testset\n" + usage},
+      {{"--format=html", D, "1", A}, 1, "", "tarnwick-grade: --format=html needs --testset\n" + usage},
       {{"--testset", D, "--output-name", "out.txt", A}, 1, "",
        "tarnwick-grade: --output-name 'out.txt' must hold {name}\n" + usage},
       {{"--testset", D, "--output-name=/{name}", A}, 1, "",

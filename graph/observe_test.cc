@@ -32,8 +32,10 @@ std::string random_graph(std::mt19937& rng, int* edges) {
   std::string text = std::to_string(n) + (pick(2) ? "\n" : " ") + std::to_string(m);
   for (int e = 0; e < m; ++e) {
     const int u = pick(n + 2), v = pick(3) == 0 ? u : pick(n + 2);
-    text += (pick(4) == 0 ? "\r\n" : pick(3) == 0 ? "  " : "\n") + std::to_string(u) + " " +
-            std::to_string(v) + " " + std::to_string(weights[pick(6)]);
+    // One draw a statement: the operands of + are evaluated in an order each compiler chooses.
+    const char* gap = pick(4) == 0 ? "\r\n" : pick(3) == 0 ? "  " : "\n";
+    const int32_t w = weights[pick(6)];
+    text += gap + std::to_string(u) + " " + std::to_string(v) + " " + std::to_string(w);
   }
   *edges = m;
   return text + "\n5 6 7\n";
@@ -112,8 +114,10 @@ TEST(Observe, EdgesAndPairsAgainInEveryReading) {
         }
         told += flag == kAgainYes;
       }
-      // Pairs are counted only for a dense table, and only when asked from the start.
-      EXPECT_EQ(r.pairs_again, storage == Storage::kDense && ask > 0 ? again_in_cells : -1) << text;
+      // Pairs are counted only for a dense table read in ranges (an empty edge
+      // list is not), and only when asked from the start.
+      const bool counted = storage == Storage::kDense && ask > 0 && !r.ranges.empty();
+      EXPECT_EQ(r.pairs_again, counted ? again_in_cells : -1) << text;
       EXPECT_LE(told, again_in_cells);
     }
   }

@@ -82,7 +82,7 @@ class Grade final : public Tool {
     const std::string* format = args.value("--format");
     const std::string* bytes = args.value("--max-result-bytes");
     if (format != nullptr && !parse_format(*format, &format_)) {
-      *why = "unknown format '" + *format + "'";
+      *why = "unknown format '" + *format + "' (text, csv, jsonl, gradescope, junit or html)";
     } else if (bytes != nullptr && !parse_byte_count(*bytes, &max_bytes_)) {
       *why = "--max-result-bytes '" + *bytes + "' is not a byte count (digits, then K, M or G)";
     } else {
@@ -115,7 +115,8 @@ class Grade final : public Tool {
     const bool set_only = format_ == Format::kGradescope || format_ == Format::kJunit ||
                           format_ == Format::kHtml;
     if (testset_.empty() && (set_only || args.has("--output-name"))) {
-      return std::string(args.has("--output-name") ? "--output-name" : "this --format") +
+      return std::string(args.has("--output-name") ? "--output-name"
+                                                   : "--format=" + format_name(format_)) +
              " needs --testset";
     }
     if (args.has("--visibility") && format_ != Format::kGradescope) {
