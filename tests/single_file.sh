@@ -47,6 +47,9 @@ wait
 echo "compiled ${#compiles[@]} files in ${SECONDS} s"
 for job in "${compiles[@]}"; do
   name=${job%%|*}
+  check "$name.cc says what it is, its version and its commit" \
+    bash -c "head -1 '$single/$name.cc' | grep -q '^// $name.cc: tarnwick-[a-z]* [0-9.]*, of tarnwick' &&
+             grep -Eq '^// Made from the sources of commit ([0-9a-f]{40}|unknown)' '$single/$name.cc'"
   check "$name.cc holds no #include \"...\"" bash -c "! grep -q '^#include \"' '$single/$name.cc'"
   check "$name.cc compiles alone, without a word: ${job#*|}" \
     bash -c "[ -x '$scratch/$name/run' ] && [ ! -s '$scratch/$name/said' ] ||
