@@ -68,9 +68,9 @@ add_case() {
   n=$((n + 1))
   c=$scratch/cases/$(printf %02d "$n")
   mkdir -p "$c"
-  printf "$1" >"$c/in"
-  printf "$2" >"$c/ans"
-  printf "$3" >"$c/team"
+  printf %b "$1" >"$c/in"
+  printf %b "$2" >"$c/ans"
+  printf %b "$3" >"$c/team"
   shift 3
   printf '%s\n' "$@" | sed '/^$/d' >"$c/flags"
 }
@@ -188,8 +188,8 @@ done
 # The input validator: standard input, no --kattis, the package's flags;
 # the same with --kattis given anyway.
 validator=$scratch/tarnwick-validate/run
-printf "${edges}1\n" >"$scratch/valid.in"
-printf "$edges" >"$scratch/no-source.in"
+printf %b "${edges}1\n" >"$scratch/valid.in"
+printf %b "$edges" >"$scratch/no-source.in"
 printf '3 3\n1 2 4\n2 1 5\n1 3 7\n1\n' >"$scratch/twice.in"
 : >"$scratch/empty.in"
 validated() {
