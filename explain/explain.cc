@@ -138,7 +138,7 @@ void keep_drawn(const Graph& g, Explanation* e) {
 }
 
 // Tells step s of e why it weighs what it does, from the answer q about its pair.
-void tell_step(const EdgeQuery& q, const Explanation& e, ExplainedStep* s) {
+void tell_why(const EdgeQuery& q, const Explanation& e, ExplainedStep* s) {
   s->why = why(s->step, q.line != 0, e);
   s->graph_line = q.line;
   // A pair given again with another weight: the later weight stands, which
@@ -187,7 +187,7 @@ bool add_graph_lines(const ExplainRequest& req, std::span<Explanation* const> es
   }
   const EdgeQuery* q = queries.data();
   for (Explanation* e : es) {
-    for (ExplainedStep& s : e->steps) tell_step(*q++, *e, &s);
+    for (ExplainedStep& s : e->steps) tell_why(*q++, *e, &s);
     e->steps_told = true;
   }
   return true;

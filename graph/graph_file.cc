@@ -222,8 +222,8 @@ int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int
 
 // Counts the line ends before each range of `marks` from those of the header
 // and of the ranges (`ends`, from a search that read them).
-void count_lines(const ByteReader& whole, const std::vector<LineEndCount>& ends,
-                 std::vector<RangeMark>* marks) {
+void count_lines_from_ends(const ByteReader& whole, const std::vector<LineEndCount>& ends,
+                           std::vector<RangeMark>* marks) {
   std::vector<char> buffer(size_t{1} << 16);
   ByteReader header(whole, 0, (*marks)[0].offset, buffer);
   LineEndCount before;
@@ -263,7 +263,7 @@ bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<Edge
     *err = reason(e);
     return false;
   }
-  count_lines(file.reader(), ends, &marks);
+  count_lines_from_ends(file.reader(), ends, &marks);
   // Each query's last edge and the one before it, placed: spots 2i and 2i + 1.
   std::vector<Spot> spots(2 * queries->size());
   std::vector<Spot*> wanted;
