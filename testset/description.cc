@@ -69,7 +69,8 @@ bool take_extra(const std::string& word, Extras* e, std::string* why) {
            "': after the seed come connected, simple or repeats, source=S and points=P";
     return false;
   }
-  const std::string named = word.substr(0, word.find('=') + 1);  // "source=", or the word
+  const size_t equals = word.find('=');
+  const std::string named = equals == std::string::npos ? word : word.substr(0, equals + 1);
   if (twice) *why = "'" + named + "' is given twice";
   return !twice;
 }

@@ -140,6 +140,34 @@ bool check_input(const TestPlan& plan, const WholeFile& in, const FolderOptions&
   return true;
 }
 
+// Returns the files that writing `plans` makes, in the order they are written.
+std::vector<std::string> files_of(const std::vector<TestPlan>& plans) {
+  std::vector<std::string> files;
+  for (const TestPlan& plan : plans) {
+    files.insert(files.end(), {plan.name + ".in", plan.name + ".ans"});
+  }
+  files.insert(files.end(), {"points", kReportName});
+  return files;
+}
+
+// Returns true when every test in the folder `dir` is one of `files`.
+// Returns false with *why set otherwise, or when the folder cannot be read.
+bool only_tests_of(const std::string& dir, const std::vector<std::string>& files,
+                   std::string* why) {
+  std::vector<std::string> present;
+  if (!list_tests(dir, &present, why)) return false;
+  std::sort(present.begin(), present.end(), natural_less);
+  const std::set<std::string> named(files.begin(), files.end());
+  for (const std::string& name : present) {
+    if (named.count(name + ".in") != 0) continue;
+    *why = dir + "/" + name +
+           ".in: a test the description does not name, which tarnwick-grade --testset would "
+           "grade too";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TestsetWriter::TestsetWriter(std::string dir, FolderOptions options)
@@ -152,18 +180,8 @@ bool TestsetWriter::prepare(const std::vector<TestPlan>& plans, std::string* why
     *why = dir_ + ": " + reason(errno);
     return false;
   }
-  std::vector<std::string> present;
-  if (!is_folder(dir_, why) || !list_tests(dir_, &present, why)) return false;
-  std::sort(present.begin(), present.end(), natural_less);
-  std::set<std::string> files = {"points", kReportName};
-  for (const TestPlan& plan : plans) files.insert({plan.name + ".in", plan.name + ".ans"});
-  for (const std::string& name : present) {
-    if (files.count(name + ".in") != 0) continue;
-    *why = dir_ + "/" + name +
-           ".in: a test the description does not name, which tarnwick-grade --testset would "
-           "grade too";
-    return false;
-  }
+  const std::vector<std::string> files = files_of(plans);
+  if (!is_folder(dir_, why) || !only_tests_of(dir_, files, why)) return false;
   struct stat st {};
   for (const std::string& name : files) {
     if (options_.force || ::lstat((dir_ + "/" + name).c_str(), &st) != 0) continue;
@@ -206,8 +224,9 @@ std::string validate_command(const TestPlan& plan) {
 
 std::string test_line(const WrittenTest& test) {
   const GenOptions& g = test.plan.graph;
-  const std::string answer =
-      test.answered ? "a model answer" : std::string("empty, no model answer (") + kNoAnswerWeights + ")";
+  const std::string answer = test.answered ? std::string("a model answer")
+                                            : std::string("empty, no model answer (") +
+                                                  kNoAnswerWeights + ")";
   return test.plan.name + ": " + counted(g.n, "vertex", "vertices") + ", " +
          counted(g.m, "edge", "edges") + ", source " + num(g.source) + ", " +
          points_text(test.plan.milli_points) + "; " + test.plan.name + ".ans: " + answer + "; " +
