@@ -96,6 +96,8 @@ const Golden kGoldens[] = {
        "neg.in: 0 errors, 3 warnings; 3 vertices, 2 edges read, source 3\n"}}},
 };
 
+void PrintTo(const Golden& g, std::ostream* os) { *os << g.name; }
+
 class TestsetGolden : public testing::TestWithParam<Golden> {};
 
 TEST_P(TestsetGolden, WritesTheFolder) {
