@@ -65,17 +65,19 @@ bool parse_numbers(const std::vector<std::string>& operands, GenOptions* o, std:
 }
 
 // Checks that the numbers and the options of *o go together and reads the
-// source (the text of --source, or nullptr). Returns false with *err saying why not.
-bool settle(const std::string* source, GenOptions* o, std::string* err) {
+// source (the text of --source, or nullptr). Returns false with *err saying
+// why not, in `words`.
+bool settle(const std::string* source, const GenWords& words, GenOptions* o, std::string* err) {
   const std::string vertices = std::to_string(o->n) + (o->n == 1 ? " vertex" : " vertices");
   if (o->connected && o->m < o->n - 1) {
     *err = "a connected graph on " + vertices + " needs at least " + std::to_string(o->n - 1) +
            " edges";
   } else if (o->simple && o->m > pair_count(o->n)) {
-    *err = "--simple allows at most " + std::to_string(pair_count(o->n)) + " edges on " + vertices;
+    *err = std::string(words.simple) + " allows at most " + std::to_string(pair_count(o->n)) +
+           " edges on " + vertices;
   } else if (source != nullptr && !parse_integer(source->c_str(), 1, o->n, &o->source)) {
-    *err = "--source must be a vertex of the graph, 1 to " + std::to_string(o->n) + ", not '" +
-           *source + "'";
+    *err = std::string(words.source) + " must be a vertex of the graph, 1 to " +
+           std::to_string(o->n) + ", not '" + *source + "'";
   } else {
     return true;
   }
@@ -247,9 +249,9 @@ class EdgeWriter {
 }  // namespace
 
 bool read_gen_options(const std::vector<std::string>& operands, const std::string* source,
-                      GenOptions* o, std::string* why) {
+                      GenOptions* o, std::string* why, const GenWords& words) {
   if (operands.size() != 5 && operands.size() != 6) return false;
-  return parse_numbers(operands, o, why) && settle(source, o, why);
+  return parse_numbers(operands, o, why) && settle(source, words, o, why);
 }
 
 GenCounts write_graph(const GenOptions& o, OutBuffer& out) {

@@ -83,7 +83,7 @@ TEST(Solver, RefusesWhatItCannotSolve) {
             "written\n");
 }
 
-// The six tools share the front's conventions: --help and --version on
+// The tools share the front's conventions: --help and --version on
 // standard output with exit 0 (before any other argument is looked at), wrong
 // use on standard error with the usage line and exit 1, and one grammar that
 // names an unknown option, "-x" as much as "--bogus".
@@ -105,6 +105,8 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
       {TARNWICK_GRADE, "tarnwick-grade",
        "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
        "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n"},
+      {TARNWICK_TESTSET, "tarnwick-testset",
+       "Usage: tarnwick-testset [--force] description folder\n"},
   };
   Scratch s;
   for (const auto& t : tools) {
