@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "systems/checker.h"
+#include "systems/command_line.h"
 #include "tools/front.h"
 
 namespace tarnwick {
@@ -35,77 +36,6 @@ constexpr ToolInfo kInfo = {
     "A name ending in -kattis, -domjudge, -testlib or -cms (a symbolic link) chooses\n"
     "the system as the flag does.\n"};
 
-// Returns the system called `name` ("kattis", "domjudge", "testlib", "cms"), or kNone.
-System system_named(std::string_view name) {
-  if (name == "kattis" || name == "domjudge") return System::kKattis;
-  if (name == "testlib") return System::kTestlib;
-  if (name == "cms") return System::kCms;
-  return System::kNone;
-}
-
-// Returns the system a program name calls for: a base name ending in
-// "-kattis" (or "-domjudge"), "-testlib" or "-cms"; kNone for any other.
-System system_from_name(std::string_view argv0) {
-  const std::string_view base = argv0.substr(argv0.find_last_of('/') + 1);
-  const size_t dash = base.rfind('-');
-  return dash == std::string_view::npos ? System::kNone : system_named(base.substr(dash + 1));
-}
-
-// Returns "" when the files suit the system (testlib's: input_file
-// output_file answer_file [result_file [-appes]]), else why not.
-std::string files_fit(const CheckerArgs& args) {
-  const std::vector<std::string>& f = args.files;
-  switch (args.system) {
-    case System::kNone:
-      return "no judging system: give --kattis, --testlib or --cms";
-    case System::kKattis:
-      if (f.size() != 3) return "a Kattis validator takes input_file answer_file feedback_dir";
-      // Joined to a file name, an empty path would be the root folder.
-      return f[2].empty() ? "feedback_dir is an empty path" : "";
-    case System::kCms:
-      if (f.size() != 3) return "a CMS checker takes input_file correct_output contestant_output";
-      return args.judge_details ? "--judge-details: CMS shows the checker's message to contestants"
-                                : "";
-    case System::kTestlib:
-      if (f.size() < 3 || f.size() > 5) {
-        return "a testlib checker takes input_file output_file answer_file [result_file "
-               "[-appes]]";
-      }
-      if (f.size() == 5 && f[4] != "-appes" && f[4] != "-APPES") {
-        return "after result_file comes -appes or -APPES, not '" + f[4] + "'";
-      }
-  }
-  return "";
-}
-
-constexpr const char* kSystems[] = {"--kattis", "--domjudge", "--testlib", "--cms"};
-
-// The system asked for when neither a flag nor the program's name asks for
-// one: none, but a single-file source (cmake/SingleFile.cmake) is made for
-// one system and defines TARNWICK_DEFAULT_SYSTEM as its name.
-#ifdef TARNWICK_DEFAULT_SYSTEM
-constexpr std::string_view kDefaultSystem = TARNWICK_DEFAULT_SYSTEM;
-#else
-constexpr std::string_view kDefaultSystem = "";
-#endif
-
-// Returns the system the command line asks for, as far as it was read: the
-// flags, else the program's name, else the default. Sets *why when two flags
-// disagree.
-System system_asked(const Args& args, std::string* why) {
-  System system = system_from_name(args.program);
-  if (system == System::kNone) system = system_named(kDefaultSystem);
-  bool flagged = false;
-  for (const char* flag : kSystems) {
-    if (!args.has(flag)) continue;
-    const System named = system_named(flag + 2);
-    if (flagged && named != system) *why = "more than one judging system given";
-    system = named;
-    flagged = true;
-  }
-  return system;
-}
-
 class Checker final : public Tool {
  public:
   // testlib's registerTestlibCmd drops --testset X and --group Y before it
@@ -120,14 +50,7 @@ class Checker final : public Tool {
              {"-appes", "-APPES"}) {}
 
   bool take(const Args& args, std::string* why) override {
-    args_.system = system_asked(args, why);
-    if (const std::string* source = args.value("--source")) args_.source = *source;
-    args_.judge_details = args.has("--judge-details");
-    args_.files = args.operands;
-    const std::string* testset = args.value("--testset");
-    if (testset != nullptr && testset->empty()) *why = "--testset needs a test set name";
-    if (why->empty()) *why = files_fit(args_);
-    return why->empty();
+    return read_checker_args(args, &args_, why);
   }
   Stage stage() const override { return Stage::kPerTest; }
   int wrong_use(const Args& args, const std::string& why) const override {

@@ -1,0 +1,25 @@
+// The checker's command line read into CheckerArgs: which judging system
+// speaks (a flag, the program's name, or the one a single-file source is made
+// for) and whether the files given suit it.
+#ifndef TARNWICK_SYSTEMS_COMMAND_LINE_H_
+#define TARNWICK_SYSTEMS_COMMAND_LINE_H_
+
+#include <string>
+
+#include "cli/options.h"
+#include "systems/checker.h"
+
+namespace tarnwick {
+
+// Returns the system the command line asks for, as far as it was read: the
+// flags, else the program's name, else the default. Sets *why when two flags
+// disagree.
+System system_asked(const Args& args, std::string* why);
+
+// Reads args into *out. Returns false with *why set when the command line is
+// wrong use: two systems, none, an empty --testset, files that do not suit.
+bool read_checker_args(const Args& args, CheckerArgs* out, std::string* why);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_SYSTEMS_COMMAND_LINE_H_
