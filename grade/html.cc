@@ -64,15 +64,18 @@ students.addEventListener('toggle', e => {
   if (!e.target.open) return;
   students.querySelectorAll('details[open]').forEach(d => { if (d !== e.target) d.open = false; });
 }, true);
-// report.html#open=SUBMISSION/TEST opens that cell, the names as the table shows them.
+// report.html#open=SUBMISSION/TEST opens that cell, the names as the table
+// shows them; SUBMISSION may leave out the folders above it and trailing slashes.
 function openCell() {
-  const m = /^#open=(.*)\/([^\/]*)$/.exec(location.hash);
+  const m = /^#open=(.*?)\/*([^\/]*)$/.exec(location.hash);
   if (!m) return;
   let who, test;
   try { [who, test] = [m[1], m[2]].map(decodeURIComponent); } catch { return; }
+  const trim = name => name.replace(/\/+$/, '');
+  const fits = name => trim(name) === who || trim(name).endsWith('/' + who);
   const col = [...students.tHead.rows[0].cells].findIndex(th => th.classList.contains('t') &&
                                                                th.textContent === test);
-  const row = [...students.tBodies[0].rows].find(tr => tr.cells[0].textContent === who);
+  const row = [...students.tBodies[0].rows].find(tr => fits(tr.cells[0].textContent));
   const d = col >= 0 && row ? row.cells[col].querySelector('details') : null;
   if (d) { d.open = true; d.scrollIntoView({block: 'nearest'}); }
 }

@@ -52,7 +52,7 @@ check 'the report renders to a PNG' eval '[ "$(head -c 8 report.png 2>/dev/null 
 # window, each row as the table shows it (after a click on Points twice,
 # which sorts it highest first), then the text the browser lays out; all of
 # it then replaces the page, so that --dump-dom hands it back. The address
-# opens the cell of <b>&"x" and test 1.
+# opens the cell of <b>&"x" (subs/ left out) and test 1.
 cat >probe.js <<'EOF'
 const box = students.getBoundingClientRect();
 const points = [...students.tHead.rows[0].cells].find(h => h.textContent.startsWith('Points'));
@@ -67,7 +67,7 @@ pre.textContent = lines.join('\n');
 document.body.replaceChildren(pre);
 EOF
 { sed '/<\/body>/,$d' report.html; echo '<script>'; cat probe.js; echo '</script></body></html>'; } >probe.html
-run --dump-dom --window-size=1400,1000 "file://$scratch/probe.html#open=subs/%3Cb%3E%26%22x%22/1" |
+run --dump-dom --window-size=1400,1000 "file://$scratch/probe.html#open=%3Cb%3E%26%22x%22/1" |
   sed -e 's/<[^>]*>//g' -e 's/&lt;/</g' -e 's/&gt;/>/g' -e 's/&quot;/"/g' -e 's/&amp;/\&/g' >text.txt
 
 # shows TEXT: the text read back holds TEXT on one line.
