@@ -123,9 +123,9 @@ std::string html_text(std::string_view text) {
       out += xml_references(c, true);
       continue;
     }
-    for (const unsigned char byte : c) {
+    for (const char byte : c) {
       char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(byte));
       out += escape;
     }
   }
