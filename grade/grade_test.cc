@@ -415,10 +415,137 @@ TEST(ClassReport, HistogramKeepsLinesPastTheVertices) {
   r.submissions = {"a", "b"};
   r.results = {Graded{"a/t.out", true, {Verdict::kWrongAnswer, 1, 5}, ""},
                Graded{"b/t.out", true, {Verdict::kWrongAnswer, 1, 2}, ""}};
-  const std::string html = html_report(r);
+  const std::string html = html_report(r, 0);
   EXPECT_NE(html.find("<title>lines after 3: 1 wrong, 0 missing</title>"), std::string::npos);
   EXPECT_NE(html.find("<title>line 2: 1 wrong, 0 missing</title>"), std::string::npos);
   EXPECT_NE(html.find("&gt;3</text>"), std::string::npos);
+}
+
+// A class of two tests and two submissions made up in memory, graded at the
+// start of 1970: one wrong at line 2 (with what the student is told), the
+// other with an empty file and a missing one. `weight` is test 2's points.
+ClassResults made_up_class(int64_t weight) {
+  ClassResults r;
+  r.set.dir = "data//";
+  r.set.tests = {{"1", 1000, 3}, {"2", weight, 4}};
+  r.submissions = {"subs/ada", "subs/bob"};
+  Graded wrong{"subs/ada/1.out", true, {Verdict::kWrongAnswer, 1, 2}, ""};
+  wrong.student = "Wrong answer in path 1 to 2\nLine 2 <as> the judge weighs it\n";
+  r.results = {wrong, Graded{"subs/ada/2.out", true, {Verdict::kSuccess, 2, 0}, ""},
+               Graded{"subs/bob/1.out", true, {Verdict::kEmptyFile, 1, 0}, ""},
+               Graded{"subs/bob/2.out", false, {}, "missing"}};
+  return r;
+}
+
+// The page in order: heading, summary, legend, the students' table (a cell
+// opening what the student is told), then the tests; points only when weighed.
+TEST(ClassReport, HtmlPinsItsParts) {
+  struct Case {
+    int64_t weight;
+    std::vector<std::string> in_order, absent;
+  };
+  const std::string row_head = "<tr><td>subs/ada</td><td class=\"n\">1</td>";
+  const std::string ada_1 =
+      "<td class=\"o wrong\" data-v=\"2\" title=\"Wrong answer in path 1 to 2\"><details>"
+      "<summary>line 2</summary><div class=\"why\"><b>subs/ada, test 1</b><pre>Wrong answer in "
+      "path 1 to 2\nLine 2 &lt;as&gt; the judge weighs it\n</pre></div></details></td>";
+  const std::vector<std::string> common = {
+      "<title>Class report: data, 1970-01-01T00:00:00Z</title>",
+      "<h1>Class report: <span id=\"testset\">data</span> <small>graded <time "
+      "datetime=\"1970-01-01T00:00:00Z\">1970-01-01T00:00:00Z</time></small></h1>",
+      "<p id=\"summary\">2 submissions x 2 tests: 1 succeeded, 1 wrong, 1 empty, 1 not judged; 0 "
+      "of 2 passed every test"};
+  const std::vector<std::string> table = {
+      "<p class=\"legend\"><span class=\"o passed\">Success</span><span class=\"o wrong\">Wrong "
+      "answer</span><span class=\"o wrong missing\">Wrong answer: a line missing</span><span "
+      "class=\"o empty\">Empty file</span><span class=\"o notjudged\">not judged or "
+      "missing</span></p>",
+      "<table id=\"students\"><thead><tr><th>Submission</th><th>Passed (of 2)</th>"};
+  const std::vector<std::string> tail = {
+      "<td class=\"o empty\" data-v=\"1\" title=\"Empty file\"><details><summary>empty</summary>",
+      "<td class=\"o notjudged\" data-v=\"0\" title=\"not judged: missing\"><details><summary>"
+      "missing</summary><div class=\"why\"><b>subs/bob, test 2</b><pre>not judged: missing "
+      "(2.out)</pre>",
+      "</tbody></table>\n<h2>Tests</h2>",
+      "<tr><th>1</th><td><div class=\"bar\"><span class=\"o wrong\" style=\"flex: 1\"></span><span "
+      "class=\"o empty\" style=\"flex: 1\"></span></div></td><td>0 succeeded, 1 wrong, 1 empty, 0 "
+      "not judged</td></tr>",
+      "<rect class=\"o wrong\"", "Test 2: no wrong answers.", "<script>", "</body></html>\n"};
+  auto with = [&](const std::string& summary_end, std::vector<std::string> middle) {
+    std::vector<std::string> all = common;
+    all.push_back(summary_end);
+    all.insert(all.end(), table.begin(), table.end());
+    all.insert(all.end(), middle.begin(), middle.end());
+    all.insert(all.end(), tail.begin(), tail.end());
+    return all;
+  };
+  const Case cases[] = {
+      {1000,
+       with(".</p>",
+            {"<th class=\"t\">1</th><th class=\"t\">2</th></tr></thead>", row_head + ada_1}),
+       {"Points", "points", "id=\"programs\"", "compile error"}},
+      {2500,
+       with("; mean 1.25 of 3.5 points.</p>",
+            {"<th>Points (of 3.5)</th><th class=\"t\">1</th>",
+             row_head + "<td class=\"n\">2.5</td>" + ada_1}),
+       {"id=\"programs\""}},
+  };
+  for (const Case& c : cases) {
+    const std::string html = html_report(made_up_class(c.weight), 0);
+    size_t at = 0;
+    for (const std::string& part : c.in_order) {
+      const size_t found = html.find(part, at);
+      EXPECT_NE(found, std::string::npos) << c.weight << ": " << part << "\nnot after " << at
+                                          << " in\n" << html;
+      if (found != std::string::npos) at = found + part.size();
+    }
+    for (const std::string& part : c.absent) {
+      EXPECT_EQ(html.find(part), std::string::npos) << c.weight << ": " << part;
+    }
+    // One page that fetches nothing.
+    EXPECT_FALSE(std::regex_search(html, std::regex("https?://|(src|href)=", std::regex::icase)));
+  }
+}
+
+// Every text on the page is escaped one way: markup as references, control
+// characters as the text format writes them, and bytes that are no character
+// a page may hold (not UTF-8, noncharacters such as U+FFFE, C1 controls) as \xNN.
+TEST(ClassReport, HtmlEscapesEveryText) {
+  struct Case {
+    std::string name, shown;
+    std::string pre = "";  // in a <pre>, when line ends are kept there
+  };
+  const Case cases[] = {
+      {"<b>&\"x\"'", "&lt;b&gt;&amp;&quot;x&quot;&#39;"},
+      {"a\xff" "b", "a\\xffb"},
+      {"a\\xffb", "a\\\\xffb"},
+      {"tab\tend\n", "tab\\tend\\n", "tab\\tend\n | tab\\tend\n"},
+      {"\xef\xbf\xbe|\xef\xbf\xbf", "\\xef\\xbf\\xbe|\\xef\\xbf\\xbf"},
+      {"\xef\xb7\x90\xf4\x8f\xbf\xbf", "\\xef\\xb7\\x90\\xf4\\x8f\\xbf\\xbf"},
+      {"\xc2\x85", "\\xc2\\x85"},
+      {"\xc0\xaf\xed\xa0\x80", "\\xc0\\xaf\\xed\\xa0\\x80"},
+      {"\xe2\x80", "\\xe2\\x80"},
+      {"caf\xc3\xa9 \xf0\x9f\x98\x80 \xef\xbf\xbd", "caf\xc3\xa9 \xf0\x9f\x98\x80 \xef\xbf\xbd"},
+  };
+  for (const Case& c : cases) {
+    ClassResults r = made_up_class(1000);
+    r.set.dir = c.name;
+    r.set.tests[0].name = c.name;
+    r.submissions[1] = c.name;
+    r.results[2].path = c.name + "/1.out";
+    r.results[0].student = c.name + " | " + c.name;
+    const std::string pre = c.pre.empty() ? c.shown + " | " + c.shown : c.pre;
+    const std::string html = html_report(r, 0);
+    for (const std::string& part :
+         {"<span id=\"testset\">" + c.shown + "</span>", "<th class=\"t\">" + c.shown + "</th>",
+          "<tr><td>" + c.shown + "</td>", "<b>" + c.shown + ", test " + c.shown + "</b>",
+          "<pre>" + pre + "</pre>"}) {
+      EXPECT_NE(html.find(part), std::string::npos) << part;
+    }
+    EXPECT_TRUE(is_utf8(html)) << c.shown;
+    EXPECT_EQ(html.find("\xef\xbf\xbe"), std::string::npos) << c.shown;
+    EXPECT_EQ(html.find("\xef\xbf\xbf"), std::string::npos) << c.shown;
+  }
 }
 
 // A test set of two tests (the second weighted 2.5) and three submissions:
@@ -527,6 +654,38 @@ TEST(GradeTestset, GoldenRuns) {
     const std::string out = std::regex_replace(o.out, std::regex(" time=\"[0-9.]+\""), " time=\"T\"");
     EXPECT_EQ(out, k.out) << k.args[0] << " " << k.args[1];
     EXPECT_EQ(o.err, k.err) << k.args[0] << " " << k.args[1];
+  }
+}
+
+// The class report from the command line: the summary on standard error as
+// with every format, the folder named without its trailing slashes, the date
+// of the run, and what the student is told of a wrong file inside its cell.
+TEST(GradeTestset, HtmlReportOfAClass) {
+  Class c;
+  const std::string A = c.sub("ada"), B = c.sub("bob"), C = c.sub("cy");
+  const Outcome o = grade({"--format=html", "--testset", c.data + "//", A, B, C}, c.s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err,
+            "tarnwick-grade: 3 submissions x 2 tests: 2 succeeded, 1 wrong, 1 empty, 2 not judged; "
+            "1 of 3 passed every test; mean 1.167 of 3.5 points\n");
+  const std::regex heading("<h1>Class report: <span id=\"testset\">([^<]*)</span> <small>graded "
+                           "<time datetime=\"([0-9T:Z-]+)\">([0-9T:Z-]+)</time></small></h1>");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(o.out, m, heading)) << o.out;
+  EXPECT_EQ(m[1].str(), c.data);
+  const std::regex iso("20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-6][0-9]Z");
+  EXPECT_TRUE(std::regex_match(m[2].str(), iso)) << m[2];
+  EXPECT_EQ(m[2].str(), m[3].str());
+  for (const std::string& part : {
+           std::string("<th>Points (of 3.5)</th><th class=\"t\">t1</th><th class=\"t\">t2</th>"),
+           "<tr><td>" + B + "</td><td class=\"n\">0</td><td class=\"n\">0</td><td class=\"o wrong\" "
+           "data-v=\"2\" title=\"Wrong answer in path 1 to 2\"><details><summary>line 2</summary>"
+           "<div class=\"why\"><b>" + B + ", test t1</b><pre>Wrong answer in path 1 to 2\nLine 2 as "
+           "the judge weighs it, from source 1:\n  step 1: 1 to 1, weight 0: the source&#39;s own "
+           "diagonal\n",
+           "<b>" + C + ", test t2</b><pre>not judged: missing (t2.out)</pre>",
+       }) {
+    EXPECT_NE(o.out.find(part), std::string::npos) << part << "\nnot in\n" << o.out;
   }
 }
 

@@ -1,7 +1,9 @@
-// The class report as one HTML page: plain CSS bars, inline SVG histograms
-// and a few lines of inline script to sort the table; nothing is fetched.
+// The class report as one HTML page: the students' table first, a cell a
+// test opening what the student is told, then plain CSS bars and inline SVG
+// histograms; a few lines of inline script sort the table; nothing is fetched.
 #include <algorithm>
 #include <climits>
+#include <ctime>
 #include <cstdio>
 #include <vector>
 
@@ -13,36 +15,41 @@ namespace tarnwick {
 
 namespace {
 
-constexpr char kHead[] = R"(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
-<title>tarnwick-grade: class report</title>
-<style>
+// The colour of each outcome is set once, as --c (and --t for its text), and
+// every cell, bar, histogram and legend entry of that outcome takes it.
+constexpr char kStyle[] = R"(<style>
 body { font-family: sans-serif; margin: 1.5em; color: #222; }
+h1 { font-size: 1.5em; margin: 0 0 0.3em; } h1 small { font-weight: normal; color: #555; }
 table { border-collapse: collapse; }
 th, td { padding: 0.2em 0.6em; text-align: left; }
-.bars th { font-weight: normal; }
-.bar { display: flex; width: 24em; height: 1.1em; background: #eee; }
-.passed { background: #2e7d32; color: #fff; } .wrong { background: #c62828; color: #fff; }
-.empty { background: #9e9e9e; color: #fff; } .notjudged { background: #ef6c00; color: #fff; }
-.compile { background: #6d4c41; color: #fff; } .timelimit { background: #1565c0; color: #fff; }
-.walltime { background: #5c6bc0; color: #fff; } .memory { background: #00838f; color: #fff; }
-.runtime { background: #ad1457; color: #fff; } .outputlimit { background: #827717; color: #fff; }
-pre { background: #f5f5f5; padding: 0.5em; overflow-x: auto; max-width: 60em; }
-.missingline { fill: #6a1b9a; } .wrongline { fill: #c62828; }
-.legend span { padding: 0 0.5em; margin-right: 0.5em; }
+.passed { --c: #2e7d32; } .wrong { --c: #c62828; } .wrong.missing { --c: #ef9a9a; --t: #222; }
+.empty { --c: #f9a825; --t: #222; } .notjudged { --c: #d5d5d5; --t: #222; }
+.compile { --c: #6d4c41; } .timelimit { --c: #1565c0; } .walltime { --c: #7986cb; }
+.memory { --c: #00838f; } .runtime { --c: #8e24aa; } .outputlimit { --c: #827717; }
+.o { background: var(--c); color: var(--t, #fff); } rect.o { fill: var(--c); }
+.legend span { padding: 0.1em 0.5em; margin-right: 0.4em; white-space: nowrap; }
 #students th { cursor: pointer; background: #f0f0f0; border-bottom: 1px solid #999; }
-#students td { border-bottom: 1px solid #ddd; }
+#students td { border-bottom: 1px solid #fff; position: relative; white-space: nowrap; }
+#students td.n { text-align: right; }
+summary { cursor: pointer; list-style: none; } summary::-webkit-details-marker { display: none; }
+.why { position: absolute; left: 0; top: 100%; z-index: 2; width: max-content; max-width: 48em;
+  background: #fff; color: #222; border: 1px solid #777; padding: 0.4em 0.6em;
+  box-shadow: 0 2px 6px rgba(0, 0, 0, 0.3); white-space: normal; }
+.why pre { white-space: pre-wrap; margin: 0.4em 0 0; }
+pre { background: #f5f5f5; padding: 0.5em; overflow-x: auto; max-width: 60em; }
+.bars th { font-weight: normal; }
+.bar { display: flex; width: 24em; height: 1.1em; outline: 1px solid #bbb; }
+.bars td:last-child { white-space: nowrap; }
 .figures { display: flex; flex-wrap: wrap; gap: 0.5em 2em; } figure { margin: 0; width: 340px; }
-figcaption { font-size: 0.9em; }
-svg text { font-size: 10px; } .bars td:last-child { white-space: nowrap; }
-</style></head><body>
-<h1>Class report</h1>
+figcaption { font-size: 0.9em; } svg text { font-size: 10px; }
+</style>
 )";
 
-constexpr char kSortScript[] = R"(<script>
+constexpr char kScript[] = R"(<script>
 // Clicking a column's heading sorts the rows by it; clicking again reverses them.
-document.querySelectorAll('#students th').forEach((th, i) => th.addEventListener('click', () => {
-  const body = th.closest('table').tBodies[0], up = th.dataset.order !== 'up';
+const students = document.getElementById('students');
+students.querySelectorAll('th').forEach((th, i) => th.addEventListener('click', () => {
+  const body = students.tBodies[0], up = th.dataset.order !== 'up';
   th.dataset.order = up ? 'up' : 'down';
   const key = row => row.cells[i].dataset.v ?? row.cells[i].textContent;
   const rows = [...body.rows].sort((a, b) => {
@@ -52,12 +59,92 @@ document.querySelectorAll('#students th').forEach((th, i) => th.addEventListener
   });
   rows.forEach(row => body.append(row));
 }));
+// One explanation open at a time.
+students.addEventListener('toggle', e => {
+  if (!e.target.open) return;
+  students.querySelectorAll('details[open]').forEach(d => { if (d !== e.target) d.open = false; });
+}, true);
+// report.html#open=SUBMISSION/TEST opens that cell, the names as the table
+// shows them; SUBMISSION may leave out the folders above it and trailing slashes.
+function openCell() {
+  const m = /^#open=(.*?)\/*([^\/]*)$/.exec(location.hash);
+  if (!m) return;
+  let who, test;
+  try { [who, test] = [m[1], m[2]].map(decodeURIComponent); } catch { return; }
+  const trim = name => name.replace(/\/+$/, '');
+  const fits = name => trim(name) === who || trim(name).endsWith('/' + who);
+  const col = [...students.tHead.rows[0].cells].findIndex(th => th.classList.contains('t') &&
+                                                               th.textContent === test);
+  const row = [...students.tBodies[0].rows].find(tr => fits(tr.cells[0].textContent));
+  const d = col >= 0 && row ? row.cells[col].querySelector('details') : null;
+  if (d) { d.open = true; d.scrollIntoView({block: 'nearest'}); }
+}
+addEventListener('hashchange', openCell);
+openCell();
 </script>
 )";
 
+// Returns the length of the character that starts `text` when it is valid UTF-8, else 0.
+size_t char_length(std::string_view text) {
+  for (size_t k = 1; k <= std::min<size_t>(4, text.size()); ++k) {
+    if (is_utf8(text.substr(0, k))) return k;
+  }
+  return 0;
+}
+
+// Returns the code point of one valid UTF-8 character.
+char32_t code_point(std::string_view c) {
+  static const unsigned char kLeadBits[] = {0x7f, 0x1f, 0x0f, 0x07};
+  char32_t cp = static_cast<unsigned char>(c[0]) & kLeadBits[c.size() - 1];
+  for (size_t i = 1; i < c.size(); ++i) cp = cp << 6 | (static_cast<unsigned char>(c[i]) & 0x3f);
+  return cp;
+}
+
+// Returns true when a page may hold the character as it is: no C1 control
+// and no noncharacter (U+FDD0 to U+FDEF, U+FFFE, U+FFFF and their kin in
+// every plane), which HTML's parser counts as errors in the input stream.
+bool page_character(char32_t cp) {
+  return !(cp >= 0x80 && cp <= 0x9f) && !(cp >= 0xfdd0 && cp <= 0xfdef) &&
+         (cp & 0xfffe) != 0xfffe;
+}
+
+// Returns text for a page: as text_field writes it (backslashes doubled,
+// control characters escaped), & < > " ' as references, and each byte that
+// is no character a page may hold (not UTF-8, U+FFFE, ...) as \xNN.
+std::string html_text(std::string_view text) {
+  const std::string plain = text_field(text);
+  const std::string_view all = plain;
+  std::string out;
+  for (size_t i = 0, step; i < all.size(); i += step) {
+    const size_t length = char_length(all.substr(i));
+    step = std::max<size_t>(length, 1);
+    const std::string_view c = all.substr(i, step);
+    if (length > 0 && page_character(code_point(c))) {
+      out += xml_references(c, true);
+      continue;
+    }
+    for (const char byte : c) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(byte));
+      out += escape;
+    }
+  }
+  return out;
+}
+
+// Returns text for a <pre>: each line as html_text writes it, the line ends kept.
+std::string html_lines(std::string_view text) {
+  std::string out;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    out += html_text(text.substr(start, end - start)) + "\n";
+  }
+  return out + html_text(text.substr(start));
+}
+
 // The class (in the CSS) and words of an outcome.
 struct Look {
-  const char* css;
+  std::string css;
   std::string words;
   int rank;  // for sorting: passed highest
 };
@@ -74,10 +161,11 @@ Look look(const Graded& g) {
   if (g.verdict.kind == Verdict::kSuccess) return {"passed", "passed", 3};
   if (g.verdict.kind == Verdict::kEmptyFile) return {"empty", "empty", 1};
   const std::string line = std::to_string(g.verdict.line);
-  return {"wrong", g.verdict.missing ? "no line " + line : "line " + line, 2};
+  if (g.verdict.missing) return {"wrong missing", "no line " + line, 2};
+  return {"wrong", "line " + line, 2};
 }
 
-// Returns the bar of one test: passed, wrong, empty, not judged.
+// Returns the bar of one test: passed, wrong, empty, the programs' failures, not judged.
 std::string test_bar(const ClassResults& r, size_t t) {
   Tally tally;
   for (size_t s = 0; s < r.submissions.size(); ++s) tally.add(r.at(s, t));
@@ -88,10 +176,10 @@ std::string test_bar(const ClassResults& r, size_t t) {
   std::string bar;
   for (const auto& [css, count] : parts) {
     if (count == 0) continue;
-    bar += "<span class=\"" + std::string(css) + "\" style=\"flex: " + std::to_string(count) +
+    bar += "<span class=\"o " + std::string(css) + "\" style=\"flex: " + std::to_string(count) +
            "\"></span>";
   }
-  return "<tr><th>" + markup_text(r.set.tests[t].name) + "</th><td><div class=\"bar\">" + bar +
+  return "<tr><th>" + html_text(r.set.tests[t].name) + "</th><td><div class=\"bar\">" + bar +
          "</div></td><td>" + tally.counts() + "</td></tr>\n";
 }
 
@@ -136,7 +224,7 @@ std::string at(const char* name, double v) {
 // Returns one rectangle of height h (pixels) standing on y, with a hover text.
 std::string rect(double x, double y, double w, double h, const char* css,
                  const std::string& title) {
-  return std::string("<rect class=\"") + css + "\"" + at("x", x) + at("y", y - h) +
+  return std::string("<rect class=\"o ") + css + "\"" + at("x", x) + at("y", y - h) +
          at("width", w) + at("height", h) + "><title>" + title + "</title></rect>";
 }
 
@@ -158,8 +246,8 @@ std::string bin_svg(const Bin& b, size_t i, size_t count, double width, double s
   const std::string title = bin_label(b) + ": " + std::to_string(b.wrong) + " wrong, " +
                             std::to_string(b.missing) + " missing";
   std::string svg;
-  if (b.wrong > 0) svg += rect(x + 1, kBase, width - 2, hw, "wrongline", title);
-  if (b.missing > 0) svg += rect(x + 1, kBase - hw, width - 2, hm, "missingline", title);
+  if (b.wrong > 0) svg += rect(x + 1, kBase, width - 2, hw, "wrong", title);
+  if (b.missing > 0) svg += rect(x + 1, kBase - hw, width - 2, hm, "wrong missing", title);
   if (total > 0) svg += svg_text(mid, kBase - hw - hm - 3, std::to_string(total));
   if (b.last == INT64_MAX) {
     return svg + svg_text(mid, kBase + 14, "&gt;" + std::to_string(b.first - 1));
@@ -176,7 +264,7 @@ std::string histogram(const ClassResults& r, size_t t) {
     top = std::max(top, b.wrong + b.missing);
     total += b.wrong + b.missing;
   }
-  const std::string name = markup_text(r.set.tests[t].name);
+  const std::string name = html_text(r.set.tests[t].name);
   if (total == 0) {
     return "<figure><figcaption>Test " + name + ": no wrong answers.</figcaption></figure>\n";
   }
@@ -194,22 +282,21 @@ std::string histogram(const ClassResults& r, size_t t) {
          svg + "</svg></figure>\n";
 }
 
-// Returns the hover text of a cell: the outcome, and a program's figures.
-std::string cell_title(const Graded& g) {
-  std::string title = outcome_text(g);
-  if (g.program && g.program->not_run.empty()) title += " (" + run_figures(*g.program) + ")";
-  return markup_text(title);
+// Returns one entry of the legend.
+std::string key(const std::string& css, const char* words) {
+  return "<span class=\"o " + css + "\">" + words + "</span>";
 }
 
-// Returns the legend of the bars: the outcomes, and the failures of programs when they ran.
+// Returns the legend of every colour: the outcomes, and the failures of programs when they ran.
 std::string legend(const ClassResults& r) {
-  std::string out = "<p class=\"legend\"><span class=\"passed\">succeeded</span>"
-                    "<span class=\"wrong\">wrong</span><span class=\"empty\">empty</span>";
+  std::string out = "<p class=\"legend\">" + key("passed", "Success") +
+                    key("wrong", "Wrong answer") +
+                    key("wrong missing", "Wrong answer: a line missing") +
+                    key("empty", "Empty file");
   for (int f = 1; r.programs && f < kRunFailures; ++f) {
-    out += "<span class=\"" + std::string(kFailureCss[f]) + "\">" +
-           failure_name(static_cast<RunFailure>(f)) + "</span>";
+    out += key(kFailureCss[f], failure_name(static_cast<RunFailure>(f)));
   }
-  return out + "<span class=\"notjudged\">not judged</span></p>\n";
+  return out + key("notjudged", "not judged or missing") + "</p>\n";
 }
 
 // Returns how the programs were built and run, and the compiler's lines of
@@ -222,54 +309,89 @@ std::string programs_section(const ClassResults& r) {
     if (g.program && g.program->result.isolation != Isolation::kBest) used = g.program->result.isolation;
   }
   std::string out = "<h2>Programs</h2>\n<p id=\"programs\">Built with <code>" +
-                    markup_text(p.build.empty() ? "(nothing)" : p.build) + "</code>, run with <code>" +
-                    markup_text(p.run) + "</code> on each test, under " +
-                    markup_text(limits_text(p.limits)) + " (isolation: " + isolation_name(used) +
+                    html_text(p.build.empty() ? "(nothing)" : p.build) + "</code>, run with <code>" +
+                    html_text(p.run) + "</code> on each test, under " +
+                    html_text(limits_text(p.limits)) + " (isolation: " + isolation_name(used) +
                     ").</p>\n";
   for (size_t s = 0; s < r.submissions.size() && !r.set.tests.empty(); ++s) {
     const Graded& g = r.at(s, 0);
     if (run_failure(g) != RunFailure::kCompileError) continue;
-    out += "<details><summary>" + markup_text(r.submissions[s]) + ": compile error (" +
-           markup_text(run_figures(*g.program)) + ")</summary><pre>" +
-           xml_references(valid_utf8(g.program->errors), true) + "</pre></details>\n";
+    out += "<details><summary>" + html_text(r.submissions[s]) + ": compile error (" +
+           html_text(run_figures(*g.program)) + ")</summary><pre>" +
+           html_lines(g.program->errors) + "</pre></details>\n";
   }
   return out;
 }
 
-// Returns the table of submissions by tests.
+// Returns the hover text of a cell: the outcome, and a program's figures.
+std::string cell_title(const Graded& g) {
+  std::string title = outcome_text(g);
+  if (g.program && g.program->not_run.empty()) title += " (" + run_figures(*g.program) + ")";
+  return html_text(title);
+}
+
+// Returns the cell of submission s and test t: its outcome, coloured, which
+// opens what the student is told of it.
+std::string cell(const ClassResults& r, size_t s, size_t t) {
+  const Graded& g = r.at(s, t);
+  const Look l = look(g);
+  return "<td class=\"o " + l.css + "\" data-v=\"" + std::to_string(l.rank) + "\" title=\"" +
+         cell_title(g) + "\"><details><summary>" + l.words + "</summary><div class=\"why\"><b>" +
+         html_text(r.submissions[s]) + ", test " + html_text(r.set.tests[t].name) +
+         "</b><pre>" + html_lines(gradescope_output(r, s, t)) + "</pre></div></details></td>";
+}
+
+// Returns the table of submissions: a row each, its standing, then its outcome of each test.
 std::string student_table(const ClassResults& r) {
-  std::string out = "<table id=\"students\"><thead><tr><th>Submission</th>";
-  for (const TestInput& t : r.set.tests) out += "<th>" + markup_text(t.name) + "</th>";
-  out += "<th>Passed</th><th>Points</th></tr></thead>\n<tbody>\n";
+  const bool points = weighs_points(r.set);
+  std::string out = "<table id=\"students\"><thead><tr><th>Submission</th><th>Passed (of " +
+                    std::to_string(r.set.tests.size()) + ")</th>";
+  if (points) out += "<th>Points (of " + milli_text(total_milli_points(r.set)) + ")</th>";
+  for (const TestInput& t : r.set.tests) out += "<th class=\"t\">" + html_text(t.name) + "</th>";
+  out += "</tr></thead>\n<tbody>\n";
   for (size_t s = 0; s < r.submissions.size(); ++s) {
-    out += "<tr><td>" + markup_text(r.submissions[s]) + "</td>";
-    for (size_t t = 0; t < r.set.tests.size(); ++t) {
-      const Look l = look(r.at(s, t));
-      out += "<td class=\"" + std::string(l.css) + "\" data-v=\"" + std::to_string(l.rank) +
-             "\" title=\"" + cell_title(r.at(s, t)) + "\">" + l.words + "</td>";
-    }
     const Standing st = standing(r, s);
-    out += "<td>" + std::to_string(st.passed) + "</td><td>" + milli_text(st.milli_points) +
-           "</td></tr>\n";
+    out += "<tr><td>" + html_text(r.submissions[s]) + "</td><td class=\"n\">" +
+           std::to_string(st.passed) + "</td>";
+    if (points) out += "<td class=\"n\">" + milli_text(st.milli_points) + "</td>";
+    for (size_t t = 0; t < r.set.tests.size(); ++t) out += cell(r, s, t);
+    out += "</tr>\n";
   }
   return out + "</tbody></table>\n";
 }
 
+// Returns the page's head and heading: the test folder (without a trailing
+// slash) and when it was graded, in UTC as ISO 8601 writes it.
+std::string heading(const ClassResults& r, std::time_t when) {
+  std::string dir = r.set.dir;
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  std::tm utc{};
+  char date[32] = "";
+  if (gmtime_r(&when, &utc) != nullptr) {
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  }
+  const std::string folder = html_text(dir);
+  return std::string("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n") +
+         "<title>Class report: " + folder + ", " + date + "</title>\n" + kStyle +
+         "</head><body>\n<h1>Class report: <span id=\"testset\">" + folder +
+         "</span> <small>graded <time datetime=\"" + date + "\">" + date +
+         "</time></small></h1>\n";
+}
+
 }  // namespace
 
-std::string html_report(const ClassResults& r) {
-  std::string out = kHead;
-  out += "<p id=\"summary\">" + markup_text(class_summary(r)) + ".</p>\n<h2>Tests</h2>\n";
-  out += legend(r) + "<table class=\"bars\">\n";
+std::string html_report(const ClassResults& r, std::time_t when) {
+  std::string out = heading(r, when);
+  out += "<p id=\"summary\">" + html_text(class_summary(r)) + ".</p>\n" + legend(r);
+  out += "<p>Click a heading to sort by that column, a cell for what the student is told.</p>\n" +
+         student_table(r);
+  out += "<h2>Tests</h2>\n<table class=\"bars\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += test_bar(r, t);
   out += "</table>\n<h2>Where solvers go wrong</h2>\n<p>The first wrong line of each wrong "
-         "answer, <span style=\"color:#c62828\">a line that is wrong</span> or "
-         "<span style=\"color:#6a1b9a\">a line missing</span> (the file ends before it).</p>\n"
-         "<div class=\"figures\">\n";
+         "answer: a line that is wrong, or (lighter) a line missing where the file ends "
+         "before it.</p>\n<div class=\"figures\">\n";
   for (size_t t = 0; t < r.set.tests.size(); ++t) out += histogram(r, t);
-  out += "</div>\n" + programs_section(r) +
-         "<h2>Submissions</h2>\n<p>Click a heading to sort by that column.</p>\n";
-  return out + student_table(r) + kSortScript + "</body></html>\n";
+  return out + "</div>\n" + programs_section(r) + kScript + "</body></html>\n";
 }
 
 }  // namespace tarnwick

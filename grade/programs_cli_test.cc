@@ -336,10 +336,10 @@ TEST_F(ProgramClassTest, GradescopeJunitAndHtml) {
   o = with({"--format=html", R, W, B});
   EXPECT_EQ(o.status, 0) << o.err;
   for (const std::string& part : {
-           std::string("<td class=\"passed\" data-v=\"3\" title=\"Success ("),
-           std::string("<td class=\"wrong\" data-v=\"2\" title=\"Wrong answer in path 1 to 3 ("),
-           std::string("<td class=\"compile\" data-v=\"1\" title=\"Compile error (exit status "
-                       "1)\">compile error</td>"),
+           std::string("<td class=\"o passed\" data-v=\"3\" title=\"Success ("),
+           std::string("<td class=\"o wrong\" data-v=\"2\" title=\"Wrong answer in path 1 to 3 ("),
+           std::string("<td class=\"o compile\" data-v=\"1\" title=\"Compile error (exit status "
+                       "1)\"><details><summary>compile error</summary>"),
            "<p id=\"programs\">Built with <code>" + std::string(kBuild) +
                "</code>, run with <code>./sol</code> on each test, under 1 s of CPU, 3 s wall, "
                "256 MiB, 64 MiB of output, 16 processes (isolation: " +

@@ -374,19 +374,21 @@ TEST(ProgramFormats, GradescopeShowsTheCompilerAndTheFigures) {
 }
 
 TEST(ProgramFormats, HtmlColoursEachFailure) {
-  const std::string html = html_report(made_up_class());
+  const std::string html = html_report(made_up_class(), 0);
   for (const char* cell : {
-           "<td class=\"compile\" data-v=\"1\" title=\"Compile error (exit status 1)\">compile "
-           "error</td>",
-           "<td class=\"timelimit\" data-v=\"1\" title=\"Time limit exceeded (0.51 s of CPU, 0.52 "
-           "s wall, peak 1.0 MiB)\">time limit</td>",
-           "<td class=\"walltime\" data-v=\"1\"", "<td class=\"memory\" data-v=\"1\"",
-           "<td class=\"runtime\" data-v=\"1\" title=\"Run-time error: killed by signal 11 "
+           "<td class=\"o compile\" data-v=\"1\" title=\"Compile error (exit status 1)\">"
+           "<details><summary>compile error</summary><div class=\"why\"><b>broken, test t1</b>"
+           "<pre>Compile error (exit status 1)</pre></div></details></td>",
+           "<td class=\"o timelimit\" data-v=\"1\" title=\"Time limit exceeded (0.51 s of CPU, "
+           "0.52 s wall, peak 1.0 MiB)\"><details><summary>time limit</summary>",
+           "<td class=\"o walltime\" data-v=\"1\"", "<td class=\"o memory\" data-v=\"1\"",
+           "<td class=\"o runtime\" data-v=\"1\" title=\"Run-time error: killed by signal 11 "
            "(SIGSEGV) (",
-           "<td class=\"outputlimit\" data-v=\"1\"",
-           "<td class=\"notjudged\" data-v=\"0\" title=\"not judged: cannot run: bwrap: Creating "
-           "new namespace failed\">not judged</td>",
-           "<span class=\"compile\">compile error</span><span class=\"timelimit\">time limit</span>",
+           "<td class=\"o outputlimit\" data-v=\"1\"",
+           "<td class=\"o notjudged\" data-v=\"0\" title=\"not judged: cannot run: bwrap: "
+           "Creating new namespace failed\"><details><summary>not judged</summary>",
+           "<span class=\"o compile\">compile error</span><span class=\"o timelimit\">time "
+           "limit</span>",
            "<p id=\"programs\">Built with <code>cc -o sol sol.c</code>, run with <code>./sol</code> "
            "on each test, under 0.5 s of CPU, 2 s wall, 64 MiB, 1 MiB of output, 8 processes "
            "(isolation: bubblewrap).</p>",
@@ -399,9 +401,9 @@ TEST(ProgramFormats, HtmlColoursEachFailure) {
   ClassResults files = made_up_class();
   files.programs.reset();
   for (Graded& g : files.results) g.program.reset();
-  const std::string plain = html_report(files);
+  const std::string plain = html_report(files, 0);
   EXPECT_EQ(plain.find("id=\"programs\""), std::string::npos);
-  EXPECT_EQ(plain.find("<span class=\"compile\">"), std::string::npos);
+  EXPECT_EQ(plain.find("<span class=\"o compile\">"), std::string::npos);
 }
 
 }  // namespace

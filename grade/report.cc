@@ -113,6 +113,14 @@ std::string class_records(Format format, const ClassResults& r) {
   return out;
 }
 
+bool weighs_points(const TestSet& set) {
+  if (set.weighted) return true;
+  for (const TestInput& t : set.tests) {
+    if (t.milli_points != 1000) return true;
+  }
+  return false;
+}
+
 std::string class_summary(const ClassResults& r) {
   Tally tally;
   tally.add(r.results);
@@ -128,7 +136,7 @@ std::string class_summary(const ClassResults& r) {
                      std::to_string(tests) + (tests == 1 ? " test: " : " tests: ") +
                      tally.counts() + "; " + std::to_string(all_passed) + " of " +
                      std::to_string(count) + " passed every test";
-  if (r.set.weighted && count > 0) {
+  if (weighs_points(r.set) && count > 0) {
     const int64_t mean = (milli + static_cast<int64_t>(count) / 2) / static_cast<int64_t>(count);
     text += "; mean " + points_of(mean, r.set);
   }
@@ -150,7 +158,8 @@ std::string gradescope_output(const ClassResults& r, size_t s, size_t t) {
   }
   if (g.program) return outcome_text(g);
   // The path inside the submission folder, which is the student's own naming.
-  std::string inside = g.path.substr(output_path(r.submissions[s], "", "").size());
+  const std::string folder = output_path(r.submissions[s], "", "");
+  const std::string inside = g.path.starts_with(folder) ? g.path.substr(folder.size()) : g.path;
   return outcome_text(g) + " (" + inside + ")";
 }
 

@@ -3,6 +3,7 @@
 #ifndef TARNWICK_GRADE_REPORT_H_
 #define TARNWICK_GRADE_REPORT_H_
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,10 @@ namespace tarnwick {
 // tests are weighted); for kCsv a row whose test is empty; for kJsonl an
 // object with passed, tests, points and max_points. Requires kText, kCsv or kJsonl.
 std::string class_records(Format format, const ClassResults& r);
+
+// Returns true when the tests are weighed in points: a points file gave
+// them, or some test is worth other than 1 point.
+bool weighs_points(const TestSet& set);
 
 // Returns the class summary: "S submissions x T tests: A succeeded, B wrong,
 // C empty, D not judged; K of S submissions passed every test" and, when the
@@ -39,10 +44,13 @@ std::string gradescope_output(const ClassResults& r, size_t submission, size_t t
 // a failure for a wrong or empty file and an error for one not judged.
 std::string junit_report(const ClassResults& r);
 
-// Returns the class report as one self-contained HTML page: the summary, a
-// bar a test, where the first wrong lines fall, and the table of submissions
-// by tests (sortable by any column).
-std::string html_report(const ClassResults& r);
+// Returns the class report as one self-contained HTML page: a heading with
+// the test folder and `when` (UTC), the summary and the legend of colours,
+// the table of submissions (passed, points when weighed, then a cell a test
+// that opens what the student is told; sortable by any column; the page's
+// address ending "#open=SUBMISSION/TEST" opens that cell), then a bar a test
+// and where the first wrong lines fall.
+std::string html_report(const ClassResults& r, std::time_t when);
 
 }  // namespace tarnwick
 

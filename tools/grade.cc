@@ -4,6 +4,7 @@
 // submission's program on the test set and judges its outputs.
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -203,7 +204,7 @@ class Grade final : public Tool {
   std::string class_output(const ClassResults& r) const {
     if (format_ == Format::kGradescope) return gradescope_results(r, visibility_);
     if (format_ == Format::kJunit) return junit_report(r);
-    if (format_ == Format::kHtml) return html_report(r);
+    if (format_ == Format::kHtml) return html_report(r, std::time(nullptr));
     return class_records(format_, r);
   }
 
