@@ -113,6 +113,13 @@ bool Case::take_source(GraphFile& file, const SourceGiven& source, int32_t* id,
   return false;
 }
 
+std::string Case::vertexless() const {
+  if (g_.n >= 1) return "";
+  const bool uncounted = report_.fault == LoadFault::kNoVertexCount;
+  return std::string(uncounted ? "no vertex count" : "a vertex count of 0 or less") +
+         ": a test graph needs at least one vertex";
+}
+
 std::vector<std::string> Case::warnings() const {
   std::vector<std::string> lines;
   if (!report_.warning.empty()) lines.push_back(graph_name_ + ": warning: " + report_.warning);

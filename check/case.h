@@ -93,6 +93,12 @@ class Case {
   // Which input kept the case from being made.
   Fault fault() const { return fault_; }
 
+  // Returns "" when the graph was read and has a vertex, else why a test on
+  // it cannot judge anything: "no vertex count: a test graph needs at least
+  // one vertex" (or "a vertex count of 0 or less: ..."); on no vertex every
+  // answer would be accepted. Asked of a graph that was read (no kGraph fault).
+  std::string vertexless() const;
+
   const Graph& graph() const { return g_; }
   const LoadReport& report() const { return report_; }
   // The read of a carried source (for tools that tell where it stands).

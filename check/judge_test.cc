@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "check/result_file.h"
 #include "graph/input.h"
+#include "tests/cli_support.h"
 
 namespace tarnwick {
 namespace {
@@ -141,6 +144,55 @@ TEST_F(Judge, ReadErrorIsReported) {
   ByteReader in(file.fd());
   EXPECT_FALSE(judge(in, g_.Dist, row, &v));
   EXPECT_EQ(reason(in.error()), "Input/output error");
+}
+
+// A file below a folder is opened one component at a time, never through a
+// link, a ".." or an absolute name; where it stopped is told apart.
+TEST(ResultFile, OpenBelow) {
+  tarnwick_test::Scratch s;
+  namespace fs = std::filesystem;
+  const std::string d = s.dir().string();
+  fs::create_directories(s.dir() / "sub" / "out");
+  s.file("sub/out/t.out", "1\n");
+  s.file("sub/t.out", "1\n");
+  s.file("other", "1\n");
+  fs::create_symlink("../other", s.dir() / "sub" / "link");
+  fs::create_symlink("out", s.dir() / "sub" / "folderlink");
+  fs::create_symlink("sub", s.dir() / "sublink");
+  struct Case {
+    std::string folder, inside;
+    BelowFault fault;  // kNone: opened
+    int error;
+  };
+  const Case cases[] = {
+      {d + "/sub", "t.out", BelowFault::kNone, 0},
+      {d + "/sub/", "out//./t.out", BelowFault::kNone, 0},
+      {d + "/sub", "link", BelowFault::kOutside, ELOOP},
+      {d + "/sub", "folderlink/t.out", BelowFault::kOutside, ENOTDIR},
+      {d + "/sublink", "t.out", BelowFault::kOutside, ENOTDIR},
+      {d + "/sublink/", "t.out", BelowFault::kOutside, ENOTDIR},
+      {d + "/sub", "../other", BelowFault::kOutside, 0},
+      {d + "/sub", "out/../t.out", BelowFault::kOutside, 0},
+      {d + "/sub", d + "/other", BelowFault::kOutside, 0},
+      {d + "/sub", "", BelowFault::kOutside, 0},
+      {d + "/none", "t.out", BelowFault::kFolder, ENOENT},
+      {d + "/other", "t.out", BelowFault::kFolder, ENOTDIR},
+      {d + "/sub", "gone.out", BelowFault::kFile, ENOENT},
+      {d + "/sub", "t.out/x", BelowFault::kFile, ENOTDIR},
+  };
+  for (const Case& c : cases) {
+    ResultFile file;
+    std::string why;
+    EXPECT_EQ(file.open_below(c.folder, c.inside, {}, &why), c.fault == BelowFault::kNone)
+        << c.folder << " " << c.inside << ": " << why;
+    EXPECT_EQ(file.below_fault(), c.fault) << c.folder << " " << c.inside;
+    EXPECT_EQ(file.error(), c.error) << c.folder << " " << c.inside;
+    if (c.fault == BelowFault::kNone) {
+      EXPECT_EQ(file.reader().peek(), '1');
+    } else if (c.fault == BelowFault::kOutside) {
+      EXPECT_EQ(why, "leads outside the folder");
+    }
+  }
 }
 
 }  // namespace

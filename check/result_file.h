@@ -1,6 +1,7 @@
 // A result file opened once, whatever it is: a path (a regular file, a pipe,
-// a FIFO, a device) or an open descriptor such as standard input. Every front
-// end opens result files here alone. A FIFO can be opened without waiting for
+// a FIFO, a device), a name below a folder that must not lead out of it, or
+// an open descriptor such as standard input. Every front end opens result
+// files here alone. A FIFO can be opened without waiting for
 // a writer, and a file of more bytes than a cap is refused, so that no file
 // stalls or floods the one judging it.
 #ifndef TARNWICK_CHECK_RESULT_FILE_H_
@@ -24,6 +25,19 @@ struct ResultLimits {
   uint64_t max_bytes = UINT64_MAX;
 };
 
+// Where opening a file below a folder stopped (ResultFile::open_below).
+enum class BelowFault {
+  kNone,
+  kFolder,   // the folder itself cannot be opened (ENOENT, ENOTDIR, ...)
+  kOutside,  // the name leads out: "..", an absolute name, a symbolic link on the way
+  kFile,     // the file, or a folder on the way, cannot be opened
+};
+
+// Opens the folder at path, not through a symbolic link as its last
+// component. Returns its descriptor, or -1 with errno kept and *fault set
+// (kOutside for a link, else kFolder).
+int open_own_folder(const std::string& path, BelowFault* fault);
+
 class ResultFile {
  public:
   ResultFile() = default;
@@ -33,6 +47,16 @@ class ResultFile {
   // Opens the file at path. Returns false with *why set to the system's
   // reason (errno in error()) when it cannot. Call once.
   bool open(const std::string& path, const ResultLimits& limits, std::string* why);
+  // Opens `inside`, a relative name ("out/t1.txt"), below the folder at
+  // `folder`, one component at a time through open descriptors, so that what
+  // is judged is what was checked: never through a symbolic link (the
+  // folder's own included), a ".." or an absolute name. Returns false with
+  // *why set ("leads outside the folder", or the system's reason) and
+  // below_fault() telling where. Call once.
+  bool open_below(const std::string& folder, std::string_view inside, const ResultLimits& limits,
+                  std::string* why);
+  // Returns where open_below() stopped, or kNone.
+  BelowFault below_fault() const { return below_fault_; }
   // Reads the open descriptor fd (not closed here) from where it stands. Call once.
   void adopt(int fd, const ResultLimits& limits);
   // Reads `bytes`, which must outlive this, as a regular file. Call once.
@@ -63,6 +87,10 @@ class ResultFile {
   bool regular_ = false;
   uint64_t size_ = 0;  // a regular file's, when it was opened
   int error_ = 0;
+  BelowFault below_fault_ = BelowFault::kNone;
+
+  // Notes that open_below() stopped at `fault` for errno e. Returns false.
+  bool stop(BelowFault fault, int e, std::string* why);
 };
 
 }  // namespace tarnwick

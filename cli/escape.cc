@@ -106,14 +106,22 @@ std::string ascii_line(std::string_view text) {
   return escaped(text, [](unsigned char c) { return c >= 0x80 || c == '%'; });
 }
 
-std::string text_field(std::string_view text) {
-  std::string doubled;
-  for (char c : text) {
-    if (c == '\\') doubled += '\\';
-    doubled += c;
+std::string exact_text(std::string_view text) {
+  std::string out;
+  for (size_t i = 0, step; i < text.size(); i += step) {
+    step = utf8_length(text.substr(i));
+    if (step == 0) {
+      append_hex_escape(static_cast<unsigned char>(text[i]), &out);
+      step = 1;
+    } else {
+      if (text[i] == '\\') out += '\\';
+      out += text.substr(i, step);
+    }
   }
-  return printable(doubled);
+  return out;
 }
+
+std::string text_field(std::string_view text) { return printable(exact_text(text)); }
 
 std::string csv_field(std::string_view field) {
   if (field.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(field);
@@ -132,6 +140,8 @@ std::string hex(std::string_view text) {
   return out;
 }
 
+std::string hex_unless_utf8(std::string_view text) { return is_utf8(text) ? "" : hex(text); }
+
 std::string xml_references(std::string_view text, bool apostrophe) {
   std::string out;
   for (char c : text) {
@@ -148,7 +158,18 @@ std::string xml_references(std::string_view text, bool apostrophe) {
 }
 
 std::string markup_text(std::string_view text) {
-  return xml_references(valid_utf8(text_field(text)), true);
+  // text_field leaves valid UTF-8 without control characters; of what XML 1.0
+  // forbids (its production Char) only U+FFFE and U+FFFF are left.
+  std::string out = xml_references(text_field(text), true);
+  for (size_t at = 0; (at = out.find("\xef\xbf", at)) != std::string::npos;) {
+    const unsigned char last = static_cast<unsigned char>(out[at + 2]);
+    if (last == 0xbe || last == 0xbf) {
+      out.replace(at, 3, last == 0xbe ? "\\ufffe" : "\\uffff");
+    } else {
+      at += 3;
+    }
+  }
+  return out;
 }
 
 std::string testlib_xml(std::string_view text) {

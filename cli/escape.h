@@ -18,9 +18,13 @@ std::string printable(std::string_view text);
 // it is (old ones format the message with '%', new ones reject some UTF-8).
 std::string ascii_line(std::string_view text);
 
-// Returns text for a line of a tool's text output: backslashes doubled and
-// control characters escaped as printable() does, so that every name reads
-// back one way.
+// Returns text as valid UTF-8 that reads back to its bytes one way: each
+// backslash doubled and each byte that is not part of valid UTF-8 as \xNN
+// (so that two names differing only in such bytes stay apart).
+std::string exact_text(std::string_view text);
+
+// Returns text for a line of a tool's text output: exact_text's, with control
+// characters escaped as printable() does, so that every name reads back one way.
 std::string text_field(std::string_view text);
 
 // Returns `field` as one CSV field: as it is, or quoted with its quotes doubled
@@ -43,12 +47,17 @@ bool is_utf8(std::string_view text);
 // Returns the bytes of text as lower-case hexadecimal.
 std::string hex(std::string_view text);
 
+// Returns hex(text) when text is not valid UTF-8, else "" (a name's exact
+// bytes beside its escaped text).
+std::string hex_unless_utf8(std::string_view text);
+
 // Returns text with & < > " (and ' when `apostrophe`) as XML character
 // references, every other byte as it is.
 std::string xml_references(std::string_view text, bool apostrophe);
 
-// Returns text made safe for XML and HTML: valid UTF-8, control characters
-// escaped as in the text format, and & < > " ' as character references.
+// Returns text made safe for XML and HTML: as text_field writes it (valid
+// UTF-8, no control characters), & < > " ' as character references, and
+// U+FFFE and U+FFFF, which XML forbids, as \ufffe and \uffff.
 std::string markup_text(std::string_view text);
 
 // Returns text as testlib's InStream::xmlSafeWrite writes it into a result

@@ -64,12 +64,37 @@ TEST(Escape, FieldsForScripts) {
   }
 }
 
+// Names read back one way: each byte that is not UTF-8 as \xNN, each
+// backslash doubled, so that no two names meet in one text.
+TEST(Escape, ExactText) {
+  struct Case {
+    std::string in, exact;
+  };
+  const Case cases[] = {
+      {"plain", "plain"},
+      {"a\xff", "a\\xff"},
+      {"a\\xff", "a\\\\xff"},
+      {"a\xfe", "a\\xfe"},
+      {"caf\xc3\xa9\xc3", "caf\xc3\xa9\\xc3"},
+      {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate is no UTF-8
+      {"tab\t", "tab\t"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(exact_text(c.in), c.exact) << c.in;
+    EXPECT_TRUE(is_utf8(exact_text(c.in))) << c.in;
+  }
+  EXPECT_EQ(text_field("a\xff\t\\"), "a\\xff\\t\\\\");
+}
+
 // Markup keeps text valid UTF-8 on one line; testlib's XML turns control
 // bytes into dots, as testlib's own xmlSafeWrite does, and writes bytes from
 // 0x80 as escapes, which a windows-1251 file can always hold.
 TEST(Escape, Markup) {
-  EXPECT_EQ(markup_text("a<b>&\"c'\n\xff"), "a&lt;b&gt;&amp;&quot;c&#39;\\n\xef\xbf\xbd");
+  EXPECT_EQ(markup_text("a<b>&\"c'\n\xff"), "a&lt;b&gt;&amp;&quot;c&#39;\\n\\xff");
   EXPECT_EQ(xml_references("'", false), "'");
+  // XML 1.0 forbids U+FFFE and U+FFFF (its production Char); U+FFFD stays.
+  EXPECT_EQ(markup_text("\xef\xbf\xbe|\xef\xbf\xbf|\xef\xbf\xbd|\xef\xbf"),
+            "\\ufffe|\\uffff|\xef\xbf\xbd|\\xef\\xbf");
   EXPECT_EQ(testlib_xml("a\x01<\x1f\x7f"), "a.&lt;.\x7f");
   EXPECT_EQ(testlib_xml("\x98\xf0\x9f\x98\x80'"), "\\x98\\xf0\\x9f\\x98\\x80'");
   EXPECT_EQ(hex(std::string("\x00\xff", 2)), "00ff");

@@ -64,6 +64,37 @@ bool write_file(const std::string& path, std::string_view text, std::string* err
   return e == 0;
 }
 
+namespace {
+
+// Reads all that is left of fd onto *text. Returns 0, or the system's error number.
+int read_whole(int fd, std::string* text) {
+  char buffer[1 << 14];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : 0;
+    text->append(buffer, static_cast<size_t>(n));
+  }
+}
+
+}  // namespace
+
+bool read_file(const std::string& path, std::string* text, std::string* err) {
+  // Opened without waiting (a FIFO with no writer opens at once), then read
+  // only once it is known to be a regular file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    *err = path + ": " + reason(errno);
+    return false;
+  }
+  struct stat st;
+  int e = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? -1 : 0;
+  if (e == 0) e = read_whole(fd, text);
+  ::close(fd);
+  if (e != 0) *err = path + ": " + (e < 0 ? "not a regular file" : reason(e));
+  return e == 0;
+}
+
 int print(const ToolInfo& tool, std::string_view text) {
   std::string err;
   if (write_out(text, &err)) return kExitOk;

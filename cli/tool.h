@@ -75,6 +75,12 @@ bool write_out(std::string_view text, std::string* err);
 // refused. Returns false with *err set to "PATH: reason" when it cannot.
 bool write_file(const std::string& path, std::string_view text, std::string* err);
 
+// Reads the whole regular file at path into *text. Never waits: what is not
+// a regular file (a FIFO, a folder, a device) is refused, as a dangling link
+// is ("No such file or directory"). Returns false with *err set to "PATH:
+// reason" ("PATH: not a regular file") when it cannot.
+bool read_file(const std::string& path, std::string* text, std::string* err);
+
 // Writes text to standard output. Returns kExitOk, or kExitCannot once it has
 // said "NAME: standard output: reason".
 int print(const ToolInfo& tool, std::string_view text);

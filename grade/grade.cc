@@ -49,11 +49,14 @@ Judged grade_one(const std::string& path, size_t i, const Case& judging,
     const auto start = std::chrono::steady_clock::now();
     ResultFile result;
     std::string why;
-    g.judged = result.open(path, options.limits, &why) &&
-               judging.judge(result, &g.verdict, &why);
+    const bool opened = options.below.empty()
+                            ? result.open(path, options.limits, &why)
+                            : result.open_below(options.below[i].folder, options.below[i].inside,
+                                                options.limits, &why);
+    g.judged = opened && judging.judge(result, &g.verdict, &why);
     g.error = g.judged ? 0 : result.error();
     g.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (!g.judged) g.reason = why;
+    if (!g.judged) g.reason = opened ? why : below_reason(result.below_fault(), g.error, why);
     const bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
     if (wrong && options.explain != nullptr && result.rewind()) {
       out.e.emplace();
@@ -121,25 +124,25 @@ std::string jsonl_run(const Graded& g) {
 std::string csv_record(const Graded& g, const RecordPlace* place) {
   std::string head, points;
   if (place != nullptr) {
-    head = csv_field(valid_utf8(place->submission)) + ",";
-    head += csv_field(valid_utf8(place->test)) + ",";
+    head = csv_field(exact_text(place->submission)) + ",";
+    head += csv_field(exact_text(place->test)) + ",";
     points = milli_text(place->milli_points) + ",";
   }
-  return head + csv_field(valid_utf8(g.path)) + "," + csv_field(outcome_text(g)) + "," +
+  return head + csv_field(exact_text(g.path)) + "," + csv_field(outcome_text(g)) + "," +
          line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
-         (is_utf8(g.path) ? "" : hex(g.path)) + "," + csv_field(valid_utf8(g.note)) + csv_run(g) + "\n";
+         hex_unless_utf8(g.path) + "," + csv_field(valid_utf8(g.note)) + csv_run(g) + "\n";
 }
 
 std::string jsonl_record(const Graded& g, const RecordPlace* place) {
   std::string head = "{", points;
   if (place != nullptr) {
-    head += "\"submission\":" + json_string(place->submission) +
-            ",\"test\":" + json_string(place->test) + ",";
+    head += "\"submission\":" + json_string(exact_text(place->submission)) +
+            ",\"test\":" + json_string(exact_text(place->test)) + ",";
     points = ",\"points\":" + milli_text(place->milli_points);
   }
   // A path that is not valid UTF-8 also comes as its exact bytes, in hexadecimal.
   std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
-  return head + "\"path\":" + json_string(g.path) + bytes +
+  return head + "\"path\":" + json_string(exact_text(g.path)) + bytes +
          ",\"verdict\":" + json_string(outcome_text(g)) + ",\"line\":" + line_text(g, "null") +
          ",\"judged\":" + (g.judged ? "true" : "false") + points +
          (g.note.empty() ? "" : ",\"note\":" + json_string(g.note)) + jsonl_run(g) + "}\n";
@@ -168,6 +171,18 @@ void tell_explained(const GradeOptions& options, std::vector<Judged>* judged) {
 }
 
 }  // namespace
+
+std::string below_reason(BelowFault fault, int error, const std::string& why) {
+  switch (fault) {
+    case BelowFault::kOutside: return kOutsideReason;
+    case BelowFault::kFolder:
+      if (error == ENOENT) return kNoFolderReason;
+      return error == ENOTDIR ? kNotFolderReason : why;
+    case BelowFault::kFile: return error == ENOENT ? "missing" : why;
+    case BelowFault::kNone: break;
+  }
+  return why;
+}
 
 void grade_all(const std::vector<std::string>& paths, const Case& judging,
                const GradeOptions& options, const std::function<void(const Graded&)>& emit) {

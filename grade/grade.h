@@ -86,6 +86,23 @@ const char* failure_name(RunFailure failure);
 // The largest result file judged by default: 4 GiB.
 inline constexpr uint64_t kDefaultMaxResultBytes = uint64_t{4} << 30;
 
+// A result file that must lie inside a folder (a submission's): the folder,
+// and the name of the file inside it.
+struct Below {
+  std::string folder, inside;
+};
+
+// The reasons of a file opened below a submission folder that was not judged.
+inline constexpr char kOutsideReason[] = "leads outside the submission";
+inline constexpr char kNoFolderReason[] = "no such folder";
+inline constexpr char kNotFolderReason[] = "not a folder";
+
+// Returns the reason a submission folder's file was not opened, from where
+// ResultFile::open_below stopped and its errno: kOutsideReason, "no such
+// folder", "not a folder", "missing" for a file that is not there, else the
+// system's reason `why`.
+std::string below_reason(BelowFault fault, int error, const std::string& why);
+
 // How a class's files are graded.
 struct GradeOptions {
   int32_t threads = 1;  // at least 1
@@ -100,6 +117,9 @@ struct GradeOptions {
   // student's program writing its output there), and tells how: a program
   // that failed or could not run leaves the file unjudged.
   std::function<ProgramRun(size_t i)> produce = {};
+  // When not empty, file i is opened as below[i] says (ResultFile::open_below)
+  // rather than at its path: a file that leads outside its folder is not judged.
+  std::vector<Below> below = {};
 };
 
 // Judges every file of `paths` through `judging` on up to options.threads

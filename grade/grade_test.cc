@@ -36,12 +36,12 @@ TEST(GradeFormat, RecordsInEachFormat) {
   Graded empty{"e", true, {Verdict::kEmptyFile, 4, 1}, ""};
   EXPECT_EQ(format_record(Format::kText, wrong), "r,1\tWrong answer in path 4 to 7\n");
   EXPECT_EQ(format_record(Format::kText, missing),
-            "m\xff\tnot judged: No such file or directory\n");
+            "m\\xff\tnot judged: No such file or directory\n");
   EXPECT_EQ(format_record(Format::kCsv, wrong), "\"r,1\",Wrong answer in path 4 to 7,7,true,,\n");
   EXPECT_EQ(format_record(Format::kCsv, empty), "e,Empty file,,true,,\n");
   // The csv stays valid UTF-8 (Python's csv reader decodes the whole file); path_bytes is exact.
   EXPECT_EQ(format_record(Format::kCsv, missing),
-            "m\xef\xbf\xbd,not judged: No such file or directory,,false,6dff,\n");
+            "m\\xff,not judged: No such file or directory,,false,6dff,\n");
   // A line end and a backslash followed by n read back differently.
   Graded two_lines{"a\nb", true, {}, ""}, backslash_n{"a\\nb", true, {}, ""};
   EXPECT_EQ(format_record(Format::kText, two_lines), "a\\nb\tEmpty file\n");
@@ -54,7 +54,7 @@ TEST(GradeFormat, RecordsInEachFormat) {
             "{\"submission\":\"subs/ada\",\"test\":\"t,1\",\"path\":\"e\",\"verdict\":\"Empty file\","
             "\"line\":null,\"judged\":true,\"points\":2.5}\n");
   EXPECT_EQ(format_record(Format::kJsonl, missing),
-            "{\"path\":\"m\\ufffd\",\"path_bytes\":\"6dff\","
+            "{\"path\":\"m\\\\xff\",\"path_bytes\":\"6dff\","
             "\"verdict\":\"not judged: No such file or directory\","
             "\"line\":null,\"judged\":false}\n");
   EXPECT_EQ(format_record(Format::kJsonl, wrong),
@@ -100,13 +100,13 @@ TEST(GradeCli, GoldenRuns) {
            "empty\tEmpty file\n",
        "tarnwick-grade: 3 files: 1 succeeded, 1 wrong, 1 empty, 0 not judged\n"},
       {{"--format=csv", g, "1", odd, missing, "--", right}, 2,
-       "path,verdict,line,judged,path_bytes,note\n\"" + P + "a,\"\"b\"\"\n\t\xef\xbf\xbd\",Success,,true," +
+       "path,verdict,line,judged,path_bytes,note\n\"" + P + "a,\"\"b\"\"\n\t\\xff\",Success,,true," +
            hex(odd) + ",\n" + P + "missing,not judged: No such file or directory,,false,,\n" + P +
            "right,Success,,true,,\n",
        "tarnwick-grade: 3 files: 2 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
       {{g, "1", P}, 2, P + "\tnot judged: Is a directory\n",
        "tarnwick-grade: 1 file: 0 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
-      {{g, "2", odd}, 0, P + "a,\"b\"\\n\\t\xff\tWrong answer in path 2 to 2\n",
+      {{g, "2", odd}, 0, P + "a,\"b\"\\n\\t\\xff\tWrong answer in path 2 to 2\n",
        "tarnwick-grade: 1 file: 0 succeeded, 1 wrong, 0 empty, 0 not judged\n"},
       {{g, "2x", odd}, 1, "",
        "tarnwick-grade: source vertex id '2x' is not a whole number (the judge would read it as 2)\n" +
@@ -160,7 +160,7 @@ TEST(GradeCli, JsonLinesForAnOddPath) {
   std::string g = s.file("graph", kGraph), odd = s.file("q\"\n\xff", "1\n1 3\n");
   Outcome o = grade({"--format=jsonl", g, "1", odd}, s);
   EXPECT_EQ(o.status, 0);
-  std::string path = json_string(odd), bytes;
+  std::string path = json_string(exact_text(odd)), bytes;
   for (unsigned char c : odd) {
     bytes += "0123456789abcdef"[c >> 4];
     bytes += "0123456789abcdef"[c & 15];
@@ -168,7 +168,7 @@ TEST(GradeCli, JsonLinesForAnOddPath) {
   EXPECT_EQ(o.out, "{\"path\":" + path + ",\"path_bytes\":\"" + bytes +
                        "\",\"verdict\":\"Wrong answer in path 1 to 2\",\"line\":2,"
                        "\"judged\":true}\n");
-  EXPECT_NE(path.find("\\\"\\u000a\\ufffd"), std::string::npos);
+  EXPECT_NE(path.find("\\\"\\u000a\\\\xff"), std::string::npos);
 }
 
 // Random graphs, some with negative weights, self-loops, vertices outside 1..n
@@ -646,7 +646,6 @@ TEST(GradeTestset, GoldenRuns) {
       {{"--testset"}, 1, "", "tarnwick-grade: --testset needs a value\n" + usage},
       {{"--testset", A, A}, 2, "", "tarnwick-grade: " + A + ": no test inputs (files NAME.in)\n"},
       {{"--testset", D + "/none", A}, 2, "", "tarnwick-grade: " + D + "/none: No such file or directory\n"},
-      {{"--testset", D, A, D + "/points"}, 2, "", "tarnwick-grade: " + D + "/points: Not a directory\n"},
   };
   for (const Case& k : cases) {
     Outcome o = grade(k.args, c.s);
@@ -687,6 +686,251 @@ TEST(GradeTestset, HtmlReportOfAClass) {
        }) {
     EXPECT_NE(o.out.find(part), std::string::npos) << part << "\nnot in\n" << o.out;
   }
+}
+
+// A submission reads only itself: a result file reached through a symbolic
+// link, or by a name leading out of the folder, is not judged; a folder that
+// is not there, or is a file, is that submission's record, not the end of the
+// run. The instructor's own operands (single-file mode) are followed.
+TEST(GradeTestset, ASubmissionReadsOnlyItself) {
+  Class c;
+  const std::string S = c.subs, D = c.data, A = c.sub("ada"), B = c.sub("bob");
+  for (const char* who : {"dan", "eve"}) std::filesystem::create_directories(c.s.dir() / "subs" / who);
+  std::filesystem::create_symlink("../ada/t1.out", S + "/dan/t1.out");
+  c.s.file("subs/dan/t2.out", "2 1\n2\n3\n3 4\n");
+  std::filesystem::create_symlink("../ada", S + "/eve/out");
+  std::filesystem::create_symlink("ada", S + "/fay");
+  c.s.file("subs/gus", "");
+  const std::string outside = "\tnot judged: leads outside the submission\n";
+  const std::string none = "\t0 of 2 tests passed\t0 of 3.5 points\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {{"--testset", D, S + "/dan", S + "/fay", S + "/fay/", S + "/zed", S + "/gus"}, 2,
+       S + "/dan/t1.out\tt1" + outside + S + "/dan/t2.out\tt2\tSuccess\n" + S + "/fay/t1.out\tt1" +
+           outside + S + "/fay/t2.out\tt2" + outside + S + "/fay/t1.out\tt1" + outside + S +
+           "/fay/t2.out\tt2" + outside + S + "/zed/t1.out\tt1\tnot judged: no such folder\n" + S +
+           "/zed/t2.out\tt2\tnot judged: no such folder\n" + S +
+           "/gus/t1.out\tt1\tnot judged: not a folder\n" + S +
+           "/gus/t2.out\tt2\tnot judged: not a folder\n" + S +
+           "/dan\t1 of 2 tests passed\t2.5 of 3.5 points\n" + S + "/fay" + none + S + "/fay/" + none +
+           S + "/zed" + none + S + "/gus" + none,
+       "tarnwick-grade: 5 submissions x 2 tests: 1 succeeded, 0 wrong, 0 empty, 9 not judged; 0 of 5 "
+       "passed every test; mean 0.5 of 3.5 points\n"},
+      {{"--testset", D, "--output-name", "out/{name}.out", S + "/eve"}, 2,
+       S + "/eve/out/t1.out\tt1" + outside + S + "/eve/out/t2.out\tt2" + outside + S + "/eve" + none,
+       "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 0 wrong, 0 empty, 2 not judged; 0 of 1 "
+       "passed every test; mean 0 of 3.5 points\n"},
+      {{"--testset", D, "--output-name", "../ada/{name}.out", B}, 2,
+       B + "/../ada/t1.out\tt1" + outside + B + "/../ada/t2.out\tt2" + outside + B + none,
+       "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 0 wrong, 0 empty, 2 not judged; 0 of 1 "
+       "passed every test; mean 0 of 3.5 points\n"},
+      {{"--testset", D, "--output-name", "./{name}.out", A}, 0,
+       A + "/./t1.out\tt1\tSuccess\n" + A + "/./t2.out\tt2\tSuccess\n" + A +
+           "\t2 of 2 tests passed\t3.5 of 3.5 points\n",
+       "tarnwick-grade: 1 submission x 2 tests: 2 succeeded, 0 wrong, 0 empty, 0 not judged; 1 of 1 "
+       "passed every test; mean 3.5 of 3.5 points\n"},
+      // The instructor named the file: followed.
+      {{D + "/t1.in", "1", S + "/dan/t1.out"}, 0, S + "/dan/t1.out\tSuccess\n",
+       "tarnwick-grade: 1 file: 1 succeeded, 0 wrong, 0 empty, 0 not judged\n"},
+  };
+  for (const Case& k : cases) {
+    Outcome o = grade(k.args, c.s);
+    EXPECT_EQ(o.status, k.status) << k.args.back();
+    EXPECT_EQ(o.out, k.out) << k.args.back();
+    EXPECT_EQ(o.err, k.err) << k.args.back();
+  }
+  // Every format tells it.
+  for (const char* format : {"csv", "jsonl", "gradescope", "junit", "html"}) {
+    Outcome o = grade({"--testset", D, "--format", format, S + "/dan"}, c.s);
+    EXPECT_EQ(o.status, 2) << format;
+    EXPECT_GE(count(o.out, "not judged: leads outside the submission"), 1) << format << o.out;
+  }
+}
+
+// With --run, a folder that is not there, is a file or is a link is built
+// and run as none: its records say why.
+TEST(GradeTestset, ProgramsOfFoldersRefused) {
+  Class c;
+  std::filesystem::create_symlink("ada", c.subs + "/fay");
+  const std::string A = c.sub("ada"), F = c.sub("fay"), Z = c.sub("zed");
+  Outcome o = grade({"--testset", c.data, "--run", "cat", "--isolation", "subreaper", A, F, Z,
+                     c.data + "/points"}, c.s);
+  EXPECT_EQ(o.status, 2) << o.err;
+  const std::string P = c.data + "/points";
+  EXPECT_EQ(o.out, A + "\tt1\tWrong answer in path 1 to 1\n" + A + "\tt2\tWrong answer in path 2 to 1\n" +
+                       F + "\tt1\tnot judged: leads outside the submission\n" + F +
+                       "\tt2\tnot judged: leads outside the submission\n" + Z +
+                       "\tt1\tnot judged: no such folder\n" + Z + "\tt2\tnot judged: no such folder\n" +
+                       P + "\tt1\tnot judged: not a folder\n" + P + "\tt2\tnot judged: not a folder\n" +
+                       A + "\t0 of 2 tests passed\t0 of 3.5 points\n" + F +
+                       "\t0 of 2 tests passed\t0 of 3.5 points\n" + Z +
+                       "\t0 of 2 tests passed\t0 of 3.5 points\n" + P +
+                       "\t0 of 2 tests passed\t0 of 3.5 points\n");
+}
+
+// Any entry called points is read as a regular file or refused with its
+// reason: a FIFO does not stall the grader, a dangling link is not "no
+// points file".
+TEST(GradeTestset, PointsFileReadOrRefused) {
+  if (!std::filesystem::exists("/usr/bin/timeout")) GTEST_SKIP() << "no timeout (coreutils)";
+  struct Case {
+    const char* kind;
+    int status;
+    std::string err;  // after "tarnwick-grade: DATA/points"
+  };
+  const Case cases[] = {
+      {"fifo", 2, ": not a regular file\n"},
+      {"folder", 2, ": not a regular file\n"},
+      {"dangling", 2, ": No such file or directory\n"},
+      {"link", 0, ""},
+  };
+  for (const Case& k : cases) {
+    Class c;
+    const std::string points = c.data + "/points", kind = k.kind;
+    std::filesystem::remove(points);
+    if (kind == "fifo") {
+      ASSERT_EQ(mkfifo(points.c_str(), 0600), 0);
+    }
+    if (kind == "folder") std::filesystem::create_directories(points);
+    if (kind == "dangling") std::filesystem::create_symlink("nowhere", points);
+    if (kind == "link") {
+      c.s.file("weights", "t1 1\nt2 2.5\n");
+      std::filesystem::create_symlink("../weights", points);
+    }
+    Outcome o = tarnwick_test::run_program(
+        "/usr/bin/timeout", {"10", TARNWICK_GRADE, "--testset", c.data, c.sub("ada")}, c.s);
+    EXPECT_EQ(o.status, k.status) << kind << ": 124 stalled";
+    if (k.status != 0) {
+      EXPECT_EQ(o.err, "tarnwick-grade: " + points + k.err) << kind;
+      EXPECT_EQ(o.out, "") << kind;
+    } else {
+      EXPECT_NE(o.out.find("3.5 of 3.5 points"), std::string::npos) << o.out;
+    }
+  }
+}
+
+// A test of no vertex would accept every answer: it is judged for no one,
+// in the checker's words, and the run ends with 2 as for any file not judged.
+TEST(GradeTestset, ATestOfNoVertexIsJudgedForNoOne) {
+  struct Case {
+    std::string input, reason;
+  };
+  const Case cases[] = {
+      {"0 0\n1\n", "a vertex count of 0 or less: a test graph needs at least one vertex"},
+      {"", "no vertex count: a test graph needs at least one vertex"},
+  };
+  for (const Case& k : cases) {
+    Class c;
+    c.s.file("data/points", "t0 1\nt1 1\nt2 2.5\n");
+    c.s.file("data/t0.in", k.input);
+    c.s.file("subs/ada/t0.out", "");
+    const std::string A = c.sub("ada"), T0 = c.data + "/t0.in";
+    Outcome o = grade({"--testset", c.data, A, c.sub("cy")}, c.s);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out.substr(0, o.out.find(A + "/t1.out")),
+              A + "/t0.out\tt0\tnot judged: " + T0 + ": " + k.reason + "\n");
+    EXPECT_EQ(count(o.out, "\tt0\tnot judged: " + T0 + ": " + k.reason + "\n"), 2) << o.out;
+    EXPECT_NE(o.out.find(A + "\t2 of 3 tests passed\t3.5 of 4.5 points\n"), std::string::npos);
+  }
+  // No test at all is refused, as before: every submission would pass every test.
+  Class c;
+  for (const char* t : {"t1.in", "t2.in", "points"}) std::filesystem::remove(c.s.dir() / "data" / t);
+  Outcome o = grade({"--testset", c.data, c.sub("ada")}, c.s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "tarnwick-grade: " + c.data + ": no test inputs (files NAME.in)\n");
+}
+
+// Standings of their own: --standings FILE takes them out of the records,
+// in the format's own table, with path_bytes for a name that is not UTF-8.
+TEST(GradeTestset, StandingsOfTheirOwn) {
+  Class c;
+  std::filesystem::create_directories(c.subs + "/n\xff");
+  const std::string A = c.sub("ada"), N = c.subs + "/n\xff", X = c.subs + "/n\\xff";
+  const std::string file = (c.s.dir() / "standings").string();
+  struct Case {
+    const char* format;
+    std::string standings;
+  };
+  const Case cases[] = {
+      {"csv", "submission,passed,tests,points,max_points,path_bytes\n" + A + ",2,2,3.5,3.5,\n" + X +
+                  ",0,2,0,3.5," + hex(N) + "\n"},
+      {"jsonl", "{\"submission\":\"" + A + "\",\"passed\":2,\"tests\":2,\"points\":3.5,\"max_points\":3.5}\n"
+                "{\"submission\":\"" + c.subs + "/n\\\\xff\",\"path_bytes\":\"" + hex(N) +
+                "\",\"passed\":0,\"tests\":2,\"points\":0,\"max_points\":3.5}\n"},
+      {"text", A + "\t2 of 2 tests passed\t3.5 of 3.5 points\n" + X +
+                   "\t0 of 2 tests passed\t0 of 3.5 points\n"},
+  };
+  for (const Case& k : cases) {
+    Outcome o = grade({"--testset", c.data, "--format", k.format, "--standings", file, A, N}, c.s);
+    EXPECT_EQ(o.status, 2) << k.format;
+    EXPECT_EQ(tarnwick_test::slurp(file), k.standings) << k.format;
+    // The records alone: one a test and submission, and the csv header.
+    const int lines = count(o.out, "\n");
+    EXPECT_EQ(lines, std::string(k.format) == "csv" ? 5 : 4) << k.format << o.out;
+  }
+  // Without --standings they follow the records, path_bytes included.
+  Outcome o = grade({"--testset", c.data, "--format=csv", A, N}, c.s);
+  EXPECT_NE(o.out.find("\n" + X + ",,,0 of 2 tests passed,,,0," + hex(N) + ",\n"), std::string::npos)
+      << o.out;
+  const std::string usage =
+      "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
+      "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n";
+  EXPECT_EQ(grade({"--standings", file, c.data + "/t1.in", "1", A}, c.s).err,
+            "tarnwick-grade: --standings needs --testset\n" + usage);
+  EXPECT_EQ(grade({"--testset", c.data, "--format=junit", "--standings", file, A}, c.s).err,
+            "tarnwick-grade: --standings is for --format=text, csv or jsonl\n" + usage);
+  Outcome refused = grade({"--testset", c.data, "--standings", c.data, A}, c.s);
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err, "tarnwick-grade: " + c.data + ": Is a directory\n");
+}
+
+// Two folders whose names differ only in bytes that are not UTF-8 keep
+// apart in every format: each such byte is \xNN, a backslash doubled
+// (Gradescope's results name no submission).
+TEST(GradeTestset, NamesApartInEveryFormat) {
+  Class c;
+  const std::string one = c.subs + "/n\xfe", two = c.subs + "/n\xff", three = c.subs + "/n\\xff";
+  for (const std::string& name : {one, two, three}) std::filesystem::create_directories(name);
+  for (const char* format : {"text", "csv", "jsonl", "junit"}) {
+    std::vector<std::string> outputs;
+    for (const std::string& name : {one, two, three}) {
+      Outcome o = grade({"--testset", c.data, "--format", format, name}, c.s);
+      outputs.push_back(o.out);
+      EXPECT_TRUE(is_utf8(o.out)) << format;
+    }
+    EXPECT_NE(outputs[0], outputs[1]) << format;
+    EXPECT_NE(outputs[1], outputs[2]) << format;
+  }
+  Outcome o = grade({"--testset", c.data, one, two, three}, c.s);
+  EXPECT_NE(o.out.find(c.subs + "/n\\xfe\t0 of 2"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find(c.subs + "/n\\xff\t0 of 2"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find(c.subs + "/n\\\\xff\t0 of 2"), std::string::npos) << o.out;
+}
+
+// JUnit XML parses whatever the names hold: U+FFFE, U+FFFF and control
+// characters, which XML 1.0 forbids, are escaped.
+TEST(GradeTestset, JunitParsesWithForbiddenCharacters) {
+  if (!std::filesystem::exists("/usr/bin/xmllint")) GTEST_SKIP() << "no xmllint (libxml2-utils)";
+  Class c;
+  c.s.file("data/t\xef\xbf\xbe\x01.in", "3 0\n1\n");
+  c.s.file("data/points", "t1 1\nt2 2.5\nt\xef\xbf\xbe\x01 1\n");
+  const std::string odd = c.subs + "/s\xef\xbf\xbf\x1b\xff";
+  std::filesystem::create_directories(odd);
+  c.s.file("subs/s\xef\xbf\xbf\x1b\xff/t1.out", "1\n1 3\n");
+  const std::string xml = (c.s.dir() / "junit.xml").string();
+  Outcome o = tarnwick_test::run_program(
+      "/bin/sh", {"-c", std::string(TARNWICK_GRADE) + " --format=junit --testset " + c.data + " '" +
+                            odd + "' " + c.sub("ada") + " > " + xml + "; /usr/bin/xmllint --noout " + xml},
+      c.s);
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err.find("parser error"), std::string::npos) << o.err;
+  const std::string text = tarnwick_test::slurp(xml);
+  EXPECT_NE(text.find("name=\"t\\ufffe\\x01\""), std::string::npos) << text;
+  EXPECT_NE(text.find("classname=\"" + c.subs + "/s\\uffff\\x1b\\xff\""), std::string::npos);
 }
 
 // A test the judge cannot judge, or a points file that does not fit, stops

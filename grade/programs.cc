@@ -235,7 +235,7 @@ void take_output(const std::string& written, const std::string& kept, const RunL
     }
     return;
   }
-  const int fd = ::open(kept.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int fd = ::open(kept.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd >= 0) ::close(fd);
 }
 
@@ -408,6 +408,10 @@ bool ProgramClass::open(std::string* why) {
 std::unique_ptr<ProgramClass::Built> ProgramClass::build_one(const std::string& submission,
                                                              size_t s) const {
   auto b = std::make_unique<Built>();
+  if (submission.empty()) {  // a folder refused before the build: nothing is copied
+    b->failed = not_run("no submission folder");
+    return b;
+  }
   b->folder = private_folder(root_, "build-");
   const std::string why = b->folder.empty() ? "a scratch folder: " + reason(errno)
                                             : copy_folder(submission, b->folder);

@@ -98,7 +98,8 @@ class ProgramClass {
   // with *why set when it cannot.
   bool open(std::string* why);
   // Copies each submission folder into a scratch folder of its own and runs
-  // the build command there, on up to `threads` threads.
+  // the build command there, on up to `threads` threads; an empty name
+  // ("" for a folder refused before) is neither copied nor built.
   void build(const std::vector<std::string>& submissions, int32_t threads);
   // Returns the file submission s's output is judged from (kept by the
   // grader, out of the program's reach).

@@ -14,21 +14,29 @@ std::string points_of(int64_t milli, const TestSet& set) {
   return milli_text(milli) + " of " + milli_text(total_milli_points(set)) + " points";
 }
 
-// Returns submission s's standing as one line or row of `format`.
-std::string standing_record(Format format, const ClassResults& r, size_t s) {
+// Returns submission s's standing as one line or row of `format`: with
+// `own`, a row of the standings' own csv table (class_standings), else one
+// that fits the records' table.
+std::string standing_record(Format format, const ClassResults& r, size_t s, bool own) {
   const Standing st = standing(r, s);
   const std::string tests = std::to_string(r.set.tests.size());
   const std::string passed = std::to_string(st.passed) + " of " + tests + " tests passed";
-  const std::string points = milli_text(st.milli_points);
+  const std::string points = milli_text(st.milli_points), all = milli_text(total_milli_points(r.set));
   const std::string& name = r.submissions[s];
+  const std::string bytes = hex_unless_utf8(name);
+  if (format == Format::kCsv && own) {
+    return csv_field(exact_text(name)) + "," + std::to_string(st.passed) + "," + tests + "," +
+           points + "," + all + "," + bytes + "\n";
+  }
   if (format == Format::kCsv) {
     const char* run = r.programs ? ",,,\n" : "\n";  // no figures of its own
-    return csv_field(valid_utf8(name)) + ",,," + passed + ",,," + points + ",," + run;
+    return csv_field(exact_text(name)) + ",,," + passed + ",,," + points + "," + bytes + "," + run;
   }
   if (format == Format::kJsonl) {
-    return "{\"submission\":" + json_string(name) + ",\"passed\":" + std::to_string(st.passed) +
-           ",\"tests\":" + tests + ",\"points\":" + points +
-           ",\"max_points\":" + milli_text(total_milli_points(r.set)) + "}\n";
+    return "{\"submission\":" + json_string(exact_text(name)) +
+           (bytes.empty() ? "" : ",\"path_bytes\":\"" + bytes + "\"") +
+           ",\"passed\":" + std::to_string(st.passed) + ",\"tests\":" + tests +
+           ",\"points\":" + points + ",\"max_points\":" + all + "}\n";
   }
   std::string text = text_field(name) + "\t" + passed;
   if (r.set.weighted) text.append("\t").append(points_of(st.milli_points, r.set));
@@ -101,7 +109,7 @@ std::string junit_case(const ClassResults& r, size_t s, size_t t) {
 
 }  // namespace
 
-std::string class_records(Format format, const ClassResults& r) {
+std::string class_records(Format format, const ClassResults& r, bool standings) {
   std::string out = format_header(format, true, r.programs.has_value());
   for (size_t s = 0; s < r.submissions.size(); ++s) {
     for (size_t t = 0; t < r.set.tests.size(); ++t) {
@@ -109,7 +117,15 @@ std::string class_records(Format format, const ClassResults& r) {
       out += format_record(format, r.at(s, t), &place);
     }
   }
-  for (size_t s = 0; s < r.submissions.size(); ++s) out += standing_record(format, r, s);
+  for (size_t s = 0; standings && s < r.submissions.size(); ++s) {
+    out += standing_record(format, r, s, false);
+  }
+  return out;
+}
+
+std::string class_standings(Format format, const ClassResults& r) {
+  std::string out = format == Format::kCsv ? "submission,passed,tests,points,max_points,path_bytes\n" : "";
+  for (size_t s = 0; s < r.submissions.size(); ++s) out += standing_record(format, r, s, true);
   return out;
 }
 
@@ -160,7 +176,7 @@ std::string gradescope_output(const ClassResults& r, size_t s, size_t t) {
   // The path inside the submission folder, which is the student's own naming.
   const std::string folder = output_path(r.submissions[s], "", "");
   const std::string inside = g.path.starts_with(folder) ? g.path.substr(folder.size()) : g.path;
-  return outcome_text(g) + " (" + inside + ")";
+  return outcome_text(g) + " (" + exact_text(inside) + ")";
 }
 
 namespace {
@@ -187,7 +203,7 @@ std::string gradescope_results(const ClassResults& r, std::string_view visibilit
   for (size_t t = 0; t < r.set.tests.size(); ++t) {
     const bool passed = succeeded(r.at(0, t));
     tests += std::string(t == 0 ? "" : ",") +
-             "\n    {\"name\": " + json_string(r.set.tests[t].name) +
+             "\n    {\"name\": " + json_string(exact_text(r.set.tests[t].name)) +
              ", \"score\": " + milli_text(r.earned(0, t)) +
              ", \"max_score\": " + milli_text(r.set.tests[t].milli_points) +
              ", \"status\": \"" + (passed ? "passed" : "failed") +

@@ -13,11 +13,18 @@
 namespace tarnwick {
 
 // Returns the records of every submission and test, in that order (see
-// format_record), then one standing a submission: for kText
-// "SUBMISSION<tab>P of T tests passed" (and "<tab>X of Y points" when the
-// tests are weighted); for kCsv a row whose test is empty; for kJsonl an
-// object with passed, tests, points and max_points. Requires kText, kCsv or kJsonl.
-std::string class_records(Format format, const ClassResults& r);
+// format_record), then, with `standings`, one standing a submission that fits
+// the records: for kText "SUBMISSION<tab>P of T tests passed" (and "<tab>X
+// of Y points" when the tests are weighted); for kCsv a row whose test is
+// empty; for kJsonl an object with passed, tests, points and max_points.
+// Names are escaped as exact_text writes them (path_bytes for one that is not
+// valid UTF-8). Requires kText, kCsv or kJsonl.
+std::string class_records(Format format, const ClassResults& r, bool standings = true);
+
+// Returns the standings alone, one a submission: kText as class_records
+// writes them; kCsv a table of its own, "submission,passed,tests,points,
+// max_points,path_bytes"; kJsonl objects as class_records writes them.
+std::string class_standings(Format format, const ClassResults& r);
 
 // Returns true when the tests are weighed in points: a points file gave
 // them, or some test is worth other than 1 point.

@@ -3,14 +3,16 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
 #include "check/case.h"
+#include "check/result_file.h"
+#include "cli/tool.h"
 #include "graph/graph_file.h"
 #include "graph/reader.h"
 #include "explain/explain.h"
@@ -51,19 +53,6 @@ bool parse_milli(std::string_view text, int64_t* milli) {
   return *milli <= 1000000 * int64_t{1000};
 }
 
-// Returns the text of the file at path. Returns false with *err set when it cannot be read.
-bool read_text(const std::string& path, std::string* text, std::string* err) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  if (in) all << in.rdbuf();
-  if (!in || in.bad()) {
-    *err = path + ": " + reason(errno != 0 ? errno : EIO);
-    return false;
-  }
-  *text = all.str();
-  return true;
-}
-
 // Takes one line's fields "NAME POINTS" into the weights of set->tests,
 // marking the test in *given. Returns false with *why set (after `where`) otherwise.
 bool take_points(const std::vector<std::string>& f, const std::string& where, TestSet* set,
@@ -90,32 +79,58 @@ bool take_points(const std::vector<std::string>& f, const std::string& where, Te
 
 // Returns the options of grading test t's files through `judging`: a
 // program's run first, when there are programs.
+// A program's folder that is refused (folder_refusal) is not run: its
+// reason stands for the run.
 GradeOptions grading_options(const ClassOptions& options, const ProgramClass* programs,
-                             const std::string& input, const Case& judging) {
+                             const std::vector<std::string>& refused, const std::string& input,
+                             const Case& judging) {
   GradeOptions grading{options.threads, {false, options.max_bytes}};
   if (programs == nullptr) return grading;
   grading.limits.max_bytes = UINT64_MAX;  // the run's output limit holds it
-  grading.produce = [programs, input, source = judging.source()](size_t s) {
+  grading.produce = [programs, &refused, input, source = judging.source()](size_t s) {
+    if (!refused[s].empty()) return ProgramRun{RunFailure::kNone, {}, "", refused[s]};
     return programs->run(s, {input, source});
   };
   return grading;
 }
 
-// Returns the file judged for each submission on test t.
-std::vector<std::string> judged_paths(const ClassOptions& options, const ProgramClass* programs,
-                                      const ClassResults& r, const std::string& test) {
-  std::vector<std::string> paths;
+// Sets the files judged for each submission on `test` into *paths, and
+// where each must lie into *below: inside the submission folder, or for a
+// program's output inside the grader's own folder of outputs.
+void judged_files(const ClassOptions& options, const ProgramClass* programs,
+                  const ClassResults& r, const std::string& test,
+                  std::vector<std::string>* paths, std::vector<Below>* below) {
   for (size_t s = 0; s < r.submissions.size(); ++s) {
-    paths.push_back(programs != nullptr ? programs->output_path(s)
-                                        : output_path(r.submissions[s], options.output_name, test));
+    if (programs != nullptr) {
+      const std::string path = programs->output_path(s);
+      const size_t cut = path.rfind('/');
+      below->push_back({path.substr(0, cut), path.substr(cut + 1)});
+      paths->push_back(path);
+    } else {
+      below->push_back({r.submissions[s], output_name(options.output_name, test)});
+      paths->push_back(output_path(r.submissions[s], options.output_name, test));
+    }
   }
-  return paths;
+}
+
+// Sets every record of test t to not judged for `reason` (a test on which
+// nothing can be judged).
+void judge_none(size_t t, const std::string& reason, const ClassOptions& options,
+                ClassResults* out) {
+  const size_t count = out->set.tests.size();
+  for (size_t s = 0; s < out->submissions.size(); ++s) {
+    Graded& slot = out->results[s * count + t];
+    slot = Graded{output_path(out->submissions[s], options.output_name, out->set.tests[t].name),
+                  false, {}, reason};
+    if (options.programs != nullptr) slot.path = out->submissions[s];
+  }
 }
 
 // Loads and solves test t, then judges its result file in every submission
-// (made by its program first, when `programs` is set).
+// (made by its program first, when `programs` is set). A test of no vertex
+// is judged for no one. Returns false when the test cannot be loaded.
 bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* programs,
-                ClassResults* out, std::string* why) {
+                const std::vector<std::string>& refused, ClassResults* out, std::string* why) {
   TestInput& test = out->set.tests[t];
   CaseOptions case_options;
   case_options.progress = options.progress;
@@ -125,24 +140,41 @@ bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* progr
   const std::string input = out->set.dir + "/" + test.name + ".in";
   const bool made = judging.make(input.c_str(), file, SourceGiven::carried(), case_options, why);
   if (options.solved) options.solved();
+  // As tarnwick-checker tells it, before the source: on no vertex every answer would pass.
+  if (judging.fault() != Case::Fault::kGraph && !judging.vertexless().empty()) {
+    judge_none(t, input + ": " + judging.vertexless(), options, out);
+    return true;
+  }
   if (!made) return false;
   test.n = judging.graph().n;
   for (std::string& w : judging.warnings()) out->warnings.push_back(std::move(w));
   const ExplainRequest explain{&judging, &file, input, 0};
-  GradeOptions grading = grading_options(options, programs, input, judging);
+  GradeOptions grading = grading_options(options, programs, refused, input, judging);
   grading.explain = &explain;
   grading.student_text = options.explain_wrong;
-  const size_t count = out->set.tests.size();
+  std::vector<std::string> paths;
+  judged_files(options, programs, *out, test.name, &paths, &grading.below);
   size_t s = 0;
-  grade_all(judged_paths(options, programs, *out, test.name), judging, grading,
-            [&](const Graded& g) {
-              Graded& slot = out->results[s * count + t];
-              slot = g;
-              if (programs != nullptr) slot.path = out->submissions[s];
-              if (programs == nullptr && !g.judged && g.error == ENOENT) slot.reason = "missing";
-              ++s;
-            });
+  grade_all(paths, judging, grading, [&](const Graded& g) {
+    Graded& slot = out->results[s * out->set.tests.size() + t];
+    slot = g;
+    if (programs != nullptr) slot.path = out->submissions[s];
+    ++s;
+  });
   return true;
+}
+
+// Returns, for each submission folder, why it is refused ("no such folder",
+// "not a folder", "leads outside the submission"), or "".
+std::vector<std::string> folder_refusals(const std::vector<std::string>& submissions) {
+  std::vector<std::string> refused;
+  for (const std::string& folder : submissions) {
+    BelowFault fault = BelowFault::kNone;
+    const int fd = open_own_folder(folder, &fault);
+    refused.push_back(fd >= 0 ? "" : below_reason(fault, errno, reason(errno)));
+    if (fd >= 0) ::close(fd);
+  }
+  return refused;
 }
 
 }  // namespace
@@ -193,11 +225,12 @@ bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
   std::sort(names.begin(), names.end(), natural_less);
   set->dir = dir;
   for (std::string& name : names) set->tests.push_back({std::move(name)});
+  // Any entry called points counts, a dangling link too: read, or refused.
   const std::string points = dir + "/points";
   struct stat st {};
-  if (::stat(points.c_str(), &st) != 0 && errno == ENOENT) return true;
+  if (::lstat(points.c_str(), &st) != 0 && errno == ENOENT) return true;
   std::string text;
-  return read_text(points, &text, why) && parse_points(text, points, set, why);
+  return read_file(points, &text, why) && parse_points(text, points, set, why);
 }
 
 bool parse_points_value(std::string_view text, int64_t* milli, std::string* why) {
@@ -251,6 +284,11 @@ std::string output_path(const std::string& submission, std::string_view pattern,
                         const std::string& test) {
   std::string path = submission;
   if (path.empty() || path.back() != '/') path += '/';
+  return path + output_name(pattern, test);
+}
+
+std::string output_name(std::string_view pattern, const std::string& test) {
+  std::string path;
   for (size_t at = 0; at < pattern.size();) {
     if (pattern.substr(at, 6) == "{name}") {
       path += test;
@@ -272,14 +310,21 @@ bool grade_class(const TestSet& set, const std::vector<std::string>& submissions
   out->submissions = submissions;
   out->results.assign(submissions.size() * set.tests.size(), Graded{});
   std::optional<ProgramClass> programs;
+  std::vector<std::string> refused(submissions.size());
   if (options.programs != nullptr) {
     out->programs = *options.programs;
     programs.emplace(*options.programs);
     if (!programs->open(why)) return false;
-    programs->build(submissions, options.threads);
+    // A refused folder is built as none: "" (its reason stands for every run).
+    refused = folder_refusals(submissions);
+    std::vector<std::string> built = submissions;
+    for (size_t s = 0; s < built.size(); ++s) {
+      if (!refused[s].empty()) built[s].clear();
+    }
+    programs->build(built, options.threads);
   }
   for (size_t t = 0; t < set.tests.size(); ++t) {
-    if (!grade_test(t, options, programs ? &*programs : nullptr, out, why)) return false;
+    if (!grade_test(t, options, programs ? &*programs : nullptr, refused, out, why)) return false;
   }
   return true;
 }

@@ -69,6 +69,10 @@ bool is_folder(const std::string& path, std::string* why);
 // not absolute, holding "{name}"), else why it cannot.
 std::string check_output_name(std::string_view pattern);
 
+// Returns the name of a test's result file inside a submission folder: the
+// pattern with every "{name}" replaced by the test's name.
+std::string output_name(std::string_view pattern, const std::string& test);
+
 // Returns the path of a test's result file in a submission folder: the
 // pattern with every "{name}" replaced by the test's name, inside the folder.
 std::string output_path(const std::string& submission, std::string_view pattern,
@@ -103,8 +107,12 @@ struct ClassResults {
 };
 
 // Loads and solves each test of `set` once and judges every submission's
-// result file for it, in parallel; a file that does not exist is "not judged:
-// missing". With options.programs, first builds every submission, then for
+// result file for it, in parallel, opened below the submission folder: a file
+// that does not exist is "not judged: missing", one reached through a
+// symbolic link or outside the folder "not judged: leads outside the
+// submission", and every file of a folder that is not there "not judged: no
+// such folder" ("not a folder" for a file). A test of no vertex is "not
+// judged: DATA/NAME.in: REASON" for every submission. With options.programs, first builds every submission, then for
 // each test runs every program (in parallel) and judges its output. Returns
 // false with *why set ("DATA/NAME.in: reason") when a test cannot be judged
 // at all, or the programs have no scratch folder.

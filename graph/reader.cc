@@ -124,7 +124,12 @@ void InputFile::close() {
 }
 
 bool InputFile::open(const char* path, std::string* err, bool wait_for_writer) {
-  fd_ = ::open(path, O_RDONLY | O_CLOEXEC | (wait_for_writer ? 0 : O_NONBLOCK));
+  return open_at(AT_FDCWD, path, 0, err, wait_for_writer);
+}
+
+bool InputFile::open_at(int dir, const char* name, int flags, std::string* err,
+                        bool wait_for_writer) {
+  fd_ = ::openat(dir, name, O_RDONLY | O_CLOEXEC | flags | (wait_for_writer ? 0 : O_NONBLOCK));
   if (fd_ < 0) {
     *err = reason(errno);
     return false;

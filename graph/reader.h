@@ -138,6 +138,9 @@ class InputFile {
   // Without wait_for_writer a FIFO is opened at once, writer or not (reads
   // then wait for a writer that is there, and find none that is not).
   bool open(const char* path, std::string* err, bool wait_for_writer = true);
+  // Opens `name` relative to the open folder `dir` (AT_FDCWD: as open()),
+  // with `flags` added (O_NOFOLLOW), as open() does otherwise.
+  bool open_at(int dir, const char* name, int flags, std::string* err, bool wait_for_writer);
   // Returns the open file's descriptor. Requires a successful open().
   int fd() const { return fd_; }
   // Closes the file, if one is open.

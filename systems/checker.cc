@@ -50,10 +50,8 @@ bool TestCase::load(const std::string& path, const std::optional<std::string>& s
   const bool made = judging.make(path.c_str(), graph, given, options, why);
   if (judging.fault() == Case::Fault::kGraph) return false;
   // Told before the source: on no vertex, every answer would be accepted.
-  if (judging.graph().n < 1) {
-    const bool uncounted = judging.report().fault == LoadFault::kNoVertexCount;
-    *why = path + ": " + (uncounted ? "no vertex count" : "a vertex count of 0 or less") +
-           ": a test graph needs at least one vertex";
+  if (std::string none = judging.vertexless(); !none.empty()) {
+    *why = path + ": " + none;
     return false;
   }
   return made;

@@ -191,6 +191,9 @@ prefix=$scratch/prefix
 check "cmake --install into a prefix" quietly cmake --install "$build" --prefix "$prefix"
 check "installed files in place" has_files "$prefix" bin/tarnwick share/man/man1/tarnwick.1.gz \
   share/doc/tarnwick/examples/result-right.txt
+# The README points to examples/kattis/shortestpaths: installed beside it, its scripts runnable.
+check "installed example problem package" test -x \
+  "$prefix/share/doc/tarnwick/examples/kattis/shortestpaths/output_validators/tarnwick/run"
 check "installed judge judges the examples" judges "$prefix"
 check "installed copyright file is DEP-5 with LICENSE's terms" \
   debian_copyright "$prefix/share/doc/tarnwick/copyright"

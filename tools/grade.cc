@@ -39,6 +39,9 @@ constexpr ToolInfo kInfo = {
     "  --format=gradescope          Gradescope's results.json (one submission)\n"
     "  --format=junit               JUnit XML, a testsuite a submission\n"
     "  --format=html                the class report, one self-contained page\n"
+    "  --standings FILE             with --testset: the standings (one a submission)\n"
+    "                               into FILE, in the format's own table; the\n"
+    "                               records alone on standard output\n"
     "  --output-name PATTERN        result file in a submission ({name}.out)\n"
     "  --max-result-bytes N[K|M|G]  refuse larger result files (4G)\n"
     "  --visibility V               Gradescope visibility of every test (visible)\n"
@@ -59,7 +62,7 @@ constexpr ToolInfo kInfo = {
 std::vector<OptionSpec> grade_options() {
   std::vector<OptionSpec> options = {{"--format", "a value"}, {"--testset", "a value"},
                                      {"--output-name", "a value"}, {"--max-result-bytes", "a value"},
-                                     {"--visibility", "a value"}};
+                                     {"--visibility", "a value"}, {"--standings", "a value"}};
   options.insert(options.end(), std::begin(kProgramOptionSpecs), std::end(kProgramOptionSpecs));
   return options;
 }
@@ -92,6 +95,7 @@ class Grade final : public Tool {
     if (const std::string* v = args.value("--testset")) testset_ = *v;
     if (const std::string* v = args.value("--output-name")) output_name_ = *v;
     if (const std::string* v = args.value("--visibility")) visibility_ = *v;
+    if (const std::string* v = args.value("--standings")) standings_ = *v;
     operands_ = args.operands;
     if (why->empty()) *why = check(args);
     return why->empty();
@@ -119,6 +123,10 @@ class Grade final : public Tool {
       return std::string(args.has("--output-name") ? "--output-name"
                                                    : "--format=" + format_name(format_)) +
              " needs --testset";
+    }
+    if (args.has("--standings") && (testset_.empty() || set_only)) {
+      return testset_.empty() ? "--standings needs --testset"
+                              : "--standings is for --format=text, csv or jsonl";
     }
     if (args.has("--visibility") && format_ != Format::kGradescope) {
       return "--visibility is for --format=gradescope";
@@ -167,9 +175,6 @@ class Grade final : public Tool {
     TestSet set;
     std::string why;
     if (!load_testset(testset_, &set, &why)) return front.refuse(why);
-    for (const std::string& folder : operands_) {
-      if (!is_folder(folder, &why)) return front.refuse(why);
-    }
     if (!programs_.run.empty()) {
       if (why = isolation_unavailable(programs_.isolation); !why.empty()) return front.refuse(why);
       front.warn(isolation_warnings(programs_.isolation));
@@ -178,6 +183,9 @@ class Grade final : public Tool {
     ClassResults r;
     if (!grade_class(set, operands_, options, &r, &why)) return front.refuse(why);
     if (int status = front.print(class_output(r)); status != kExitOk) return status;
+    if (!standings_.empty() && !write_file(standings_, class_standings(format_, r), &why)) {
+      return front.refuse(why);
+    }
     Tally tally;
     tally.add(r.results);
     front.warn(r.warnings);
@@ -205,7 +213,7 @@ class Grade final : public Tool {
     if (format_ == Format::kGradescope) return gradescope_results(r, visibility_);
     if (format_ == Format::kJunit) return junit_report(r);
     if (format_ == Format::kHtml) return html_report(r, std::time(nullptr));
-    return class_records(format_, r);
+    return class_records(format_, r, standings_.empty());
   }
 
   // Writes text to standard output. Returns false when that fails.
@@ -215,6 +223,7 @@ class Grade final : public Tool {
 
   Format format_ = Format::kText;
   std::string testset_, output_name_ = kDefaultOutputName, visibility_ = "visible";
+  std::string standings_;  // --standings: the standings' own file, else "" (after the records)
   uint64_t max_bytes_ = kDefaultMaxResultBytes;
   ProgramOptions programs_;  // run empty: no programs
   std::vector<std::string> operands_;
