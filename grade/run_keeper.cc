@@ -9,9 +9,11 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,8 +112,79 @@ TARNWICK_KEEPER_SIDE long new_session(const KeeperPlan&, long) {
   return r < 0 ? r : 0;
 }
 
+// Returns true when `path` names the file open at `fd`.
+TARNWICK_KEEPER_SIDE bool same_file(const char* path, long fd) {
+  struct stat named, opened;
+  return sys(SYS_newfstatat, AT_FDCWD, path, &named, 0) == 0 &&
+         sys(SYS_newfstatat, fd, "", &opened, AT_EMPTY_PATH) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
+}
+
+// Makes each missing folder on the way to `path` (absolute), mode 0711.
+TARNWICK_KEEPER_SIDE long make_path(const char* path) {
+  char at[4096];
+  for (unsigned i = 0; i + 1 < sizeof at; ++i) {
+    at[i] = path[i];
+    if (i == 0 || (path[i] != '/' && path[i] != '\0')) continue;
+    at[i] = '\0';
+    long r = sys(SYS_mkdirat, AT_FDCWD, at, 0711);
+    if (r < 0 && r != -EEXIST) return r;
+    if (path[i] == '\0') return 0;
+    at[i] = '/';
+  }
+  return -ENAMETOOLONG;
+}
+
+// A mount each run in a sandbox has of its own.
+struct RunMount {
+  const char *source, *target, *type;
+  unsigned long flags;
+  const char* options;
+};
+
+constexpr RunMount kRunMounts[] = {
+    {"proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr},
+    {"tmpfs", "/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777"},
+    {"tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777"},
+};
+
+// Mounts the run's own /proc, /tmp and /dev/shm in its mount namespace, and
+// puts the sandbox's folder back where it was should they cover it.
+TARNWICK_KEEPER_SIDE long mount_run_folders(const KeeperPlan& plan) {
+  const long folder =
+      sys(SYS_open_tree, AT_FDCWD, plan.sandbox_folder, OPEN_TREE_CLONE | OPEN_TREE_CLOEXEC);
+  if (folder < 0) return folder;
+  long r = 0;
+  for (const RunMount& m : kRunMounts) {
+    if (r == 0) r = sys(SYS_mount, m.source, m.target, m.type, m.flags, m.options);
+  }
+  if (r == 0 && !same_file(plan.sandbox_folder, folder)) {
+    r = make_path(plan.sandbox_folder);
+    if (r == 0) {
+      r = sys(SYS_move_mount, folder, "", AT_FDCWD, plan.sandbox_folder, MOVE_MOUNT_F_EMPTY_PATH);
+    }
+  }
+  sys(SYS_close, folder);
+  return r;
+}
+
+// Joins the sandbox's mount and network namespaces, in a mount namespace of
+// the run's own (its mounts go nowhere else) with its own folders.
+TARNWICK_KEEPER_SIDE long enter_sandbox(const KeeperPlan& plan, long) {
+  if (plan.sandbox_mount_fd < 0) return 0;
+  long r = sys(SYS_setns, plan.sandbox_mount_fd, CLONE_NEWNS);
+  if (r == 0) r = sys(SYS_setns, plan.sandbox_network_fd, CLONE_NEWNET);
+  if (r == 0) r = sys(SYS_unshare, CLONE_NEWNS);
+  if (r == 0) r = sys(SYS_mount, "none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+  return r == 0 ? mount_run_folders(plan) : r;
+}
+
+// Enters the working folder: in a sandbox by its path there, which must be
+// the folder opened for the run.
 TARNWICK_KEEPER_SIDE long enter_folder(const KeeperPlan& plan, long) {
-  return sys(SYS_fchdir, plan.folder_fd);
+  if (plan.folder_path == nullptr) return sys(SYS_fchdir, plan.folder_fd);
+  long r = sys(SYS_chdir, plan.folder_path);
+  return r == 0 && !same_file(".", plan.folder_fd) ? -ESTALE : r;
 }
 
 TARNWICK_KEEPER_SIDE long take_streams(const KeeperPlan& plan, long) {
@@ -166,6 +239,7 @@ struct NamedStep {
 constexpr NamedStep kProgramSteps[] = {
     {KeeperStep::kSignals, default_signal_actions},
     {KeeperStep::kSession, new_session},
+    {KeeperStep::kSandbox, enter_sandbox},
     {KeeperStep::kFolder, enter_folder},
     {KeeperStep::kStreams, take_streams},
     {KeeperStep::kLimits, take_limits},
@@ -374,6 +448,7 @@ const char* keeper_step_name(KeeperStep step) {
     case KeeperStep::kStart: return "starting its keeper";
     case KeeperStep::kSignals: return "setting its signals";
     case KeeperStep::kSession: return "making its session";
+    case KeeperStep::kSandbox: return "entering its sandbox";
     case KeeperStep::kFolder: return "entering the working folder";
     case KeeperStep::kStreams: return "opening its standard streams";
     case KeeperStep::kLimits: return "setting its limits";
@@ -388,7 +463,9 @@ long start_keeper(Keeper* keeper) {
   sigset_t all, old;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &old);
-  const int flags = CLONE_VM | SIGCHLD | (keeper->plan.pid_namespace ? CLONE_NEWPID : 0);
+  const KeeperPlan& plan = keeper->plan;
+  const int flags = CLONE_VM | SIGCHLD | (plan.pid_namespace ? CLONE_NEWPID : 0) |
+                    (plan.sandbox_mount_fd >= 0 ? CLONE_NEWIPC | CLONE_NEWUTS | CLONE_NEWCGROUP : 0);
   int pid = clone(keeper_main, keeper->keeper_stack + kKeeperStackBytes, flags, keeper);
   int error = errno;
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
