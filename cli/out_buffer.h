@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -27,6 +28,11 @@ class OutBuffer {
   void put(char c) {
     if (used_ > kCapacity) drain();
     buffer_[used_++] = c;
+  }
+
+  // Appends the bytes of `text`.
+  void text(std::string_view text) {
+    for (char c : text) put(c);
   }
 
   // Writes out everything appended so far and flushes the stream. Returns

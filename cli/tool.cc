@@ -34,7 +34,7 @@ bool write_out(std::string_view text, std::string* err) {
 namespace {
 
 // Writes all of text to fd. Returns 0, or the system's error number.
-int write_all(int fd, std::string_view text) {
+int write_whole(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
@@ -58,7 +58,7 @@ bool write_file(const std::string& path, std::string_view text, std::string* err
   int e = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? -1 : 0;
   if (e == 0) e = ::ftruncate(fd, 0) != 0 ? errno : 0;
   if (e == 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  if (e == 0) e = write_all(fd, text);
+  if (e == 0) e = write_whole(fd, text);
   if (::close(fd) != 0 && e == 0) e = errno;
   if (e != 0) *err = path + ": " + (e < 0 ? "not a regular file" : reason(e));
   return e == 0;

@@ -9,7 +9,7 @@ include(GNUInstallDirs)
 install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(_tarnwick_pages tarnwick)
 foreach(tool tarnwick-gen tarnwick-solve tarnwick-validate tarnwick-explain tarnwick-grade
-        tarnwick-checker)
+        tarnwick-checker tarnwick-testset)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND _tarnwick_pages ${tool})
@@ -39,11 +39,13 @@ endforeach()
 add_custom_target(tarnwick_man ALL DEPENDS ${_tarnwick_installed_pages})
 install(FILES ${_tarnwick_installed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# A graph and two result files to try the judge on (see tarnwick(1), EXAMPLES).
+# A graph and two result files to try the judge on (see tarnwick(1), EXAMPLES),
+# and the description of a class's tests (see tarnwick-testset(1), EXAMPLES).
 install(FILES
   ${CMAKE_CURRENT_SOURCE_DIR}/examples/graph.txt
   ${CMAKE_CURRENT_SOURCE_DIR}/examples/result-right.txt
   ${CMAKE_CURRENT_SOURCE_DIR}/examples/result-wrong.txt
+  ${CMAKE_CURRENT_SOURCE_DIR}/examples/class-tests.txt
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README's pictures, at the paths its links name from its own folder.
@@ -83,7 +85,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "path per vertex and a source vertex, and prints Success, Empty file, or"
   "the first path whose weight is not the shortest distance."
   "The instructor tools tarnwick-gen and tarnwick-solve write random graphs"
-  "and model answers; tarnwick-validate checks a test graph before an"
+  "and model answers, and tarnwick-testset a whole test folder from a short"
+  "description; tarnwick-validate checks a test graph before an"
   "exercise, and tarnwick-explain shows an instructor why a verdict was given;"
   "tarnwick-grade judges a whole class against one graph, and"
   "tarnwick-checker plugs the judge into Kattis, DOMjudge and testlib-style"

@@ -13,14 +13,25 @@ namespace tarnwick {
 
 namespace {
 
+// Returns how a file whose first token's first bytes are `token` looks:
+// UTF-16 (a byte-order mark FF FE or FE FF, or a NUL byte, as every other
+// byte of ASCII text in UTF-16), or UTF-8 after a byte-order mark.
+Explanation::Encoding encoding_of(std::string_view token) {
+  using Encoding = Explanation::Encoding;
+  const bool utf16_mark = token.starts_with("\xff\xfe") || token.starts_with("\xfe\xff");
+  if (utf16_mark || token.find('\0') != std::string_view::npos) return Encoding::kUtf16;
+  return token.starts_with("\xef\xbb\xbf") ? Encoding::kByteOrderMark : Encoding::kPlain;
+}
+
 // Keeps in *e the steps and the weight of one line as the checker weighs it:
-// the wanted line, or (wanted 0) the first wrong one. Lets the checker read to
-// the end of the file, so that the lines can be counted.
+// the wanted line, or (wanted 0) the first wrong one. Lets the checker read on
+// past the verdict while the lines read change what is told.
 class LineRecorder : public JudgeObserver {
  public:
   LineRecorder(int64_t wanted, Explanation* e) : wanted_(wanted), e_(e) {}
 
   void step(const WeighedStep& s) override {
+    if (s.line == 1 && s.index == 1) e_->encoding = encoding_of(s.token);
     const bool no_id_yet = !id_read_ && s.repeated;
     id_read_ = id_read_ || !s.repeated;
     if (e_->line_read || (wanted_ != 0 && s.line != wanted_)) return;
@@ -126,6 +137,19 @@ void keep_drawn(const Graph& g, Explanation* e) {
   }
 }
 
+// Tells step s of e why it weighs what it does, from the answer q about its pair.
+void tell_why(const EdgeQuery& q, const Explanation& e, ExplainedStep* s) {
+  s->why = why(s->step, q.line != 0, e);
+  s->graph_line = q.line;
+  // A pair given again with another weight: the later weight stands, which
+  // an author who meant the smaller does not expect.
+  if (q.times > 1 && q.earlier_weight != q.weight) {
+    s->pair_times = q.times;
+    s->earlier_line = q.earlier_line;
+    s->earlier_weight = q.earlier_weight;
+  }
+}
+
 }  // namespace
 
 bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* e, std::string* why) {
@@ -144,21 +168,28 @@ bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* e, std::s
 }
 
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err) {
+  Explanation* const one[] = {e};
+  return add_graph_lines(req, one, err);
+}
+
+bool add_graph_lines(const ExplainRequest& req, std::span<Explanation* const> es, std::string* err) {
   std::vector<EdgeQuery> queries;
   const int64_t edges = req.judging->report().edges;
-  for (const ExplainedStep& s : e->steps) {
-    const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
-    queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
+  for (const Explanation* e : es) {
+    for (const ExplainedStep& s : e->steps) {
+      const bool outside = s.step.to == kOutsideId || s.step.from == kOutsideId;
+      queries.push_back({s.step.from, s.step.to, outside ? 0 : edges + 1});
+    }
   }
-  if (!find_edge_lines(*req.graph, req.judging->report(), &queries, err)) {
+  if (!queries.empty() && !find_edge_lines(*req.graph, req.judging->report(), &queries, err)) {
     *err = req.graph_name + ": " + *err;
     return false;
   }
-  for (size_t i = 0; i < e->steps.size(); ++i) {
-    e->steps[i].why = why(e->steps[i].step, queries[i].line != 0, *e);
-    e->steps[i].graph_line = queries[i].line;
+  const EdgeQuery* q = queries.data();
+  for (Explanation* e : es) {
+    for (ExplainedStep& s : e->steps) tell_why(*q++, *e, &s);
+    e->steps_told = true;
   }
-  e->steps_told = true;
   return true;
 }
 

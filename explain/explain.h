@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ struct ExplainedStep {
   bool no_id_yet = false;  // repeated, before any token of the file held a number
   StepWhy why = StepWhy::kNoEdge;
   int64_t graph_line = 0;  // for kEdge and kSelfLoop: the graph line of the edge that set it
+  // For kEdge and kSelfLoop, when the pair is given more than once with
+  // another weight before: how many times, and the edge before the last.
+  int64_t pair_times = 0;
+  int64_t earlier_line = 0;
+  int32_t earlier_weight = 0;
 };
 
 // How the expected distance of the explained line came about.
@@ -67,6 +73,9 @@ struct Explanation {
   // that is told is known, so that an endless output is explained too.
   int64_t lines = 0;
   bool read_to_end = true;
+  // How the file's first bytes look: plain, or written as text of another kind.
+  enum class Encoding { kPlain, kByteOrderMark, kUtf16 };
+  Encoding encoding = Encoding::kPlain;
 
   int64_t line = 0;          // the line explained; 0 when there is none
   bool line_read = false;    // false: the file ends before it
@@ -111,6 +120,10 @@ bool weigh(const ExplainRequest& req, ResultFile& result, Explanation* out, std:
 // the graph input cannot be read again.
 bool add_graph_lines(const ExplainRequest& req, Explanation* e, std::string* err);
 
+// The same for each of `es` (weighed through req's case), the graph input
+// read again once for all of them.
+bool add_graph_lines(const ExplainRequest& req, std::span<Explanation* const> es, std::string* err);
+
 // Both of the above, `result` called result_name in messages. Returns false
 // with *err set ("NAME: reason") when the result file, or the graph input,
 // cannot be read.
@@ -138,8 +151,17 @@ std::string student_text(const Explanation& e, int64_t max_steps = kStudentSteps
 // Returns the notes on how the judge read the explained line, one sentence
 // each without a line end: tokens whose tail it passed over, tokens that
 // repeated the last id, the source's self-loop paid at step 1, a line past
-// the graph's vertices, an empty last line. Empty when none applies.
+// the graph's vertices, an empty last line, a pair of a step given again with
+// another weight. Empty when none applies.
 std::vector<std::string> reading_notes(const Explanation& e);
+
+// Returns, in one sentence without a line end, what decided a wrong verdict
+// that a right solution can fall into, or "" when nothing did: a file
+// written as UTF-16 or after a byte-order mark; the file ends with an empty
+// line, judged as line n + 1; or a step of the wrong line takes an edge whose
+// pair the graph gives again with another weight (the later weight stands).
+// Requires add_graph_lines for the last.
+std::string grading_note(const Explanation& e);
 
 // Returns the drawn vertices, the explained path (each distinct step once,
 // with a count) and a shortest path as Graphviz input.

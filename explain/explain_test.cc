@@ -90,6 +90,52 @@ const std::string kJsonLine3 =
     R"("tail_ignored":false,"weight":7,"why":"edge","graph_line":4}],)";
 
 const Golden kGoldens[] = {
+    // A file written as UTF-16, or after a byte-order mark, is named so; the
+    // mark itself is shown as U+FEFF in a token.
+    {"UTF-16", kGraph, std::string("\xff\xfe" "1\0\n\0" "2\0\n\0", 10), {"--student", "1"},
+     "Wrong answer in path 1 to 2\n"
+     "The file looks like UTF-16 text (it holds NUL bytes): the judge reads bytes, so a result "
+     "file is written as plain ASCII.\n"
+     "Line 2 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 0 (a token without a number repeats the last id), weight 0: 0 is not a "
+     "vertex of the graph (1..3) and no edge joins the two: weight 0\n"
+     "Total 0: not the shortest distance from 1 to 2.\n"
+     "The path ends at 0, not at vertex 2 (the judge does not check the end).\n"
+     "Note: step 1 reads the token \"\\x002\\x00\", which holds no number and stands for 0, as "
+     "no id has been read yet\n"},
+    {"a byte-order mark", kGraph, "\xef\xbb\xbf" "1 2\n2\n3\n", {"--student", "1", "1"},
+     "Wrong answer in path 1 to 3\n"
+     "The file starts with a byte-order mark (<U+FEFF>, the bytes EF BB BF), which the judge reads "
+     "as part of line 1.\n"
+     "(The verdict names line 3; line 1 is weighed as asked.)\n"
+     "Line 1 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 0 (a token without a number repeats the last id), weight 0: 0 is not a "
+     "vertex of the graph (1..3) and no edge joins the two: weight 0\n"
+     "  step 2: 0 to 2, weight 0: 0 is not a vertex of the graph (1..3) and no edge joins the "
+     "two: weight 0\n"
+     "Total 0: right.\n"
+     "The path ends at 2, not at vertex 1 (the judge does not check the end).\n"
+     "Note: step 1 reads the token \"<U+FEFF>1\", which holds no number and stands for 0, as no "
+     "id has been read yet\n"},
+    // A pair given again with another weight: the later weight stands, and the
+    // note names both lines (the same pair with the same weight needs none).
+    {"a pair given twice", "3 5\n1 2 4\n2 3 1\n1 3 2\n1 3 7\n2 1 4\n", "1\n2\n3\n", {"1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 3, weight 7: edge 1-3, graph line 5\n"
+     "Total 7, expected 5: difference +2.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "Note: edge 1-3 is given twice (graph lines 4 and 5): the later weight 7 stands, not 2\n"
+     "A shortest path from 1 to 3: 1-2-3, weight 5 (as a line: \"2 3\").\n"},
+    {"a pair given three times", "3 5\n1 3 9\n1 2 4\n2 3 1\n1 3 2\n3 1 7\n", "1\n2\n3\n",
+     {"--student", "1"},
+     "Wrong answer in path 1 to 3\n"
+     "Line 3 as the judge weighs it, from source 1:\n"
+     "  step 1: 1 to 3, weight 7: edge 1-3, graph line 6\n"
+     "Total 7: not the shortest distance from 1 to 3.\n"
+     "The path ends at 3, vertex 3 of this line.\n"
+     "Note: edge 1-3 is given 3 times (the last two on graph lines 5 and 6): the later weight 7 "
+     "stands, not 2\n"},
     {"an edge, the diagonal and a shortest path", kGraph, "1\n1 2\n1 3\n", {"1"},
      "Wrong answer in path 1 to 3\n"
      "Line 3 as the judge weighs it, from source 1:\n"
@@ -114,10 +160,10 @@ const Golden kGoldens[] = {
     {"ids of 0 and outside the tables weigh 0", kGraph, "1\n0 10010 2\n", {"1"},
      "Wrong answer in path 1 to 2\n"
      "Line 2 as the judge weighs it, from source 1:\n"
-     "  step 1: 1 to 0, weight 0: 0 is not a vertex of the graph (1..3): 0\n"
+     "  step 1: 1 to 0, weight 0: 0 is not a vertex of the graph (1..3) and no edge joins the two: weight 0\n"
      "  step 2: 0 to (an id outside 0..10009) (read from \"10010\"), weight 0: an id outside the "
-     "tables: 0\n"
-     "  step 3: (an id outside 0..10009) to 2, weight 0: an id outside the tables: 0\n"
+     "tables: weight 0\n"
+     "  step 3: (an id outside 0..10009) to 2, weight 0: an id outside the tables: weight 0\n"
      "Total 0, expected 4: difference -4.\n"
      "The path ends at 2, vertex 2 of this line.\n"
      "A shortest path from 1 to 2: 1-2, weight 4 (as a line: \"2\").\n"
@@ -143,7 +189,7 @@ const Golden kGoldens[] = {
     {"a source that is not a vertex", kGraph, "1 2\n", {"9"},
      "Wrong answer in path 9 to 1\n"
      "Line 1 as the judge weighs it, from source 9:\n"
-     "  step 1: 9 to 1, weight 0: 9 is not a vertex of the graph (1..3): 0\n"
+     "  step 1: 9 to 1, weight 0: 9 is not a vertex of the graph (1..3) and no edge joins the two: weight 0\n"
      "  step 2: 1 to 2, weight 4: edge 1-2, graph line 2\n"
      "Total 4, expected 0: difference +4.\n"
      "The path ends at 2, not at vertex 1 (the judge does not check the end).\n"
@@ -301,8 +347,8 @@ const Golden kGoldens[] = {
      "Wrong answer in path 1 to 1\n"
      "Line 1 as the judge weighs it, from source 1:\n"
      "  step 1: 1 to 0 (a token without a number repeats the last id), weight 0: 0 is not a "
-     "vertex of the graph (1..3): 0\n"
-     "  step 2: 0 to 2, weight 0: 0 is not a vertex of the graph (1..3): 0\n"
+     "vertex of the graph (1..3) and no edge joins the two: weight 0\n"
+     "  step 2: 0 to 2, weight 0: 0 is not a vertex of the graph (1..3) and no edge joins the two: weight 0\n"
      "Total 0: not the shortest distance from 1 to 1.\n"
      "The path ends at 2, not at vertex 1 (the judge does not check the end).\n"
      "Note: step 1 reads the token \"x\", which holds no number and stands for 0, as no id has "

@@ -36,6 +36,18 @@ bool lines_missing(const Explanation& e) {
   return e.lines < e.n && e.verdict.kind != Verdict::kEmptyFile;
 }
 
+// Returns a token's bytes for a message: control characters escaped, and a
+// byte-order mark, invisible on a terminal, named U+FEFF.
+std::string token_shown(std::string_view token) {
+  std::string out;
+  for (size_t at = 0, bom; at < token.size(); at = bom + 3) {
+    bom = std::min(token.find("\xef\xbb\xbf", at), token.size());
+    out += printable(token.substr(at, bom - at));
+    if (bom < token.size()) out += "<U+FEFF>";
+  }
+  return out;
+}
+
 // Returns an id as written in a step: the id, or a word for one outside the tables.
 std::string id_text(int32_t id) {
   return id == kOutsideId ? "(an id outside 0.." + num(V - 1) + ")" : num(id);
@@ -57,9 +69,9 @@ std::string why_text(const ExplainedStep& s, const Explanation& e) {
       return "no edge: INF";
     case StepWhy::kNotAVertex:
       return num(e.is_vertex(st.from) ? st.to : st.from) + " is not a vertex of the graph (1.." +
-             num(e.n) + "): 0";
+             num(e.n) + ") and no edge joins the two: weight 0";
     case StepWhy::kOutsideTables:
-      return "an id outside the tables: 0";
+      return "an id outside the tables: weight 0";
   }
   return "";
 }
@@ -70,7 +82,7 @@ std::string step_text(const ExplainedStep& s, const Explanation& e) {
   std::string line = "  step " + num(st.index) + ": " + id_text(st.from) + " to " + id_text(st.to);
   if (st.repeated) line += " (a token without a number repeats the last id)";
   if (st.tail_ignored || (st.to == kOutsideId && !st.repeated)) {
-    line += " (read from \"" + printable(s.token) + "\")";
+    line += " (read from \"" + token_shown(s.token) + "\")";
   }
   return line + ", weight " + num(st.weight) + ": " + why_text(s, e) + "\n";
 }
@@ -155,12 +167,29 @@ std::string missing_text(const Explanation& e) {
   return t + ".\n";
 }
 
+// Returns the sentence (lower case, no full stop) on a file written as text
+// of another kind than plain ASCII, or "".
+std::string encoding_note(const Explanation& e) {
+  if (e.encoding == Explanation::Encoding::kUtf16) {
+    return "the file looks like UTF-16 text (it holds NUL bytes): the judge reads bytes, so a "
+           "result file is written as plain ASCII";
+  }
+  if (e.encoding == Explanation::Encoding::kByteOrderMark) {
+    return "the file starts with a byte-order mark (<U+FEFF>, the bytes EF BB BF), which the "
+           "judge reads as part of line 1";
+  }
+  return "";
+}
+
 // Returns the explanation as text, for an instructor or (student) for the
 // one who wrote the result file.
 std::string any_text(const Explanation& e, bool student, int64_t max_steps) {
   std::string t = e.verdict_line;
   if (e.verdict.kind == Verdict::kEmptyFile) return t + "The result file holds no line.\n";
   const bool wrong = e.verdict.kind == Verdict::kWrongAnswer;
+  if (const std::string kind = encoding_note(e); wrong && !kind.empty()) {
+    t += static_cast<char>(kind[0] - 'a' + 'A') + kind.substr(1) + ".\n";
+  }
   if (wrong && e.verdict.line != e.line && e.line_read) {
     t += "(The verdict names line " + num(e.verdict.line) +
          (e.line > e.verdict.line ? ", where the judge stops; line " : "; line ") + num(e.line) +
@@ -209,7 +238,7 @@ bool blank_token(std::string_view token) {
 // Returns the note on a token whose bytes after its number were passed over.
 std::string tail_note(const ExplainedStep& s) {
   const std::string head = "step " + num(s.step.index) + " reads the token \"" +
-                           printable(s.token) + "\" as " + id_text(s.step.to) + ": ";
+                           token_shown(s.token) + "\" as " + id_text(s.step.to) + ": ";
   if (token_tail(s.token) == "\r") {
     return head + "the carriage return of a Windows line end is passed over";
   }
@@ -229,9 +258,9 @@ std::string repeat_note(const ExplainedStep& s, bool last_of_line) {
   std::string t = "step " + num(s.step.index) + " ";
   if (blank_token(s.token) && last_of_line) {
     t += "comes from a space at the end of the line: the ";
-    t += s.token.empty() ? "empty token after it" : "token after it, \"" + printable(s.token) + "\",";
+    t += s.token.empty() ? "empty token after it" : "token after it, \"" + token_shown(s.token) + "\",";
   } else {
-    t += "reads the token \"" + printable(s.token) + "\", which holds no number and";
+    t += "reads the token \"" + token_shown(s.token) + "\", which holds no number and";
   }
   return t + repeated_id(s);
 }
@@ -261,6 +290,28 @@ void add_notes(std::vector<std::string> kind, std::vector<std::string>* notes) {
   }
 }
 
+// Returns the note on a step's pair given again with another weight.
+std::string given_again_note(const ExplainedStep& s) {
+  const std::string times = s.pair_times == 2 ? "twice" : num(s.pair_times) + " times";
+  const std::string lines = s.pair_times == 2 ? "graph lines " : "the last two on graph lines ";
+  return "edge " + num(s.step.from) + "-" + num(s.step.to) + " is given " + times + " (" + lines +
+         num(s.earlier_line) + " and " + num(s.graph_line) + "): the later weight " +
+         num(s.step.weight) + " stands, not " + num(s.earlier_weight);
+}
+
+// Returns the notes on the pairs of the steps given again with another
+// weight, each pair once.
+std::vector<std::string> given_again_notes(const Explanation& e) {
+  std::vector<std::string> notes;
+  std::vector<int64_t> told;
+  for (const ExplainedStep& s : e.steps) {
+    if (s.pair_times < 2 || std::find(told.begin(), told.end(), s.graph_line) != told.end()) continue;
+    told.push_back(s.graph_line);
+    notes.push_back(given_again_note(s));
+  }
+  return notes;
+}
+
 }  // namespace
 
 std::vector<std::string> reading_notes(const Explanation& e) {
@@ -287,7 +338,21 @@ std::vector<std::string> reading_notes(const Explanation& e) {
   }
   add_notes(std::move(tails), &notes);
   add_notes(std::move(repeats), &notes);
+  add_notes(given_again_notes(e), &notes);
   return notes;
+}
+
+std::string grading_note(const Explanation& e) {
+  if (e.verdict.kind != Verdict::kWrongAnswer) return "";
+  if (std::string kind = encoding_note(e); !kind.empty()) return kind;
+  if (!e.line_read || e.line != e.verdict.line) return "";
+  if (e.line == e.n + 1 && blank_line(e) && e.line == e.lines) {
+    return "the file ends with an empty line: line " + num(e.line) + " is judged";
+  }
+  for (const ExplainedStep& s : e.steps) {
+    if (s.pair_times > 1) return given_again_note(s);
+  }
+  return "";
 }
 
 std::string explanation_text(const Explanation& e) { return any_text(e, false, kKeptSteps + 1); }

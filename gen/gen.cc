@@ -65,17 +65,19 @@ bool parse_numbers(const std::vector<std::string>& operands, GenOptions* o, std:
 }
 
 // Checks that the numbers and the options of *o go together and reads the
-// source (the text of --source, or nullptr). Returns false with *err saying why not.
-bool settle(const std::string* source, GenOptions* o, std::string* err) {
+// source (the text of --source, or nullptr). Returns false with *err saying
+// why not, in `words`.
+bool settle(const std::string* source, const GenWords& words, GenOptions* o, std::string* err) {
   const std::string vertices = std::to_string(o->n) + (o->n == 1 ? " vertex" : " vertices");
   if (o->connected && o->m < o->n - 1) {
     *err = "a connected graph on " + vertices + " needs at least " + std::to_string(o->n - 1) +
            " edges";
   } else if (o->simple && o->m > pair_count(o->n)) {
-    *err = "--simple allows at most " + std::to_string(pair_count(o->n)) + " edges on " + vertices;
+    *err = std::string(words.simple) + " allows at most " + std::to_string(pair_count(o->n)) +
+           " edges on " + vertices;
   } else if (source != nullptr && !parse_integer(source->c_str(), 1, o->n, &o->source)) {
-    *err = "--source must be a vertex of the graph, 1 to " + std::to_string(o->n) + ", not '" +
-           *source + "'";
+    *err = std::string(words.source) + " must be a vertex of the graph, 1 to " +
+           std::to_string(o->n) + ", not '" + *source + "'";
   } else {
     return true;
   }
@@ -139,7 +141,9 @@ static_assert(V <= (1 << 16), "a pair of vertex ids packs into 32 bits");
 class EdgeWriter {
  public:
   EdgeWriter(const GenOptions& o, OutBuffer& out)
-      : o_(o), out_(out), rng_(o.seed), pairs_(o.simple ? o.n : 0) {}
+      : o_(o), out_(out), rng_(o.seed), pairs_(o.n) {}
+
+  GenCounts counts;
 
   // Writes the header, every edge and the source line, if any.
   void write_all() {
@@ -149,7 +153,7 @@ class EdgeWriter {
       distinct_edges(o_.m - written, pair_count(o_.n) - written);
     } else {
       // The items of a braced list are drawn in order: u, v, then w.
-      for (; written < o_.m; ++written) line({vertex(), vertex(), weight()});
+      for (; written < o_.m; ++written) any_edge();
     }
     if (o_.source != 0) line({o_.source});
   }
@@ -163,7 +167,7 @@ class EdgeWriter {
     shuffle(order);
     for (int32_t i = 1; i < o_.n; ++i) {
       int32_t earlier = order[uniform_below(rng_, static_cast<uint64_t>(i))];
-      if (o_.simple) pairs_.add(order[i], earlier);
+      pairs_.add(order[i], earlier);
       line({order[i], earlier, weight()});
     }
     return o_.n - 1;
@@ -189,6 +193,18 @@ class EdgeWriter {
       if (uniform_below(rng_, 2) == 1) std::swap(u, v);
       line({u, v, weight()});
     }
+  }
+
+  // Writes an edge on any two vertices, counting a self-loop or a pair given again.
+  void any_edge() {
+    // The items of a braced list are drawn in order: u, v, then w.
+    const int32_t u = vertex(), v = vertex();
+    if (u == v) {
+      ++counts.self_loops;
+    } else if (!pairs_.add(u, v)) {
+      ++counts.pairs_again;
+    }
+    line({u, v, weight()});
   }
 
   // Draws two distinct vertices whose pair is not taken yet, and takes it.
@@ -233,11 +249,29 @@ class EdgeWriter {
 }  // namespace
 
 bool read_gen_options(const std::vector<std::string>& operands, const std::string* source,
-                      GenOptions* o, std::string* why) {
+                      GenOptions* o, std::string* why, const GenWords& words) {
   if (operands.size() != 5 && operands.size() != 6) return false;
-  return parse_numbers(operands, o, why) && settle(source, o, why);
+  return parse_numbers(operands, o, why) && settle(source, words, o, why);
 }
 
-void write_graph(const GenOptions& o, OutBuffer& out) { EdgeWriter(o, out).write_all(); }
+GenCounts write_graph(const GenOptions& o, OutBuffer& out) {
+  EdgeWriter writer(o, out);
+  writer.write_all();
+  return writer.counts;
+}
+
+std::string gen_warning(const GenCounts& counts) {
+  if (counts.pairs_again == 0 && counts.self_loops == 0) return "";
+  auto some = [](int64_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+  };
+  std::string text = "warning: the graph holds ";
+  if (counts.pairs_again > 0) {
+    text += some(counts.pairs_again, "edge", "edges") + " on a pair an earlier edge gave (the later weight stands)";
+  }
+  if (counts.pairs_again > 0 && counts.self_loops > 0) text += " and ";
+  if (counts.self_loops > 0) text += some(counts.self_loops, "self-loop", "self-loops");
+  return text + "; --simple draws none";
+}
 
 }  // namespace tarnwick

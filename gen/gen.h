@@ -20,15 +20,33 @@ struct GenOptions {
   int32_t source = 0;      // written after the edges when not 0
 };
 
+// How a front end names the simple graph and the source in its messages:
+// tarnwick-gen by its flags, a description by its own words.
+struct GenWords {
+  const char* simple = "--simple";  // "--simple allows at most 10 edges on 5 vertices"
+  const char* source = "--source";  // "--source must be a vertex of the graph, ..."
+};
+
 // Reads "vertices edges min_weight max_weight seed [connected]" and the
 // text of --source (nullptr when not given) into *o, whose `simple` is set.
-// Returns false with *why set (empty when the count of operands is wrong).
+// Returns false with *why set (empty when the count of operands is wrong),
+// naming the simple graph and the source by `words`.
 bool read_gen_options(const std::vector<std::string>& operands, const std::string* source,
-                      GenOptions* o, std::string* why);
+                      GenOptions* o, std::string* why, const GenWords& words = {});
+
+// What a graph drawn without --simple holds that a test author rarely means.
+struct GenCounts {
+  int64_t pairs_again = 0;  // edges whose pair an earlier edge gave: the later weight stands
+  int64_t self_loops = 0;
+};
 
 // Writes the graph file: the line "n m", the m edges "u v w", then the
-// source on a line of its own when o.source is set.
-void write_graph(const GenOptions& o, OutBuffer& out);
+// source on a line of its own when o.source is set. Returns what it holds of
+// pairs given again and self-loops (none with o.simple).
+GenCounts write_graph(const GenOptions& o, OutBuffer& out);
+
+// Returns the warning on what `counts` tells, or "" when there is nothing.
+std::string gen_warning(const GenCounts& counts);
 
 }  // namespace tarnwick
 

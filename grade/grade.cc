@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -45,11 +46,13 @@ Judged grade_one(const std::string& path, size_t i, const Case& judging,
   g.path = path;
   try {
     if (!produced(i, options, &g)) return out;
+    const auto start = std::chrono::steady_clock::now();
     ResultFile result;
     std::string why;
     g.judged = result.open(path, options.limits, &why) &&
                judging.judge(result, &g.verdict, &why);
     g.error = g.judged ? 0 : result.error();
+    g.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (!g.judged) g.reason = why;
     const bool wrong = g.judged && g.verdict.kind == Verdict::kWrongAnswer;
     if (wrong && options.explain != nullptr && result.rewind()) {
@@ -124,7 +127,7 @@ std::string csv_record(const Graded& g, const RecordPlace* place) {
   }
   return head + csv_field(valid_utf8(g.path)) + "," + csv_field(outcome_text(g)) + "," +
          line_text(g, "") + "," + (g.judged ? "true," : "false,") + points +
-         (is_utf8(g.path) ? "" : hex(g.path)) + csv_run(g) + "\n";
+         (is_utf8(g.path) ? "" : hex(g.path)) + "," + csv_field(valid_utf8(g.note)) + csv_run(g) + "\n";
 }
 
 std::string jsonl_record(const Graded& g, const RecordPlace* place) {
@@ -138,7 +141,30 @@ std::string jsonl_record(const Graded& g, const RecordPlace* place) {
   std::string bytes = is_utf8(g.path) ? "" : ",\"path_bytes\":\"" + hex(g.path) + "\"";
   return head + "\"path\":" + json_string(g.path) + bytes +
          ",\"verdict\":" + json_string(outcome_text(g)) + ",\"line\":" + line_text(g, "null") +
-         ",\"judged\":" + (g.judged ? "true" : "false") + points + jsonl_run(g) + "}\n";
+         ",\"judged\":" + (g.judged ? "true" : "false") + points +
+         (g.note.empty() ? "" : ",\"note\":" + json_string(g.note)) + jsonl_run(g) + "}\n";
+}
+
+// The most steps of explanations waiting to be told their graph lines at once.
+constexpr int64_t kStepsTold = 1 << 16;
+
+// Tells the explained outcomes of *judged their notes and, when asked, the
+// student's text, from the graph lines of their steps (the graph input read
+// on this thread alone). Without the graph lines, only the notes that need
+// none are told.
+void tell_explained(const GradeOptions& options, std::vector<Judged>* judged) {
+  std::vector<Explanation*> es;
+  for (Judged& j : *judged) {
+    if (j.e) es.push_back(&*j.e);
+  }
+  if (es.empty()) return;
+  std::string err;
+  const bool told = add_graph_lines(*options.explain, es, &err);
+  for (Judged& j : *judged) {
+    if (!j.e) continue;
+    j.graded.note = grading_note(*j.e);
+    if (told && options.student_text) j.graded.student = student_text(*j.e, kStudentSteps);
+  }
 }
 
 }  // namespace
@@ -162,23 +188,42 @@ void grade_all(const std::vector<std::string>& paths, const Case& judging,
     }
   }
   if (workers.empty()) work();  // not even one: this thread judges every file first
+  // Explained outcomes wait, in order, to be told their graph lines together
+  // (the graph input read again once for many), up to a bound on their steps.
+  std::vector<Judged> waiting;
+  int64_t steps = 0;
+  auto tell_waiting = [&] {
+    tell_explained(options, &waiting);
+    for (const Judged& judged : waiting) emit(judged.graded);
+    waiting.clear();
+    steps = 0;
+  };
   for (std::promise<Judged>& outcome : outcomes) {
-    Judged judged = outcome.get_future().get();
-    std::string err;
-    // The graph lines come from the graph input, read on this thread alone.
-    if (judged.e && add_graph_lines(*options.explain, &*judged.e, &err)) {
-      judged.graded.student = student_text(*judged.e, kStudentSteps);
-    }
-    emit(judged.graded);
+    waiting.push_back(outcome.get_future().get());
+    if (waiting.back().e) steps += static_cast<int64_t>(waiting.back().e->steps.size()) + 1;
+    if (steps == 0 || steps > kStepsTold) tell_waiting();
   }
+  tell_waiting();
+}
+
+namespace {
+
+constexpr std::pair<std::string_view, Format> kFormatNames[] = {
+    {"text", Format::kText}, {"csv", Format::kCsv}, {"jsonl", Format::kJsonl},
+    {"gradescope", Format::kGradescope}, {"junit", Format::kJunit}, {"html", Format::kHtml},
+};
+
+}  // namespace
+
+std::string format_name(Format format) {
+  for (const auto& [name, f] : kFormatNames) {
+    if (f == format) return std::string(name);
+  }
+  return "?";
 }
 
 bool parse_format(std::string_view name, Format* format) {
-  static constexpr std::pair<std::string_view, Format> kNames[] = {
-      {"text", Format::kText}, {"csv", Format::kCsv}, {"jsonl", Format::kJsonl},
-      {"gradescope", Format::kGradescope}, {"junit", Format::kJunit}, {"html", Format::kHtml},
-  };
-  for (const auto& [known, f] : kNames) {
+  for (const auto& [known, f] : kFormatNames) {
     if (name == known) {
       *format = f;
       return true;
@@ -190,8 +235,8 @@ bool parse_format(std::string_view name, Format* format) {
 std::string format_header(Format format, bool testset, bool programs) {
   if (format != Format::kCsv) return "";
   const std::string run = programs ? ",cpu_seconds,wall_seconds,peak_memory_bytes\n" : "\n";
-  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes" + run
-                 : "path,verdict,line,judged,path_bytes" + run;
+  return testset ? "submission,test,path,verdict,line,judged,points,path_bytes,note" + run
+                 : "path,verdict,line,judged,path_bytes,note" + run;
 }
 
 const char* failure_name(RunFailure failure) {
@@ -254,7 +299,8 @@ std::string format_record(Format format, const Graded& g, const RecordPlace* pla
   if (format == Format::kCsv) return csv_record(g, place);
   if (format == Format::kJsonl) return jsonl_record(g, place);
   std::string test = place != nullptr ? text_field(place->test) + "\t" : "";
-  return text_field(g.path) + "\t" + test + outcome_text(g) + "\n";
+  const std::string note = g.note.empty() ? "" : "\tnote: " + text_field(g.note);
+  return text_field(g.path) + "\t" + test + outcome_text(g) + note + "\n";
 }
 
 void Tally::add(const Graded& g) {

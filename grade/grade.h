@@ -57,6 +57,10 @@ struct Graded {
   std::string reason;  // the system's reason when not judged ("No such file or directory")
   int error = 0;       // the errno behind `reason`, or 0 (too large, out of memory)
   std::string student = {};  // when asked for a wrong answer: tarnwick-explain --student's text
+  // For a wrong answer: what a right solution can still have fallen into
+  // (explain's grading_note: a trap, or a file written as UTF-16), or "".
+  std::string note = {};
+  double seconds = 0;  // how long judging the file took (a program's run not included)
   // When the file came from a student's program: how it ran.
   std::optional<ProgramRun> program = {};
 };
@@ -87,9 +91,11 @@ struct GradeOptions {
   int32_t threads = 1;  // at least 1
   // A FIFO without a writer holds nothing; a larger file is not judged.
   ResultLimits limits = {false, kDefaultMaxResultBytes};
-  // When set, a wrong answer in a regular file is explained to the student
-  // (Graded::student), through this request's case and graph input.
+  // When set, a wrong answer in a regular file is weighed again through this
+  // request's case and graph input, for its note (Graded::note) and, with
+  // student_text, the student's explanation (Graded::student).
   const ExplainRequest* explain = nullptr;
+  bool student_text = false;
   // When set, makes file i first, on the worker that then judges it (a
   // student's program writing its output there), and tells how: a program
   // that failed or could not run leaves the file unjudged.
@@ -110,6 +116,9 @@ enum class Format { kText, kCsv, kJsonl, kGradescope, kJunit, kHtml };
 // Reads a format's name ("text", "csv", "jsonl", "gradescope", "junit",
 // "html") into *format. Returns false for anything else.
 bool parse_format(std::string_view name, Format* format);
+
+// Returns the name of `format`, as parse_format reads it.
+std::string format_name(Format format);
 
 // Where a record of a test set comes from, beside its outcome.
 struct RecordPlace {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,11 +37,11 @@ TEST(GradeFormat, RecordsInEachFormat) {
   EXPECT_EQ(format_record(Format::kText, wrong), "r,1\tWrong answer in path 4 to 7\n");
   EXPECT_EQ(format_record(Format::kText, missing),
             "m\xff\tnot judged: No such file or directory\n");
-  EXPECT_EQ(format_record(Format::kCsv, wrong), "\"r,1\",Wrong answer in path 4 to 7,7,true,\n");
-  EXPECT_EQ(format_record(Format::kCsv, empty), "e,Empty file,,true,\n");
+  EXPECT_EQ(format_record(Format::kCsv, wrong), "\"r,1\",Wrong answer in path 4 to 7,7,true,,\n");
+  EXPECT_EQ(format_record(Format::kCsv, empty), "e,Empty file,,true,,\n");
   // The csv stays valid UTF-8 (Python's csv reader decodes the whole file); path_bytes is exact.
   EXPECT_EQ(format_record(Format::kCsv, missing),
-            "m\xef\xbf\xbd,not judged: No such file or directory,,false,6dff\n");
+            "m\xef\xbf\xbd,not judged: No such file or directory,,false,6dff,\n");
   // A line end and a backslash followed by n read back differently.
   Graded two_lines{"a\nb", true, {}, ""}, backslash_n{"a\\nb", true, {}, ""};
   EXPECT_EQ(format_record(Format::kText, two_lines), "a\\nb\tEmpty file\n");
@@ -48,7 +49,7 @@ TEST(GradeFormat, RecordsInEachFormat) {
   RecordPlace place{"subs/ada", "t,1", 2500};
   EXPECT_EQ(format_record(Format::kText, wrong, &place), "r,1\tt,1\tWrong answer in path 4 to 7\n");
   EXPECT_EQ(format_record(Format::kCsv, wrong, &place),
-            "subs/ada,\"t,1\",\"r,1\",Wrong answer in path 4 to 7,7,true,2.5,\n");
+            "subs/ada,\"t,1\",\"r,1\",Wrong answer in path 4 to 7,7,true,2.5,,\n");
   EXPECT_EQ(format_record(Format::kJsonl, empty, &place),
             "{\"submission\":\"subs/ada\",\"test\":\"t,1\",\"path\":\"e\",\"verdict\":\"Empty file\","
             "\"line\":null,\"judged\":true,\"points\":2.5}\n");
@@ -59,6 +60,18 @@ TEST(GradeFormat, RecordsInEachFormat) {
   EXPECT_EQ(format_record(Format::kJsonl, wrong),
             "{\"path\":\"r,1\",\"verdict\":\"Wrong answer in path 4 to 7\",\"line\":7,"
             "\"judged\":true}\n");
+  // A trap that decided a wrong answer follows the verdict in every record.
+  Graded trapped = wrong;
+  trapped.note = "the file ends with an empty line: line 7 is judged";
+  EXPECT_EQ(format_record(Format::kText, trapped),
+            "r,1\tWrong answer in path 4 to 7\tnote: the file ends with an empty line: line 7 is "
+            "judged\n");
+  EXPECT_EQ(format_record(Format::kCsv, trapped),
+            "\"r,1\",Wrong answer in path 4 to 7,7,true,,the file ends with an empty line: line 7 "
+            "is judged\n");
+  EXPECT_EQ(format_record(Format::kJsonl, trapped),
+            "{\"path\":\"r,1\",\"verdict\":\"Wrong answer in path 4 to 7\",\"line\":7,"
+            "\"judged\":true,\"note\":\"the file ends with an empty line: line 7 is judged\"}\n");
   Tally t;
   for (const Graded* g : {&wrong, &missing, &empty, &empty}) t.add(*g);
   EXPECT_EQ(t.summary(), "4 files: 0 succeeded, 1 wrong, 2 empty, 1 not judged");
@@ -87,9 +100,9 @@ TEST(GradeCli, GoldenRuns) {
            "empty\tEmpty file\n",
        "tarnwick-grade: 3 files: 1 succeeded, 1 wrong, 1 empty, 0 not judged\n"},
       {{"--format=csv", g, "1", odd, missing, "--", right}, 2,
-       "path,verdict,line,judged,path_bytes\n\"" + P + "a,\"\"b\"\"\n\t\xef\xbf\xbd\",Success,,true," +
-           hex(odd) + "\n" + P + "missing,not judged: No such file or directory,,false,\n" + P +
-           "right,Success,,true,\n",
+       "path,verdict,line,judged,path_bytes,note\n\"" + P + "a,\"\"b\"\"\n\t\xef\xbf\xbd\",Success,,true," +
+           hex(odd) + ",\n" + P + "missing,not judged: No such file or directory,,false,,\n" + P +
+           "right,Success,,true,,\n",
        "tarnwick-grade: 3 files: 2 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
       {{g, "1", P}, 2, P + "\tnot judged: Is a directory\n",
        "tarnwick-grade: 1 file: 0 succeeded, 0 wrong, 0 empty, 1 not judged\n"},
@@ -118,7 +131,18 @@ TEST(GradeCli, GoldenRuns) {
        "tarnwick-grade: " + P + "big: the vertex count is too large: at most 10009 vertices fit\n"},
       {{g, "1"}, 1, "",
        "tarnwick-grade: a graph, a source and at least one result file are needed\n" + usage},
-      {{"--format=xml", g, "1", right}, 1, "", "tarnwick-grade: unknown format 'xml'\n" + usage},
+      {{"--format=xml", g, "1", right}, 1, "",
+       "tarnwick-grade: unknown format 'xml' (text, csv, jsonl, gradescope, junit or html)\n" + usage},
+      // The largest cap taken is 2^62 bytes, 4294967296G; one more is refused.
+      {{"--max-result-bytes", "4294967296G", g, "1", right}, 0, P + "right\tSuccess\n",
+       "tarnwick-grade: 1 file: 1 succeeded, 0 wrong, 0 empty, 0 not judged\n"},
+      {{"--max-result-bytes", "4294967297G", g, "1", right}, 1, "",
+       "tarnwick-grade: --max-result-bytes '4294967297G' is not a byte count (digits, then K, M "
+       "or G)\n" + usage},
+      // 2^34 G is 2^64 bytes: refused, not wrapped to a cap of 0.
+      {{"--max-result-bytes", "17179869184G", g, "1", right}, 1, "",
+       "tarnwick-grade: --max-result-bytes '17179869184G' is not a byte count (digits, then K, M "
+       "or G)\n" + usage},
       {{"--fast", g, "1", right}, 1, "", "tarnwick-grade: unknown option '--fast'\n" + usage},
       {{"--version"}, 0, "tarnwick-grade 0.1.0\n", ""},
   };
@@ -197,6 +221,11 @@ std::string judge_says(const std::string& graph, const std::string& path, const 
   return path + "\tnot judged: " + o.err.substr(prefix.size());
 }
 
+// Returns grading text without the traps told after verdicts.
+std::string without_traps(const std::string& text) {
+  return std::regex_replace(text, std::regex("\tnote: [^\n]*"), "");
+}
+
 // Returns how many times `what` occurs in text.
 int count(const std::string& text, const std::string& what) {
   int found = 0;
@@ -207,7 +236,7 @@ int count(const std::string& text, const std::string& what) {
 TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
   std::mt19937 rng(20261208);
   Scratch s;
-  int compared = 0, succeeded = 0, wrong = 0;
+  int compared = 0, succeeded = 0, wrong = 0, traps = 0;
   for (int round = 0; round < 40; ++round) {
     int n = 0;
     std::string graph = s.file("graph", random_graph(rng, &n));
@@ -228,7 +257,9 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
     for (size_t i = 2; i < args.size(); ++i) expected += judge_says(graph, args[i], source, s);
     Outcome o = grade(args, s);
     EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.out, expected) << "graph:\n" << tarnwick_test::slurp(graph) << "source " << source;
+    // The verdicts are the judge's; a trap that decided one is told after it.
+    traps += count(o.out, "\tnote: ");
+    EXPECT_EQ(without_traps(o.out), expected) << "graph:\n" << tarnwick_test::slurp(graph) << "source " << source;
     compared += static_cast<int>(args.size()) - 2;
     succeeded += count(o.out, "\tSuccess\n");
     wrong += count(o.out, "\tWrong answer");
@@ -236,6 +267,7 @@ TEST(GradeCli, SameVerdictAsTheJudgeOnRandomCases) {
   EXPECT_GT(compared, 500);
   EXPECT_GT(succeeded, compared / 6) << "too few accepted files to compare";
   EXPECT_GT(wrong, compared / 6) << "too few wrong files to compare";
+  EXPECT_GT(traps, 20) << "a right file with one more line end falls into a trap each round";
 }
 
 // --help and --version that cannot be written say why, as every refusal does.
@@ -456,16 +488,23 @@ TEST(GradeTestset, GoldenRuns) {
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<testsuites name=\"tarnwick-grade\" tests=\"2\" failures=\"2\" errors=\"0\">\n"
        "  <testsuite name=\"" + B + "\" tests=\"2\" failures=\"2\" errors=\"0\">\n"
-       "    <testcase classname=\"" + B + "\" name=\"t1\">\n      <failure message=\"Wrong answer in "
-       "path 1 to 2\" type=\"wrong answer\">Wrong answer in path 1 to 2</failure>\n    </testcase>\n"
-       "    <testcase classname=\"" + B + "\" name=\"t2\">\n      <failure message=\"Empty file\" "
+       // The failure's text is what the student may read; the time, judging's own.
+       "    <testcase classname=\"" + B + "\" name=\"t1\" time=\"T\">\n      <failure message=\"Wrong "
+       "answer in path 1 to 2\" type=\"wrong answer\">Wrong answer in path 1 to 2\n"
+       "Line 2 as the judge weighs it, from source 1:\n"
+       "  step 1: 1 to 1, weight 0: the source&#39;s own diagonal\n"
+       "  step 2: 1 to 3, weight 7: edge 1-3, graph line 4\n"
+       "Total 7: not the shortest distance from 1 to 2.\n"
+       "The path ends at 3, not at vertex 2 (the judge does not check the end).\n"
+       "The file ends after line 2: line 3 is missing.\n</failure>\n    </testcase>\n"
+       "    <testcase classname=\"" + B + "\" name=\"t2\" time=\"T\">\n      <failure message=\"Empty file\" "
        "type=\"empty\">Empty file</failure>\n    </testcase>\n  </testsuite>\n</testsuites>\n",
        "tarnwick-grade: 1 submission x 2 tests: 0 succeeded, 1 wrong, 1 empty, 0 not judged; 0 of 1 "
        "passed every test; mean 0 of 3.5 points\n"},
       {{"--testset", D}, 1, "", "tarnwick-grade: --testset needs at least one submission folder\n" + usage},
       {{"--testset", D, "--format=gradescope", A, B}, 1, "",
        "tarnwick-grade: --format=gradescope writes the results of one submission folder\n" + usage},
-      {{"--format=html", D, "1", A}, 1, "", "tarnwick-grade: this --format needs --testset\n" + usage},
+      {{"--format=html", D, "1", A}, 1, "", "tarnwick-grade: --format=html needs --testset\n" + usage},
       {{"--testset", D, "--output-name", "out.txt", A}, 1, "",
        "tarnwick-grade: --output-name 'out.txt' must hold {name}\n" + usage},
       {{"--testset", D, "--output-name=/{name}", A}, 1, "",
@@ -485,7 +524,8 @@ TEST(GradeTestset, GoldenRuns) {
   for (const Case& k : cases) {
     Outcome o = grade(k.args, c.s);
     EXPECT_EQ(o.status, k.status) << k.args[0] << " " << k.args[1];
-    EXPECT_EQ(o.out, k.out) << k.args[0] << " " << k.args[1];
+    const std::string out = std::regex_replace(o.out, std::regex(" time=\"[0-9.]+\""), " time=\"T\"");
+    EXPECT_EQ(out, k.out) << k.args[0] << " " << k.args[1];
     EXPECT_EQ(o.err, k.err) << k.args[0] << " " << k.args[1];
   }
 }
@@ -567,7 +607,7 @@ TEST(GradeTestset, SameVerdictAsTheJudge) {
       expected += says.substr(0, path.size()) + "\t" + tests[t] + says.substr(path.size());
     }
   }
-  EXPECT_EQ(o.out.substr(0, expected.size()), expected);
+  EXPECT_EQ(without_traps(o.out).substr(0, expected.size()), expected);
   EXPECT_EQ(o.status, 2) << o.err;
 }
 

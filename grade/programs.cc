@@ -263,8 +263,12 @@ bool parse_byte_count(const std::string& text, uint64_t* bytes) {
   static const std::string kUnits[] = {"", "K", "M", "G"};  // 1024 to the power of the place
   const auto unit = std::find(std::begin(kUnits), std::end(kUnits), text.substr(digits));
   if (digits == 0 || digits > 12 || unit == std::end(kUnits)) return false;
-  *bytes = std::stoull(text.substr(0, digits)) << 10 * (unit - std::begin(kUnits));
-  return *bytes <= (uint64_t{1} << 62);
+  // Checked before the shift, which would drop the high bits of a count too large.
+  const int shift = 10 * static_cast<int>(unit - std::begin(kUnits));
+  const uint64_t count = std::stoull(text.substr(0, digits));
+  if (count > (uint64_t{1} << 62) >> shift) return false;
+  *bytes = count << shift;
+  return true;
 }
 
 bool read_program_options(const Args& args, ProgramOptions* out, std::string* why) {

@@ -264,17 +264,17 @@ TEST_F(ProgramClassTest, RightAndWrongInEveryFormat) {
            "\t0 of 2 tests passed\t0 of 3.5 points\n" + C +
            "\t0 of 2 tests passed\t0 of 3.5 points\n"},
       {"csv",
-       "submission,test,path,verdict,line,judged,points,path_bytes,cpu_seconds,wall_seconds,"
+       "submission,test,path,verdict,line,judged,points,path_bytes,note,cpu_seconds,wall_seconds,"
        "peak_memory_bytes\n" +
-           R + ",t1," + R + ",Success,,true,1,,C,W,M\n" + R + ",t2," + R +
-           ",Success,,true,2.5,,C,W,M\n" + W + ",t1," + W +
-           ",Wrong answer in path 1 to 3,3,true,0,,C,W,M\n" + W + ",t2," + W +
-           ",Wrong answer in path 3 to 1,1,true,0,,C,W,M\n" + B + ",t1," + B +
-           ",Compile error,,false,0,,,,\n" + B + ",t2," + B + ",Compile error,,false,0,,,,\n" + C +
-           ",t1," + C + "," + crash + ",,false,0,,C,W,M\n" + C + ",t2," + C + "," + crash +
-           ",,false,0,,C,W,M\n" + R + ",,,2 of 2 tests passed,,,3.5,,,,\n" + W +
-           ",,,0 of 2 tests passed,,,0,,,,\n" + B + ",,,0 of 2 tests passed,,,0,,,,\n" + C +
-           ",,,0 of 2 tests passed,,,0,,,,\n"},
+           R + ",t1," + R + ",Success,,true,1,,,C,W,M\n" + R + ",t2," + R +
+           ",Success,,true,2.5,,,C,W,M\n" + W + ",t1," + W +
+           ",Wrong answer in path 1 to 3,3,true,0,,,C,W,M\n" + W + ",t2," + W +
+           ",Wrong answer in path 3 to 1,1,true,0,,,C,W,M\n" + B + ",t1," + B +
+           ",Compile error,,false,0,,,,,\n" + B + ",t2," + B + ",Compile error,,false,0,,,,,\n" + C +
+           ",t1," + C + "," + crash + ",,false,0,,,C,W,M\n" + C + ",t2," + C + "," + crash +
+           ",,false,0,,,C,W,M\n" + R + ",,,2 of 2 tests passed,,,3.5,,,,,\n" + W +
+           ",,,0 of 2 tests passed,,,0,,,,,\n" + B + ",,,0 of 2 tests passed,,,0,,,,,\n" + C +
+           ",,,0 of 2 tests passed,,,0,,,,,\n"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = run;
@@ -345,7 +345,8 @@ TEST_F(ProgramClassTest, GradescopeJunitAndHtml) {
            std::string("<testsuites name=\"tarnwick-grade\" tests=\"6\" failures=\"4\" errors=\"0\">"),
            "<testcase classname=\"" + R + "\" name=\"t1\" time=\"T\"/>",
            "<testcase classname=\"" + W + "\" name=\"t2\" time=\"T\">\n      <failure message=\"Wrong "
-           "answer in path 3 to 1\" type=\"wrong answer\">Wrong answer in path 3 to 1</failure>",
+           "answer in path 3 to 1\" type=\"wrong answer\">Wrong answer in path 3 to 1\nLine 1 as the "
+           "judge weighs it, from source 3:\n  step 1: 3 to 1, weight 7: edge 3-1, graph line 4\n",
            "<testcase classname=\"" + B + "\" name=\"t1\">\n      <failure message=\"Compile "
            "error\" type=\"compile error\">Compile error (exit status 1)\n",
        }) {

@@ -268,19 +268,19 @@ TEST(ProgramFormats, TextAndCsvRecords) {
             "lost\t0 of 1 tests passed\t0 of 2.5 points\n");
   const std::string csv = class_records(Format::kCsv, r);
   EXPECT_EQ(csv.substr(0, csv.find("right,,,")),
-            "submission,test,path,verdict,line,judged,points,path_bytes,cpu_seconds,wall_seconds,"
+            "submission,test,path,verdict,line,judged,points,path_bytes,note,cpu_seconds,wall_seconds,"
             "peak_memory_bytes\n"
-            "right,t1,right,Success,,true,2.5,,0.012,0.034,2097152\n"
-            "broken,t1,broken,Compile error,,false,0,,,,\n"
-            "loop,t1,loop,Time limit exceeded,,false,0,,0.513,0.520,1048576\n"
-            "sleep,t1,sleep,Wall time limit exceeded,,false,0,,0.001,2.003,1048576\n"
-            "hog,t1,hog,Memory limit exceeded,,false,0,,0.030,0.040,66060288\n"
-            "crash,t1,crash,Run-time error: killed by signal 11 (SIGSEGV),,false,0,,0.002,0.010,"
+            "right,t1,right,Success,,true,2.5,,,0.012,0.034,2097152\n"
+            "broken,t1,broken,Compile error,,false,0,,,,,\n"
+            "loop,t1,loop,Time limit exceeded,,false,0,,,0.513,0.520,1048576\n"
+            "sleep,t1,sleep,Wall time limit exceeded,,false,0,,,0.001,2.003,1048576\n"
+            "hog,t1,hog,Memory limit exceeded,,false,0,,,0.030,0.040,66060288\n"
+            "crash,t1,crash,Run-time error: killed by signal 11 (SIGSEGV),,false,0,,,0.002,0.010,"
             "1048576\n"
-            "yes,t1,yes,Output limit exceeded,,false,0,,0.020,0.030,1048576\n"
-            "lost,t1,lost,not judged: cannot run: bwrap: Creating new namespace failed,,false,0,,,,\n");
+            "yes,t1,yes,Output limit exceeded,,false,0,,,0.020,0.030,1048576\n"
+            "lost,t1,lost,not judged: cannot run: bwrap: Creating new namespace failed,,false,0,,,,,\n");
   // A standing has as many columns as a record.
-  EXPECT_NE(csv.find("\nright,,,1 of 1 tests passed,,,2.5,,,,\n"), std::string::npos) << csv;
+  EXPECT_NE(csv.find("\nright,,,1 of 1 tests passed,,,2.5,,,,,\n"), std::string::npos) << csv;
   EXPECT_EQ(class_summary(r),
             "8 submissions x 1 test: 1 succeeded, 0 wrong, 0 empty, 1 compile error, 1 time limit, "
             "1 wall time limit, 1 memory limit, 1 run-time error, 1 output limit, 1 not judged; 1 "

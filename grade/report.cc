@@ -23,7 +23,7 @@ std::string standing_record(Format format, const ClassResults& r, size_t s) {
   const std::string& name = r.submissions[s];
   if (format == Format::kCsv) {
     const char* run = r.programs ? ",,,\n" : "\n";  // no figures of its own
-    return csv_field(valid_utf8(name)) + ",,," + passed + ",,," + points + "," + run;
+    return csv_field(valid_utf8(name)) + ",,," + passed + ",,," + points + ",," + run;
   }
   if (format == Format::kJsonl) {
     return "{\"submission\":" + json_string(name) + ",\"passed\":" + std::to_string(st.passed) +
@@ -69,6 +69,13 @@ std::string junit_run_text(const ProgramRun& p) {
   return markup_lines(text);
 }
 
+// Returns the time attribute of a testcase, after a space: seconds to the millisecond.
+std::string junit_time(double seconds) {
+  char time[48];
+  std::snprintf(time, sizeof time, " time=\"%.3f\"", seconds);
+  return time;
+}
+
 // Returns the testcase element of submission s's test t (with the run's
 // wall seconds as its time, when a program ran).
 std::string junit_case(const ClassResults& r, size_t s, size_t t) {
@@ -76,15 +83,18 @@ std::string junit_case(const ClassResults& r, size_t s, size_t t) {
   std::string head = "    <testcase classname=\"" + markup_text(r.submissions[s]) + "\" name=\"" +
                      markup_text(r.set.tests[t].name) + "\"";
   if (g.program && g.program->failure != RunFailure::kCompileError) {
-    char time[48];
-    std::snprintf(time, sizeof time, " time=\"%.3f\"", g.program->result.wall_seconds);
-    head += time;
+    head += junit_time(g.program->result.wall_seconds);
+  } else if (!g.program) {
+    head += junit_time(g.seconds);
   }
   if (succeeded(g)) return head + "/>\n";
   const std::string verdict = markup_text(outcome_text(g));
   const bool failed = run_failure(g) != RunFailure::kNone;
   const char* element = g.judged || failed ? "failure" : "error";
-  const std::string text = failed ? junit_run_text(*g.program) : verdict;
+  // GitLab shows the element's text: what the student may read of the test.
+  const std::string text = failed ? junit_run_text(*g.program)
+                           : !g.student.empty() ? markup_lines(g.student)
+                                                : verdict;
   return head + ">\n      <" + element + " message=\"" + verdict + "\" type=\"" + junit_type(g) +
          "\">" + text + "</" + element + ">\n    </testcase>\n";
 }

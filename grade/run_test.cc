@@ -270,8 +270,10 @@ TEST_P(RunTest, WritingErrorsForeverStillMeetsTheTimeLimit) {
   r.limits.cpu_seconds = 0.3;
   RunResult result = run_program(r);
   EXPECT_EQ(result.end, RunEnd::kTimeLimit) << describe(result);
-  EXPECT_LT(result.wall_seconds, 1.5);
-  EXPECT_GT(result.error_bytes, uint64_t{1} << 20);
+  // It ends, however loaded the machine (the wall-time backstop is far off);
+  // of all it wrote, the first and last bytes are kept.
+  EXPECT_LT(result.wall_seconds, 30);
+  EXPECT_GT(result.error_bytes, 8192u);
   EXPECT_LT(fs::file_size(scratch_.file("err")), 4200u);  // the kept 4096 bytes and a line
 }
 

@@ -34,26 +34,6 @@ int compare_numbers(std::string_view a, std::string_view b) {
   return a.compare(b);
 }
 
-// Returns the folder's regular files ending in ".in", without it. Returns
-// false with *why set when the folder cannot be read.
-bool list_inputs(const std::string& dir, std::vector<std::string>* names, std::string* why) {
-  DIR* d = ::opendir(dir.c_str());
-  if (d == nullptr) {
-    *why = dir + ": " + reason(errno);
-    return false;
-  }
-  while (const dirent* e = ::readdir(d)) {
-    std::string file = e->d_name;
-    struct stat st {};
-    if (file.size() <= 3 || file.compare(file.size() - 3, 3, ".in") != 0) continue;
-    if (::stat((dir + "/" + file).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      names->push_back(file.substr(0, file.size() - 3));
-    }
-  }
-  ::closedir(d);
-  return true;
-}
-
 // Reads "D[.DDD]" (at most three decimals, at most 1000000) into *milli.
 bool parse_milli(std::string_view text, int64_t* milli) {
   std::string_view whole = digit_run(text);
@@ -101,9 +81,8 @@ bool take_points(const std::vector<std::string>& f, const std::string& where, Te
   auto seen = given->begin() + (test - set->tests.begin());
   if (*seen) {
     *why = where + "test '" + f[0] + "' is given points twice";
-  } else if (!parse_milli(f[1], &test->milli_points)) {
-    *why = where + "points '" + f[1] +
-           "' are not a number from 0 to 1000000 with at most 3 decimals";
+  } else if (!parse_points_value(f[1], &test->milli_points, why)) {
+    *why = where + *why;
   }
   *seen = true;
   return why->empty();
@@ -140,7 +119,7 @@ bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* progr
   TestInput& test = out->set.tests[t];
   CaseOptions case_options;
   case_options.progress = options.progress;
-  case_options.note_edges = options.explain_wrong;
+  case_options.note_edges = true;  // a wrong answer's steps are told their graph lines
   GraphFile file;
   Case judging;
   const std::string input = out->set.dir + "/" + test.name + ".in";
@@ -151,7 +130,8 @@ bool grade_test(size_t t, const ClassOptions& options, const ProgramClass* progr
   for (std::string& w : judging.warnings()) out->warnings.push_back(std::move(w));
   const ExplainRequest explain{&judging, &file, input, 0};
   GradeOptions grading = grading_options(options, programs, input, judging);
-  if (options.explain_wrong) grading.explain = &explain;
+  grading.explain = &explain;
+  grading.student_text = options.explain_wrong;
   const size_t count = out->set.tests.size();
   size_t s = 0;
   grade_all(judged_paths(options, programs, *out, test.name), judging, grading,
@@ -185,9 +165,27 @@ bool natural_less(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
+bool list_tests(const std::string& dir, std::vector<std::string>* names, std::string* why) {
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) {
+    *why = dir + ": " + reason(errno);
+    return false;
+  }
+  while (const dirent* e = ::readdir(d)) {
+    std::string file = e->d_name;
+    struct stat st {};
+    if (file.size() <= 3 || file.compare(file.size() - 3, 3, ".in") != 0) continue;
+    if (::stat((dir + "/" + file).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      names->push_back(file.substr(0, file.size() - 3));
+    }
+  }
+  ::closedir(d);
+  return true;
+}
+
 bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
   std::vector<std::string> names;
-  if (!list_inputs(dir, &names, why)) return false;
+  if (!list_tests(dir, &names, why)) return false;
   if (names.empty()) {
     *why = dir + ": no test inputs (files NAME.in)";
     return false;
@@ -200,6 +198,13 @@ bool load_testset(const std::string& dir, TestSet* set, std::string* why) {
   if (::stat(points.c_str(), &st) != 0 && errno == ENOENT) return true;
   std::string text;
   return read_text(points, &text, why) && parse_points(text, points, set, why);
+}
+
+bool parse_points_value(std::string_view text, int64_t* milli, std::string* why) {
+  if (parse_milli(text, milli)) return true;
+  *why = "points '" + std::string(text) +
+         "' are not a number from 0 to 1000000 with at most 3 decimals";
+  return false;
 }
 
 bool parse_points(std::string_view text, const std::string& label, TestSet* set,

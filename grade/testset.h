@@ -37,11 +37,21 @@ inline constexpr char kDefaultOutputName[] = "{name}.out";
 // by their value ("2" before "10"), everything else byte by byte.
 bool natural_less(std::string_view a, std::string_view b);
 
+// Lists the names of the tests in the folder `dir`, every regular file
+// NAME.in, into *names, in no order. Returns false with *why set ("DIR:
+// reason") when the folder cannot be read.
+bool list_tests(const std::string& dir, std::vector<std::string>* names, std::string* why);
+
 // Lists the tests of the folder `dir` (every regular file NAME.in) into *set
 // and reads its points file, when there is one. Returns false with *why set,
 // one line, when the folder cannot be read, holds no test, or its points
 // file is unreadable or wrong.
 bool load_testset(const std::string& dir, TestSet* set, std::string* why);
+
+// Reads a test's points, a number from 0 to 1000000 with at most three
+// decimals ("2.5"), into *milli, in thousandths of a point. Returns false
+// with *why set ("points 'x' are not a number ...") otherwise.
+bool parse_points_value(std::string_view text, int64_t* milli, std::string* why);
 
 // Reads the text of a points file, called `label` in messages, into the
 // weights of set->tests: lines "NAME POINTS", blank lines and lines starting
@@ -70,7 +80,7 @@ struct ClassOptions {
   uint64_t max_bytes = kDefaultMaxResultBytes;
   std::function<void(double)> progress;  // hears the share done of a long pass
   std::function<void()> solved;          // called once each test's row is solved
-  bool explain_wrong = false;  // Graded::student for every wrong answer (weighs it again)
+  bool explain_wrong = false;  // Graded::student for every wrong answer
   // When set, each submission folder holds a program: built once, run on
   // every test, its output judged (output_name and max_bytes are not used).
   const ProgramOptions* programs = nullptr;

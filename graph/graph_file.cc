@@ -126,22 +126,27 @@ class QueryIndex {
       if (fits_tables(q.a) && fits_tables(q.b)) by_pair_.push_back({pair_key(q.a, q.b), i});
     }
     std::sort(by_pair_.begin(), by_pair_.end());
-    for (const auto& [key, i] : by_pair_) seen_[key % kBits / 64] |= uint64_t{1} << key % 64;
+    // 64 bits a query or more, so that few edges pass the filter; sized to
+    // the queries, since a handful of them is asked for each explanation.
+    while (bits_ < 64 * queries.size() && bits_ < kMostBits) bits_ *= 2;
+    seen_.assign(bits_ / 64, 0);
+    for (const auto& [key, i] : by_pair_) seen_[key % bits_ / 64] |= uint64_t{1} << key % 64;
   }
   // Calls f(i) for each query i of the pair {u, v}.
   template <typename F>
   void each(int32_t u, int32_t v, F f) const {
     if (!fits_tables(u) || !fits_tables(v)) return;
     const uint32_t key = pair_key(u, v);
-    if ((seen_[key % kBits / 64] >> key % 64 & 1) == 0) return;  // most edges stop here
+    if ((seen_[key % bits_ / 64] >> key % 64 & 1) == 0) return;  // most edges stop here
     auto it = std::lower_bound(by_pair_.begin(), by_pair_.end(), std::pair{key, size_t{0}});
     for (; it != by_pair_.end() && it->first == key; ++it) f(it->second);
   }
 
  private:
-  static constexpr uint32_t kBits = 1 << 20;
+  static constexpr uint32_t kMostBits = 1 << 20;
+  uint32_t bits_ = 1024;  // a power of 2
   std::vector<std::pair<uint32_t, size_t>> by_pair_;
-  std::vector<uint64_t> seen_ = std::vector<uint64_t>(kBits / 64);
+  std::vector<uint64_t> seen_;
 };
 
 // The last two edges found for each query (numbers and weights; number 0
@@ -206,7 +211,9 @@ int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int
       search(a, marks[c].first, after, last, index, queries, &mine[t]);
     }
   };
-  run_threads(usable_cpus(), work, [&](int32_t count) { mine.assign(count, Found(queries.size())); });
+  // A graph read in one range (a small one) is searched on this thread alone.
+  const int32_t threads = std::min<int64_t>(usable_cpus(), static_cast<int64_t>(marks.size()));
+  run_threads(threads, work, [&](int32_t count) { mine.assign(count, Found(queries.size())); });
   for (const Found& f : mine) {
     for (size_t i = 0; i < queries.size(); ++i) found->merge(i, f);
   }
@@ -215,8 +222,8 @@ int search_ranges(const ByteReader& whole, std::span<const RangeMark> marks, int
 
 // Counts the line ends before each range of `marks` from those of the header
 // and of the ranges (`ends`, from a search that read them).
-void count_lines(const ByteReader& whole, const std::vector<LineEndCount>& ends,
-                 std::vector<RangeMark>* marks) {
+void count_lines_from_ends(const ByteReader& whole, const std::vector<LineEndCount>& ends,
+                           std::vector<RangeMark>* marks) {
   std::vector<char> buffer(size_t{1} << 16);
   ByteReader header(whole, 0, (*marks)[0].offset, buffer);
   LineEndCount before;
@@ -256,7 +263,7 @@ bool find_edge_lines(GraphFile& file, const LoadReport& report, std::vector<Edge
     *err = reason(e);
     return false;
   }
-  count_lines(file.reader(), ends, &marks);
+  count_lines_from_ends(file.reader(), ends, &marks);
   // Each query's last edge and the one before it, placed: spots 2i and 2i + 1.
   std::vector<Spot> spots(2 * queries->size());
   std::vector<Spot*> wanted;

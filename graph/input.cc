@@ -236,7 +236,7 @@ void read_edges_one_by_one(ByteReader& bytes, NumberSource& in, EdgeList& edges,
 }
 
 // One thread's share of a round: the numbers of a range of the input.
-struct Range {
+struct InputRange {
   // Grows `numbers` to hold at least `more` numbers past the first `count`.
   void make_room(size_t more) {
     if (room >= count + more) return;
@@ -257,7 +257,7 @@ struct Range {
 // Reads the numbers of bytes [lo, hi) of `whole` into *r, its bytes heard by
 // `tap` when set. Reaching hi between numbers ends the range quietly unless
 // hi is the end of the input (last).
-void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, Range* r,
+void read_range(const ByteReader& whole, uint64_t lo, uint64_t hi, bool last, InputRange* r,
                 ByteTap* tap = nullptr) {
   r->lo = lo;
   r->hi = hi;
@@ -353,7 +353,7 @@ class RangedReading {
   // the range before its own waits for another thread.
   static constexpr size_t kSlots = 2;
   struct Slot {
-    Range r;
+    InputRange r;
     uint64_t c = 0;
     bool held = false;  // r holds range c, read and not yet stored
   };
@@ -430,7 +430,7 @@ class RangedReading {
 
   // Stores the edges whose numbers lie in *r, the range after those stored so
   // far, and words the event that ends it, if any. Runs in the range's turn.
-  void store(const Range& r) {
+  void store(const InputRange& r) {
     const int64_t g0 = stand_, after = g0 + static_cast<int64_t>(r.count);
     marks_->push_back({r.lo, g0});
     reads_again_ = asks_again_ && observer_->asks_again();
@@ -476,7 +476,7 @@ class RangedReading {
 
   // Words the event that ends range r, whose numbers end before number
   // `after` of the file, if any; otherwise moves on to the next range.
-  void finish(const Range& r, int64_t after) {
+  void finish(const InputRange& r, int64_t after) {
     const int64_t g0 = stand_;
     stand_ = after;
     if (after >= list_end_) {
@@ -637,7 +637,7 @@ bool input_tuned(ByteReader& in, Graph* g, LoadReport* report, const LoadTuning&
 
 int numbers_between(const ByteReader& whole, uint64_t lo, uint64_t hi,
                     std::vector<int32_t>* numbers, ByteTap* tap) {
-  Range r;
+  InputRange r;
   r.buffer.resize(std::min<uint64_t>(kReadBuffer, hi - lo + 1));
   read_range(whole, lo, hi, true, &r, tap);
   numbers->assign(r.numbers.get(), r.numbers.get() + r.count);
@@ -647,16 +647,16 @@ int numbers_between(const ByteReader& whole, uint64_t lo, uint64_t hi,
 int64_t read_numbers_in_ranges(const ByteReader& in, const LoadTuning& tuning, int64_t* sum) {
   const uint64_t end = in.split_end(), size = range_bytes(tuning);
   const uint64_t ranges = (end + size - 1) / size;
-  std::vector<Range> share;
+  std::vector<InputRange> share;
   std::vector<int64_t> counts, sums;
   auto prepare = [&](int32_t count) {
     share.resize(count);
     counts.assign(count, 0);
     sums.assign(count, 0);
-    for (Range& r : share) r.buffer.resize(std::min(kReadBuffer, size + 1));
+    for (InputRange& r : share) r.buffer.resize(std::min(kReadBuffer, size + 1));
   };
   auto work = [&](int32_t t, int32_t count) {
-    Range& r = share[t];
+    InputRange& r = share[t];
     for (uint64_t c = t; c < ranges; c += count) {
       uint64_t lo = c == 0 ? 0 : cut_at(in, c * size, end), hi = c + 1 >= ranges ? end : cut_at(in, (c + 1) * size, end);
       read_range(in, lo, hi, false, &r);

@@ -273,6 +273,42 @@ TEST(TestlibChecker, CalledAsATestlibChecker) {
   }
 }
 
+// With --judge-details, testlib's one line tells the judges what the line
+// weighs against the expected distance, and says a line is past the graph's
+// vertices only when it is: the last vertex's line is not.
+TEST(TestlibChecker, JudgeDetailsTellTheExpectedDistance) {
+  const std::string in = std::string(kEdges) + "1\n";
+  const std::string wrong = "wrong answer Wrong answer in path 1 to ";
+  struct {
+    const char* name;
+    std::string team;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"accepted", "1\n2\n2 3\n", 0, "ok Success\n"},
+      {"the last vertex's line", "1\n1 2\n1 3\n", 1,
+       wrong + "3; line 3 weighs 7, not the expected distance 5 from vertex 1 to vertex 3\n"},
+      {"a line before it", "1\n1 3\n1 2 3\n", 1,
+       wrong + "2; line 2 weighs 7, not the expected distance 4 from vertex 1 to vertex 2\n"},
+      {"a line past the vertices", "1\n2\n2 3\n2\n", 1,
+       wrong + "4; line 4 weighs 4, not the expected distance 0 from vertex 1 to vertex 4 (line 4 "
+       "is past the graph's 3 vertices)\n"},
+      {"the last vertex's line missing", "1\n1 2\n", 1,
+       wrong + "3; line 3 is missing: the output ends after line 2, and each of the 3 vertices "
+       "needs a line\n"},
+  };
+  for (const auto& c : cases) {
+    Scratch s;
+    const std::string input = s.file("case.in", in), ans = s.file("case.ans", kModel),
+                      team = s.file("team.out", c.team);
+    Outcome o = tarnwick_test::run_program(
+        TARNWICK_CHECKER, {"--testlib", input, team, ans, "--judge-details"}, s);
+    EXPECT_EQ(o.status, c.status) << c.name;
+    EXPECT_EQ(o.err, c.err) << c.name;
+    EXPECT_EQ(o.out, "") << c.name;
+  }
+}
+
 // CMS calls `checker input correct_output contestant_output` and takes the
 // first lines of standard output and standard error; any exit but 0 is a
 // failure of the checker, kept for a broken test.

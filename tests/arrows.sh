@@ -2,8 +2,9 @@
 # The layout's rules for the arrows between folders, as the sources' own
 # #include lines draw them (tests apart): graph/ stands alone; check/ and
 # cli/ stand on graph/; the feature folders on graph/, check/ and cli/, and
-# grade/ and systems/ on explain/ too, systems/ never on grade/; tools/ on
-# all of them; nothing on tools/.
+# grade/ and systems/ on explain/ too, systems/ never on grade/; testset/ on
+# gen/, validate/ and grade/ (the points file's format); tools/ on all of
+# them; nothing on tools/.
 #
 #   tests/arrows.sh [SOURCE_DIR]
 set -u
@@ -17,12 +18,13 @@ allowed() {
     cli) echo "graph cli" ;;
     explain | validate | gen) echo "graph check cli $1" ;;
     grade | systems) echo "graph check cli explain $1" ;;
-    tools) echo "graph check cli explain validate gen grade systems tools" ;;
+    testset) echo "graph check cli gen validate grade testset" ;;
+    tools) echo "graph check cli explain validate gen grade systems testset tools" ;;
   esac
 }
 
 broken=0
-for folder in graph check cli explain validate gen grade systems tools; do
+for folder in graph check cli explain validate gen grade systems testset tools; do
   for file in "$folder"/*.cc "$folder"/*.h; do
     [ -e "$file" ] || continue
     case $file in *_test.cc) continue ;; esac

@@ -57,6 +57,16 @@ grades_and_checks() {
   equals "$?" 43 && equals "$(head -n 1 "$scratch/feedback/teammessage.txt")" "Wrong answer in path 1 to 3"
 }
 
+# writes_tests ROOT: ROOT's tarnwick-testset writes the bundled class's tests,
+# which ROOT's validator passes as a problem package's inputs and whose model
+# answers ROOT's judge accepts.
+writes_tests() {
+  local bin=$1/bin examples=$1/share/doc/tarnwick/examples data=$scratch/data-${1//\//_}
+  quietly "$bin/tarnwick-testset" "$examples/class-tests.txt" "$data" || return 1
+  "$bin/tarnwick-validate" --kattis --strict <"$data/3.in" >/dev/null
+  equals "$?" 42 && equals "$("$bin/tarnwick" "$data/3.in" "$data/3.ans" 1)" "Success"
+}
+
 # instructs ROOT: ROOT's validator passes the bundled graph and its explainer
 # starts with the judge's verdict on the wrong example.
 instructs() {
@@ -123,7 +133,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 tools_built=0
 [ -x "$build/tools/tarnwick-gen" ] && [ -x "$build/tools/tarnwick-solve" ] &&
   [ -x "$build/tools/tarnwick-grade" ] && [ -x "$build/tools/tarnwick-checker" ] &&
-  [ -x "$build/tools/tarnwick-validate" ] && [ -x "$build/tools/tarnwick-explain" ] && tools_built=1
+  [ -x "$build/tools/tarnwick-validate" ] && [ -x "$build/tools/tarnwick-explain" ] &&
+  [ -x "$build/tools/tarnwick-testset" ] && tools_built=1
 
 echo "== manual page sources"
 for page in "$source_dir"/man/*.1; do
@@ -166,12 +177,13 @@ check "unpacked README's pictures beside it" readme_pictures "$scratch/root/usr/
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
   check "unpacked grader and checker judge the examples" grades_and_checks "$scratch/root/usr"
-  for tool in tarnwick-grade tarnwick-checker tarnwick-validate tarnwick-explain; do
+  for tool in tarnwick-grade tarnwick-checker tarnwick-validate tarnwick-explain tarnwick-testset; do
     for f in /usr/bin/$tool /usr/share/man/man1/$tool.1.gz; do
       check "package holds $f" grep -qxF "$f" "$scratch/contents"
     done
   done
   check "unpacked validator and explainer work" instructs "$scratch/root/usr"
+  check "unpacked tarnwick-testset writes the example class's tests" writes_tests "$scratch/root/usr"
 fi
 
 echo "== cmake --install"
@@ -187,11 +199,13 @@ check "installed README's pictures beside it" readme_pictures "$prefix/share/doc
 if [ $tools_built = 1 ]; then
   check "installed tools and their pages" has_files "$prefix" bin/tarnwick-gen bin/tarnwick-solve \
     bin/tarnwick-grade bin/tarnwick-checker bin/tarnwick-validate bin/tarnwick-explain \
-    share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz \
+    bin/tarnwick-testset share/man/man1/tarnwick-gen.1.gz share/man/man1/tarnwick-solve.1.gz \
     share/man/man1/tarnwick-grade.1.gz share/man/man1/tarnwick-checker.1.gz \
-    share/man/man1/tarnwick-validate.1.gz share/man/man1/tarnwick-explain.1.gz
+    share/man/man1/tarnwick-validate.1.gz share/man/man1/tarnwick-explain.1.gz \
+    share/man/man1/tarnwick-testset.1.gz share/doc/tarnwick/examples/class-tests.txt
   check "installed grader and checker judge the examples" grades_and_checks "$prefix"
   check "installed validator and explainer work" instructs "$prefix"
+  check "installed tarnwick-testset writes the example class's tests" writes_tests "$prefix"
   check "installed checker's page renders" \
     renders "$prefix/share/man/man1/tarnwick-checker.1.gz" "tarnwick-checker - "
 fi

@@ -83,7 +83,7 @@ TEST(Solver, RefusesWhatItCannotSolve) {
             "written\n");
 }
 
-// The six tools share the front's conventions: --help and --version on
+// The tools share the front's conventions: --help and --version on
 // standard output with exit 0 (before any other argument is looked at), wrong
 // use on standard error with the usage line and exit 1, and one grammar that
 // names an unknown option, "-x" as much as "--bogus".
@@ -105,6 +105,8 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
       {TARNWICK_GRADE, "tarnwick-grade",
        "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
        "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n"},
+      {TARNWICK_TESTSET, "tarnwick-testset",
+       "Usage: tarnwick-testset [--force] description folder\n"},
   };
   Scratch s;
   for (const auto& t : tools) {
@@ -150,6 +152,54 @@ TEST(ToolConventions, OneOptionGrammar) {
   EXPECT_EQ(v.status, 0) << v.out;
   tarnwick_test::Outcome g = tarnwick_test::run_program(TARNWICK_GEN, {"2", "1", "-5", "-5", "1"}, s);
   EXPECT_TRUE(g.out.starts_with("2 1\n") && g.out.ends_with(" -5\n")) << g.out << g.err;
+}
+
+// One operand more than a tool's usage line allows is wrong use, not an
+// operand quietly ignored: the usage alone on standard error, exit 1.
+TEST(ToolConventions, AnOperandTooManyIsWrongUse) {
+  Scratch s;
+  const std::string graph = s.file("g", "2 1\n1 2 3\n"), result = s.file("r", "1\n2\n");
+  struct {
+    const char* binary;
+    std::vector<std::string> args;
+    std::string usage;
+  } cases[] = {
+      {TARNWICK_SOLVE, {graph, "1", "2"}, "Usage: tarnwick-solve input_graph [source_vertex_id]\n"},
+      {TARNWICK_EXPLAIN, {graph, result, "1", "2", "3"},
+       "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
+       "source_vertex_id [line]\n"},
+      {TARNWICK_GEN, {"5", "7", "1", "9", "1", "connected", "x"},
+       "Usage: tarnwick-gen [--simple] [--source S] vertices edges min_weight max_weight seed "
+       "[connected]\n"},
+  };
+  for (const auto& c : cases) {
+    tarnwick_test::Outcome o = tarnwick_test::run_program(c.binary, c.args, s);
+    EXPECT_EQ(o.status, 1) << c.usage;
+    EXPECT_EQ(o.out, "") << c.usage;
+    EXPECT_EQ(o.err, c.usage);
+  }
+}
+
+// Output that cannot be written (a full disk) is a refusal, whatever the
+// tool: one line naming standard output, exit 2, never a quiet success.
+TEST(ToolConventions, OutputThatCannotBeWrittenSaysWhy) {
+  Scratch s;
+  const std::string graph = s.file("g", "3 2\n1 2 3\n2 3 4\n"), result = s.file("r", "1\n2\n3\n");
+  struct {
+    const char* binary;
+    std::string name, args;
+  } cases[] = {
+      {TARNWICK_GEN, "tarnwick-gen", "200 2000 1 9 7 connected"},
+      {TARNWICK_SOLVE, "tarnwick-solve", graph + " 1"},
+      {TARNWICK_VALIDATE, "tarnwick-validate", graph},
+      {TARNWICK_EXPLAIN, "tarnwick-explain", graph + " " + result + " 1"},
+  };
+  for (const auto& c : cases) {
+    tarnwick_test::Outcome o = tarnwick_test::run_program(
+        "/bin/sh", {"-c", "exec " + std::string(c.binary) + " " + c.args + " >/dev/full"}, s);
+    EXPECT_EQ(o.status, 2) << c.name;
+    EXPECT_EQ(o.err, c.name + ": standard output: No space left on device\n");
+  }
 }
 
 // The judge's warnings come after what a tool writes, for the solver too.

@@ -2,6 +2,7 @@
 // and summary below; exit statuses are the system's, see systems/checker.h).
 // It makes the case of the one test it is given.
 #include <string>
+#include <string_view>
 
 #include "systems/checker.h"
 #include "tools/front.h"
@@ -79,10 +80,21 @@ std::string files_fit(const CheckerArgs& args) {
 
 constexpr const char* kSystems[] = {"--kattis", "--domjudge", "--testlib", "--cms"};
 
+// The system asked for when neither a flag nor the program's name asks for
+// one: none, but a single-file source (cmake/SingleFile.cmake) is made for
+// one system and defines TARNWICK_DEFAULT_SYSTEM as its name.
+#ifdef TARNWICK_DEFAULT_SYSTEM
+constexpr std::string_view kDefaultSystem = TARNWICK_DEFAULT_SYSTEM;
+#else
+constexpr std::string_view kDefaultSystem = "";
+#endif
+
 // Returns the system the command line asks for, as far as it was read: the
-// program's name, then the flags. Sets *why when two flags disagree.
+// flags, else the program's name, else the default. Sets *why when two flags
+// disagree.
 System system_asked(const Args& args, std::string* why) {
   System system = system_from_name(args.program);
+  if (system == System::kNone) system = system_named(kDefaultSystem);
   bool flagged = false;
   for (const char* flag : kSystems) {
     if (!args.has(flag)) continue;

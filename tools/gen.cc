@@ -43,9 +43,11 @@ class Gen final : public Tool {
 
   int run(Front& front) override {
     OutBuffer out(stdout);
-    write_graph(options_, out);
+    const GenCounts counts = write_graph(options_, out);
     int error_number = 0;
     if (!out.finish(&error_number)) return front.refuse("standard output: " + reason(error_number));
+    // On standard error, after the graph: its bytes are the same either way.
+    if (const std::string warning = gen_warning(counts); !warning.empty()) front.warn({warning});
     return kExitOk;
   }
 

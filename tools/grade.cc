@@ -82,7 +82,7 @@ class Grade final : public Tool {
     const std::string* format = args.value("--format");
     const std::string* bytes = args.value("--max-result-bytes");
     if (format != nullptr && !parse_format(*format, &format_)) {
-      *why = "unknown format '" + *format + "'";
+      *why = "unknown format '" + *format + "' (text, csv, jsonl, gradescope, junit or html)";
     } else if (bytes != nullptr && !parse_byte_count(*bytes, &max_bytes_)) {
       *why = "--max-result-bytes '" + *bytes + "' is not a byte count (digits, then K, M or G)";
     } else {
@@ -101,6 +101,11 @@ class Grade final : public Tool {
     request.warns = false;  // told after the records, before the summary
     return request;
   }
+  CaseOptions load_options(GraphFile&) override {
+    CaseOptions options;
+    options.note_edges = true;  // a wrong answer's steps are told their graph lines
+    return options;
+  }
 
   int run(Front& front) override { return testset_.empty() ? grade_files(front) : grade_testset(front); }
 
@@ -110,7 +115,8 @@ class Grade final : public Tool {
     const bool set_only = format_ == Format::kGradescope || format_ == Format::kJunit ||
                           format_ == Format::kHtml;
     if (testset_.empty() && (set_only || args.has("--output-name"))) {
-      return std::string(args.has("--output-name") ? "--output-name" : "this --format") +
+      return std::string(args.has("--output-name") ? "--output-name"
+                                                   : "--format=" + format_name(format_)) +
              " needs --testset";
     }
     if (args.has("--visibility") && format_ != Format::kGradescope) {
@@ -139,7 +145,10 @@ class Grade final : public Tool {
     Tally tally;
     errno = 0;
     bool written = put(format_header(format_, false));
-    grade_all(paths, front.judging, {usable_cpus(), {false, max_bytes_}},
+    const ExplainRequest explain{&front.judging, &front.graph, operands_[0], 0};
+    GradeOptions options{usable_cpus(), {false, max_bytes_}};
+    options.explain = &explain;  // for the traps a right solution can fall into
+    grade_all(paths, front.judging, options,
               [&](const Graded& graded) {
                 tally.add(graded);
                 if (written) written = put(format_record(format_, graded));
@@ -181,7 +190,9 @@ class Grade final : public Tool {
     options.output_name = output_name_;
     options.threads = usable_cpus();
     options.max_bytes = max_bytes_;
-    options.explain_wrong = format_ == Format::kGradescope;  // students see why a test failed
+    // What students (and their instructor, in the report) read of why a test failed.
+    options.explain_wrong =
+        format_ == Format::kGradescope || format_ == Format::kJunit || format_ == Format::kHtml;
     options.progress = front.progress();
     options.solved = [&front] { front.end_progress(); };
     if (!programs_.run.empty()) options.programs = &programs_;

@@ -8,7 +8,7 @@ namespace tarnwick {
 namespace {
 
 // The bytes of a token kept for its message; a longer token is cut.
-constexpr size_t kTokenKept = 24;
+constexpr size_t kHeadKept = 24;
 // An edge count above this is not used to find where the edges end.
 constexpr int64_t kLargestM = 1'000'000'000'000;
 
@@ -80,7 +80,7 @@ void StrictLayout::take(uint64_t offset, std::string_view bytes) {
     ++i;
   }
   // A token that goes on past these bytes keeps its first ones before they go.
-  if (in_token_ && head_.size() < kTokenKept) head_.append(view_.substr(0, kTokenKept - head_.size()));
+  if (in_token_ && head_.size() < kHeadKept) head_.append(view_.substr(0, kHeadKept - head_.size()));
   view_ = {};
   if (!bytes.empty()) end_ = offset + bytes.size();
 }
@@ -162,13 +162,13 @@ void StrictLayout::end_token() {
   const bool zero = zeros_ == digits_;
   const bool plus = sign_ == '+', minus_zero = sign_ == '-' && zero;
   const bool leading_zero = zeros_ > 0 && digits_ > 1;
-  if (index == 1 && sign_ == 0 && digits_ <= static_cast<int64_t>(kTokenKept)) {
+  if (index == 1 && sign_ == 0 && digits_ <= static_cast<int64_t>(kHeadKept)) {
     // A count cut for its message is not used: the lines are then not checked against it.
     m_ = digits_ - zeros_ > 12 ? kLargestM : std::min<int64_t>(std::stoll(token_text()), kLargestM);
   }
   if (!plus && !minus_zero && !leading_zero) return;
   add_found(&found_, &count_, {line_, token_column_}, [&] {
-    const bool cut = (sign_ != 0) + digits_ > static_cast<int64_t>(kTokenKept);
+    const bool cut = (sign_ != 0) + digits_ > static_cast<int64_t>(kHeadKept);
     const std::string text = token_text();
     std::string shown(1, '\'');  // appended to, not "'" + ...: g++ 12 warns wrongly of that
     shown.append(printable(text)).append(cut ? "...'" : "'");
@@ -184,7 +184,7 @@ void StrictLayout::end_token() {
 }
 
 std::string StrictLayout::token_text() const {
-  return head_ + std::string(view_.substr(0, kTokenKept - std::min(kTokenKept, head_.size())));
+  return head_ + std::string(view_.substr(0, kHeadKept - std::min(kHeadKept, head_.size())));
 }
 
 bool StrictLayout::edge_next() const {

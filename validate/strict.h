@@ -50,7 +50,7 @@ class StrictLayout : public ByteTap {
   void check_line();
   // Returns true when the next line is to hold one whole edge, at a line start.
   bool edge_next() const;
-  // Returns the first bytes of the token, at most kTokenKept of them.
+  // Returns the first bytes of the token, at most kHeadKept of them.
   std::string token_text() const;
 
   bool carried_;

@@ -304,7 +304,10 @@ void EdgeWatcher::edges(int64_t first, std::span<const int32_t> numbers,
       continue;
     }
     if (unreached_ > 0) reach(u), reach(v);
-    if (told == kAgainYes) ++told_again_, take_repeat({first + static_cast<int64_t>(k), u, v, w});
+    // Pairs stored in lists are not told: they are looked up here.
+    if (again_of({first + static_cast<int64_t>(k), u, v, w}, told)) {
+      take_repeat({first + static_cast<int64_t>(k), u, v, w});
+    }
   }
   edges_heard += static_cast<int64_t>(numbers.size() / 3);
 }
