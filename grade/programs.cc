@@ -450,6 +450,7 @@ std::unique_ptr<ProgramClass::Built> ProgramClass::build_one(const std::string& 
 }
 
 void ProgramClass::build(const std::vector<std::string>& submissions, int32_t threads) {
+  if (sandboxed_) make_room_for_sandboxes(submissions.size());
   built_.clear();
   built_.resize(submissions.size());
   std::atomic<size_t> next{0};

@@ -124,8 +124,11 @@ bool pid_namespace_allowed() {
 }
 
 // Returns true when runs under bubblewrap enter a sandbox (sandbox.h): we
-// are root, may take uids and make namespaces.
-bool sandboxes_entered() { return own_uid_allowed() && pid_namespace_allowed(); }
+// are root, may take uids and make namespaces, and can filter the program's
+// calls as bubblewrap would (no user namespaces).
+bool sandboxes_entered() {
+  return kKeeperFiltersCalls && own_uid_allowed() && pid_namespace_allowed();
+}
 
 // Returns the number of CPUs this process may run on.
 int cpus_here() {
@@ -325,6 +328,12 @@ std::string prepare(const RunRequest& r, Prepared* p) {
   return why;
 }
 
+// Returns this process's hard limit on open files.
+uint64_t open_files_hard_limit() {
+  rlimit l{};
+  return getrlimit(RLIMIT_NOFILE, &l) == 0 ? static_cast<uint64_t>(l.rlim_max) : RLIM_INFINITY;
+}
+
 // Returns whole seconds at least `seconds`, for an rlimit.
 uint64_t whole_seconds(double seconds) {
   return static_cast<uint64_t>(std::ceil(std::max(seconds, 0.0)));
@@ -332,7 +341,8 @@ uint64_t whole_seconds(double seconds) {
 
 // Fills the plan's limits: address space and stack (memory), CPU seconds
 // rounded up, plus one (a backstop: the runner measures the tree), file size
-// (output, plus a byte so that going over shows), no core files, and with a
+// (output, plus a byte so that going over shows), no core files, open files
+// as this process had them before it made room for sandboxes, and with a
 // uid of its own the number of processes (bubblewrap's two more).
 void fill_limits(const RunLimits& l, const Prepared& p, KeeperPlan* plan) {
   const uint64_t cpu = whole_seconds(l.cpu_seconds) + 1;
@@ -343,6 +353,7 @@ void fill_limits(const RunLimits& l, const Prepared& p, KeeperPlan* plan) {
       {RLIMIT_CPU, cpu, cpu + 1},
       {RLIMIT_FSIZE, file, file},
       {RLIMIT_CORE, 0, 0},
+      {RLIMIT_NOFILE, run_open_files_limit(), open_files_hard_limit()},
   };
   plan->limit_count = 0;
   for (const ResourceLimit& limit : limits) plan->limits[plan->limit_count++] = limit;

@@ -9,6 +9,9 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -229,6 +232,55 @@ TARNWICK_KEEPER_SIDE long watch_keeper(const KeeperPlan&, long keeper_pid) {
   return sys(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, 8);
 }
 
+// The system calls of a run in a sandbox, filtered in place of bubblewrap's
+// --disable-userns: unshare and clone asking for a user namespace fail with
+// EPERM, clone3 (whose flags a filter cannot read) with ENOSYS, which libc
+// takes to mean clone; on x86-64 the same for x32 and i386 calls.
+#if defined(__x86_64__)
+constexpr uint32_t kNativeArch = AUDIT_ARCH_X86_64, kNativeUnshare = 272, kNativeClone = 56;
+#elif defined(__aarch64__)
+constexpr uint32_t kNativeArch = AUDIT_ARCH_AARCH64, kNativeUnshare = 97, kNativeClone = 220;
+#endif
+#if defined(__x86_64__) || defined(__aarch64__)
+constexpr uint32_t kX32Bit = 0x40000000;  // no aarch64 call has it
+constexpr uint32_t kClone3 = 435;         // on every architecture
+constexpr uint32_t kI386Unshare = 310, kI386Clone = 120;
+
+constexpr sock_filter kUserNamespaceFilter[] = {
+    /* 0 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+    /* 1 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kNativeArch, 0, 5),  // else 7
+    /* 2 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    /* 3 */ BPF_STMT(BPF_ALU | BPF_AND | BPF_K, ~kX32Bit),
+    /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kNativeUnshare, 8, 0),  // 13
+    /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kNativeClone, 7, 0),    // 13
+    /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kClone3, 10, 5),        // 17, else 12
+    /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_I386, 0, 4),  // else 12
+    /* 8 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    /* 9 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kI386Unshare, 3, 0),  // 13
+    /* 10 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kI386Clone, 2, 0),   // 13
+    /* 11 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kClone3, 5, 0),      // 17
+    /* 12 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    // the flags, the first argument's low 32 bits (little-endian)
+    /* 13 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args)),
+    /* 14 */ BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, CLONE_NEWUSER, 1, 0),  // 16
+    /* 15 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    /* 16 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+    /* 17 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+};
+
+// In a sandbox, lets the program make no user namespace (after no_new_privs).
+TARNWICK_KEEPER_SIDE long filter_calls(const KeeperPlan& plan, long) {
+  if (plan.sandbox_mount_fd < 0) return 0;
+  const sock_fprog program = {sizeof kUserNamespaceFilter / sizeof kUserNamespaceFilter[0],
+                              const_cast<sock_filter*>(kUserNamespaceFilter)};
+  return sys(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program);
+}
+#else
+TARNWICK_KEEPER_SIDE long filter_calls(const KeeperPlan& plan, long) {
+  return plan.sandbox_mount_fd < 0 ? 0 : -ENOSYS;  // kKeeperFiltersCalls is false
+}
+#endif
+
 using ProgramStep = long (*)(const KeeperPlan&, long keeper_pid);
 
 struct NamedStep {
@@ -245,6 +297,7 @@ constexpr NamedStep kProgramSteps[] = {
     {KeeperStep::kLimits, take_limits},
     {KeeperStep::kUid, take_uid},
     {KeeperStep::kParent, watch_keeper},
+    {KeeperStep::kFilter, filter_calls},
 };
 
 // The program's process: its steps, then exec. Tells the step that failed.
@@ -449,6 +502,7 @@ const char* keeper_step_name(KeeperStep step) {
     case KeeperStep::kSignals: return "setting its signals";
     case KeeperStep::kSession: return "making its session";
     case KeeperStep::kSandbox: return "entering its sandbox";
+    case KeeperStep::kFilter: return "filtering its system calls";
     case KeeperStep::kFolder: return "entering the working folder";
     case KeeperStep::kStreams: return "opening its standard streams";
     case KeeperStep::kLimits: return "setting its limits";

@@ -54,8 +54,17 @@ enum class KeeperStep {
   kLimits,
   kUid,
   kParent,
+  kFilter,
   kExec
 };
+
+// True where the program's process in a sandbox can be kept from making
+// user namespaces (x86-64 and aarch64): elsewhere runs do not enter sandboxes.
+#if defined(__x86_64__) || defined(__aarch64__)
+inline constexpr bool kKeeperFiltersCalls = true;
+#else
+inline constexpr bool kKeeperFiltersCalls = false;
+#endif
 
 // Returns what a step does, for "cannot run" ("executing it", "taking its uid").
 const char* keeper_step_name(KeeperStep step);

@@ -8,10 +8,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -188,6 +190,22 @@ std::vector<std::string> bubblewrap_folder_args(const std::vector<std::string>& 
   for (const std::string& f : visible) a.insert(a.end(), {"--ro-bind", f, f});
   a.insert(a.end(), {"--dev", "/dev"});
   return a;
+}
+
+uint64_t run_open_files_limit() {
+  static const uint64_t soft = [] {
+    rlimit l{};
+    return getrlimit(RLIMIT_NOFILE, &l) == 0 ? static_cast<uint64_t>(l.rlim_cur) : 1024;
+  }();
+  return soft;
+}
+
+void make_room_for_sandboxes(size_t count) {
+  const uint64_t wanted = run_open_files_limit() + 2 * static_cast<uint64_t>(count);
+  rlimit l{};
+  if (getrlimit(RLIMIT_NOFILE, &l) != 0 || l.rlim_cur >= wanted) return;
+  l.rlim_cur = std::min<uint64_t>(wanted, l.rlim_max);
+  setrlimit(RLIMIT_NOFILE, &l);  // else the sandboxes beyond tell "Too many open files"
 }
 
 std::string absolute_folder(const std::string& path) {

@@ -8,6 +8,8 @@
 #ifndef TARNWICK_GRADE_SANDBOX_H_
 #define TARNWICK_GRADE_SANDBOX_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,15 @@ std::vector<std::string> bubblewrap_folder_args(const std::vector<std::string>& 
 
 // Returns `path` absolute and normal, without a trailing '/' ("/tmp//a/" is "/tmp/a").
 std::string absolute_folder(const std::string& path);
+
+// Raises this process's soft limit on open files towards its hard limit, so
+// that `count` sandboxes (two files each) can be held at once besides what
+// the runs open. Runs keep the limit this process had (run_open_files_limit()).
+void make_room_for_sandboxes(size_t count);
+
+// Returns the soft limit on open files this process had before
+// make_room_for_sandboxes(), which runs get.
+uint64_t run_open_files_limit();
 
 // One sandbox: its folder and the namespaces runs join. Runs may enter it
 // at once on several threads, each in a folder of its own inside.

@@ -3,14 +3,17 @@
 // /dev/shm, shared memory, files beside its folder) is there for the next;
 // a program that kills all it can ends its own run alone; a keeper killed
 // from outside is a run that could not run, not a hang; a folder outside the
-// sandbox is refused. As root with bubblewrap only (else skipped, saying why).
+// sandbox is refused; no user namespace can be made; runs keep the runner's
+// limit on open files. As root with bubblewrap only (else skipped, saying why).
 #include "grade/sandbox.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -61,6 +64,46 @@ int main(int argc, char **argv) {
   printf("tmp %s, ", found(access("/tmp/left", F_OK) == 0));
   printf("shm %s, ", found(access("/dev/shm/left", F_OK) == 0));
   printf("ipc %s\n", found(shmget(0x7a7a, 0, 0) >= 0));
+  return 0;
+}
+)";
+
+// Tells how each way of making a process or a user namespace fares: the
+// ways that ask for a user namespace refused, as bubblewrap's
+// --disable-userns refuses them; fork and threads (through clone3's refusal
+// to clone) as ever.
+constexpr char kCalls[] = R"(#define _GNU_SOURCE
+#include <errno.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+static void tell(const char *what, long r) {
+  if (r == 0) _exit(0);  /* a child made by clone */
+  if (r > 0) waitpid((pid_t)r, NULL, 0);
+  printf("%s: %s\n", what, r >= 0 ? "made" : strerrorname_np(errno));
+}
+static void *nothing(void *arg) { return arg; }
+
+int main(void) {
+  uint64_t args[8] = {CLONE_NEWUSER, 0, 0, 0, SIGCHLD};
+  tell("unshare, user", unshare(CLONE_NEWUSER));
+  tell("clone, user", syscall(SYS_clone, CLONE_NEWUSER | SIGCHLD, 0, 0, 0, 0));
+  tell("clone3, user", syscall(435, args, sizeof args));
+  fflush(stdout);
+  tell("fork", fork());
+  pthread_t t;
+  pthread_attr_t small; /* the stack limit is the memory limit: too big for a thread */
+  pthread_attr_init(&small);
+  pthread_attr_setstacksize(&small, 1 << 20);
+  errno = pthread_create(&t, &small, nothing, NULL);
+  tell("thread", errno == 0 && pthread_join(t, NULL) == 0 ? 1 : -1);
   return 0;
 }
 )";
@@ -195,6 +238,34 @@ TEST_F(SandboxTest, RunsAtOnceKeepTheirOwnTmp) {
     EXPECT_EQ(results[i].end, RunEnd::kFinished) << describe(results[i]);
     EXPECT_EQ(slurp(box() + "/run" + std::to_string(i) + ".out"), std::to_string(i) + "\n");
   }
+}
+
+TEST_F(SandboxTest, NoUserNamespaceCanBeMade) {
+  RunResult built = run(folder("calls"), {"cc", "-O0", "-pthread", "-o", "calls", "calls.c"},
+                        [&] { scratch_.file("calls/calls.c", kCalls); });
+  ASSERT_EQ(built.end, RunEnd::kFinished) << describe(built) << slurp(path("err"));
+  fs::permissions(box() + "/calls", fs::perms::others_read | fs::perms::others_exec,
+                  fs::perm_options::add);
+  const RunResult result = run(folder("run1"), {box() + "/calls/calls"});
+  EXPECT_EQ(result.end, RunEnd::kFinished) << describe(result) << slurp(path("err"));
+  EXPECT_EQ(out(),
+            "unshare, user: EPERM\n"
+            "clone, user: EPERM\n"
+            "clone3, user: ENOSYS\n"
+            "fork: made\n"
+            "thread: made\n");
+}
+
+// However many sandboxes the runner holds open, runs keep the limit on open
+// files it had before it made room for them.
+TEST_F(SandboxTest, RunsKeepTheOpenFilesLimitTheRunnerHad) {
+  make_room_for_sandboxes(100000);
+  rlimit now{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &now), 0);
+  EXPECT_EQ(now.rlim_cur, std::min<rlim_t>(now.rlim_max, run_open_files_limit() + 200000));
+  const RunResult result = run(folder("run1"), shell_command("ulimit -n"));
+  EXPECT_EQ(result.end, RunEnd::kFinished) << describe(result);
+  EXPECT_EQ(out(), std::to_string(run_open_files_limit()) + "\n");
 }
 
 TEST_F(SandboxTest, AFolderOutsideItIsRefused) {
