@@ -1,6 +1,6 @@
 // Grading programs: tarnwick-grade --run against a shell loop of timeout,
-// prlimit and tarnwick over the same class, side by side in one run. The
-// program is trivial (it prints line k = "k", right on every test), so that
+// prlimit (and bwrap) and tarnwick over the same class, side by side in one
+// run. The program is trivial (it prints line k = "k", right on every test), so that
 // what is timed is each way's own cost: starting the program under limits,
 // its scratch folder, judging its output, ending its tree.
 //
@@ -11,8 +11,10 @@
 // weight 1 around the source, and heavier edges among the others); then
 // times, each way once a round for N rounds (3 by default), the fastest
 // round of each: the 200 runs of the program alone (posix_spawn and wait);
-// the shell loop; and tarnwick-grade under each isolation this machine
-// allows (on the CPUs it is given, and on one). Prints wall and CPU seconds
+// the shell loop, and again with each run under bwrap when bubblewrap works
+// here (the baseline of tarnwick-grade under bubblewrap); and tarnwick-grade
+// under each isolation this machine allows (on the CPUs it is given, and on
+// one). Prints wall and CPU seconds
 // (this process's children, user and system), each way's cost beyond the
 // bare runs, and the ratios. CPU seconds are the steadier on a busy machine.
 #include <spawn.h>
@@ -28,6 +30,7 @@
 
 #include "bench/bench_support.h"
 #include "grade/run.h"
+#include "grade/sandbox.h"
 #include "graph/cpus.h"
 
 namespace tarnwick {
@@ -137,16 +140,30 @@ void bare_runs(const Class& c, const std::string& out) {
   }
 }
 
+// Returns bubblewrap's command line in the shell loop: no network, pid,
+// IPC..., the system's folders read-only as the grader shows them, an empty
+// /tmp, the submission's folder the one it writes, the program run in it.
+std::string bubblewrap_words() {
+  std::string words = std::string(kBubblewrap) +
+                      " --unshare-all --unshare-user --disable-userns --die-with-parent"
+                      " --new-session";
+  for (const std::string& arg : bubblewrap_folder_args({})) words += " " + arg;
+  return words + " --proc /proc --tmpfs /tmp --bind \"$s\" \"$s\" --chdir \"$s\" ./sol";
+}
+
 // Returns the shell loop an instructor might write: each run under timeout
-// and prlimit (the grader's default limits), then the judge on its output.
-std::string shell_loop(const Class& c, const std::string& out, const std::string& verdicts) {
+// and prlimit (the grader's default limits), and bubblewrap when `sandbox`,
+// then the judge on its output.
+std::string shell_loop(const Class& c, const std::string& out, const std::string& verdicts,
+                       bool sandbox) {
   std::string subs, tests;
   for (const std::string& s : c.submissions) subs += " " + s;
   for (const std::string& t : c.inputs) tests += " " + t;
   return "for s in" + subs + "; do for t in" + tests +
-         "; do timeout 3 prlimit --cpu=2 --as=268435456 --fsize=67108865 --nproc=16 --core=0 "
-         "\"$s/sol\" < \"$t\" > " + out + "; " TARNWICK_BINARY " \"$t\" " + out + " 1 >> " +
-         verdicts + " || exit 1; done; done";
+         "; do timeout 3 prlimit --cpu=2 --as=268435456 --fsize=67108865 --nproc=16 --core=0 " +
+         (sandbox ? bubblewrap_words() : "\"$s/sol\"") + " < \"$t\" > " + out +
+         "; " TARNWICK_BINARY " \"$t\" " + out + " 1 >> " + verdicts +
+         " || exit 1; done; done";
 }
 
 // Returns the arguments of tarnwick-grade on the class under `isolation`.
@@ -178,6 +195,47 @@ void print(const char* what, const Cost& cost, const Cost& bare) {
               (cost.cpu - bare.cpu) * 1e3 / (kSubmissions * kTests));
 }
 
+// One way of running the class: its name, the isolation it keeps the
+// programs by (kBest for none: the bare runs), and the work.
+struct Way {
+  std::string name;
+  Isolation isolation;
+  std::function<void()> work;
+};
+
+// Returns the work of running `loop` with /bin/sh. Dies when it fails.
+std::function<void()> shell_way(std::string loop) {
+  return [loop = std::move(loop)] {
+    if (spawn({"/bin/sh", "-c", loop}).status != 0) die("the shell loop failed");
+  };
+}
+
+// Adds tarnwick-grade under each isolation this machine allows, on the
+// CPUs given and on one.
+void add_grade_ways(const Class& c, const RunnerAbilities& abilities, std::vector<Way>* ways) {
+  for (Isolation isolation :
+       {Isolation::kBubblewrap, Isolation::kPidNamespace, Isolation::kSubreaper}) {
+    if (isolation == Isolation::kBubblewrap && !abilities.bubblewrap) continue;
+    if (isolation == Isolation::kPidNamespace && !abilities.pid_namespace) continue;
+    for (const char* threads : {"", "1"}) {
+      ways->push_back({std::string("tarnwick-grade, ") + isolation_name(isolation) +
+                           (*threads == '1' ? ", 1 thread" : ""),
+                       isolation, [&c, isolation, threads] {
+                         if (spawn(grade_args(c, isolation), "/dev/null", threads).status != 0) {
+                           die("tarnwick-grade failed");
+                         }
+                       }});
+    }
+  }
+}
+
+// Prints how many times faster `cost` is than `loop`: wall, CPU, and CPU
+// beyond the bare runs.
+void compare(const char* what, const Cost& loop, const Cost& cost, const Cost& bare) {
+  std::printf("%-46s %7.1fx wall, %.1fx CPU; beyond bare %.1fx CPU\n", what, loop.wall / cost.wall,
+              loop.cpu / cost.cpu, (loop.cpu - bare.cpu) / (cost.cpu - bare.cpu));
+}
+
 }  // namespace
 }  // namespace tarnwick
 
@@ -193,41 +251,30 @@ int main(int argc, char** argv) {
   std::printf("class: %d submissions x %d tests (n = %d, m = %d), the fastest of %d rounds\n",
               kSubmissions, kTests, kVertices, kVertices - 1 + kOtherEdges, o.runs);
   const std::string out = dir.path("out"), verdicts = dir.path("verdicts");
-  const std::string loop = shell_loop(c, out, verdicts);
   // Each way once a round, the rounds one after another, so that a machine
   // busy for a while slows every way alike; the fastest round of each counts.
-  std::vector<std::pair<std::string, std::function<void()>>> ways = {
-      {"the program alone, 200 bare runs", [&] { bare_runs(c, out); }},
-      {"shell loop: timeout + prlimit + tarnwick",
-       [&] {
-         if (spawn({"/bin/sh", "-c", loop}).status != 0) die("the shell loop failed");
-       }},
+  std::vector<Way> ways = {
+      {"the program alone, 200 bare runs", Isolation::kBest, [&] { bare_runs(c, out); }},
+      {"shell loop: timeout + prlimit + tarnwick", Isolation::kSubreaper,
+       shell_way(shell_loop(c, out, verdicts, false))},
   };
-  for (Isolation isolation :
-       {Isolation::kBubblewrap, Isolation::kPidNamespace, Isolation::kSubreaper}) {
-    if (isolation == Isolation::kBubblewrap && !abilities.bubblewrap) continue;
-    if (isolation == Isolation::kPidNamespace && !abilities.pid_namespace) continue;
-    for (const char* threads : {"", "1"}) {
-      ways.emplace_back(std::string("tarnwick-grade, ") + isolation_name(isolation) +
-                            (*threads == '1' ? ", 1 thread" : ""),
-                        [&c, isolation, threads] {
-                          if (spawn(grade_args(c, isolation), "/dev/null", threads).status != 0) {
-                            die("tarnwick-grade failed");
-                          }
-                        });
-    }
+  if (abilities.bubblewrap) {
+    ways.push_back({"shell loop: timeout + prlimit + bwrap + tarnwick", Isolation::kBubblewrap,
+                    shell_way(shell_loop(c, out, verdicts, true))});
   }
+  add_grade_ways(c, abilities, &ways);
   std::vector<Cost> costs(ways.size());
   for (int round = 0; round < o.runs; ++round) {
-    for (size_t w = 0; w < ways.size(); ++w) time_round(ways[w].second, &costs[w]);
+    for (size_t w = 0; w < ways.size(); ++w) time_round(ways[w].work, &costs[w]);
   }
-  const Cost &bare = costs[0], &shell = costs[1];
+  const size_t loops = abilities.bubblewrap ? 3 : 2;
   for (size_t w = 0; w < ways.size(); ++w) {
-    print(ways[w].first.c_str(), costs[w], bare);
-    if (w < 2) continue;
-    std::printf("%-46s %7.1fx wall, %.1fx CPU; beyond bare %.1fx CPU\n", "  shell loop / this",
-                shell.wall / costs[w].wall, shell.cpu / costs[w].cpu,
-                (shell.cpu - bare.cpu) / (costs[w].cpu - bare.cpu));
+    print(ways[w].name.c_str(), costs[w], costs[0]);
+    if (w < loops) continue;
+    compare("  shell loop / this", costs[1], costs[w], costs[0]);
+    if (ways[w].isolation == Isolation::kBubblewrap) {
+      compare("  shell loop with bwrap / this", costs[2], costs[w], costs[0]);
+    }
   }
   return 0;
 }

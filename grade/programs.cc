@@ -20,6 +20,7 @@
 #include <new>
 #include <sstream>
 
+#include "grade/sandbox.h"
 #include "graph/parallel.h"
 #include "graph/reader.h"
 
@@ -378,7 +379,11 @@ void remove_folder(const std::string& path) {
 
 // A submission's scratch folder once built, or why it cannot run.
 struct ProgramClass::Built {
-  std::string folder;
+  // The submission's own scratch folder (mode 0711): the build's folder,
+  // then each run's, the only ones its runs may see in a sandbox.
+  std::string box;
+  std::string folder;                // the build's, in box
+  std::unique_ptr<Sandbox> sandbox;  // around box, when runs enter sandboxes
   std::optional<ProgramRun> failed;  // a compile error, or not_run
 };
 
@@ -402,30 +407,47 @@ bool ProgramClass::open(std::string* why) {
     return false;
   }
   if (runner_abilities().own_uid) *why = passable(root_);
+  const RunnerAbilities& a = runner_abilities();
+  const Isolation used = options_.isolation == Isolation::kBest ? a.best : options_.isolation;
+  sandboxed_ = used == Isolation::kBubblewrap && a.enters_sandboxes;
   return why->empty();
+}
+
+std::unique_ptr<ProgramClass::Built> ProgramClass::lay_out(const std::string& submission) const {
+  auto b = std::make_unique<Built>();
+  b->box = private_folder(root_, "sub-");
+  std::string why = b->box.empty() || ::chmod(b->box.c_str(), 0711) != 0
+                        ? "a scratch folder: " + reason(errno)
+                        : "";
+  if (why.empty()) b->folder = private_folder(b->box, "build-");
+  if (why.empty() && b->folder.empty()) why = "a scratch folder: " + reason(errno);
+  if (why.empty()) why = copy_folder(submission, b->folder);
+  if (!why.empty()) {
+    b->failed = not_run("copying the submission: " + why);
+  } else if (sandboxed_) {
+    b->sandbox = std::make_unique<Sandbox>();
+    why = b->sandbox->open(b->box);
+    if (!why.empty()) b->failed = not_run(why);
+  }
+  return b;
 }
 
 std::unique_ptr<ProgramClass::Built> ProgramClass::build_one(const std::string& submission,
                                                              size_t s) const {
-  auto b = std::make_unique<Built>();
   if (submission.empty()) {  // a folder refused before the build: nothing is copied
+    auto b = std::make_unique<Built>();
     b->failed = not_run("no submission folder");
     return b;
   }
-  b->folder = private_folder(root_, "build-");
-  const std::string why = b->folder.empty() ? "a scratch folder: " + reason(errno)
-                                            : copy_folder(submission, b->folder);
-  if (!why.empty()) {
-    b->failed = not_run("copying the submission: " + why);
-    return b;
-  }
-  if (options_.build.empty()) return b;
+  std::unique_ptr<Built> b = lay_out(submission);
+  if (b->failed || options_.build.empty()) return b;
   RunRequest r;
   r.argv = shell_command(options_.build);
   r.working_folder = b->folder;
   r.error_path = root_ + "/out/" + std::to_string(s) + ".build";
   r.limits = options_.build_limits;
   r.isolation = options_.isolation;
+  r.sandbox = b->sandbox.get();
   const RunResult result = run_program(r);  // before its standard error is read
   ProgramRun built = program_run(result, true, read_all(r.error_path));
   if (built.failure != RunFailure::kNone || !built.not_run.empty()) b->failed = built;
@@ -433,6 +455,7 @@ std::unique_ptr<ProgramClass::Built> ProgramClass::build_one(const std::string& 
 }
 
 void ProgramClass::build(const std::vector<std::string>& submissions, int32_t threads) {
+  if (sandboxed_) make_room_for_sandboxes(submissions.size());
   built_.clear();
   built_.resize(submissions.size());
   std::atomic<size_t> next{0};
@@ -443,7 +466,8 @@ void ProgramClass::build(const std::vector<std::string>& submissions, int32_t th
       try {
         built_[s] = build_one(submissions[s], s);
       } catch (const std::bad_alloc&) {
-        built_[s] = std::make_unique<Built>(Built{"", not_run("out of memory")});
+        built_[s] = std::make_unique<Built>();
+        built_[s]->failed = not_run("out of memory");
       }
     }
   });
@@ -456,7 +480,7 @@ std::string ProgramClass::output_path(size_t s) const {
 ProgramRun ProgramClass::run(size_t s, const TestRun& test) const {
   const Built& b = *built_[s];
   if (b.failed) return *b.failed;
-  const std::string folder = private_folder(root_, "run-");
+  const std::string folder = private_folder(b.box, "run-");
   if (folder.empty()) return not_run("a scratch folder: " + reason(errno));
   const std::string& command = options_.run;
   const Placeholders p{folder + "/" + kInputName, std::to_string(test.source),
@@ -474,6 +498,7 @@ ProgramRun ProgramClass::run(size_t s, const TestRun& test) const {
   r.error_path = root_ + "/out/" + std::to_string(s) + ".err";
   r.limits = options_.limits;
   r.isolation = options_.isolation;
+  r.sandbox = b.sandbox.get();
   RunResult result = why.empty() ? run_program(r) : not_run(why).result;
   if (to_file) take_output(p.output, output_path(s), r.limits, &result);
   remove_folder(folder);

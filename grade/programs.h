@@ -87,6 +87,8 @@ struct TestRun {
 };
 
 // A class's programs in one scratch folder of their own, removed with it.
+// Under bubblewrap as root, each submission has a sandbox of its own, laid
+// out once, which its build and every run of it enter.
 class ProgramClass {
  public:
   explicit ProgramClass(const ProgramOptions& options);
@@ -112,10 +114,14 @@ class ProgramClass {
 
  private:
   struct Built;
+  // Copies `submission` into a scratch folder of its own, with a sandbox
+  // around it when runs enter sandboxes; or tells why it cannot run.
+  std::unique_ptr<Built> lay_out(const std::string& submission) const;
   // Copies `submission` into a scratch folder and builds it there.
   std::unique_ptr<Built> build_one(const std::string& submission, size_t s) const;
 
   ProgramOptions options_;
+  bool sandboxed_ = false;  // runs enter a sandbox a submission (sandbox.h)
   std::string root_;
   std::vector<std::unique_ptr<Built>> built_;
 };

@@ -146,6 +146,25 @@ const std::string kState = std::string("#include <unistd.h>\n#define main solve\
                            "  fclose(fopen(\"seen\", \"w\"));\n"
                            "  return solve(argc, argv);\n}\n";
 
+// The right solution, but it fails when an earlier test left a file in /tmp
+// or a daemon listening on a socket of the sandbox's network; it leaves both.
+const std::string kLeftState = std::string(
+                                   "#include <sys/socket.h>\n#include <sys/un.h>\n"
+                                   "#include <unistd.h>\n#define main solve\n") +
+                               kRight + "#undef main\n" + R"(int main(int argc, char **argv) {
+  struct sockaddr_un a = {AF_UNIX, "\0tarnwick-seen"};
+  int s = socket(AF_UNIX, SOCK_STREAM, 0), d = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (access("/tmp/tarnwick-seen", F_OK) == 0 || connect(s, (struct sockaddr *)&a, sizeof a) == 0)
+    return 5;
+  fclose(fopen("/tmp/tarnwick-seen", "w"));
+  if (bind(d, (struct sockaddr *)&a, sizeof a) == 0 && listen(d, 1) == 0 && fork() == 0) {
+    setsid();
+    for (;;) pause();
+  }
+  return solve(argc, argv);
+}
+)";
+
 constexpr char kBuild[] = "cc -O2 -o sol sol.c";
 
 // A test set of two tests, t1 from vertex 1 and t2 from vertex 3 (the second
@@ -415,6 +434,18 @@ TEST_F(ProgramClassTest, TheAnswerIsOutOfReach) {
   const std::string P = args.back();
   EXPECT_EQ(o.out.substr(0, o.out.find("\t0 of")), P + "\tt1\tRun-time error: exit status 1\n" + P +
                                                      "\tt2\tRun-time error: exit status 1\n" + P)
+      << o.err;
+}
+
+// What a test leaves outside its folder (a file in /tmp, a daemon holding a
+// socket) is not there for the next, though a submission's tests share a sandbox.
+TEST_F(ProgramClassTest, NothingATestLeavesOutsideItsFolderIsThereForTheNext) {
+  if (!runner_abilities().bubblewrap) GTEST_SKIP() << "without bubblewrap /tmp is the machine's";
+  std::vector<std::string> args = small_limits();
+  args.push_back(add("left", kLeftState));
+  const Outcome o = grade(args);
+  const std::string L = args.back();
+  EXPECT_EQ(o.out.substr(0, o.out.find("\t2 of")), L + "\tt1\tSuccess\n" + L + "\tt2\tSuccess\n" + L)
       << o.err;
 }
 

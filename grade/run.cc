@@ -28,13 +28,14 @@
 #include <unordered_map>
 #include <utility>
 
+#include "grade/fd.h"
 #include "grade/run_keeper.h"
+#include "grade/sandbox.h"
 #include "graph/reader.h"
 
 namespace tarnwick {
 namespace {
 
-constexpr char kBubblewrap[] = "/usr/bin/bwrap";
 constexpr char kSearchPath[] = "/usr/local/bin:/usr/bin:/bin";
 
 double now_seconds() {
@@ -42,25 +43,6 @@ double now_seconds() {
   clock_gettime(CLOCK_MONOTONIC, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
-
-// An open file descriptor, closed when this goes away.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-  int get() const { return fd_; }
-  // Closes the descriptor held, if any, and holds `fd`.
-  void reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
 
 // Holds `fd` at 3 or above, close-on-exec, so that the program's process can
 // put its streams at 0, 1 and 2 without overwriting one of them.
@@ -141,6 +123,13 @@ bool pid_namespace_allowed() {
   return allowed;
 }
 
+// Returns true when runs under bubblewrap enter a sandbox (sandbox.h): we
+// are root, may take uids and make namespaces, and can filter the program's
+// calls as bubblewrap would (no user namespaces).
+bool sandboxes_entered() {
+  return kKeeperFiltersCalls && own_uid_allowed() && pid_namespace_allowed();
+}
+
 // Returns the number of CPUs this process may run on.
 int cpus_here() {
   static const int cpus = [] {
@@ -181,10 +170,14 @@ class KeptText {
 };
 
 // A request made ready to start: its files open, its command found, the
-// argument and environment arrays the keeper reads, its isolation and uid.
-// Stays where it is made: argv and envp point into args and env.
+// argument and environment arrays the keeper reads, its isolation and uid,
+// and under bubblewrap the sandbox it enters (the request's, or one of its
+// own) or else bubblewrap's command line. Stays where it is made: argv and
+// envp point into args and env.
 struct Prepared {
   Isolation isolation = Isolation::kBest;
+  const Sandbox* sandbox = nullptr;
+  std::unique_ptr<Sandbox> own_sandbox;
   RunUid uid;
   std::string folder;  // absolute
   Fd folder_fd, input, output, error_file, error_read, error_write;
@@ -192,6 +185,8 @@ struct Prepared {
   std::string program;    // the program's file
   std::vector<std::string> args, env;
   std::vector<char*> argv, envp;
+  // True when the program's process executes bubblewrap, which starts the program.
+  bool starts_bubblewrap() const { return isolation == Isolation::kBubblewrap && !sandbox; }
 };
 
 // Returns the isolation a request gets here, or kBest with *why set.
@@ -208,9 +203,7 @@ Isolation choose_isolation(Isolation asked, std::string* why) {
 // since it is lent to the run's uid. Returns "" or why not.
 std::string open_folder(const std::string& path, bool lent, Prepared* p) {
   if (path.empty()) return "no working folder";
-  std::error_code error;
-  p->folder = std::filesystem::absolute(path, error).lexically_normal().string();
-  while (p->folder.size() > 1 && p->folder.back() == '/') p->folder.pop_back();
+  p->folder = absolute_folder(path);
   hold_high(&p->folder_fd,
             open(p->folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat st;
@@ -273,35 +266,16 @@ std::string find_program(const std::string& name, Prepared* p) {
   return name + ": not found in " + kSearchPath;
 }
 
-// Returns bubblewrap's arguments for the system's folders: /usr, /etc and
-// the others read-only, and each of /bin, /lib... that is a symbolic link made
-// again as one. Found once.
-const std::vector<std::string>& system_folder_args() {
-  static const std::vector<std::string> args = [] {
-    std::vector<std::string> a;
-    for (const char* f : {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32", "/etc"}) {
-      struct stat st;
-      char target[PATH_MAX];
-      if (lstat(f, &st) != 0) continue;
-      const ssize_t n = S_ISLNK(st.st_mode) ? readlink(f, target, sizeof target) : -1;
-      if (n > 0) a.insert(a.end(), {"--symlink", std::string(target, n), f});
-      if (S_ISDIR(st.st_mode)) a.insert(a.end(), {"--ro-bind", f, f});
-    }
-    return a;
-  }();
-  return args;
-}
-
 // Returns the command that runs the program under bubblewrap: no network,
 // its own pid namespace, the system's folders read-only, an empty /tmp, the
 // working folder the one it writes.
 std::vector<std::string> bubblewrap_args(const RunRequest& r, const Prepared& p) {
   std::vector<std::string> a = {kBubblewrap,        "--unshare-all",     "--unshare-user",
                                 "--disable-userns", "--die-with-parent", "--new-session"};
-  a.insert(a.end(), system_folder_args().begin(), system_folder_args().end());
-  for (const std::string& f : r.visible_folders) a.insert(a.end(), {"--ro-bind", f, f});
-  a.insert(a.end(), {"--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--bind", p.folder,
-                     p.folder, "--chdir", p.folder, "--", p.program});
+  const std::vector<std::string> folders = bubblewrap_folder_args(r.visible_folders);
+  a.insert(a.end(), folders.begin(), folders.end());
+  a.insert(a.end(), {"--proc", "/proc", "--tmpfs", "/tmp", "--bind", p.folder, p.folder, "--chdir",
+                     p.folder, "--", p.program});
   a.insert(a.end(), r.argv.begin() + 1, r.argv.end());
   return a;
 }
@@ -313,6 +287,31 @@ std::vector<char*> pointers_into(std::vector<std::string>& strings) {
   return pointers;
 }
 
+// Finds the sandbox a run under bubblewrap enters: the request's, which
+// must hold its folder, or else one made for it alone. Returns "" or why not.
+std::string take_sandbox(const RunRequest& r, Prepared* p) {
+  if (r.sandbox != nullptr) {
+    p->sandbox = r.sandbox;
+    if (r.sandbox->holds(p->folder)) return "";
+    return "working folder " + p->folder + ": not in its sandbox's folder " + r.sandbox->folder();
+  }
+  p->own_sandbox = std::make_unique<Sandbox>();
+  p->sandbox = p->own_sandbox.get();
+  return p->own_sandbox->open(p->folder, r.visible_folders);
+}
+
+// Fills the command the program's process executes, and its environment
+// (with PWD in a sandbox, as bubblewrap sets it).
+void fill_command(const RunRequest& r, Prepared* p) {
+  p->exec_path = p->starts_bubblewrap() ? kBubblewrap : p->program;
+  p->args = p->starts_bubblewrap() ? bubblewrap_args(r, *p) : r.argv;
+  p->env = {std::string("PATH=") + kSearchPath, "HOME=" + p->folder, "LANG=C.UTF-8"};
+  p->env.insert(p->env.end(), r.extra_environment.begin(), r.extra_environment.end());
+  if (p->sandbox != nullptr) p->env.push_back("PWD=" + p->folder);
+  p->argv = pointers_into(p->args);
+  p->envp = pointers_into(p->env);
+}
+
 // Makes the request ready to start. Returns "" or why it cannot run.
 std::string prepare(const RunRequest& r, Prepared* p) {
   std::string why;
@@ -322,15 +321,17 @@ std::string prepare(const RunRequest& r, Prepared* p) {
   why = open_folder(r.working_folder, p->uid.get() >= 0, p);
   if (why.empty()) why = open_streams(r, p);
   if (why.empty()) why = find_program(r.argv.empty() ? "" : r.argv[0], p);
-  if (!why.empty()) return why;
-  const bool sandboxed = p->isolation == Isolation::kBubblewrap;
-  p->exec_path = sandboxed ? kBubblewrap : p->program;
-  p->args = sandboxed ? bubblewrap_args(r, *p) : r.argv;
-  p->env = {std::string("PATH=") + kSearchPath, "HOME=" + p->folder, "LANG=C.UTF-8"};
-  p->env.insert(p->env.end(), r.extra_environment.begin(), r.extra_environment.end());
-  p->argv = pointers_into(p->args);
-  p->envp = pointers_into(p->env);
-  return "";
+  if (why.empty() && p->isolation == Isolation::kBubblewrap && sandboxes_entered()) {
+    why = take_sandbox(r, p);
+  }
+  if (why.empty()) fill_command(r, p);
+  return why;
+}
+
+// Returns this process's hard limit on open files.
+uint64_t open_files_hard_limit() {
+  rlimit l{};
+  return getrlimit(RLIMIT_NOFILE, &l) == 0 ? static_cast<uint64_t>(l.rlim_max) : RLIM_INFINITY;
 }
 
 // Returns whole seconds at least `seconds`, for an rlimit.
@@ -340,7 +341,8 @@ uint64_t whole_seconds(double seconds) {
 
 // Fills the plan's limits: address space and stack (memory), CPU seconds
 // rounded up, plus one (a backstop: the runner measures the tree), file size
-// (output, plus a byte so that going over shows), no core files, and with a
+// (output, plus a byte so that going over shows), no core files, open files
+// as this process had them before it made room for sandboxes, and with a
 // uid of its own the number of processes (bubblewrap's two more).
 void fill_limits(const RunLimits& l, const Prepared& p, KeeperPlan* plan) {
   const uint64_t cpu = whole_seconds(l.cpu_seconds) + 1;
@@ -351,12 +353,13 @@ void fill_limits(const RunLimits& l, const Prepared& p, KeeperPlan* plan) {
       {RLIMIT_CPU, cpu, cpu + 1},
       {RLIMIT_FSIZE, file, file},
       {RLIMIT_CORE, 0, 0},
+      {RLIMIT_NOFILE, run_open_files_limit(), open_files_hard_limit()},
   };
   plan->limit_count = 0;
   for (const ResourceLimit& limit : limits) plan->limits[plan->limit_count++] = limit;
   if (p.uid.get() < 0) return;
   const uint64_t processes = static_cast<uint64_t>(std::max(l.processes, 1)) +
-                             (p.isolation == Isolation::kBubblewrap ? 2 : 0);
+                             (p.starts_bubblewrap() ? 2 : 0);
   plan->limits[plan->limit_count++] = {RLIMIT_NPROC, processes, processes};
 }
 
@@ -370,8 +373,13 @@ void fill_plan(const RunLimits& limits, const Prepared& p, KeeperPlan* plan) {
   plan->error_fd = p.error_write.get();
   fill_limits(limits, p, plan);
   plan->run_uid = p.uid.get();
-  plan->pid_namespace = p.isolation == Isolation::kPidNamespace;
+  plan->pid_namespace = p.isolation == Isolation::kPidNamespace || p.sandbox != nullptr;
   plan->runner_pid = getpid();
+  if (p.sandbox == nullptr) return;
+  plan->sandbox_mount_fd = p.sandbox->mount_namespace();
+  plan->sandbox_network_fd = p.sandbox->network_namespace();
+  plan->sandbox_folder = p.sandbox->folder().c_str();
+  plan->folder_path = p.folder.c_str();
 }
 
 // The working folder lent to a run's uid, given back to its owner when this
@@ -565,8 +573,10 @@ Outcome run_keeper(Keeper& keeper, const RunLimits& limits, Prepared& p, double 
   return o;
 }
 
-// How the program ended, from its wait status: bubblewrap's tells a
-// signal N as exit status 128+N, as a shell does.
+// How the program ended, from its wait status. Under bubblewrap an exit
+// status 128+N is read as signal N, as bubblewrap tells one when it starts
+// the program, and as the shell of a run command tells its child's in a
+// sandbox (the same verdict either way).
 void take_status(int status, bool bubblewrap, RunResult* r) {
   if (WIFSIGNALED(status)) {
     r->signal = WTERMSIG(status);
@@ -581,9 +591,9 @@ void take_status(int status, bool bubblewrap, RunResult* r) {
 
 // Returns the line bubblewrap wrote when it could not start the program
 // (it then exits with status 1), or "".
-std::string bubblewrap_failure(const RunResult& r, const KeptText& kept) {
+std::string bubblewrap_failure(const Prepared& p, const RunResult& r, const KeptText& kept) {
   const std::string line = kept.first_line();
-  const bool bwrap = r.isolation == Isolation::kBubblewrap && r.exit_status == 1;
+  const bool bwrap = p.starts_bubblewrap() && r.exit_status == 1;
   return bwrap && line.rfind("bwrap: ", 0) == 0 ? line : "";
 }
 
@@ -639,7 +649,7 @@ RunResult result_of(const Prepared& p, const KeeperReport& report, const Outcome
   if (report.program_ended) {
     take_status(report.program_status, p.isolation == Isolation::kBubblewrap, &r);
   }
-  if (std::string bwrap = bubblewrap_failure(r, kept); !bwrap.empty()) {
+  if (std::string bwrap = bubblewrap_failure(p, r, kept); !bwrap.empty()) {
     return cannot_run(bwrap, p.isolation);
   }
   r.cpu_seconds = std::max(seconds_of(o.usage.ru_utime) + seconds_of(o.usage.ru_stime), o.cpu_seen);
@@ -753,6 +763,7 @@ const RunnerAbilities& runner_abilities() {
     RunnerAbilities a;
     a.own_uid = own_uid_allowed();
     a.pid_namespace = pid_namespace_allowed();
+    a.enters_sandboxes = sandboxes_entered();
     a.bubblewrap_why = [] {
       if (access(kBubblewrap, X_OK) != 0) return std::string(kBubblewrap) + ": " + reason(errno);
       std::string folder =

@@ -12,6 +12,8 @@
 
 namespace tarnwick {
 
+class Sandbox;  // sandbox.h
+
 // How a run is kept apart from the machine, strongest first. Under each, the
 // whole process tree ends with the run, and as root every run has a uid of
 // its own (see RunnerAbilities::own_uid).
@@ -19,7 +21,10 @@ enum class Isolation {
   kBest,  // in a request: the strongest this machine allows
   // bubblewrap: no network; the system folders (/usr, /etc, ...) read-only,
   // /tmp empty, the working folder the only one it can write, nothing else of
-  // the machine's files seen; a pid namespace of its own.
+  // the machine's files seen; a pid namespace of its own. As root, the run
+  // enters a sandbox that bubblewrap laid out (sandbox.h), the request's or
+  // one made for it, with a pid and IPC namespace, /proc, /tmp and /dev/shm
+  // of its own; elsewhere bubblewrap starts the program.
   kBubblewrap,
   // The program in a pid namespace of its own, under the runner's keeper as
   // its init: ending the keeper ends every process. Files and network as for
@@ -63,6 +68,10 @@ struct RunRequest {
   // Folders it may read under bubblewrap besides the system's (the
   // submission's sources, say); others may be read as their modes allow.
   std::vector<std::string> visible_folders;
+  // Under bubblewrap, as root: a sandbox laid out beforehand for many runs,
+  // whose folder holds the working folder (its own visible folders then
+  // stand); none for one made for this run alone.
+  const Sandbox* sandbox = nullptr;
   RunLimits limits;
   Isolation isolation = Isolation::kBest;
 };
@@ -124,6 +133,9 @@ struct RunnerAbilities {
   // (from 2^30 up), so it has no root rights, RunLimits::processes holds,
   // and every process of the run can be found and ended by its uid.
   bool own_uid = false;
+  // True when runs under bubblewrap enter a sandbox (RunRequest::sandbox)
+  // instead of starting bubblewrap: own_uid and pid_namespace.
+  bool enters_sandboxes = false;
 };
 
 // Returns what this machine allows. Safe on several threads at once.

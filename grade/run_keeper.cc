@@ -9,9 +9,14 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -110,8 +115,79 @@ TARNWICK_KEEPER_SIDE long new_session(const KeeperPlan&, long) {
   return r < 0 ? r : 0;
 }
 
+// Returns true when `path` names the file open at `fd`.
+TARNWICK_KEEPER_SIDE bool same_file(const char* path, long fd) {
+  struct stat named, opened;
+  return sys(SYS_newfstatat, AT_FDCWD, path, &named, 0) == 0 &&
+         sys(SYS_newfstatat, fd, "", &opened, AT_EMPTY_PATH) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
+}
+
+// Makes each missing folder on the way to `path` (absolute), mode 0711.
+TARNWICK_KEEPER_SIDE long make_path(const char* path) {
+  char at[4096];
+  for (unsigned i = 0; i + 1 < sizeof at; ++i) {
+    at[i] = path[i];
+    if (i == 0 || (path[i] != '/' && path[i] != '\0')) continue;
+    at[i] = '\0';
+    long r = sys(SYS_mkdirat, AT_FDCWD, at, 0711);
+    if (r < 0 && r != -EEXIST) return r;
+    if (path[i] == '\0') return 0;
+    at[i] = '/';
+  }
+  return -ENAMETOOLONG;
+}
+
+// A mount each run in a sandbox has of its own.
+struct RunMount {
+  const char *source, *target, *type;
+  unsigned long flags;
+  const char* options;
+};
+
+constexpr RunMount kRunMounts[] = {
+    {"proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr},
+    {"tmpfs", "/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777"},
+    {"tmpfs", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777"},
+};
+
+// Mounts the run's own /proc, /tmp and /dev/shm in its mount namespace, and
+// puts the sandbox's folder back where it was should they cover it.
+TARNWICK_KEEPER_SIDE long mount_run_folders(const KeeperPlan& plan) {
+  const long folder =
+      sys(SYS_open_tree, AT_FDCWD, plan.sandbox_folder, OPEN_TREE_CLONE | OPEN_TREE_CLOEXEC);
+  if (folder < 0) return folder;
+  long r = 0;
+  for (const RunMount& m : kRunMounts) {
+    if (r == 0) r = sys(SYS_mount, m.source, m.target, m.type, m.flags, m.options);
+  }
+  if (r == 0 && !same_file(plan.sandbox_folder, folder)) {
+    r = make_path(plan.sandbox_folder);
+    if (r == 0) {
+      r = sys(SYS_move_mount, folder, "", AT_FDCWD, plan.sandbox_folder, MOVE_MOUNT_F_EMPTY_PATH);
+    }
+  }
+  sys(SYS_close, folder);
+  return r;
+}
+
+// Joins the sandbox's mount and network namespaces, in a mount namespace of
+// the run's own (its mounts go nowhere else) with its own folders.
+TARNWICK_KEEPER_SIDE long enter_sandbox(const KeeperPlan& plan, long) {
+  if (plan.sandbox_mount_fd < 0) return 0;
+  long r = sys(SYS_setns, plan.sandbox_mount_fd, CLONE_NEWNS);
+  if (r == 0) r = sys(SYS_setns, plan.sandbox_network_fd, CLONE_NEWNET);
+  if (r == 0) r = sys(SYS_unshare, CLONE_NEWNS);
+  if (r == 0) r = sys(SYS_mount, "none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+  return r == 0 ? mount_run_folders(plan) : r;
+}
+
+// Enters the working folder: in a sandbox by its path there, which must be
+// the folder opened for the run.
 TARNWICK_KEEPER_SIDE long enter_folder(const KeeperPlan& plan, long) {
-  return sys(SYS_fchdir, plan.folder_fd);
+  if (plan.folder_path == nullptr) return sys(SYS_fchdir, plan.folder_fd);
+  long r = sys(SYS_chdir, plan.folder_path);
+  return r == 0 && !same_file(".", plan.folder_fd) ? -ESTALE : r;
 }
 
 TARNWICK_KEEPER_SIDE long take_streams(const KeeperPlan& plan, long) {
@@ -156,6 +232,55 @@ TARNWICK_KEEPER_SIDE long watch_keeper(const KeeperPlan&, long keeper_pid) {
   return sys(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, 8);
 }
 
+// The system calls of a run in a sandbox, filtered in place of bubblewrap's
+// --disable-userns: unshare and clone asking for a user namespace fail with
+// EPERM, clone3 (whose flags a filter cannot read) with ENOSYS, which libc
+// takes to mean clone; on x86-64 the same for x32 and i386 calls.
+#if defined(__x86_64__)
+constexpr uint32_t kNativeArch = AUDIT_ARCH_X86_64, kNativeUnshare = 272, kNativeClone = 56;
+#elif defined(__aarch64__)
+constexpr uint32_t kNativeArch = AUDIT_ARCH_AARCH64, kNativeUnshare = 97, kNativeClone = 220;
+#endif
+#if defined(__x86_64__) || defined(__aarch64__)
+constexpr uint32_t kX32Bit = 0x40000000;  // no aarch64 call has it
+constexpr uint32_t kClone3 = 435;         // on every architecture
+constexpr uint32_t kI386Unshare = 310, kI386Clone = 120;
+
+constexpr sock_filter kUserNamespaceFilter[] = {
+    /* 0 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
+    /* 1 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kNativeArch, 0, 5),  // else 7
+    /* 2 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    /* 3 */ BPF_STMT(BPF_ALU | BPF_AND | BPF_K, ~kX32Bit),
+    /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kNativeUnshare, 8, 0),  // 13
+    /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kNativeClone, 7, 0),    // 13
+    /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kClone3, 10, 5),        // 17, else 12
+    /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_I386, 0, 4),  // else 12
+    /* 8 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+    /* 9 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kI386Unshare, 3, 0),  // 13
+    /* 10 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kI386Clone, 2, 0),   // 13
+    /* 11 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, kClone3, 5, 0),      // 17
+    /* 12 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    // the flags, the first argument's low 32 bits (little-endian)
+    /* 13 */ BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args)),
+    /* 14 */ BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, CLONE_NEWUSER, 1, 0),  // 16
+    /* 15 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    /* 16 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+    /* 17 */ BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOSYS),
+};
+
+// In a sandbox, lets the program make no user namespace (after no_new_privs).
+TARNWICK_KEEPER_SIDE long filter_calls(const KeeperPlan& plan, long) {
+  if (plan.sandbox_mount_fd < 0) return 0;
+  const sock_fprog program = {sizeof kUserNamespaceFilter / sizeof kUserNamespaceFilter[0],
+                              const_cast<sock_filter*>(kUserNamespaceFilter)};
+  return sys(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &program);
+}
+#else
+TARNWICK_KEEPER_SIDE long filter_calls(const KeeperPlan& plan, long) {
+  return plan.sandbox_mount_fd < 0 ? 0 : -ENOSYS;  // kKeeperFiltersCalls is false
+}
+#endif
+
 using ProgramStep = long (*)(const KeeperPlan&, long keeper_pid);
 
 struct NamedStep {
@@ -166,11 +291,13 @@ struct NamedStep {
 constexpr NamedStep kProgramSteps[] = {
     {KeeperStep::kSignals, default_signal_actions},
     {KeeperStep::kSession, new_session},
+    {KeeperStep::kSandbox, enter_sandbox},
     {KeeperStep::kFolder, enter_folder},
     {KeeperStep::kStreams, take_streams},
     {KeeperStep::kLimits, take_limits},
     {KeeperStep::kUid, take_uid},
     {KeeperStep::kParent, watch_keeper},
+    {KeeperStep::kFilter, filter_calls},
 };
 
 // The program's process: its steps, then exec. Tells the step that failed.
@@ -374,6 +501,8 @@ const char* keeper_step_name(KeeperStep step) {
     case KeeperStep::kStart: return "starting its keeper";
     case KeeperStep::kSignals: return "setting its signals";
     case KeeperStep::kSession: return "making its session";
+    case KeeperStep::kSandbox: return "entering its sandbox";
+    case KeeperStep::kFilter: return "filtering its system calls";
     case KeeperStep::kFolder: return "entering the working folder";
     case KeeperStep::kStreams: return "opening its standard streams";
     case KeeperStep::kLimits: return "setting its limits";
@@ -388,7 +517,9 @@ long start_keeper(Keeper* keeper) {
   sigset_t all, old;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &old);
-  const int flags = CLONE_VM | SIGCHLD | (keeper->plan.pid_namespace ? CLONE_NEWPID : 0);
+  const KeeperPlan& plan = keeper->plan;
+  const int flags = CLONE_VM | SIGCHLD | (plan.pid_namespace ? CLONE_NEWPID : 0) |
+                    (plan.sandbox_mount_fd >= 0 ? CLONE_NEWIPC | CLONE_NEWUTS | CLONE_NEWCGROUP : 0);
   int pid = clone(keeper_main, keeper->keeper_stack + kKeeperStackBytes, flags, keeper);
   int error = errno;
   pthread_sigmask(SIG_SETMASK, &old, nullptr);

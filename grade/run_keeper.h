@@ -31,6 +31,15 @@ struct KeeperPlan {
   long run_uid = -1;           // >= 0: the program's process takes it as uid and gid
   bool pid_namespace = false;  // the keeper is the init of a pid namespace of its own
   pid_t runner_pid = 0;        // the keeper's parent
+  // A sandbox (sandbox.h) when sandbox_mount_fd >= 0: the keeper has an IPC,
+  // UTS and cgroup namespace of its own besides its pid namespace, and the
+  // program's process joins the sandbox's mount and network namespaces, in
+  // a mount namespace of its own with a fresh /proc, /tmp and /dev/shm and
+  // the sandbox's folder (sandbox_folder) where it was, then enters the
+  // working folder by its path there (folder_path), which must be folder_fd's.
+  int sandbox_mount_fd = -1, sandbox_network_fd = -1;
+  const char* sandbox_folder = nullptr;
+  const char* folder_path = nullptr;
 };
 
 // The step of the program's process that failed, if any.
@@ -39,13 +48,23 @@ enum class KeeperStep {
   kStart,
   kSignals,
   kSession,
+  kSandbox,
   kFolder,
   kStreams,
   kLimits,
   kUid,
   kParent,
+  kFilter,
   kExec
 };
+
+// True where the program's process in a sandbox can be kept from making
+// user namespaces (x86-64 and aarch64): elsewhere runs do not enter sandboxes.
+#if defined(__x86_64__) || defined(__aarch64__)
+inline constexpr bool kKeeperFiltersCalls = true;
+#else
+inline constexpr bool kKeeperFiltersCalls = false;
+#endif
 
 // Returns what a step does, for "cannot run" ("executing it", "taking its uid").
 const char* keeper_step_name(KeeperStep step);
