@@ -9,12 +9,17 @@ include(GNUInstallDirs)
 install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(_tarnwick_pages tarnwick)
 foreach(tool tarnwick-gen tarnwick-solve tarnwick-validate tarnwick-explain tarnwick-grade
-        tarnwick-checker tarnwick-testset)
+        tarnwick-checker tarnwick-testset tarnwick-package)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     list(APPEND _tarnwick_pages ${tool})
   endif()
 endforeach()
+# The checker that speaks CMS's convention unasked, beside tarnwick-package,
+# which puts it into CMS tasks (a static build's, see tarnwick-package(1)).
+if(TARGET tarnwick-checker-cms)
+  install(TARGETS tarnwick-checker-cms RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 # The manual pages, compressed the way Debian ships them (gzip -9n: no name or
 # time stamp inside, so the same page always packs to the same bytes).

@@ -368,6 +368,7 @@ TEST(Testset, PointsFile) {
     std::string text;
     std::string why;                   // "" when the file is right
     std::vector<int64_t> milli = {};  // then the weights of tests a, b, c
+    std::vector<std::string> visibility = {"", "", ""};  // and their visibilities
   };
   const Case cases[] = {
       {"a 1\nb 2\nc 3\n", "", {1000, 2000, 3000}},
@@ -375,7 +376,10 @@ TEST(Testset, PointsFile) {
       {"a 1\nb 2\n", "P: no points for test 'c'"},
       {"a 1\nb 2\nc 3\nd 4\n", "P:4: no test 'd' (no d.in)"},
       {"a 1\nb 2\na 3\n", "P:3: test 'a' is given points twice"},
-      {"a 1 visible\n", "P:1: expected \"NAME POINTS\", got 3 fields"},
+      {"a 1 visible\nb 2 after_due_date\nc 3\n", "", {1000, 2000, 3000}, {"visible", "after_due_date", ""}},
+      {"a 1 public\n", "P:1: visibility 'public' is none of visible, hidden, after_due_date, after_published"},
+      {"a 1 hidden x\n", "P:1: expected \"NAME POINTS [VISIBILITY]\", got 4 fields"},
+      {"a\n", "P:1: expected \"NAME POINTS [VISIBILITY]\", got 1 fields"},
       {"a 1.2345\n", "P:1: points '1.2345' are not a number from 0 to 1000000 with at most 3 decimals"},
       {"a -1\n", "P:1: points '-1' are not a number from 0 to 1000000 with at most 3 decimals"},
       {"a 1e3\n", "P:1: points '1e3' are not a number from 0 to 1000000 with at most 3 decimals"},
@@ -391,7 +395,10 @@ TEST(Testset, PointsFile) {
     EXPECT_EQ(why, c.why) << c.text;
     if (!c.why.empty()) continue;
     EXPECT_TRUE(set.weighted);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(set.tests[i].milli_points, c.milli[i]) << c.text;
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(set.tests[i].milli_points, c.milli[i]) << c.text;
+      EXPECT_EQ(set.tests[i].visibility, c.visibility[i]) << c.text;
+    }
   }
 }
 

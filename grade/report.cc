@@ -208,7 +208,10 @@ std::string gradescope_results(const ClassResults& r, std::string_view visibilit
              ", \"max_score\": " + milli_text(r.set.tests[t].milli_points) +
              ", \"status\": \"" + (passed ? "passed" : "failed") +
              "\", \"output\": " + json_string(gradescope_output(r, 0, t)) +
-             ", \"visibility\": " + json_string(visibility) + "}";
+             ", \"visibility\": " +
+             json_string(r.set.tests[t].visibility.empty() ? visibility
+                                                           : r.set.tests[t].visibility) +
+             "}";
   }
   return "{\n  \"score\": " + milli_text(standing(r, 0).milli_points) + build_output(r) +
          ",\n  \"tests\": [" + tests + "\n  ]\n}\n";

@@ -39,7 +39,8 @@ std::string class_summary(const ClassResults& r);
 bool is_gradescope_visibility(std::string_view name);
 
 // Returns the results.json of Gradescope's autograder for the one submission
-// of r: the total score and one test a test set's test, with `visibility`.
+// of r: the total score and one test a test set's test, with its own
+// visibility from the points file, else `visibility`.
 std::string gradescope_results(const ClassResults& r, std::string_view visibility);
 
 // Returns what a student is shown for a test in Gradescope: the student's

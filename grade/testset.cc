@@ -14,6 +14,7 @@
 #include "check/result_file.h"
 #include "cli/tool.h"
 #include "graph/graph_file.h"
+#include "grade/report.h"
 #include "graph/reader.h"
 #include "explain/explain.h"
 
@@ -53,12 +54,19 @@ bool parse_milli(std::string_view text, int64_t* milli) {
   return *milli <= 1000000 * int64_t{1000};
 }
 
-// Takes one line's fields "NAME POINTS" into the weights of set->tests,
-// marking the test in *given. Returns false with *why set (after `where`) otherwise.
+// Takes one line's fields "NAME POINTS [VISIBILITY]" into the weights of
+// set->tests, marking the test in *given. Returns false with *why set (after
+// `where`) otherwise.
 bool take_points(const std::vector<std::string>& f, const std::string& where, TestSet* set,
                  std::vector<bool>* given, std::string* why) {
-  if (f.size() != 2) {
-    *why = where + "expected \"NAME POINTS\", got " + std::to_string(f.size()) + " fields";
+  if (f.size() != 2 && f.size() != 3) {
+    *why = where + "expected \"NAME POINTS [VISIBILITY]\", got " + std::to_string(f.size()) +
+           " fields";
+    return false;
+  }
+  if (f.size() == 3 && !is_gradescope_visibility(f[2])) {
+    *why = where + "visibility '" + f[2] +
+           "' is none of visible, hidden, after_due_date, after_published";
     return false;
   }
   auto test = std::find_if(set->tests.begin(), set->tests.end(),
@@ -72,6 +80,8 @@ bool take_points(const std::vector<std::string>& f, const std::string& where, Te
     *why = where + "test '" + f[0] + "' is given points twice";
   } else if (!parse_points_value(f[1], &test->milli_points, why)) {
     *why = where + *why;
+  } else if (f.size() == 3) {
+    test->visibility = f[2];
   }
   *seen = true;
   return why->empty();

@@ -22,6 +22,7 @@ struct TestInput {
   std::string name;           // the file name without ".in"
   int64_t milli_points = 1000;  // its weight, in thousandths of a point
   int32_t n = 0;              // the vertices of its graph, once graded
+  std::string visibility = {};// its Gradescope visibility from the points file; empty: the default
 };
 
 struct TestSet {

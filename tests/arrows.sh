@@ -3,7 +3,8 @@
 # #include lines draw them (tests apart): graph/ stands alone; check/ and
 # cli/ stand on graph/; the feature folders on graph/, check/ and cli/, and
 # grade/ and systems/ on explain/ too, systems/ never on grade/; testset/ on
-# gen/, validate/ and grade/ (the points file's format); tools/ on all of
+# gen/, validate/ and grade/ (the points file's format); package/ on graph/,
+# check/, cli/, gen/, validate/ and grade/; tools/ on all of
 # them; nothing on tools/.
 #
 #   tests/arrows.sh [SOURCE_DIR]
@@ -19,12 +20,13 @@ allowed() {
     explain | validate | gen) echo "graph check cli $1" ;;
     grade | systems) echo "graph check cli explain $1" ;;
     testset) echo "graph check cli gen validate grade testset" ;;
-    tools) echo "graph check cli explain validate gen grade systems testset tools" ;;
+    package) echo "graph check cli gen validate grade package" ;;
+    tools) echo "graph check cli explain validate gen grade systems testset package tools" ;;
   esac
 }
 
 broken=0
-for folder in graph check cli explain validate gen grade systems testset tools; do
+for folder in graph check cli explain validate gen grade systems testset package tools; do
   for file in "$folder"/*.cc "$folder"/*.h; do
     [ -e "$file" ] || continue
     case $file in *_test.cc) continue ;; esac

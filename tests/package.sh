@@ -59,12 +59,16 @@ grades_and_checks() {
 
 # writes_tests ROOT: ROOT's tarnwick-testset writes the bundled class's tests,
 # which ROOT's validator passes as a problem package's inputs and whose model
-# answers ROOT's judge accepts.
+# answers ROOT's judge accepts, and ROOT's package maker makes a Kattis package of.
 writes_tests() {
   local bin=$1/bin examples=$1/share/doc/tarnwick/examples data=$scratch/data-${1//\//_}
   quietly "$bin/tarnwick-testset" "$examples/class-tests.txt" "$data" || return 1
   "$bin/tarnwick-validate" --kattis --strict <"$data/3.in" >/dev/null
-  equals "$?" 42 && equals "$("$bin/tarnwick" "$data/3.in" "$data/3.ans" 1)" "Success"
+  equals "$?" 42 && equals "$("$bin/tarnwick" "$data/3.in" "$data/3.ans" 1)" "Success" || return 1
+  # The installed package maker carries its single-file sources: no source tree needed.
+  quietly "$bin/tarnwick-package" --system=kattis "$data" "$data/../pk-${1//\//_}" &&
+    grep -q '^#define TARNWICK_DEFAULT_SYSTEM "kattis"' \
+      "$data/../pk-${1//\//_}/output_validators/tarnwick/tarnwick-checker-kattis.cc"
 }
 
 # instructs ROOT: ROOT's validator passes the bundled graph and its explainer

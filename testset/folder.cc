@@ -14,6 +14,7 @@
 #include "check/case.h"
 #include "cli/escape.h"
 #include "cli/out_buffer.h"
+#include "cli/whole_file.h"
 #include "gen/answer.h"
 #include "grade/grade.h"
 #include "grade/testset.h"
@@ -33,69 +34,6 @@ std::string counted(int64_t count, const char* one, const char* many) {
 // Returns "1 point" or "2.5 points".
 std::string points_text(int64_t milli) {
   return milli_text(milli) + (milli == 1000 ? " point" : " points");
-}
-
-// Returns the mode a file made now gets: 0666 less the umask.
-mode_t new_file_mode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
-// A file written whole: a temporary file beside it, ".NAME.XXXXXX", renamed
-// over it once complete and removed when it is not.
-class WholeFile {
- public:
-  WholeFile(const std::string& dir, const std::string& name)
-      : path_(dir + "/" + name), temporary_(dir + "/." + name + ".XXXXXX") {}
-  WholeFile(const WholeFile&) = delete;
-  WholeFile& operator=(const WholeFile&) = delete;
-  ~WholeFile() {
-    if (made_) ::unlink(temporary_.c_str());
-  }
-
-  // Makes the temporary file and fills it through `fill`. Returns false with
-  // *why set ("PATH: reason").
-  bool write(const std::function<void(OutBuffer&)>& fill, std::string* why) {
-    const int fd = ::mkstemp(temporary_.data());
-    made_ = fd >= 0;
-    std::FILE* stream = made_ ? ::fdopen(fd, "wb") : nullptr;
-    int error = stream == nullptr ? errno : 0;
-    if (stream == nullptr && made_) ::close(fd);
-    if (stream != nullptr) {
-      OutBuffer out(stream);
-      fill(out);
-      out.finish(&error);
-      if (error == 0 && (::fchmod(fd, new_file_mode()) != 0 || ::fsync(fd) != 0)) error = errno;
-      if (std::fclose(stream) != 0 && error == 0) error = errno;
-    }
-    if (error != 0) *why = path_ + ": " + reason(error);
-    return error == 0;
-  }
-
-  // Renames the temporary file over the path. Returns false with *why set.
-  bool keep(std::string* why) {
-    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
-      *why = path_ + ": " + reason(errno);
-      return false;
-    }
-    made_ = false;
-    return true;
-  }
-
-  const std::string& path() const { return path_; }
-  const std::string& temporary() const { return temporary_; }
-
- private:
-  std::string path_, temporary_;
-  bool made_ = false;
-};
-
-// Writes `text` whole into the file `name` of `dir`. Returns false with *why set.
-bool write_text(const std::string& dir, const std::string& name, const std::string& text,
-                std::string* why) {
-  WholeFile file(dir, name);
-  return file.write([&text](OutBuffer& out) { out.text(text); }, why) && file.keep(why);
 }
 
 // Returns what write() checks in plan's input: validate_command's options.
@@ -212,7 +150,8 @@ bool TestsetWriter::finish(std::string* why) const {
     points += t.plan.name + " " + milli_text(t.plan.milli_points) + "\n";
     report += t.report;
   }
-  return write_text(dir_, "points", points, why) && write_text(dir_, kReportName, report, why);
+  return write_whole_text(dir_, "points", points, why) &&
+         write_whole_text(dir_, kReportName, report, why);
 }
 
 std::string validate_command(const TestPlan& plan) {
