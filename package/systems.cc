@@ -160,6 +160,14 @@ std::vector<PackageFile> domjudge_files(const PackageOptions& o,
                                         const std::vector<PackagedTest>& tests) {
   std::vector<PackageFile> files = kattis_files(o, tests);
   files.insert(files.begin() + 1, {".timelimit", milli_text(o.time_ms) + "\n"});
+  // DOMjudge compiles the jury's C++ with no -std flag (the compiler's own
+  // default, C++17 for g++ up to 15), which the C++20 single-file solver
+  // needs: its accepted submission is a plain C++17 Dijkstra instead.
+  for (PackageFile& f : files) {
+    if (f.path == "submissions/accepted/tarnwick-solve.cc") {
+      f = embedded("submissions/accepted/dijkstra.cc", "dijkstra.cc");
+    }
+  }
   return files;
 }
 
@@ -263,6 +271,8 @@ std::string setup_sh() {
          "# executable. The tests are kept from the students' programs, which\n"
          "# tarnwick-grade runs as users of their own.\n"
          "set -e\n"
+         "# The students' programs are built with the image's compilers: on an image\n"
+         "# without g++, install it here (apt-get install -y g++), which fetches it.\n"
          "chmod 0755 /autograder/source/tarnwick-grade /autograder/source/run_autograder\n"
          "chmod -R go-rwx /autograder/source/data\n";
 }
@@ -331,11 +341,16 @@ std::string static_program(System system) {
 std::string check_short_name(System system, const std::string& name) {
   // Kattis short names: lower-case letters and digits (legacy.md "Problem
   // package"); DOMjudge keeps [a-zA-Z0-9-_] of the zip's name.
-  static const std::regex kattis("[a-z0-9]+"), other("[a-zA-Z0-9_][a-zA-Z0-9_.-]*");
+  // CMS stores a task's name only as [A-Za-z0-9_-]+ (cms/db/types.py, c3659b8).
+  static const std::regex kattis("[a-z0-9]+"), cms("[a-zA-Z0-9_-]+"),
+      other("[a-zA-Z0-9_][a-zA-Z0-9_.-]*");
   const bool kattis_like = system == System::kKattis || system == System::kDomjudge;
-  if (std::regex_match(name, kattis_like ? kattis : other)) return "";
+  const std::regex& rule = kattis_like ? kattis : system == System::kCms ? cms : other;
+  if (std::regex_match(name, rule)) return "";
   return "the problem's short name '" + name + "' (the output's name) must be " +
-         (kattis_like ? "lower-case letters and digits" : "letters, digits, _ . -");
+         (kattis_like              ? "lower-case letters and digits"
+          : system == System::kCms ? "letters, digits, _ -"
+                                   : "letters, digits, _ . -");
 }
 
 std::string check_tests(System system, const std::vector<PackagedTest>& tests) {

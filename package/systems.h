@@ -39,7 +39,7 @@ struct PackageOptions {
   std::string validate_flags;      // constraints for tarnwick-validate, after --strict
   int64_t time_ms = 1000;          // the time limit of a run
   int64_t memory_mib = 1024;       // the memory limit of a run
-  std::string build = "g++ -O2 -o sol *.cpp";  // Gradescope: how a submission is built
+  std::string build = "g++ -std=gnu++20 -O2 -o sol $(ls *.cpp *.cc *.cxx 2>/dev/null)";  // Gradescope: how a submission is built
   std::string run = "./sol";                   // and run
   std::string static_bytes;        // the bytes of static_program(system), when it has one
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graph/cpus.h"
+#include "grade/command_line.h"
 #include "grade/grade.h"
 #include "grade/programs.h"
 #include "grade/report.h"
@@ -68,42 +69,16 @@ std::vector<OptionSpec> grade_options() {
   return options;
 }
 
-// Returns "" when the source operand is a whole number, else why not: the
-// judge reads it as atoi does ("x" as 0); a grader has no such command line to keep.
-std::string whole_source(const std::string& text) {
-  if (whole_number(text)) return "";
-  int32_t read_as = 0;
-  std::string ignored;
-  const bool reads = parse_source(text, &read_as, &ignored);
-  return "source vertex id '" + text + "' is not a whole number" +
-         (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
-}
-
 class Grade final : public Tool {
  public:
   Grade() : Tool(kInfo, grade_options()) {}
 
   bool take(const Args& args, std::string* why) override {
-    const std::string* format = args.value("--format");
-    const std::string* bytes = args.value("--max-result-bytes");
-    if (format != nullptr && !parse_format(*format, &format_)) {
-      *why = "unknown format '" + *format + "' (text, csv, jsonl, gradescope, junit or html)";
-    } else if (bytes != nullptr && !parse_byte_count(*bytes, &max_bytes_)) {
-      *why = "--max-result-bytes '" + *bytes + "' is not a byte count (digits, then K, M or G)";
-    } else {
-      read_program_options(args, &programs_, why);
-    }
-    if (const std::string* v = args.value("--testset")) testset_ = *v;
-    if (const std::string* v = args.value("--output-name")) output_name_ = *v;
-    if (const std::string* v = args.value("--visibility")) visibility_ = *v;
-    if (const std::string* v = args.value("--standings")) standings_ = *v;
-    operands_ = args.operands;
-    if (why->empty()) *why = check(args);
-    return why->empty();
+    return read_grade_command(args, &c_, why);
   }
-  Stage stage() const override { return testset_.empty() ? Stage::kAfterCase : Stage::kPerTest; }
+  Stage stage() const override { return c_.testset.empty() ? Stage::kAfterCase : Stage::kPerTest; }
   CaseRequest request() const override {
-    CaseRequest request{operands_[0], SourceGiven::argument(operands_[1])};
+    CaseRequest request{c_.operands[0], SourceGiven::argument(c_.operands[1])};
     request.warns = false;  // told after the records, before the summary
     return request;
   }
@@ -113,55 +88,25 @@ class Grade final : public Tool {
     return options;
   }
 
-  int run(Front& front) override { return testset_.empty() ? grade_files(front) : grade_testset(front); }
-
- private:
-  // Returns "" when the options and operands go together, else why not.
-  std::string check(const Args& args) const {
-    const bool set_only = format_ == Format::kGradescope || format_ == Format::kJunit ||
-                          format_ == Format::kHtml;
-    if (testset_.empty() && (set_only || args.has("--output-name"))) {
-      return std::string(args.has("--output-name") ? "--output-name"
-                                                   : "--format=" + format_name(format_)) +
-             " needs --testset";
-    }
-    if (args.has("--standings") && (testset_.empty() || set_only)) {
-      return testset_.empty() ? "--standings needs --testset"
-                              : "--standings is for --format=text, csv or jsonl";
-    }
-    if (args.has("--visibility") && format_ != Format::kGradescope) {
-      return "--visibility is for --format=gradescope";
-    }
-    if (!is_gradescope_visibility(visibility_)) {
-      return "--visibility '" + visibility_ +
-             "' is not visible, hidden, after_due_date or after_published";
-    }
-    if (std::string bad = check_output_name(output_name_); !bad.empty()) return bad;
-    if (!testset_.empty()) {
-      if (operands_.empty()) return "--testset needs at least one submission folder";
-      if (format_ == Format::kGradescope && operands_.size() != 1) {
-        return "--format=gradescope writes the results of one submission folder";
-      }
-      return "";
-    }
-    if (operands_.size() < 3) return "a graph, a source and at least one result file are needed";
-    return whole_source(operands_[1]);
+  int run(Front& front) override {
+    return c_.testset.empty() ? grade_files(front) : grade_testset(front);
   }
 
+ private:
   // Judges the result files through the case and writes their records and
   // the summary. Returns the exit status.
   int grade_files(Front& front) {
-    const std::vector<std::string> paths(operands_.begin() + 2, operands_.end());
+    const std::vector<std::string> paths(c_.operands.begin() + 2, c_.operands.end());
     Tally tally;
     errno = 0;
-    bool written = put(format_header(format_, false));
-    const ExplainRequest explain{&front.judging, &front.graph, operands_[0], 0};
-    GradeOptions options{usable_cpus(), {false, max_bytes_}};
+    bool written = put(format_header(c_.format, false));
+    const ExplainRequest explain{&front.judging, &front.graph, c_.operands[0], 0};
+    GradeOptions options{usable_cpus(), {false, c_.max_bytes}};
     options.explain = &explain;  // for the traps a right solution can fall into
     grade_all(paths, front.judging, options,
               [&](const Graded& graded) {
                 tally.add(graded);
-                if (written) written = put(format_record(format_, graded));
+                if (written) written = put(format_record(c_.format, graded));
               });
     if (std::fflush(stdout) != 0 || !written) {
       return front.refuse("standard output: " + reason(errno != 0 ? errno : EIO));
@@ -175,16 +120,16 @@ class Grade final : public Tool {
   int grade_testset(Front& front) {
     TestSet set;
     std::string why;
-    if (!load_testset(testset_, &set, &why)) return front.refuse(why);
-    if (!programs_.run.empty()) {
-      if (why = isolation_unavailable(programs_.isolation); !why.empty()) return front.refuse(why);
-      front.warn(isolation_warnings(programs_.isolation));
+    if (!load_testset(c_.testset, &set, &why)) return front.refuse(why);
+    if (!c_.programs.run.empty()) {
+      if (why = isolation_unavailable(c_.programs.isolation); !why.empty()) return front.refuse(why);
+      front.warn(isolation_warnings(c_.programs.isolation));
     }
     const ClassOptions options = class_options(front);
     ClassResults r;
-    if (!grade_class(set, operands_, options, &r, &why)) return front.refuse(why);
+    if (!grade_class(set, c_.operands, options, &r, &why)) return front.refuse(why);
     if (int status = front.print(class_output(r)); status != kExitOk) return status;
-    if (!standings_.empty() && !write_file(standings_, class_standings(format_, r), &why)) {
+    if (!c_.standings.empty() && !write_file(c_.standings, class_standings(c_.format, r), &why)) {
       return front.refuse(why);
     }
     Tally tally;
@@ -197,24 +142,24 @@ class Grade final : public Tool {
   // Returns how the test set is graded.
   ClassOptions class_options(Front& front) const {
     ClassOptions options;
-    options.output_name = output_name_;
+    options.output_name = c_.output_name;
     options.threads = usable_cpus();
-    options.max_bytes = max_bytes_;
+    options.max_bytes = c_.max_bytes;
     // What students (and their instructor, in the report) read of why a test failed.
-    options.explain_wrong =
-        format_ == Format::kGradescope || format_ == Format::kJunit || format_ == Format::kHtml;
+    const Format f = c_.format;
+    options.explain_wrong = f == Format::kGradescope || f == Format::kJunit || f == Format::kHtml;
     options.progress = front.progress();
     options.solved = [&front] { front.end_progress(); };
-    if (!programs_.run.empty()) options.programs = &programs_;
+    if (!c_.programs.run.empty()) options.programs = &c_.programs;
     return options;
   }
 
   // Returns what --format asks for of a graded test set.
   std::string class_output(const ClassResults& r) const {
-    if (format_ == Format::kGradescope) return gradescope_results(r, visibility_);
-    if (format_ == Format::kJunit) return junit_report(r);
-    if (format_ == Format::kHtml) return html_report(r, std::time(nullptr));
-    return class_records(format_, r, standings_.empty());
+    if (c_.format == Format::kGradescope) return gradescope_results(r, c_.visibility);
+    if (c_.format == Format::kJunit) return junit_report(r);
+    if (c_.format == Format::kHtml) return html_report(r, std::time(nullptr));
+    return class_records(c_.format, r, c_.standings.empty());
   }
 
   // Writes text to standard output. Returns false when that fails.
@@ -222,12 +167,7 @@ class Grade final : public Tool {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   }
 
-  Format format_ = Format::kText;
-  std::string testset_, output_name_ = kDefaultOutputName, visibility_ = "visible";
-  std::string standings_;  // --standings: the standings' own file, else "" (after the records)
-  uint64_t max_bytes_ = kDefaultMaxResultBytes;
-  ProgramOptions programs_;  // run empty: no programs
-  std::vector<std::string> operands_;
+  GradeCommand c_;
 };
 
 }  // namespace

@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit 2032018a837857fef5927aeb6569b76fb8ea2f57, with changes not yet committed.
+// Made from the sources of commit 217bc7088977b8fe14caa70b4457bfa4bb6912f8, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -24,6 +24,71 @@
 #include <string>
 #include <string_view>
 
+// ---- validate/command_line.h ----
+// tarnwick-validate's command line read into what it checks: the
+// constraints, where the source comes from, the layout, and the one graph.
+#ifndef TARNWICK_VALIDATE_COMMAND_LINE_H_
+#define TARNWICK_VALIDATE_COMMAND_LINE_H_
+
+#include <string>
+
+// ---- cli/options.h ----
+// The one option grammar of the tools (the judge keeps its own fixed command
+// line): "--name", "--name=VALUE" and "--name VALUE", options anywhere among
+// the operands, "--" ending them. A value option takes the next argument
+// whatever it holds ("--min-weight -5"). An argument that starts with '-' and
+// then a byte that is not a digit is an option, so that "-5" is an operand,
+// and so is "-" (standard input); an option a tool does not take is named.
+#ifndef TARNWICK_CLI_OPTIONS_H_
+#define TARNWICK_CLI_OPTIONS_H_
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+// One option a tool takes.
+struct OptionSpec {
+  const char* name;   // "--format"
+  const char* value;  // what its value is, for messages ("a format"); nullptr for a flag
+};
+
+// A command line as the grammar reads it.
+struct Args {
+  std::string program;                        // argv[0]
+  std::vector<std::string> operands;          // the arguments that are not options, in order
+  std::map<std::string, std::string> values;  // each value option given: its last value
+  std::set<std::string> flags;                // each flag given
+
+  // Returns true when the flag or value option `name` was given.
+  bool has(const std::string& name) const { return flags.count(name) + values.count(name) > 0; }
+  // Returns the value of option `name`, or nullptr when it was not given.
+  const std::string* value(const std::string& name) const {
+    auto it = values.find(name);
+    return it == values.end() ? nullptr : &it->second;
+  }
+};
+
+// Reads argv[1..argc) by the grammar into *args, taking the `options` given
+// and, as operands, the `words` that look like options (testlib's "-appes").
+// Returns false with *why set on wrong use: "unknown option '-x'", "--format
+// needs a format", "--simple takes no value"; *args then holds what came before.
+bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
+               int argc, const char* const* argv, Args* args, std::string* why);
+
+// Returns true when text is a whole decimal number: an optional sign, then
+// digits only. With `value` given, also requires it to fit in 64 bits and
+// stores it there.
+bool whole_number(std::string_view text, int64_t* value = nullptr);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_CLI_OPTIONS_H_
 // ---- validate/validate.h ----
 // Checking a test graph before an exercise: everything the judge refuses or
 // warns about, what it accepts but a test author rarely means, and the
@@ -1287,6 +1352,22 @@ std::string validation_text(const std::string& name, const Validation& v);
 }  // namespace tarnwick
 
 #endif  // TARNWICK_TOOLS_VALIDATE_LIB_H_
+
+namespace tarnwick {
+
+struct ValidateCommand {
+  ValidateOptions options;
+  bool kattis = false;  // a problem package's input validator: exit 42 or 43
+  std::string path;     // the graph file; empty: standard input
+};
+
+// Reads args into *out. Returns false with *why set when the command line is
+// wrong use (an empty *why: the usage says it).
+bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_VALIDATE_COMMAND_LINE_H_
 // ---- tools/front.h ----
 // The front every tool stands on. A tool is one entry: its words (name,
 // usage, help), the options it takes and the stage it runs after, as ninja
@@ -1303,63 +1384,6 @@ std::string validation_text(const std::string& name, const Validation& v);
 #include <string_view>
 #include <vector>
 
-// ---- cli/options.h ----
-// The one option grammar of the tools (the judge keeps its own fixed command
-// line): "--name", "--name=VALUE" and "--name VALUE", options anywhere among
-// the operands, "--" ending them. A value option takes the next argument
-// whatever it holds ("--min-weight -5"). An argument that starts with '-' and
-// then a byte that is not a digit is an option, so that "-5" is an operand,
-// and so is "-" (standard input); an option a tool does not take is named.
-#ifndef TARNWICK_CLI_OPTIONS_H_
-#define TARNWICK_CLI_OPTIONS_H_
-
-#include <cstdint>
-#include <map>
-#include <set>
-#include <span>
-#include <string>
-#include <string_view>
-#include <vector>
-
-namespace tarnwick {
-
-// One option a tool takes.
-struct OptionSpec {
-  const char* name;   // "--format"
-  const char* value;  // what its value is, for messages ("a format"); nullptr for a flag
-};
-
-// A command line as the grammar reads it.
-struct Args {
-  std::string program;                        // argv[0]
-  std::vector<std::string> operands;          // the arguments that are not options, in order
-  std::map<std::string, std::string> values;  // each value option given: its last value
-  std::set<std::string> flags;                // each flag given
-
-  // Returns true when the flag or value option `name` was given.
-  bool has(const std::string& name) const { return flags.count(name) + values.count(name) > 0; }
-  // Returns the value of option `name`, or nullptr when it was not given.
-  const std::string* value(const std::string& name) const {
-    auto it = values.find(name);
-    return it == values.end() ? nullptr : &it->second;
-  }
-};
-
-// Reads argv[1..argc) by the grammar into *args, taking the `options` given
-// and, as operands, the `words` that look like options (testlib's "-appes").
-// Returns false with *why set on wrong use: "unknown option '-x'", "--format
-// needs a format", "--simple takes no value"; *args then holds what came before.
-bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
-               int argc, const char* const* argv, Args* args, std::string* why);
-
-// Returns true when text is a whole decimal number: an optional sign, then
-// digits only. With `value` given, also requires it to fit in 64 bits and
-// stores it there.
-bool whole_number(std::string_view text, int64_t* value = nullptr);
-
-}  // namespace tarnwick
-
-#endif  // TARNWICK_CLI_OPTIONS_H_
 // ---- cli/progress.h ----
 // A self-updating progress line for long all-pairs passes, shown on a terminal.
 //
@@ -1677,25 +1701,6 @@ constexpr ToolInfo kInfo = {
     "                    no leading zero\n"
     "Exit status: 0 no error, 3 errors found, 2 the file cannot be read, 1 wrong use.\n"};
 
-// Whether --kattis is always on: a single-file source made to be a problem
-// package's input validator (cmake/SingleFile.cmake) defines
-// TARNWICK_DEFAULT_SYSTEM as "kattis", and is called with the package's
-// flags alone.
-#ifdef TARNWICK_DEFAULT_SYSTEM
-constexpr bool kKattisByDefault = std::string_view(TARNWICK_DEFAULT_SYSTEM) == "kattis";
-#else
-constexpr bool kKattisByDefault = false;
-#endif
-
-// The numeric constraints, by option.
-const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds[] = {
-    {"--min-vertices", &GraphConstraints::min_vertices},
-    {"--max-vertices", &GraphConstraints::max_vertices},
-    {"--min-edges", &GraphConstraints::min_edges},
-    {"--max-edges", &GraphConstraints::max_edges},
-    {"--min-weight", &GraphConstraints::min_weight},
-    {"--max-weight", &GraphConstraints::max_weight}};
-
 class Validate final : public Tool {
  public:
   Validate()
@@ -1708,35 +1713,22 @@ class Validate final : public Tool {
                      {"--strict", nullptr}}) {}
 
   bool take(const Args& args, std::string* why) override {
-    GraphConstraints& want = options_.want;
-    for (const auto& [name, bound] : kBounds) {
-      int64_t v = 0;
-      const std::string* text = args.value(name);
-      if (text != nullptr && !whole_number(*text, &v)) {
-        *why = std::string(name) + " needs an integer, not '" + *text + "'";
-      }
-      if (text != nullptr) want.*bound = v;
-    }
-    want.connected = args.has("--connected"), want.simple = args.has("--simple");
-    options_.allow_non_vertex_source = args.has("--allow-non-vertex-source");
-    kattis_ = options_.test_input = args.has("--kattis") || kKattisByDefault;
-    options_.strict_layout = args.has("--strict");
-    return why->empty() && take_source(args, why) && take_path(args.operands, why);
+    return read_validate_command(args, &c_, why);
   }
   Stage stage() const override { return Stage::kAfterCase; }
   CaseRequest request() const override {
-    CaseRequest request{path_, options_.source, path_.empty()};
+    CaseRequest request{c_.path, c_.options.source, c_.path.empty()};
     request.tells_refusals = true;  // a refused graph is a finding
     request.warns = false;          // the judge's warnings are findings too
     return request;
   }
   CaseOptions load_options(GraphFile& file) override {
-    validator_.emplace(options_, file);
+    validator_.emplace(c_.options, file);
     return validator_->load_options();
   }
 
   int run(Front& front) override {
-    const std::string name = path_.empty() ? "<stdin>" : path_;
+    const std::string name = c_.path.empty() ? "<stdin>" : c_.path;
     Validation v;
     std::string why;
     if (!validator_->finish(front.judging, &v, &why)) return front.refuse(name + ": " + why);
@@ -1745,36 +1737,12 @@ class Validate final : public Tool {
     // cannot be read is a failure of its own (Kattis problem package format,
     // 2025-09, "Exit Codes for Input Validator Programs": 42 accepts, 43
     // rejects, any other code is a validator that failed to operate).
-    if (kattis_) return v.errors > 0 ? kExitKattisWrong : kExitKattisAccepted;
+    if (c_.kattis) return v.errors > 0 ? kExitKattisWrong : kExitKattisAccepted;
     return v.errors > 0 ? kExitErrorsFound : kExitOk;
   }
 
  private:
-  // Settles where the source comes from. Returns false with *why set.
-  bool take_source(const Args& args, std::string* why) {
-    const std::string* flag = args.value("--source");
-    int32_t id = 0;  // the case's own reading of a --source value, told before the graph is read
-    if (flag != nullptr && args.has("--carried-source")) {
-      *why = "--source and --carried-source: the source comes from one of them";
-    } else if (flag != nullptr && parse_source_flag(*flag, &id, why)) {
-      options_.source = SourceGiven::flag(*flag);
-    } else if (flag == nullptr && (args.has("--carried-source") || kattis_)) {
-      // A problem package's test input carries its source, unless a flag gives it.
-      options_.source = SourceGiven::carried();
-    }
-    return why->empty();
-  }
-  // Takes the one graph file ("-" or none with --kattis: standard input).
-  bool take_path(const std::vector<std::string>& operands, std::string* why) {
-    if (operands.size() > 1) *why = "one graph file at a time";
-    if (operands.empty() && !kattis_) return false;
-    path_ = operands.empty() || operands[0] == "-" ? "" : operands[0];
-    return why->empty();
-  }
-
-  ValidateOptions options_;
-  bool kattis_ = false;
-  std::string path_;
+  ValidateCommand c_;
   std::optional<Validator> validator_;
 };
 
@@ -7532,6 +7500,80 @@ bool check_whole(const ByteReader& whole, StrictLayout* layout, std::string* err
   }
   layout->finish();
   return true;
+}
+
+}  // namespace tarnwick
+
+// ---- validate/command_line.cc ----
+// tarnwick-validate's command line (see command_line.h).
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+// Whether --kattis is always on: a single-file source made to be a problem
+// package's input validator (cmake/SingleFile.cmake) defines
+// TARNWICK_DEFAULT_SYSTEM as "kattis", and is called with the package's
+// flags alone.
+#ifdef TARNWICK_DEFAULT_SYSTEM
+constexpr bool kKattisByDefault = std::string_view(TARNWICK_DEFAULT_SYSTEM) == "kattis";
+#else
+constexpr bool kKattisByDefault = false;
+#endif
+
+// The numeric constraints, by option.
+const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds[] = {
+    {"--min-vertices", &GraphConstraints::min_vertices},
+    {"--max-vertices", &GraphConstraints::max_vertices},
+    {"--min-edges", &GraphConstraints::min_edges},
+    {"--max-edges", &GraphConstraints::max_edges},
+    {"--min-weight", &GraphConstraints::min_weight},
+    {"--max-weight", &GraphConstraints::max_weight}};
+
+// Settles where the source comes from. Returns false with *why set.
+bool take_source(const Args& args, ValidateCommand* out, std::string* why) {
+  const std::string* flag = args.value("--source");
+  int32_t id = 0;  // the case's own reading of a --source value, told before the graph is read
+  if (flag != nullptr && args.has("--carried-source")) {
+    *why = "--source and --carried-source: the source comes from one of them";
+  } else if (flag != nullptr && parse_source_flag(*flag, &id, why)) {
+    out->options.source = SourceGiven::flag(*flag);
+  } else if (flag == nullptr && (args.has("--carried-source") || out->kattis)) {
+    // A problem package's test input carries its source, unless a flag gives it.
+    out->options.source = SourceGiven::carried();
+  }
+  return why->empty();
+}
+
+// Takes the one graph file ("-" or none with --kattis: standard input).
+bool take_path(const std::vector<std::string>& operands, ValidateCommand* out, std::string* why) {
+  if (operands.size() > 1) *why = "one graph file at a time";
+  if (operands.empty() && !out->kattis) return false;
+  out->path = operands.empty() || operands[0] == "-" ? "" : operands[0];
+  return why->empty();
+}
+
+}  // namespace
+
+bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why) {
+  GraphConstraints& want = out->options.want;
+  for (const auto& [name, bound] : kBounds) {
+    int64_t v = 0;
+    const std::string* text = args.value(name);
+    if (text != nullptr && !whole_number(*text, &v)) {
+      *why = std::string(name) + " needs an integer, not '" + *text + "'";
+    }
+    if (text != nullptr) want.*bound = v;
+  }
+  want.connected = args.has("--connected"), want.simple = args.has("--simple");
+  out->options.allow_non_vertex_source = args.has("--allow-non-vertex-source");
+  out->kattis = out->options.test_input = args.has("--kattis") || kKattisByDefault;
+  out->options.strict_layout = args.has("--strict");
+  return why->empty() && take_source(args, out, why) && take_path(args.operands, out, why);
 }
 
 }  // namespace tarnwick

@@ -3,7 +3,7 @@
 // It is the checker of a judging system. Called with no system flag, it is
 // an output validator of Kattis and DOMjudge (as with --kattis): a flag (--kattis, --testlib,
 // --cms) or a program name ending in -kattis, -testlib or -cms asks for another.
-// Made from the sources of commit 2032018a837857fef5927aeb6569b76fb8ea2f57, with changes not yet committed.
+// Made from the sources of commit 217bc7088977b8fe14caa70b4457bfa4bb6912f8.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-checker-kattis.cc -o tarnwick-checker

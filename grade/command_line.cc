@@ -1,0 +1,75 @@
+// tarnwick-grade's command line (see command_line.h).
+#include "grade/command_line.h"
+
+#include "check/case.h"
+#include "grade/report.h"
+#include "grade/testset.h"
+
+namespace tarnwick {
+namespace {
+
+// Returns "" when the source operand is a whole number, else why not: the
+// judge reads it as atoi does ("x" as 0); a grader has no such command line to keep.
+std::string whole_source(const std::string& text) {
+  if (whole_number(text)) return "";
+  int32_t read_as = 0;
+  std::string ignored;
+  const bool reads = parse_source(text, &read_as, &ignored);
+  return "source vertex id '" + text + "' is not a whole number" +
+         (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
+}
+
+// Returns "" when the options and operands go together, else why not.
+std::string check(const Args& args, const GradeCommand& c) {
+  const bool set_only = c.format == Format::kGradescope || c.format == Format::kJunit ||
+                        c.format == Format::kHtml;
+  if (c.testset.empty() && (set_only || args.has("--output-name"))) {
+    return std::string(args.has("--output-name") ? "--output-name"
+                                                 : "--format=" + format_name(c.format)) +
+           " needs --testset";
+  }
+  if (args.has("--standings") && (c.testset.empty() || set_only)) {
+    return c.testset.empty() ? "--standings needs --testset"
+                            : "--standings is for --format=text, csv or jsonl";
+  }
+  if (args.has("--visibility") && c.format != Format::kGradescope) {
+    return "--visibility is for --format=gradescope";
+  }
+  if (!is_gradescope_visibility(c.visibility)) {
+    return "--visibility '" + c.visibility +
+           "' is not visible, hidden, after_due_date or after_published";
+  }
+  if (std::string bad = check_output_name(c.output_name); !bad.empty()) return bad;
+  if (!c.testset.empty()) {
+    if (c.operands.empty()) return "--testset needs at least one submission folder";
+    if (c.format == Format::kGradescope && c.operands.size() != 1) {
+      return "--format=gradescope writes the results of one submission folder";
+    }
+    return "";
+  }
+  if (c.operands.size() < 3) return "a graph, a source and at least one result file are needed";
+  return whole_source(c.operands[1]);
+}
+
+}  // namespace
+
+bool read_grade_command(const Args& args, GradeCommand* out, std::string* why) {
+  const std::string* format = args.value("--format");
+  const std::string* bytes = args.value("--max-result-bytes");
+  if (format != nullptr && !parse_format(*format, &out->format)) {
+    *why = "unknown format '" + *format + "' (text, csv, jsonl, gradescope, junit or html)";
+  } else if (bytes != nullptr && !parse_byte_count(*bytes, &out->max_bytes)) {
+    *why = "--max-result-bytes '" + *bytes + "' is not a byte count (digits, then K, M or G)";
+  } else {
+    read_program_options(args, &out->programs, why);
+  }
+  if (const std::string* v = args.value("--testset")) out->testset = *v;
+  if (const std::string* v = args.value("--output-name")) out->output_name = *v;
+  if (const std::string* v = args.value("--visibility")) out->visibility = *v;
+  if (const std::string* v = args.value("--standings")) out->standings = *v;
+  out->operands = args.operands;
+  if (why->empty()) *why = check(args, *out);
+  return why->empty();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,73 @@
+// tarnwick-validate's command line (see command_line.h).
+#include "validate/command_line.h"
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+// Whether --kattis is always on: a single-file source made to be a problem
+// package's input validator (cmake/SingleFile.cmake) defines
+// TARNWICK_DEFAULT_SYSTEM as "kattis", and is called with the package's
+// flags alone.
+#ifdef TARNWICK_DEFAULT_SYSTEM
+constexpr bool kKattisByDefault = std::string_view(TARNWICK_DEFAULT_SYSTEM) == "kattis";
+#else
+constexpr bool kKattisByDefault = false;
+#endif
+
+// The numeric constraints, by option.
+const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds[] = {
+    {"--min-vertices", &GraphConstraints::min_vertices},
+    {"--max-vertices", &GraphConstraints::max_vertices},
+    {"--min-edges", &GraphConstraints::min_edges},
+    {"--max-edges", &GraphConstraints::max_edges},
+    {"--min-weight", &GraphConstraints::min_weight},
+    {"--max-weight", &GraphConstraints::max_weight}};
+
+// Settles where the source comes from. Returns false with *why set.
+bool take_source(const Args& args, ValidateCommand* out, std::string* why) {
+  const std::string* flag = args.value("--source");
+  int32_t id = 0;  // the case's own reading of a --source value, told before the graph is read
+  if (flag != nullptr && args.has("--carried-source")) {
+    *why = "--source and --carried-source: the source comes from one of them";
+  } else if (flag != nullptr && parse_source_flag(*flag, &id, why)) {
+    out->options.source = SourceGiven::flag(*flag);
+  } else if (flag == nullptr && (args.has("--carried-source") || out->kattis)) {
+    // A problem package's test input carries its source, unless a flag gives it.
+    out->options.source = SourceGiven::carried();
+  }
+  return why->empty();
+}
+
+// Takes the one graph file ("-" or none with --kattis: standard input).
+bool take_path(const std::vector<std::string>& operands, ValidateCommand* out, std::string* why) {
+  if (operands.size() > 1) *why = "one graph file at a time";
+  if (operands.empty() && !out->kattis) return false;
+  out->path = operands.empty() || operands[0] == "-" ? "" : operands[0];
+  return why->empty();
+}
+
+}  // namespace
+
+bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why) {
+  GraphConstraints& want = out->options.want;
+  for (const auto& [name, bound] : kBounds) {
+    int64_t v = 0;
+    const std::string* text = args.value(name);
+    if (text != nullptr && !whole_number(*text, &v)) {
+      *why = std::string(name) + " needs an integer, not '" + *text + "'";
+    }
+    if (text != nullptr) want.*bound = v;
+  }
+  want.connected = args.has("--connected"), want.simple = args.has("--simple");
+  out->options.allow_non_vertex_source = args.has("--allow-non-vertex-source");
+  out->kattis = out->options.test_input = args.has("--kattis") || kKattisByDefault;
+  out->options.strict_layout = args.has("--strict");
+  return why->empty() && take_source(args, out, why) && take_path(args.operands, out, why);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,25 @@
+// tarnwick-validate's command line read into what it checks: the
+// constraints, where the source comes from, the layout, and the one graph.
+#ifndef TARNWICK_VALIDATE_COMMAND_LINE_H_
+#define TARNWICK_VALIDATE_COMMAND_LINE_H_
+
+#include <string>
+
+#include "cli/options.h"
+#include "validate/validate.h"
+
+namespace tarnwick {
+
+struct ValidateCommand {
+  ValidateOptions options;
+  bool kattis = false;  // a problem package's input validator: exit 42 or 43
+  std::string path;     // the graph file; empty: standard input
+};
+
+// Reads args into *out. Returns false with *why set when the command line is
+// wrong use (an empty *why: the usage says it).
+bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why);
+
+}  // namespace tarnwick
+
+#endif  // TARNWICK_VALIDATE_COMMAND_LINE_H_
