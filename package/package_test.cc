@@ -295,11 +295,14 @@ TEST(PackageCli, CmsCheckerSpeaksCmsUnasked) {
   t.s.file("wrong", "1\n1 3\n");
   t.s.file("correct", "1\n1 2\n1 2 3\n");
   const std::string in = t.dir + "/a.in";
-  Outcome right = tarnwick_test::run_program(TARNWICK_CHECKER_CMS, {in, t.out("correct"), t.out("right")}, t.s);
+  // Called check/checker in a task: its name says no system.
+  const std::string checker = (t.s.dir() / "checker").string();
+  fs::copy_file(TARNWICK_CHECKER_CMS, checker);
+  Outcome right = tarnwick_test::run_program(checker.c_str(), {in, t.out("correct"), t.out("right")}, t.s);
   EXPECT_EQ(right.status, 0);
   EXPECT_EQ(right.out, "1.0\n");
   EXPECT_EQ(right.err, "translate:success\n");
-  Outcome wrong = tarnwick_test::run_program(TARNWICK_CHECKER_CMS, {in, t.out("correct"), t.out("wrong")}, t.s);
+  Outcome wrong = tarnwick_test::run_program(checker.c_str(), {in, t.out("correct"), t.out("wrong")}, t.s);
   EXPECT_EQ(wrong.status, 0);
   EXPECT_EQ(wrong.out, "0.0\n");
 }

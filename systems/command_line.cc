@@ -53,20 +53,12 @@ std::string files_fit(const CheckerArgs& args) {
 
 constexpr const char* kSystems[] = {"--kattis", "--domjudge", "--testlib", "--cms"};
 
-// The system asked for when neither a flag nor the program's name asks for
-// one: none, but a single-file source (cmake/SingleFile.cmake) is made for
-// one system and defines TARNWICK_DEFAULT_SYSTEM as its name.
-#ifdef TARNWICK_DEFAULT_SYSTEM
-constexpr std::string_view kDefaultSystem = TARNWICK_DEFAULT_SYSTEM;
-#else
-constexpr std::string_view kDefaultSystem = "";
-#endif
 
 }  // namespace
 
-System system_asked(const Args& args, std::string* why) {
+System system_asked(const Args& args, std::string_view default_system, std::string* why) {
   System system = system_from_name(args.program);
-  if (system == System::kNone) system = system_named(kDefaultSystem);
+  if (system == System::kNone) system = system_named(default_system);
   bool flagged = false;
   for (const char* flag : kSystems) {
     if (!args.has(flag)) continue;
@@ -78,8 +70,9 @@ System system_asked(const Args& args, std::string* why) {
   return system;
 }
 
-bool read_checker_args(const Args& args, CheckerArgs* out, std::string* why) {
-  out->system = system_asked(args, why);
+bool read_checker_args(const Args& args, std::string_view default_system, CheckerArgs* out,
+                       std::string* why) {
+  out->system = system_asked(args, default_system, why);
   if (const std::string* source = args.value("--source")) out->source = *source;
   out->judge_details = args.has("--judge-details");
   out->files = args.operands;

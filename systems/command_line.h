@@ -5,6 +5,7 @@
 #define TARNWICK_SYSTEMS_COMMAND_LINE_H_
 
 #include <string>
+#include <string_view>
 
 #include "cli/options.h"
 #include "systems/checker.h"
@@ -12,13 +13,14 @@
 namespace tarnwick {
 
 // Returns the system the command line asks for, as far as it was read: the
-// flags, else the program's name, else the default. Sets *why when two flags
-// disagree.
-System system_asked(const Args& args, std::string* why);
+// flags, else the program's name, else `default_system` ("kattis", "testlib",
+// "cms" or "" for none). Sets *why when two flags disagree.
+System system_asked(const Args& args, std::string_view default_system, std::string* why);
 
-// Reads args into *out. Returns false with *why set when the command line is
+// Reads args into *out, the system as system_asked() finds it. Returns false with *why set when the command line is
 // wrong use: two systems, none, an empty --testset, files that do not suit.
-bool read_checker_args(const Args& args, CheckerArgs* out, std::string* why);
+bool read_checker_args(const Args& args, std::string_view default_system, CheckerArgs* out,
+                       std::string* why);
 
 }  // namespace tarnwick
 

@@ -36,6 +36,15 @@ constexpr ToolInfo kInfo = {
     "A name ending in -kattis, -domjudge, -testlib or -cms (a symbolic link) chooses\n"
     "the system as the flag does.\n"};
 
+// The system spoken when neither a flag nor the program's name asks for one:
+// none, but a single-file source (cmake/SingleFile.cmake) and the executable
+// tarnwick-checker-cms are made for one and define TARNWICK_DEFAULT_SYSTEM.
+#ifdef TARNWICK_DEFAULT_SYSTEM
+constexpr std::string_view kDefaultSystem = TARNWICK_DEFAULT_SYSTEM;
+#else
+constexpr std::string_view kDefaultSystem = "";
+#endif
+
 class Checker final : public Tool {
  public:
   // testlib's registerTestlibCmd drops --testset X and --group Y before it
@@ -50,13 +59,13 @@ class Checker final : public Tool {
              {"-appes", "-APPES"}) {}
 
   bool take(const Args& args, std::string* why) override {
-    return read_checker_args(args, &args_, why);
+    return read_checker_args(args, kDefaultSystem, &args_, why);
   }
   Stage stage() const override { return Stage::kPerTest; }
   int wrong_use(const Args& args, const std::string& why) const override {
     std::string ignored;
     CheckerArgs known = args_;
-    known.system = system_asked(args, &ignored);
+    known.system = system_asked(args, kDefaultSystem, &ignored);
     return tell_wrong_use(known, info().usage, why);
   }
   // A failure no path handles (out of memory) is told the system's way.

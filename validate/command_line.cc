@@ -9,16 +9,6 @@
 namespace tarnwick {
 namespace {
 
-// Whether --kattis is always on: a single-file source made to be a problem
-// package's input validator (cmake/SingleFile.cmake) defines
-// TARNWICK_DEFAULT_SYSTEM as "kattis", and is called with the package's
-// flags alone.
-#ifdef TARNWICK_DEFAULT_SYSTEM
-constexpr bool kKattisByDefault = std::string_view(TARNWICK_DEFAULT_SYSTEM) == "kattis";
-#else
-constexpr bool kKattisByDefault = false;
-#endif
-
 // The numeric constraints, by option.
 const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds[] = {
     {"--min-vertices", &GraphConstraints::min_vertices},
@@ -53,7 +43,8 @@ bool take_path(const std::vector<std::string>& operands, ValidateCommand* out, s
 
 }  // namespace
 
-bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why) {
+bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand* out,
+                           std::string* why) {
   GraphConstraints& want = out->options.want;
   for (const auto& [name, bound] : kBounds) {
     int64_t v = 0;
@@ -65,7 +56,7 @@ bool read_validate_command(const Args& args, ValidateCommand* out, std::string* 
   }
   want.connected = args.has("--connected"), want.simple = args.has("--simple");
   out->options.allow_non_vertex_source = args.has("--allow-non-vertex-source");
-  out->kattis = out->options.test_input = args.has("--kattis") || kKattisByDefault;
+  out->kattis = out->options.test_input = args.has("--kattis") || kattis_always;
   out->options.strict_layout = args.has("--strict");
   return why->empty() && take_source(args, out, why) && take_path(args.operands, out, why);
 }

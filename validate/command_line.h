@@ -16,9 +16,11 @@ struct ValidateCommand {
   std::string path;     // the graph file; empty: standard input
 };
 
-// Reads args into *out. Returns false with *why set when the command line is
-// wrong use (an empty *why: the usage says it).
-bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why);
+// Reads args into *out, as with --kattis when `kattis_always`. Returns false
+// with *why set when the command line is wrong use (an empty *why: the usage
+// says it).
+bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand* out,
+                           std::string* why);
 
 }  // namespace tarnwick
 

@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit 217bc7088977b8fe14caa70b4457bfa4bb6912f8, with changes not yet committed.
+// Made from the sources of commit 07a3468c200b85540d64db2469e7c8199ef1cd00, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -1361,9 +1361,11 @@ struct ValidateCommand {
   std::string path;     // the graph file; empty: standard input
 };
 
-// Reads args into *out. Returns false with *why set when the command line is
-// wrong use (an empty *why: the usage says it).
-bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why);
+// Reads args into *out, as with --kattis when `kattis_always`. Returns false
+// with *why set when the command line is wrong use (an empty *why: the usage
+// says it).
+bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand* out,
+                           std::string* why);
 
 }  // namespace tarnwick
 
@@ -1701,6 +1703,16 @@ constexpr ToolInfo kInfo = {
     "                    no leading zero\n"
     "Exit status: 0 no error, 3 errors found, 2 the file cannot be read, 1 wrong use.\n"};
 
+// Whether --kattis is always on: a single-file source made to be a problem
+// package's input validator (cmake/SingleFile.cmake) defines
+// TARNWICK_DEFAULT_SYSTEM as "kattis", and is called with the package's
+// flags alone.
+#ifdef TARNWICK_DEFAULT_SYSTEM
+constexpr bool kKattisByDefault = std::string_view(TARNWICK_DEFAULT_SYSTEM) == "kattis";
+#else
+constexpr bool kKattisByDefault = false;
+#endif
+
 class Validate final : public Tool {
  public:
   Validate()
@@ -1713,7 +1725,7 @@ class Validate final : public Tool {
                      {"--strict", nullptr}}) {}
 
   bool take(const Args& args, std::string* why) override {
-    return read_validate_command(args, &c_, why);
+    return read_validate_command(args, kKattisByDefault, &c_, why);
   }
   Stage stage() const override { return Stage::kAfterCase; }
   CaseRequest request() const override {
@@ -7515,16 +7527,6 @@ bool check_whole(const ByteReader& whole, StrictLayout* layout, std::string* err
 namespace tarnwick {
 namespace {
 
-// Whether --kattis is always on: a single-file source made to be a problem
-// package's input validator (cmake/SingleFile.cmake) defines
-// TARNWICK_DEFAULT_SYSTEM as "kattis", and is called with the package's
-// flags alone.
-#ifdef TARNWICK_DEFAULT_SYSTEM
-constexpr bool kKattisByDefault = std::string_view(TARNWICK_DEFAULT_SYSTEM) == "kattis";
-#else
-constexpr bool kKattisByDefault = false;
-#endif
-
 // The numeric constraints, by option.
 const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds[] = {
     {"--min-vertices", &GraphConstraints::min_vertices},
@@ -7559,7 +7561,8 @@ bool take_path(const std::vector<std::string>& operands, ValidateCommand* out, s
 
 }  // namespace
 
-bool read_validate_command(const Args& args, ValidateCommand* out, std::string* why) {
+bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand* out,
+                           std::string* why) {
   GraphConstraints& want = out->options.want;
   for (const auto& [name, bound] : kBounds) {
     int64_t v = 0;
@@ -7571,7 +7574,7 @@ bool read_validate_command(const Args& args, ValidateCommand* out, std::string* 
   }
   want.connected = args.has("--connected"), want.simple = args.has("--simple");
   out->options.allow_non_vertex_source = args.has("--allow-non-vertex-source");
-  out->kattis = out->options.test_input = args.has("--kattis") || kKattisByDefault;
+  out->kattis = out->options.test_input = args.has("--kattis") || kattis_always;
   out->options.strict_layout = args.has("--strict");
   return why->empty() && take_source(args, out, why) && take_path(args.operands, out, why);
 }

@@ -3,7 +3,7 @@
 // It is the checker of a judging system. Called with no system flag, it is
 // an output validator of Kattis and DOMjudge (as with --kattis): a flag (--kattis, --testlib,
 // --cms) or a program name ending in -kattis, -testlib or -cms asks for another.
-// Made from the sources of commit 217bc7088977b8fe14caa70b4457bfa4bb6912f8.
+// Made from the sources of commit 07a3468c200b85540d64db2469e7c8199ef1cd00, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-checker-kattis.cc -o tarnwick-checker
@@ -1493,6 +1493,7 @@ int tell_failure(const CheckerArgs& args, const std::string& why);
 #define TARNWICK_SYSTEMS_COMMAND_LINE_H_
 
 #include <string>
+#include <string_view>
 
 // ---- cli/options.h ----
 // The one option grammar of the tools (the judge keeps its own fixed command
@@ -1555,13 +1556,14 @@ bool whole_number(std::string_view text, int64_t* value = nullptr);
 namespace tarnwick {
 
 // Returns the system the command line asks for, as far as it was read: the
-// flags, else the program's name, else the default. Sets *why when two flags
-// disagree.
-System system_asked(const Args& args, std::string* why);
+// flags, else the program's name, else `default_system` ("kattis", "testlib",
+// "cms" or "" for none). Sets *why when two flags disagree.
+System system_asked(const Args& args, std::string_view default_system, std::string* why);
 
-// Reads args into *out. Returns false with *why set when the command line is
+// Reads args into *out, the system as system_asked() finds it. Returns false with *why set when the command line is
 // wrong use: two systems, none, an empty --testset, files that do not suit.
-bool read_checker_args(const Args& args, CheckerArgs* out, std::string* why);
+bool read_checker_args(const Args& args, std::string_view default_system, CheckerArgs* out,
+                       std::string* why);
 
 }  // namespace tarnwick
 
@@ -1898,6 +1900,15 @@ constexpr ToolInfo kInfo = {
     "A name ending in -kattis, -domjudge, -testlib or -cms (a symbolic link) chooses\n"
     "the system as the flag does.\n"};
 
+// The system spoken when neither a flag nor the program's name asks for one:
+// none, but a single-file source (cmake/SingleFile.cmake) and the executable
+// tarnwick-checker-cms are made for one and define TARNWICK_DEFAULT_SYSTEM.
+#ifdef TARNWICK_DEFAULT_SYSTEM
+constexpr std::string_view kDefaultSystem = TARNWICK_DEFAULT_SYSTEM;
+#else
+constexpr std::string_view kDefaultSystem = "";
+#endif
+
 class Checker final : public Tool {
  public:
   // testlib's registerTestlibCmd drops --testset X and --group Y before it
@@ -1912,13 +1923,13 @@ class Checker final : public Tool {
              {"-appes", "-APPES"}) {}
 
   bool take(const Args& args, std::string* why) override {
-    return read_checker_args(args, &args_, why);
+    return read_checker_args(args, kDefaultSystem, &args_, why);
   }
   Stage stage() const override { return Stage::kPerTest; }
   int wrong_use(const Args& args, const std::string& why) const override {
     std::string ignored;
     CheckerArgs known = args_;
-    known.system = system_asked(args, &ignored);
+    known.system = system_asked(args, kDefaultSystem, &ignored);
     return tell_wrong_use(known, info().usage, why);
   }
   // A failure no path handles (out of memory) is told the system's way.
@@ -6865,20 +6876,12 @@ std::string files_fit(const CheckerArgs& args) {
 
 constexpr const char* kSystems[] = {"--kattis", "--domjudge", "--testlib", "--cms"};
 
-// The system asked for when neither a flag nor the program's name asks for
-// one: none, but a single-file source (cmake/SingleFile.cmake) is made for
-// one system and defines TARNWICK_DEFAULT_SYSTEM as its name.
-#ifdef TARNWICK_DEFAULT_SYSTEM
-constexpr std::string_view kDefaultSystem = TARNWICK_DEFAULT_SYSTEM;
-#else
-constexpr std::string_view kDefaultSystem = "";
-#endif
 
 }  // namespace
 
-System system_asked(const Args& args, std::string* why) {
+System system_asked(const Args& args, std::string_view default_system, std::string* why) {
   System system = system_from_name(args.program);
-  if (system == System::kNone) system = system_named(kDefaultSystem);
+  if (system == System::kNone) system = system_named(default_system);
   bool flagged = false;
   for (const char* flag : kSystems) {
     if (!args.has(flag)) continue;
@@ -6890,8 +6893,9 @@ System system_asked(const Args& args, std::string* why) {
   return system;
 }
 
-bool read_checker_args(const Args& args, CheckerArgs* out, std::string* why) {
-  out->system = system_asked(args, why);
+bool read_checker_args(const Args& args, std::string_view default_system, CheckerArgs* out,
+                       std::string* why) {
+  out->system = system_asked(args, default_system, why);
   if (const std::string* source = args.value("--source")) out->source = *source;
   out->judge_details = args.has("--judge-details");
   out->files = args.operands;
