@@ -428,19 +428,21 @@ TARNWICK_KEEPER_SIDE void wait_for_a_child(int signals) {
 }
 
 // Ends every process of the tree and reaps them, then the keeper. As a
-// namespace's init the keeper reaps the program's process alone (for its
-// peak memory) and ends: the kernel kills and reaps the namespace's other
-// processes before its parent learns of it.
+// namespace's init the keeper kills every other process of the namespace at
+// once and reaps them all, each for its peak memory (the program's process
+// may be a shell whose child holds the memory), then ends.
 [[noreturn]] TARNWICK_KEEPER_SIDE void end_tree(Keeper& keeper, long program, int signals) {
-  if (program > 0 && !keeper.report.program_ended) {
-    sys(SYS_kill, program, SIGKILL);
-    if (keeper.plan.pid_namespace) {
-      struct rusage usage = {};
-      if (sys(SYS_wait4, program, nullptr, __WALL, &usage) == program)
-        note_peak(keeper.report, usage);
+  if (program > 0 && !keeper.report.program_ended) sys(SYS_kill, program, SIGKILL);
+  if (keeper.plan.pid_namespace) {
+    // From a namespace's init (pid 1, never else): every process of it but the init.
+    if (sys(SYS_getpid) == 1) sys(SYS_kill, -1, SIGKILL);
+    struct rusage usage = {};
+    while (sys(SYS_wait4, -1, nullptr, __WALL, &usage) > 0) {
+      note_peak(keeper.report, usage);
+      usage = {};
     }
+    exit_now(0);
   }
-  if (keeper.plan.pid_namespace) exit_now(0);
   if (program > 0) sys(SYS_kill, -program, SIGKILL);
   while (reap_ended(keeper.report, program, false) == Reaped::kSomeLeft) {
     kill_children(keeper.report.keeper_pid);

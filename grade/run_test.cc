@@ -71,6 +71,10 @@ int main(int argc, char** argv) {
   if (strcmp(mode, "hog") == 0) {  /* a mebibyte more, touched, until malloc fails */
     for (;;) memset(malloc(1 << 20), 1, 1 << 20);
   }
+  if (strcmp(mode, "hold") == 0) {  /* 32 MiB touched and held, then a loop without end */
+    volatile char* held = malloc(32 << 20);
+    for (unsigned i = 0;; i = (i + 4096) % (32 << 20)) held[i] = 1;
+  }
   if (strcmp(mode, "crash") == 0) {  /* half its output, then a null pointer */
     printf("half\n");
     fflush(stdout);
@@ -237,6 +241,15 @@ TEST_P(RunTest, MemoryHogIsAMemoryLimit) {
   EXPECT_EQ(result.end, RunEnd::kMemoryLimit) << describe(result);
   EXPECT_LE(result.peak_memory_bytes, uint64_t{64} << 20);
   EXPECT_GT(result.peak_memory_bytes, uint64_t{48} << 20);
+}
+
+// A program stopped at its time limit keeps its peak memory, though a shell
+// started it and was the process the runner started.
+TEST_P(RunTest, StoppedAtTheTimeLimitKeepsItsPeakMemory) {
+  compile();
+  RunResult result = run_program(shell("./misbehave hold; echo never"));
+  EXPECT_EQ(result.end, RunEnd::kTimeLimit) << describe(result);
+  EXPECT_GT(result.peak_memory_bytes, uint64_t{32} << 20) << describe(result);
 }
 
 TEST_P(RunTest, WritingForeverIsAnOutputLimit) {

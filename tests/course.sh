@@ -109,6 +109,10 @@ int main() {
     next[u * (n + 1) + v] = v, next[v * (n + 1) + u] = u;
   }
   if (scanf("%d", &s) != 1) return 1;
+  // n^3 steps no compiler folds or vectorizes: well past the time limit at
+  // n = 1000, well inside it at n = 300, whatever the loops below cost.
+  volatile int64_t spin = 0;
+  for (int64_t t = 0; t < int64_t{n} * n * n; ++t) spin = spin + 1;
   for (int k = 1; k <= n; ++k)
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= n; ++j)
