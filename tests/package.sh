@@ -66,9 +66,11 @@ writes_tests() {
   "$bin/tarnwick-validate" --kattis --strict <"$data/3.in" >/dev/null
   equals "$?" 42 && equals "$("$bin/tarnwick" "$data/3.in" "$data/3.ans" 1)" "Success" || return 1
   # The installed package maker carries its single-file sources: no source tree needed.
-  quietly "$bin/tarnwick-package" --system=kattis "$data" "$data/../pk-${1//\//_}" &&
+  # (The package's name is its folder's: lower-case letters and digits.)
+  mkdir -p "$data-pk" &&
+    quietly "$bin/tarnwick-package" --system=kattis "$data" "$data-pk/paths" &&
     grep -q '^#define TARNWICK_DEFAULT_SYSTEM "kattis"' \
-      "$data/../pk-${1//\//_}/output_validators/tarnwick/tarnwick-checker-kattis.cc"
+      "$data-pk/paths/output_validators/tarnwick/tarnwick-checker-kattis.cc"
 }
 
 # instructs ROOT: ROOT's validator passes the bundled graph and its explainer
@@ -195,9 +197,9 @@ prefix=$scratch/prefix
 check "cmake --install into a prefix" quietly cmake --install "$build" --prefix "$prefix"
 check "installed files in place" has_files "$prefix" bin/tarnwick share/man/man1/tarnwick.1.gz \
   share/doc/tarnwick/examples/result-right.txt
-# The README points to examples/kattis/shortestpaths: installed beside it, its scripts runnable.
-check "installed example problem package" test -x \
-  "$prefix/share/doc/tarnwick/examples/kattis/shortestpaths/output_validators/tarnwick/run"
+# The README points to examples/kattis/shortestpaths: installed beside it, whole.
+check "installed example problem package" test -s \
+  "$prefix/share/doc/tarnwick/examples/kattis/shortestpaths/output_validators/tarnwick/tarnwick-checker-kattis.cc"
 check "installed judge judges the examples" judges "$prefix"
 check "installed copyright file is DEP-5 with LICENSE's terms" \
   debian_copyright "$prefix/share/doc/tarnwick/copyright"
