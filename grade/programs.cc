@@ -15,11 +15,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <shared_mutex>
 #include <fstream>
 #include <functional>
 #include <new>
 #include <sstream>
 
+#include "grade/run_keeper.h"
 #include "grade/sandbox.h"
 #include "graph/parallel.h"
 #include "graph/reader.h"
@@ -121,6 +123,7 @@ std::string shell_word(const std::string& text) {
 
 // Copies the regular file `from` to the new file `to` with `mode`. Returns "" or why not.
 std::string copy_file(const std::string& from, const std::string& to, mode_t mode) {
+  const std::shared_lock<std::shared_mutex> hold(spawn_lock());  // no process starts meanwhile
   const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (in < 0) return from + ": " + reason(errno);
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);

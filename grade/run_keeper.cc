@@ -25,6 +25,7 @@
 #include <csignal>
 #include <cstddef>
 #include <ctime>
+#include <mutex>
 #include <type_traits>
 
 #ifndef CLOSE_RANGE_CLOEXEC
@@ -515,7 +516,13 @@ const char* keeper_step_name(KeeperStep step) {
   return "?";
 }
 
+std::shared_mutex& spawn_lock() {
+  static std::shared_mutex lock;
+  return lock;
+}
+
 long start_keeper(Keeper* keeper) {
+  const std::unique_lock<std::shared_mutex> hold(spawn_lock());
   sigset_t all, old;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &old);

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <shared_mutex>
 
 namespace tarnwick {
 
@@ -95,6 +96,14 @@ struct Keeper {
 // or -errno. The keeper ends its tree and itself on SIGTERM, and with its
 // parent thread.
 long start_keeper(Keeper* keeper);
+
+// The runner's hold on starting processes. A file the runner writes (a copy
+// of a built program among them) is written under a shared hold, and a
+// process is started under the exclusive one: a process started while the
+// copy is open for writing would inherit its descriptor, and the program
+// could not be executed until that process closed it ("Text file busy",
+// exit status 126 from the shell that runs it).
+std::shared_mutex& spawn_lock();
 
 // Returns true when a pid namespace can be made here (a probe child).
 bool can_make_pid_namespace();

@@ -21,7 +21,10 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <shared_mutex>
 
+#include "grade/run_keeper.h"
 #include "graph/reader.h"
 
 namespace tarnwick {
@@ -86,7 +89,11 @@ std::string spawn_bubblewrap(std::vector<std::string> args, Start* s) {
   argv.push_back(nullptr);
   char path[] = "PATH=/usr/bin:/bin";
   char* envp[] = {path, nullptr};
-  const int error = posix_spawn(&s->pid, kBubblewrap, &actions, nullptr, argv.data(), envp);
+  int error = 0;
+  {
+    const std::unique_lock<std::shared_mutex> hold(spawn_lock());
+    error = posix_spawn(&s->pid, kBubblewrap, &actions, nullptr, argv.data(), envp);
+  }
   posix_spawn_file_actions_destroy(&actions);
   for (Fd* end : {&s->input.read, &s->output.write, &s->errors.write, &s->info.write}) end->reset();
   return error == 0 ? "" : std::string(kBubblewrap) + ": " + reason(error);
