@@ -729,7 +729,7 @@ void after_load(GraphFile& file, const EdgeWatcher& w, const Case& judging, cons
 class Validator::Watch {
  public:
   Watch(const ValidateOptions& options, GraphFile& file)
-      : options_(options), file_(file), found_(&v_), watcher_(options.want, file, found_) {
+      : options_(options), file_(file), found_(&v_), watcher_(options_.want, file, found_) {
     if (!options.strict_layout) return;
     layout_.emplace(options.source.how == SourceGiven::How::kCarried);
     // An input read once is checked as the load reads it; a file, after it.

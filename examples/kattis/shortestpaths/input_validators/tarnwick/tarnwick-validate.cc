@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit 07a3468c200b85540d64db2469e7c8199ef1cd00, with changes not yet committed.
+// Made from the sources of commit c97cfbef6207d0a61dce3ffdf31ffaae99793904, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -7149,7 +7149,7 @@ void after_load(GraphFile& file, const EdgeWatcher& w, const Case& judging, cons
 class Validator::Watch {
  public:
   Watch(const ValidateOptions& options, GraphFile& file)
-      : options_(options), file_(file), found_(&v_), watcher_(options.want, file, found_) {
+      : options_(options), file_(file), found_(&v_), watcher_(options_.want, file, found_) {
     if (!options.strict_layout) return;
     layout_.emplace(options.source.how == SourceGiven::How::kCarried);
     // An input read once is checked as the load reads it; a file, after it.

@@ -3,7 +3,7 @@
 // It is the checker of a judging system. Called with no system flag, it is
 // an output validator of Kattis and DOMjudge (as with --kattis): a flag (--kattis, --testlib,
 // --cms) or a program name ending in -kattis, -testlib or -cms asks for another.
-// Made from the sources of commit 07a3468c200b85540d64db2469e7c8199ef1cd00, with changes not yet committed.
+// Made from the sources of commit c97cfbef6207d0a61dce3ffdf31ffaae99793904.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-checker-kattis.cc -o tarnwick-checker

@@ -3,7 +3,7 @@
 // It is the model solver. Given no operand, it reads a test input (the graph,
 // then the source after the m-th edge) on standard input, as a problem
 // package's accepted submission is run.
-// Made from the sources of commit 07a3468c200b85540d64db2469e7c8199ef1cd00.
+// Made from the sources of commit c97cfbef6207d0a61dce3ffdf31ffaae99793904.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-solve.cc -o tarnwick-solve
