@@ -1,6 +1,7 @@
 // The escapes of every kind of output, one function each.
 #include "cli/escape.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tarnwick {
@@ -182,6 +183,84 @@ std::string testlib_xml(std::string_view text) {
     }
   }
   return xml_references(dotted, false);
+}
+
+namespace {
+
+// Returns the code point of one valid UTF-8 character.
+char32_t code_point(std::string_view c) {
+  static const unsigned char kLeadBits[] = {0x7f, 0x1f, 0x0f, 0x07};
+  char32_t cp = static_cast<unsigned char>(c[0]) & kLeadBits[c.size() - 1];
+  for (size_t i = 1; i < c.size(); ++i) cp = cp << 6 | (static_cast<unsigned char>(c[i]) & 0x3f);
+  return cp;
+}
+
+// Returns true when a page may hold the character as it is: no C1 control
+// and no noncharacter (U+FDD0 to U+FDEF, U+FFFE, U+FFFF and their kin in
+// every plane), which HTML's parser counts as errors in the input stream.
+bool page_character(char32_t cp) {
+  return !(cp >= 0x80 && cp <= 0x9f) && !(cp >= 0xfdd0 && cp <= 0xfdef) &&
+         (cp & 0xfffe) != 0xfffe;
+}
+
+}  // namespace
+
+std::string html_text(std::string_view text) {
+  const std::string plain = text_field(text);
+  const std::string_view all = plain;
+  std::string out;
+  for (size_t i = 0, step; i < all.size(); i += step) {
+    const size_t length = utf8_length(all.substr(i));
+    step = std::max<size_t>(length, 1);
+    const std::string_view c = all.substr(i, step);
+    if (length > 0 && page_character(code_point(c))) {
+      out += xml_references(c, true);
+      continue;
+    }
+    for (const char byte : c) append_hex_escape(static_cast<unsigned char>(byte), &out);
+  }
+  return out;
+}
+
+std::string html_lines(std::string_view text) {
+  std::string out;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    out += html_text(text.substr(start, end - start)) + "\n";
+  }
+  return out + html_text(text.substr(start));
+}
+
+std::string yaml_string(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string latex_text(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\textbackslash{}"; break;
+      case '~': out += "\\textasciitilde{}"; break;
+      case '^': out += "\\textasciicircum{}"; break;
+      case '{': case '}': case '$': case '&': case '#': case '_': case '%':
+        out += '\\';
+        out += c;
+        break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string shell_quoted(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
 }
 
 }  // namespace tarnwick

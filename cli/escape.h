@@ -60,6 +60,24 @@ std::string xml_references(std::string_view text, bool apostrophe);
 // U+FFFE and U+FFFF, which XML forbids, as \ufffe and \uffff.
 std::string markup_text(std::string_view text);
 
+// Returns text for an HTML page: as text_field writes it (backslashes
+// doubled, control characters escaped), & < > " ' as references, and each
+// byte that is no character a page may hold (not UTF-8, a C1 control, a
+// noncharacter such as U+FFFE) as \xNN.
+std::string html_text(std::string_view text);
+
+// Returns text for a <pre>: each line as html_text writes it, the line ends kept.
+std::string html_lines(std::string_view text);
+
+// Returns text as a YAML double-quoted scalar (" and \ escaped).
+std::string yaml_string(std::string_view text);
+
+// Returns text with LaTeX's special characters escaped, for running text.
+std::string latex_text(std::string_view text);
+
+// Returns text quoted for the POSIX shell: in single quotes, each ' as '\''.
+std::string shell_quoted(std::string_view text);
+
 // Returns text as testlib's InStream::xmlSafeWrite writes it into a result
 // file: &, <, > and " as entities, bytes 0 to 31 as '.'; and each byte from
 // 0x80 as \xNN, which testlib passes through into a file it declares

@@ -15,7 +15,7 @@ bool looks_like_option(std::string_view arg, std::span<const std::string_view> w
   return std::find(words.begin(), words.end(), arg) == words.end();
 }
 
-// Returns the spec of the option called `name`, or nullptr.
+// Returns the option called `name` that the tool takes, or nullptr.
 const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name) {
   for (const OptionSpec& o : options) {
     if (name == o.name) return &o;
@@ -41,19 +41,19 @@ bool read_args(std::span<const OptionSpec> options, std::span<const std::string_
     }
     const size_t eq = arg.find('=');
     const std::string name(arg.substr(0, eq));
-    const OptionSpec* spec = find_option(options, name);
-    if (spec == nullptr) {
+    const OptionSpec* taken = find_option(options, name);
+    if (taken == nullptr) {
       *why = "unknown option '" + std::string(arg) + "'";
-    } else if (spec->value == nullptr && eq != std::string_view::npos) {
+    } else if (taken->value == nullptr && eq != std::string_view::npos) {
       *why = name + " takes no value";
-    } else if (spec->value == nullptr) {
+    } else if (taken->value == nullptr) {
       args->flags.insert(name);
     } else if (eq != std::string_view::npos) {
       args->values[name] = arg.substr(eq + 1);
     } else if (i + 1 < argc) {
       args->values[name] = argv[++i];
     } else {
-      *why = name + " needs " + spec->value;
+      *why = name + " needs " + taken->value;
     }
     if (!why->empty()) return false;
   }

@@ -84,64 +84,6 @@ openCell();
 </script>
 )";
 
-// Returns the length of the character that starts `text` when it is valid UTF-8, else 0.
-size_t char_length(std::string_view text) {
-  for (size_t k = 1; k <= std::min<size_t>(4, text.size()); ++k) {
-    if (is_utf8(text.substr(0, k))) return k;
-  }
-  return 0;
-}
-
-// Returns the code point of one valid UTF-8 character.
-char32_t code_point(std::string_view c) {
-  static const unsigned char kLeadBits[] = {0x7f, 0x1f, 0x0f, 0x07};
-  char32_t cp = static_cast<unsigned char>(c[0]) & kLeadBits[c.size() - 1];
-  for (size_t i = 1; i < c.size(); ++i) cp = cp << 6 | (static_cast<unsigned char>(c[i]) & 0x3f);
-  return cp;
-}
-
-// Returns true when a page may hold the character as it is: no C1 control
-// and no noncharacter (U+FDD0 to U+FDEF, U+FFFE, U+FFFF and their kin in
-// every plane), which HTML's parser counts as errors in the input stream.
-bool page_character(char32_t cp) {
-  return !(cp >= 0x80 && cp <= 0x9f) && !(cp >= 0xfdd0 && cp <= 0xfdef) &&
-         (cp & 0xfffe) != 0xfffe;
-}
-
-// Returns text for a page: as text_field writes it (backslashes doubled,
-// control characters escaped), & < > " ' as references, and each byte that
-// is no character a page may hold (not UTF-8, U+FFFE, ...) as \xNN.
-std::string html_text(std::string_view text) {
-  const std::string plain = text_field(text);
-  const std::string_view all = plain;
-  std::string out;
-  for (size_t i = 0, step; i < all.size(); i += step) {
-    const size_t length = char_length(all.substr(i));
-    step = std::max<size_t>(length, 1);
-    const std::string_view c = all.substr(i, step);
-    if (length > 0 && page_character(code_point(c))) {
-      out += xml_references(c, true);
-      continue;
-    }
-    for (const char byte : c) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(byte));
-      out += escape;
-    }
-  }
-  return out;
-}
-
-// Returns text for a <pre>: each line as html_text writes it, the line ends kept.
-std::string html_lines(std::string_view text) {
-  std::string out;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
-    out += html_text(text.substr(start, end - start)) + "\n";
-  }
-  return out + html_text(text.substr(start));
-}
-
 // The class (in the CSS) and words of an outcome.
 struct Look {
   std::string css;

@@ -21,6 +21,7 @@
 #include <new>
 #include <sstream>
 
+#include "cli/escape.h"
 #include "grade/run_keeper.h"
 #include "grade/sandbox.h"
 #include "graph/parallel.h"
@@ -115,10 +116,7 @@ std::string shell_word(const std::string& text) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '_' ||
            c == '-';
   });
-  if (plain) return text;
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+  return plain ? text : shell_quoted(text);
 }
 
 // Copies the regular file `from` to the new file `to` with `mode`. Returns "" or why not.
@@ -246,8 +244,8 @@ void take_output(const std::string& written, const std::string& kept, const RunL
 // Returns "" when the options of programs go with the others given, else why not.
 std::string program_use(const Args& args) {
   const bool run = args.has("--run");
-  for (const OptionSpec& spec : kProgramOptionSpecs) {
-    if (!run && args.has(spec.name)) return std::string(spec.name) + " needs --run";
+  for (const OptionSpec& option : kProgramOptionSpecs) {
+    if (!run && args.has(option.name)) return std::string(option.name) + " needs --run";
   }
   if (!run) return "";
   if (!args.has("--testset")) return "--run needs --testset";

@@ -15,34 +15,6 @@
 namespace tarnwick {
 namespace {
 
-// Returns `text` as a YAML double-quoted scalar.
-std::string yaml_string(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-// Returns `text` with LaTeX's special characters escaped, for the statement.
-std::string latex_text(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '\\': out += "\\textbackslash{}"; break;
-      case '~': out += "\\textasciitilde{}"; break;
-      case '^': out += "\\textasciicircum{}"; break;
-      case '{': case '}': case '$': case '&': case '#': case '_': case '%':
-        out += '\\';
-        out += c;
-        break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // Returns a name-based UUID (version 8, RFC 9562) of the problem, the same
 // for the same short name and title, so that a package made again is the same.
 std::string problem_uuid(const PackageOptions& o) {
@@ -253,13 +225,6 @@ std::vector<PackageFile> cms_files(const PackageOptions& o,
     files.push_back({"output/output" + std::to_string(i) + ".txt", tests[i].answer});
   }
   return files;
-}
-
-// Returns `text` quoted for the shell, in single quotes.
-std::string shell_quoted(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
 }
 
 // setup.sh: Gradescope runs it once when it builds the image (specs.md); it

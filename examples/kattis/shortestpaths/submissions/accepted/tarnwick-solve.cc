@@ -3,7 +3,7 @@
 // It is the model solver. Given no operand, it reads a test input (the graph,
 // then the source after the m-th edge) on standard input, as a problem
 // package's accepted submission is run.
-// Made from the sources of commit c97cfbef6207d0a61dce3ffdf31ffaae99793904.
+// Made from the sources of commit 0300387ccbf559166365bbfd2e2b8c9af6b4ee96, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-solve.cc -o tarnwick-solve
@@ -1896,6 +1896,24 @@ std::string xml_references(std::string_view text, bool apostrophe);
 // U+FFFE and U+FFFF, which XML forbids, as \ufffe and \uffff.
 std::string markup_text(std::string_view text);
 
+// Returns text for an HTML page: as text_field writes it (backslashes
+// doubled, control characters escaped), & < > " ' as references, and each
+// byte that is no character a page may hold (not UTF-8, a C1 control, a
+// noncharacter such as U+FFFE) as \xNN.
+std::string html_text(std::string_view text);
+
+// Returns text for a <pre>: each line as html_text writes it, the line ends kept.
+std::string html_lines(std::string_view text);
+
+// Returns text as a YAML double-quoted scalar (" and \ escaped).
+std::string yaml_string(std::string_view text);
+
+// Returns text with LaTeX's special characters escaped, for running text.
+std::string latex_text(std::string_view text);
+
+// Returns text quoted for the POSIX shell: in single quotes, each ' as '\''.
+std::string shell_quoted(std::string_view text);
+
 // Returns text as testlib's InStream::xmlSafeWrite writes it into a result
 // file: &, <, > and " as entities, bytes 0 to 31 as '.'; and each byte from
 // 0x80 as \xNN, which testlib passes through into a file it declares
@@ -2053,7 +2071,7 @@ bool looks_like_option(std::string_view arg, std::span<const std::string_view> w
   return std::find(words.begin(), words.end(), arg) == words.end();
 }
 
-// Returns the spec of the option called `name`, or nullptr.
+// Returns the option called `name` that the tool takes, or nullptr.
 const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name) {
   for (const OptionSpec& o : options) {
     if (name == o.name) return &o;
@@ -2079,19 +2097,19 @@ bool read_args(std::span<const OptionSpec> options, std::span<const std::string_
     }
     const size_t eq = arg.find('=');
     const std::string name(arg.substr(0, eq));
-    const OptionSpec* spec = find_option(options, name);
-    if (spec == nullptr) {
+    const OptionSpec* taken = find_option(options, name);
+    if (taken == nullptr) {
       *why = "unknown option '" + std::string(arg) + "'";
-    } else if (spec->value == nullptr && eq != std::string_view::npos) {
+    } else if (taken->value == nullptr && eq != std::string_view::npos) {
       *why = name + " takes no value";
-    } else if (spec->value == nullptr) {
+    } else if (taken->value == nullptr) {
       args->flags.insert(name);
     } else if (eq != std::string_view::npos) {
       args->values[name] = arg.substr(eq + 1);
     } else if (i + 1 < argc) {
       args->values[name] = argv[++i];
     } else {
-      *why = name + " needs " + spec->value;
+      *why = name + " needs " + taken->value;
     }
     if (!why->empty()) return false;
   }
@@ -2213,6 +2231,7 @@ void ProgressLine::draw(const std::string& text) {
 // ---- cli/escape.cc ----
 // The escapes of every kind of output, one function each.
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tarnwick {
@@ -2394,6 +2413,84 @@ std::string testlib_xml(std::string_view text) {
     }
   }
   return xml_references(dotted, false);
+}
+
+namespace {
+
+// Returns the code point of one valid UTF-8 character.
+char32_t code_point(std::string_view c) {
+  static const unsigned char kLeadBits[] = {0x7f, 0x1f, 0x0f, 0x07};
+  char32_t cp = static_cast<unsigned char>(c[0]) & kLeadBits[c.size() - 1];
+  for (size_t i = 1; i < c.size(); ++i) cp = cp << 6 | (static_cast<unsigned char>(c[i]) & 0x3f);
+  return cp;
+}
+
+// Returns true when a page may hold the character as it is: no C1 control
+// and no noncharacter (U+FDD0 to U+FDEF, U+FFFE, U+FFFF and their kin in
+// every plane), which HTML's parser counts as errors in the input stream.
+bool page_character(char32_t cp) {
+  return !(cp >= 0x80 && cp <= 0x9f) && !(cp >= 0xfdd0 && cp <= 0xfdef) &&
+         (cp & 0xfffe) != 0xfffe;
+}
+
+}  // namespace
+
+std::string html_text(std::string_view text) {
+  const std::string plain = text_field(text);
+  const std::string_view all = plain;
+  std::string out;
+  for (size_t i = 0, step; i < all.size(); i += step) {
+    const size_t length = utf8_length(all.substr(i));
+    step = std::max<size_t>(length, 1);
+    const std::string_view c = all.substr(i, step);
+    if (length > 0 && page_character(code_point(c))) {
+      out += xml_references(c, true);
+      continue;
+    }
+    for (const char byte : c) append_hex_escape(static_cast<unsigned char>(byte), &out);
+  }
+  return out;
+}
+
+std::string html_lines(std::string_view text) {
+  std::string out;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1) {
+    out += html_text(text.substr(start, end - start)) + "\n";
+  }
+  return out + html_text(text.substr(start));
+}
+
+std::string yaml_string(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string latex_text(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '\\': out += "\\textbackslash{}"; break;
+      case '~': out += "\\textasciitilde{}"; break;
+      case '^': out += "\\textasciicircum{}"; break;
+      case '{': case '}': case '$': case '&': case '#': case '_': case '%':
+        out += '\\';
+        out += c;
+        break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string shell_quoted(std::string_view text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
 }
 
 }  // namespace tarnwick
