@@ -17,6 +17,15 @@ bool answerable(const Graph& g, int32_t source) {
   return row_is_solved(g, source) && weights_are_small(g);
 }
 
+std::string no_answer_reason(const Case& judging, const std::string& graph_name) {
+  if (std::string w = not_a_vertex(judging.graph(), judging.source()); !w.empty()) {
+    return w + ": no path file is written";
+  }
+  if (!judging.parents().empty()) return "";
+  return graph_name + ": " + kNoAnswerWeights +
+         "; the distances of such graphs depend on the loop order, so no path file is written";
+}
+
 void write_answer(const Case& judging, OutBuffer& out) {
   const std::vector<int32_t>& parent = judging.parents();
   for (int32_t k = 1; k <= judging.graph().n; ++k) {

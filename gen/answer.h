@@ -5,6 +5,7 @@
 #define TARNWICK_GEN_ANSWER_H_
 
 #include <cstdint>
+#include <string>
 
 #include "check/case.h"
 #include "cli/out_buffer.h"
@@ -21,6 +22,10 @@ inline constexpr char kNoAnswerWeights[] =
 // vertices lies in 0..2^30-1: a case that CaseOptions::solve_if lets solve
 // then has the parents that write_answer needs.
 bool answerable(const Graph& g, int32_t source);
+
+// Returns "" when `judging` has its model answer (answerable() let it solve),
+// else why tarnwick-solve writes none, naming the graph as `graph_name`.
+std::string no_answer_reason(const Case& judging, const std::string& graph_name);
 
 // Writes the model answer of `judging`, which answerable() let solve: line k
 // is a shortest path from the source to vertex k with the source left out.

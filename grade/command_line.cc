@@ -1,7 +1,10 @@
 // tarnwick-grade's command line (see command_line.h).
 #include "grade/command_line.h"
 
+#include <iterator>
+
 #include "check/case.h"
+#include "graph/cpus.h"
 #include "grade/report.h"
 #include "grade/testset.h"
 
@@ -53,6 +56,14 @@ std::string check(const Args& args, const GradeCommand& c) {
 
 }  // namespace
 
+std::vector<OptionSpec> grade_options() {
+  std::vector<OptionSpec> options = {{"--format", "a value"}, {"--testset", "a value"},
+                                     {"--output-name", "a value"}, {"--max-result-bytes", "a value"},
+                                     {"--visibility", "a value"}, {"--standings", "a value"}};
+  options.insert(options.end(), std::begin(kProgramOptionSpecs), std::end(kProgramOptionSpecs));
+  return options;
+}
+
 bool read_grade_command(const Args& args, GradeCommand* out, std::string* why) {
   const std::string* format = args.value("--format");
   const std::string* bytes = args.value("--max-result-bytes");
@@ -70,6 +81,25 @@ bool read_grade_command(const Args& args, GradeCommand* out, std::string* why) {
   out->operands = args.operands;
   if (why->empty()) *why = check(args, *out);
   return why->empty();
+}
+
+ClassOptions class_options(const GradeCommand& c) {
+  ClassOptions options;
+  options.output_name = c.output_name;
+  options.threads = usable_cpus();
+  options.max_bytes = c.max_bytes;
+  // What students (and their instructor, in the report) read of why a test failed.
+  const Format f = c.format;
+  options.explain_wrong = f == Format::kGradescope || f == Format::kJunit || f == Format::kHtml;
+  if (!c.programs.run.empty()) options.programs = &c.programs;
+  return options;
+}
+
+std::string class_output(const GradeCommand& c, const ClassResults& r, time_t now) {
+  if (c.format == Format::kGradescope) return gradescope_results(r, c.visibility);
+  if (c.format == Format::kJunit) return junit_report(r);
+  if (c.format == Format::kHtml) return html_report(r, now);
+  return class_records(c.format, r, c.standings.empty());
 }
 
 }  // namespace tarnwick

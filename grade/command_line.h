@@ -5,6 +5,7 @@
 #define TARNWICK_GRADE_COMMAND_LINE_H_
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,15 @@ struct GradeCommand {
   ProgramOptions programs;  // run empty: no programs
   std::vector<std::string> operands;
 };
+
+// Returns the options tarnwick-grade takes: its own, then those of programs.
+std::vector<OptionSpec> grade_options();
+
+// Returns how the test set of c is graded (no progress hook yet).
+ClassOptions class_options(const GradeCommand& c);
+
+// Returns what c's --format asks for of a graded test set, dated `now`.
+std::string class_output(const GradeCommand& c, const ClassResults& r, time_t now);
 
 // Reads args into *out. Returns false with *why set when the options and
 // operands do not go together (wrong use; an empty *why: the usage says it).

@@ -237,6 +237,23 @@ std::string format_name(Format format) {
   return "?";
 }
 
+bool write_records(const std::vector<std::string>& paths, const Case& judging,
+                   const GradeOptions& options, Format format, FILE* out, Tally* tally,
+                   int* error_number) {
+  auto put = [out](const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  };
+  errno = 0;
+  bool written = put(format_header(format, false));
+  grade_all(paths, judging, options, [&](const Graded& graded) {
+    tally->add(graded);
+    if (written) written = put(format_record(format, graded));
+  });
+  if (std::fflush(out) == 0 && written) return true;
+  *error_number = errno != 0 ? errno : EIO;
+  return false;
+}
+
 bool parse_format(std::string_view name, Format* format) {
   for (const auto& [known, f] : kFormatNames) {
     if (name == known) {

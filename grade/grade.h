@@ -197,6 +197,13 @@ struct Tally {
   std::string summary() const;
 };
 
+// Grades `paths` as grade_all does and writes format_header(format, false),
+// then each record as it comes, to `out`, counting the outcomes into *tally.
+// Returns false with *error_number set (errno, else EIO) when writing fails.
+bool write_records(const std::vector<std::string>& paths, const Case& judging,
+                   const GradeOptions& options, Format format, FILE* out, Tally* tally,
+                   int* error_number);
+
 }  // namespace tarnwick
 
 #endif  // TARNWICK_GRADE_GRADE_H_

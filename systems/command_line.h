@@ -12,6 +12,16 @@
 
 namespace tarnwick {
 
+// The options the checker takes. testlib's registerTestlibCmd drops
+// --testset X and --group Y before it counts the files (testlib.h 0.9.44,
+// __testlib_set_testset_and_group: the test set may not be empty, the group
+// may); its result file may be followed by -appes, a word and no option.
+inline constexpr OptionSpec kCheckerOptions[] = {
+    {"--kattis", nullptr},         {"--domjudge", nullptr},       {"--testlib", nullptr},
+    {"--cms", nullptr},            {"--source", "a vertex id"},   {"--judge-details", nullptr},
+    {"--testset", "a test set name"}, {"--group", "a group"}};
+inline constexpr std::string_view kCheckerWords[] = {"-appes", "-APPES"};
+
 // Returns the system the command line asks for, as far as it was read: the
 // flags, else the program's name, else `default_system` ("kattis", "testlib",
 // "cms" or "" for none). Sets *why when two flags disagree.

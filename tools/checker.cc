@@ -1,6 +1,7 @@
 // tarnwick-checker: tarnwick as the checker of a judging system (its usage
 // and summary below; exit statuses are the system's, see systems/checker.h).
 // It makes the case of the one test it is given.
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -47,16 +48,7 @@ constexpr std::string_view kDefaultSystem = "";
 
 class Checker final : public Tool {
  public:
-  // testlib's registerTestlibCmd drops --testset X and --group Y before it
-  // counts the files (testlib.h 0.9.44, __testlib_set_testset_and_group: the
-  // test set may not be empty, the group may); its result file may be
-  // followed by -appes.
-  Checker()
-      : Tool(kInfo,
-             {{"--kattis", nullptr}, {"--domjudge", nullptr}, {"--testlib", nullptr},
-              {"--cms", nullptr}, {"--source", "a vertex id"}, {"--judge-details", nullptr},
-              {"--testset", "a test set name"}, {"--group", "a group"}},
-             {"-appes", "-APPES"}) {}
+  Checker() : Tool(kInfo, {std::begin(kCheckerOptions), std::end(kCheckerOptions)}, {std::begin(kCheckerWords), std::end(kCheckerWords)}) {}
 
   bool take(const Args& args, std::string* why) override {
     return read_checker_args(args, kDefaultSystem, &args_, why);

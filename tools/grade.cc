@@ -2,17 +2,13 @@
 // loaded and solved once (it runs after the case), or against every test of
 // a test set (it makes the case of each test); or builds and runs every
 // submission's program on the test set and judges its outputs.
-#include <cerrno>
-#include <cstdio>
 #include <ctime>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "graph/cpus.h"
 #include "grade/command_line.h"
 #include "grade/grade.h"
-#include "grade/programs.h"
 #include "grade/report.h"
 #include "grade/testset.h"
 #include "tools/front.h"
@@ -60,15 +56,6 @@ constexpr ToolInfo kInfo = {
     "  --build-time S               CPU seconds of a build (60)\n"
     "  --isolation I                best, bubblewrap, pid-namespace, subreaper (best)\n"};
 
-// The options tarnwick-grade takes: its own, then those of programs.
-std::vector<OptionSpec> grade_options() {
-  std::vector<OptionSpec> options = {{"--format", "a value"}, {"--testset", "a value"},
-                                     {"--output-name", "a value"}, {"--max-result-bytes", "a value"},
-                                     {"--visibility", "a value"}, {"--standings", "a value"}};
-  options.insert(options.end(), std::begin(kProgramOptionSpecs), std::end(kProgramOptionSpecs));
-  return options;
-}
-
 class Grade final : public Tool {
  public:
   Grade() : Tool(kInfo, grade_options()) {}
@@ -97,19 +84,13 @@ class Grade final : public Tool {
   // the summary. Returns the exit status.
   int grade_files(Front& front) {
     const std::vector<std::string> paths(c_.operands.begin() + 2, c_.operands.end());
-    Tally tally;
-    errno = 0;
-    bool written = put(format_header(c_.format, false));
     const ExplainRequest explain{&front.judging, &front.graph, c_.operands[0], 0};
     GradeOptions options{usable_cpus(), {false, c_.max_bytes}};
     options.explain = &explain;  // for the traps a right solution can fall into
-    grade_all(paths, front.judging, options,
-              [&](const Graded& graded) {
-                tally.add(graded);
-                if (written) written = put(format_record(c_.format, graded));
-              });
-    if (std::fflush(stdout) != 0 || !written) {
-      return front.refuse("standard output: " + reason(errno != 0 ? errno : EIO));
+    Tally tally;
+    int error_number = 0;
+    if (!write_records(paths, front.judging, options, c_.format, stdout, &tally, &error_number)) {
+      return front.refuse("standard output: " + reason(error_number));
     }
     front.warn(front.judging.warnings());
     say(kInfo.name, tally.summary());
@@ -125,10 +106,12 @@ class Grade final : public Tool {
       if (why = isolation_unavailable(c_.programs.isolation); !why.empty()) return front.refuse(why);
       front.warn(isolation_warnings(c_.programs.isolation));
     }
-    const ClassOptions options = class_options(front);
+    ClassOptions options = class_options(c_);
+    options.progress = front.progress();
+    options.solved = [&front] { front.end_progress(); };
     ClassResults r;
     if (!grade_class(set, c_.operands, options, &r, &why)) return front.refuse(why);
-    if (int status = front.print(class_output(r)); status != kExitOk) return status;
+    if (int status = front.print(class_output(c_, r, std::time(nullptr))); status != kExitOk) return status;
     if (!c_.standings.empty() && !write_file(c_.standings, class_standings(c_.format, r), &why)) {
       return front.refuse(why);
     }
@@ -137,34 +120,6 @@ class Grade final : public Tool {
     front.warn(r.warnings);
     say(kInfo.name, class_summary(r));
     return tally.not_judged == 0 ? kExitOk : kExitCannot;
-  }
-
-  // Returns how the test set is graded.
-  ClassOptions class_options(Front& front) const {
-    ClassOptions options;
-    options.output_name = c_.output_name;
-    options.threads = usable_cpus();
-    options.max_bytes = c_.max_bytes;
-    // What students (and their instructor, in the report) read of why a test failed.
-    const Format f = c_.format;
-    options.explain_wrong = f == Format::kGradescope || f == Format::kJunit || f == Format::kHtml;
-    options.progress = front.progress();
-    options.solved = [&front] { front.end_progress(); };
-    if (!c_.programs.run.empty()) options.programs = &c_.programs;
-    return options;
-  }
-
-  // Returns what --format asks for of a graded test set.
-  std::string class_output(const ClassResults& r) const {
-    if (c_.format == Format::kGradescope) return gradescope_results(r, c_.visibility);
-    if (c_.format == Format::kJunit) return junit_report(r);
-    if (c_.format == Format::kHtml) return html_report(r, std::time(nullptr));
-    return class_records(c_.format, r, c_.standings.empty());
-  }
-
-  // Writes text to standard output. Returns false when that fails.
-  static bool put(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   }
 
   GradeCommand c_;

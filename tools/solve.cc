@@ -68,16 +68,8 @@ class Solve final : public Tool {
   }
 
   int run(Front& front) override {
-    const Case& judging = front.judging;
-    if (std::string w = not_a_vertex(judging.graph(), judging.source()); !w.empty()) {
-      return front.refuse(w + ": no path file is written");
-    }
-    if (judging.parents().empty()) {
-      return front.refuse((graph_.empty() ? "<stdin>" : graph_) + ": " + kNoAnswerWeights +
-                          "; the distances of such graphs depend on the loop order, so no path "
-                          "file is written");
-    }
-    return write_paths(front);
+    const std::string why = no_answer_reason(front.judging, graph_.empty() ? "<stdin>" : graph_);
+    return why.empty() ? write_paths(front) : front.refuse(why);
   }
 
  private:

@@ -51,14 +51,7 @@ constexpr bool kKattisByDefault = false;
 
 class Validate final : public Tool {
  public:
-  Validate()
-      : Tool(kInfo, {{"--min-vertices", "an integer"}, {"--max-vertices", "an integer"},
-                     {"--min-edges", "an integer"}, {"--max-edges", "an integer"},
-                     {"--min-weight", "an integer"}, {"--max-weight", "an integer"},
-                     {"--connected", nullptr}, {"--simple", nullptr},
-                     {"--source", "a vertex id"}, {"--carried-source", nullptr},
-                     {"--allow-non-vertex-source", nullptr}, {"--kattis", nullptr},
-                     {"--strict", nullptr}}) {}
+  Validate() : Tool(kInfo, validate_options()) {}
 
   bool take(const Args& args, std::string* why) override {
     return read_validate_command(args, kKattisByDefault, &c_, why);

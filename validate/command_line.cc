@@ -43,6 +43,17 @@ bool take_path(const std::vector<std::string>& operands, ValidateCommand* out, s
 
 }  // namespace
 
+std::vector<OptionSpec> validate_options() {
+  std::vector<OptionSpec> options;
+  for (const auto& bound : kBounds) options.push_back({bound.first, "an integer"});
+  for (const char* flag : {"--connected", "--simple", "--carried-source",
+                           "--allow-non-vertex-source", "--kattis", "--strict"}) {
+    options.push_back({flag, nullptr});
+  }
+  options.push_back({"--source", "a vertex id"});
+  return options;
+}
+
 bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand* out,
                            std::string* why) {
   GraphConstraints& want = out->options.want;

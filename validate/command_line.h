@@ -4,6 +4,7 @@
 #define TARNWICK_VALIDATE_COMMAND_LINE_H_
 
 #include <string>
+#include <vector>
 
 #include "cli/options.h"
 #include "validate/validate.h"
@@ -15,6 +16,9 @@ struct ValidateCommand {
   bool kattis = false;  // a problem package's input validator: exit 42 or 43
   std::string path;     // the graph file; empty: standard input
 };
+
+// Returns the options tarnwick-validate takes.
+std::vector<OptionSpec> validate_options();
 
 // Reads args into *out, as with --kattis when `kattis_always`. Returns false
 // with *why set when the command line is wrong use (an empty *why: the usage

@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit 0300387ccbf559166365bbfd2e2b8c9af6b4ee96, with changes not yet committed.
+// Made from the sources of commit 9b09d2ca1dcefb4a556c2af89765e90332f68a47, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -31,6 +31,7 @@
 #define TARNWICK_VALIDATE_COMMAND_LINE_H_
 
 #include <string>
+#include <vector>
 
 // ---- cli/options.h ----
 // The one option grammar of the tools (the judge keeps its own fixed command
@@ -1361,6 +1362,9 @@ struct ValidateCommand {
   std::string path;     // the graph file; empty: standard input
 };
 
+// Returns the options tarnwick-validate takes.
+std::vector<OptionSpec> validate_options();
+
 // Reads args into *out, as with --kattis when `kattis_always`. Returns false
 // with *why set when the command line is wrong use (an empty *why: the usage
 // says it).
@@ -1715,14 +1719,7 @@ constexpr bool kKattisByDefault = false;
 
 class Validate final : public Tool {
  public:
-  Validate()
-      : Tool(kInfo, {{"--min-vertices", "an integer"}, {"--max-vertices", "an integer"},
-                     {"--min-edges", "an integer"}, {"--max-edges", "an integer"},
-                     {"--min-weight", "an integer"}, {"--max-weight", "an integer"},
-                     {"--connected", nullptr}, {"--simple", nullptr},
-                     {"--source", "a vertex id"}, {"--carried-source", nullptr},
-                     {"--allow-non-vertex-source", nullptr}, {"--kattis", nullptr},
-                     {"--strict", nullptr}}) {}
+  Validate() : Tool(kInfo, validate_options()) {}
 
   bool take(const Args& args, std::string* why) override {
     return read_validate_command(args, kKattisByDefault, &c_, why);
@@ -7657,6 +7654,17 @@ bool take_path(const std::vector<std::string>& operands, ValidateCommand* out, s
 }
 
 }  // namespace
+
+std::vector<OptionSpec> validate_options() {
+  std::vector<OptionSpec> options;
+  for (const auto& bound : kBounds) options.push_back({bound.first, "an integer"});
+  for (const char* flag : {"--connected", "--simple", "--carried-source",
+                           "--allow-non-vertex-source", "--kattis", "--strict"}) {
+    options.push_back({flag, nullptr});
+  }
+  options.push_back({"--source", "a vertex id"});
+  return options;
+}
 
 bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand* out,
                            std::string* why) {

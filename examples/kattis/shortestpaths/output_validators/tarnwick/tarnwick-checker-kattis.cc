@@ -3,7 +3,7 @@
 // It is the checker of a judging system. Called with no system flag, it is
 // an output validator of Kattis and DOMjudge (as with --kattis): a flag (--kattis, --testlib,
 // --cms) or a program name ending in -kattis, -testlib or -cms asks for another.
-// Made from the sources of commit 0300387ccbf559166365bbfd2e2b8c9af6b4ee96, with changes not yet committed.
+// Made from the sources of commit 9b09d2ca1dcefb4a556c2af89765e90332f68a47, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-checker-kattis.cc -o tarnwick-checker
@@ -19,6 +19,7 @@
 // tarnwick-checker: tarnwick as the checker of a judging system (its usage
 // and summary below; exit statuses are the system's, see systems/checker.h).
 // It makes the case of the one test it is given.
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -1555,6 +1556,16 @@ bool whole_number(std::string_view text, int64_t* value = nullptr);
 
 namespace tarnwick {
 
+// The options the checker takes. testlib's registerTestlibCmd drops
+// --testset X and --group Y before it counts the files (testlib.h 0.9.44,
+// __testlib_set_testset_and_group: the test set may not be empty, the group
+// may); its result file may be followed by -appes, a word and no option.
+inline constexpr OptionSpec kCheckerOptions[] = {
+    {"--kattis", nullptr},         {"--domjudge", nullptr},       {"--testlib", nullptr},
+    {"--cms", nullptr},            {"--source", "a vertex id"},   {"--judge-details", nullptr},
+    {"--testset", "a test set name"}, {"--group", "a group"}};
+inline constexpr std::string_view kCheckerWords[] = {"-appes", "-APPES"};
+
 // Returns the system the command line asks for, as far as it was read: the
 // flags, else the program's name, else `default_system` ("kattis", "testlib",
 // "cms" or "" for none). Sets *why when two flags disagree.
@@ -1911,16 +1922,7 @@ constexpr std::string_view kDefaultSystem = "";
 
 class Checker final : public Tool {
  public:
-  // testlib's registerTestlibCmd drops --testset X and --group Y before it
-  // counts the files (testlib.h 0.9.44, __testlib_set_testset_and_group: the
-  // test set may not be empty, the group may); its result file may be
-  // followed by -appes.
-  Checker()
-      : Tool(kInfo,
-             {{"--kattis", nullptr}, {"--domjudge", nullptr}, {"--testlib", nullptr},
-              {"--cms", nullptr}, {"--source", "a vertex id"}, {"--judge-details", nullptr},
-              {"--testset", "a test set name"}, {"--group", "a group"}},
-             {"-appes", "-APPES"}) {}
+  Checker() : Tool(kInfo, {std::begin(kCheckerOptions), std::end(kCheckerOptions)}, {std::begin(kCheckerWords), std::end(kCheckerWords)}) {}
 
   bool take(const Args& args, std::string* why) override {
     return read_checker_args(args, kDefaultSystem, &args_, why);

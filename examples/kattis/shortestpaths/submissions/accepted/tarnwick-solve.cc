@@ -3,7 +3,7 @@
 // It is the model solver. Given no operand, it reads a test input (the graph,
 // then the source after the m-th edge) on standard input, as a problem
 // package's accepted submission is run.
-// Made from the sources of commit 0300387ccbf559166365bbfd2e2b8c9af6b4ee96, with changes not yet committed.
+// Made from the sources of commit 9b09d2ca1dcefb4a556c2af89765e90332f68a47, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-solve.cc -o tarnwick-solve
@@ -101,6 +101,7 @@ class OutBuffer {
 #define TARNWICK_GEN_ANSWER_H_
 
 #include <cstdint>
+#include <string>
 
 // ---- check/case.h ----
 // One judging case: the graph loaded, the source taken and its row solved,
@@ -1287,6 +1288,10 @@ inline constexpr char kNoAnswerWeights[] =
 // then has the parents that write_answer needs.
 bool answerable(const Graph& g, int32_t source);
 
+// Returns "" when `judging` has its model answer (answerable() let it solve),
+// else why tarnwick-solve writes none, naming the graph as `graph_name`.
+std::string no_answer_reason(const Case& judging, const std::string& graph_name);
+
 // Writes the model answer of `judging`, which answerable() let solve: line k
 // is a shortest path from the source to vertex k with the source left out.
 // Requires judging.parents() not empty.
@@ -1715,16 +1720,8 @@ class Solve final : public Tool {
   }
 
   int run(Front& front) override {
-    const Case& judging = front.judging;
-    if (std::string w = not_a_vertex(judging.graph(), judging.source()); !w.empty()) {
-      return front.refuse(w + ": no path file is written");
-    }
-    if (judging.parents().empty()) {
-      return front.refuse((graph_.empty() ? "<stdin>" : graph_) + ": " + kNoAnswerWeights +
-                          "; the distances of such graphs depend on the loop order, so no path "
-                          "file is written");
-    }
-    return write_paths(front);
+    const std::string why = no_answer_reason(front.judging, graph_.empty() ? "<stdin>" : graph_);
+    return why.empty() ? write_paths(front) : front.refuse(why);
   }
 
  private:
@@ -6682,6 +6679,15 @@ namespace tarnwick {
 
 bool answerable(const Graph& g, int32_t source) {
   return row_is_solved(g, source) && weights_are_small(g);
+}
+
+std::string no_answer_reason(const Case& judging, const std::string& graph_name) {
+  if (std::string w = not_a_vertex(judging.graph(), judging.source()); !w.empty()) {
+    return w + ": no path file is written";
+  }
+  if (!judging.parents().empty()) return "";
+  return graph_name + ": " + kNoAnswerWeights +
+         "; the distances of such graphs depend on the loop order, so no path file is written";
 }
 
 void write_answer(const Case& judging, OutBuffer& out) {
