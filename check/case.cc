@@ -36,6 +36,17 @@ bool parse_source_flag(std::string_view text, int32_t* source, std::string* err)
   return read_source(text, true, source, err);
 }
 
+std::string not_whole_source(std::string_view text) {
+  ByteReader in{text};
+  const Number num = read_number(in);  // no leading whitespace, no tail, however many digits
+  if (num.read != Read::kNoNumber && num.where == 0 && in.peek() == -1) return "";
+  int32_t read_as = 0;
+  std::string ignored;
+  const bool reads = parse_source(text, &read_as, &ignored);
+  return "source vertex id '" + std::string(text) + "' is not a whole number" +
+         (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
+}
+
 std::string not_a_vertex(const Graph& g, int32_t source) {
   if (row_is_solved(g, source)) return "";
   std::string vertices = g.n >= 1 ? "(1.." + std::to_string(g.n) + ")" : "(it has none)";

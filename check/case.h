@@ -47,6 +47,12 @@ bool parse_source(std::string_view text, int32_t* source, std::string* err);
 // Returns false with *err set otherwise.
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err);
 
+// Returns "" when `text` is a whole decimal id (an optional sign, then digits
+// and nothing else), else why not, with how the judge would read it: "source
+// vertex id '2x' is not a whole number (the judge would read it as 2)". For
+// tools that take a source operand but have no atoi-reading command line to keep.
+std::string not_whole_source(std::string_view text);
+
 // Returns "source 0 is not a vertex of the graph (1..3)" (or "... (it has
 // none)") when `source` is not a vertex of g, and "" when it is one.
 std::string not_a_vertex(const Graph& g, int32_t source);

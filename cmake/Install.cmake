@@ -55,6 +55,9 @@ install(FILES
 # The example Kattis problem package the README points to, its scripts still runnable.
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/examples/kattis
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples USE_SOURCE_PERMISSIONS)
+# The right student program the README's class of programs builds.
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/examples/programs/dijkstra.cc
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/programs)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README's pictures, at the paths its links name from its own folder.
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/grade/class-report.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/grade)

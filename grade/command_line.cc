@@ -11,17 +11,6 @@
 namespace tarnwick {
 namespace {
 
-// Returns "" when the source operand is a whole number, else why not: the
-// judge reads it as atoi does ("x" as 0); a grader has no such command line to keep.
-std::string whole_source(const std::string& text) {
-  if (whole_number(text)) return "";
-  int32_t read_as = 0;
-  std::string ignored;
-  const bool reads = parse_source(text, &read_as, &ignored);
-  return "source vertex id '" + text + "' is not a whole number" +
-         (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
-}
-
 // Returns "" when the options and operands go together, else why not.
 std::string check(const Args& args, const GradeCommand& c) {
   const bool set_only = c.format == Format::kGradescope || c.format == Format::kJunit ||
@@ -51,7 +40,7 @@ std::string check(const Args& args, const GradeCommand& c) {
     return "";
   }
   if (c.operands.size() < 3) return "a graph, a source and at least one result file are needed";
-  return whole_source(c.operands[1]);
+  return not_whole_source(c.operands[1]);
 }
 
 }  // namespace

@@ -125,6 +125,17 @@ readme_pictures() {
   return $missing
 }
 
+# readme_examples DOCDIR: every file of examples/ that DOCDIR/README.md names
+# (the README's commands copy them) is installed beside it.
+readme_examples() {
+  local missing=0 named
+  while read -r named; do
+    [ -f "$source_dir/$named" ] || continue
+    [ -f "$1/$named" ] || { echo "    missing: $named"; missing=1; }
+  done < <(grep -o 'examples/[A-Za-z0-9_./-]*[A-Za-z0-9_]' "$1/README.md" | sort -u)
+  return $missing
+}
+
 # has_files ROOT PATH...: every PATH exists under ROOT.
 has_files() {
   local root=$1 missing=0
@@ -180,6 +191,7 @@ check "unpacked copyright file is DEP-5 with LICENSE's terms" \
 check "unpacked manual page renders" \
   renders "$scratch/root/usr/share/man/man1/tarnwick.1.gz" "tarnwick - "
 check "unpacked README's pictures beside it" readme_pictures "$scratch/root/usr/share/doc/tarnwick"
+check "unpacked README's example files beside it" readme_examples "$scratch/root/usr/share/doc/tarnwick"
 if [ $tools_built = 1 ]; then
   check "unpacked tools make a case the judge accepts" tools_agree "$scratch/root/usr"
   check "unpacked grader and checker judge the examples" grades_and_checks "$scratch/root/usr"

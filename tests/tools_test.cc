@@ -180,6 +180,51 @@ TEST(ToolConventions, AnOperandTooManyIsWrongUse) {
   }
 }
 
+// A tool that takes a source operand and has no atoi-reading command line of
+// its own to keep takes a whole number alone: "2x" is wrong use, never
+// quietly vertex 2 (the judge's reading, told in the message).
+TEST(ToolConventions, ASourceOperandIsAWholeNumber) {
+  Scratch s;
+  const std::string graph = s.file("g", "3 2\n1 2 4\n2 3 1\n");
+  const std::string result = s.file("r", "1\n2\n2 3\n");
+  // The wrong use of a source `text` that the judge would read as `read_as`.
+  auto not_whole = [](const std::string& tool, const std::string& text, int read_as) {
+    std::string usage =
+        tool == "tarnwick-solve"
+            ? "Usage: tarnwick-solve input_graph [source_vertex_id]\n"
+            : "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
+              "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n";
+    return tool + ": source vertex id '" + text + "' is not a whole number (the judge would " +
+           "read it as " + std::to_string(read_as) + ")\n" + usage;
+  };
+  struct {
+    const char* binary;
+    std::vector<std::string> args;
+    std::string out, err;
+    int status;
+  } cases[] = {
+      {TARNWICK_SOLVE, {graph, "2x"}, "", not_whole("tarnwick-solve", "2x", 2), 1},
+      {TARNWICK_SOLVE, {graph, "x"}, "", not_whole("tarnwick-solve", "x", 0), 1},
+      {TARNWICK_SOLVE, {graph, " 1"}, "", not_whole("tarnwick-solve", " 1", 1), 1},
+      {TARNWICK_SOLVE, {graph, "1 "}, "", not_whole("tarnwick-solve", "1 ", 1), 1},
+      {TARNWICK_SOLVE, {graph, ""}, "", not_whole("tarnwick-solve", "", 0), 1},
+      {TARNWICK_SOLVE, {graph, "+1"}, "1\n2\n2 3\n", "", 0},
+      {TARNWICK_SOLVE, {graph, "-1"}, "",
+       "tarnwick-solve: source vertex id '-1' is outside 0..10009\n", 2},
+      {TARNWICK_SOLVE, {graph, "99999999999999999999"}, "",
+       "tarnwick-solve: source vertex id '99999999999999999999' is outside 0..10009\n", 2},
+      {TARNWICK_GRADE, {graph, "1x", result}, "", not_whole("tarnwick-grade", "1x", 1), 1},
+      {TARNWICK_GRADE, {graph, "+1", result}, result + "\tSuccess\n",
+       "tarnwick-grade: 1 file: 1 succeeded, 0 wrong, 0 empty, 0 not judged\n", 0},
+  };
+  for (const auto& c : cases) {
+    tarnwick_test::Outcome o = tarnwick_test::run_program(c.binary, c.args, s);
+    EXPECT_EQ(o.out, c.out) << c.args[1];
+    EXPECT_EQ(o.err, c.err) << c.args[1];
+    EXPECT_EQ(o.status, c.status) << c.args[1];
+  }
+}
+
 // Output that cannot be written (a full disk) is a refusal, whatever the
 // tool: one line naming standard output, exit 2, never a quiet success.
 TEST(ToolConventions, OutputThatCannotBeWrittenSaysWhy) {

@@ -47,12 +47,15 @@ class Solve final : public Tool {
  public:
   Solve() : Tool(kInfo, {}) {}
 
-  bool take(const Args& args, std::string*) override {
+  // A source operand must be a whole number: "2x" is wrong use, not vertex 2.
+  bool take(const Args& args, std::string* why) override {
     if (args.operands.empty() && kReadsStdinAlone) {
       source_ = SourceGiven::carried();
       return true;
     }
     if (args.operands.size() != 1 && args.operands.size() != 2) return false;
+    if (args.operands.size() == 2) *why = not_whole_source(args.operands[1]);
+    if (!why->empty()) return false;
     graph_ = args.operands[0];
     source_ = args.operands.size() == 2 ? SourceGiven::argument(args.operands[1])
                                         : SourceGiven::carried();
