@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit 9b09d2ca1dcefb4a556c2af89765e90332f68a47, with changes not yet committed.
+// Made from the sources of commit fab71ca6b46af1ada01126bfd2da6341b4a2ba46.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -1181,6 +1181,12 @@ bool parse_source(std::string_view text, int32_t* source, std::string* err);
 // Reads a --source value, a whole decimal id from 0 to V - 1, into *source.
 // Returns false with *err set otherwise.
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err);
+
+// Returns "" when `text` is a whole decimal id (an optional sign, then digits
+// and nothing else), else why not, with how the judge would read it: "source
+// vertex id '2x' is not a whole number (the judge would read it as 2)". For
+// tools that take a source operand but have no atoi-reading command line to keep.
+std::string not_whole_source(std::string_view text);
 
 // Returns "source 0 is not a vertex of the graph (1..3)" (or "... (it has
 // none)") when `source` is not a vertex of g, and "" when it is one.
@@ -6175,6 +6181,17 @@ bool parse_source(std::string_view text, int32_t* source, std::string* err) {
 
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err) {
   return read_source(text, true, source, err);
+}
+
+std::string not_whole_source(std::string_view text) {
+  ByteReader in{text};
+  const Number num = read_number(in);  // no leading whitespace, no tail, however many digits
+  if (num.read != Read::kNoNumber && num.where == 0 && in.peek() == -1) return "";
+  int32_t read_as = 0;
+  std::string ignored;
+  const bool reads = parse_source(text, &read_as, &ignored);
+  return "source vertex id '" + std::string(text) + "' is not a whole number" +
+         (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
 }
 
 std::string not_a_vertex(const Graph& g, int32_t source) {

@@ -3,7 +3,7 @@
 // It is the model solver. Given no operand, it reads a test input (the graph,
 // then the source after the m-th edge) on standard input, as a problem
 // package's accepted submission is run.
-// Made from the sources of commit 9b09d2ca1dcefb4a556c2af89765e90332f68a47, with changes not yet committed.
+// Made from the sources of commit fab71ca6b46af1ada01126bfd2da6341b4a2ba46.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-solve.cc -o tarnwick-solve
@@ -1180,6 +1180,12 @@ bool parse_source(std::string_view text, int32_t* source, std::string* err);
 // Returns false with *err set otherwise.
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err);
 
+// Returns "" when `text` is a whole decimal id (an optional sign, then digits
+// and nothing else), else why not, with how the judge would read it: "source
+// vertex id '2x' is not a whole number (the judge would read it as 2)". For
+// tools that take a source operand but have no atoi-reading command line to keep.
+std::string not_whole_source(std::string_view text);
+
 // Returns "source 0 is not a vertex of the graph (1..3)" (or "... (it has
 // none)") when `source` is not a vertex of g, and "" when it is one.
 std::string not_a_vertex(const Graph& g, int32_t source);
@@ -1699,12 +1705,15 @@ class Solve final : public Tool {
  public:
   Solve() : Tool(kInfo, {}) {}
 
-  bool take(const Args& args, std::string*) override {
+  // A source operand must be a whole number: "2x" is wrong use, not vertex 2.
+  bool take(const Args& args, std::string* why) override {
     if (args.operands.empty() && kReadsStdinAlone) {
       source_ = SourceGiven::carried();
       return true;
     }
     if (args.operands.size() != 1 && args.operands.size() != 2) return false;
+    if (args.operands.size() == 2) *why = not_whole_source(args.operands[1]);
+    if (!why->empty()) return false;
     graph_ = args.operands[0];
     source_ = args.operands.size() == 2 ? SourceGiven::argument(args.operands[1])
                                         : SourceGiven::carried();
@@ -6079,6 +6088,17 @@ bool parse_source(std::string_view text, int32_t* source, std::string* err) {
 
 bool parse_source_flag(std::string_view text, int32_t* source, std::string* err) {
   return read_source(text, true, source, err);
+}
+
+std::string not_whole_source(std::string_view text) {
+  ByteReader in{text};
+  const Number num = read_number(in);  // no leading whitespace, no tail, however many digits
+  if (num.read != Read::kNoNumber && num.where == 0 && in.peek() == -1) return "";
+  int32_t read_as = 0;
+  std::string ignored;
+  const bool reads = parse_source(text, &read_as, &ignored);
+  return "source vertex id '" + std::string(text) + "' is not a whole number" +
+         (reads ? " (the judge would read it as " + std::to_string(read_as) + ")" : "");
 }
 
 std::string not_a_vertex(const Graph& g, int32_t source) {
