@@ -5,6 +5,7 @@
 
 #include "grade/testset.h"
 #include "package/output.h"
+#include "validate/command_line.h"
 
 namespace tarnwick {
 namespace {
@@ -16,6 +17,28 @@ std::string one_line_words(const std::string& text) {
   std::string word, joined;
   while (words >> word) joined += (joined.empty() ? "" : " ") + word;
   return joined;
+}
+
+// Returns why `flags` cannot follow "--kattis --strict" on the command line of
+// the package's input validator (an unknown option, a value that is not one,
+// an operand: the validator reads the test on standard input), or "".
+std::string check_validate_flags(const std::string& flags) {
+  std::istringstream in(flags);
+  std::vector<std::string> words{"tarnwick-validate", "--kattis", "--strict"};
+  for (std::string word; in >> word;) words.push_back(word);
+  std::vector<const char*> argv;
+  for (const std::string& word : words) argv.push_back(word.c_str());
+  const std::vector<OptionSpec> options = validate_options();
+  Args args;
+  ValidateCommand command;
+  std::string why;
+  const bool read = read_args(options, {}, static_cast<int>(argv.size()), argv.data(), &args, &why);
+  if (read && !args.operands.empty()) {
+    why = "'" + args.operands[0] + "' is not an option (the validator reads standard input)";
+  } else if (read && read_validate_command(args, true, &command, &why)) {
+    return "";
+  }
+  return "--validate '" + flags + "': " + why;
 }
 
 // Takes --time and --memory. Returns why they are wrong, or "".
@@ -66,6 +89,7 @@ std::string take_options(const Args& args, PackageCommand* c) {
     return "--title must be one line, not empty";
   }
   if (std::string w = check_samples(c->samples); !w.empty()) return w;
+  if (std::string w = check_validate_flags(o.validate_flags); !w.empty()) return w;
   if (std::string w = take_limits(args, &o); !w.empty()) return w;
   return take_name(c->out, &o);
 }

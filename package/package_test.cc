@@ -112,6 +112,19 @@ TEST(PackageCli, UsageAndRefusals) {
        "tarnwick-package: --memory '1G' is not a number of MiB from 1 to 1048576\n" + kUsage},
       {{"--system=polygon", "--samples=", D, O}, 1, "",
        "tarnwick-package: --samples needs a count or a pattern\n" + kUsage},
+      // --validate takes what the input validator takes after --kattis --strict, and no file.
+      {{"--system=kattis", "--validate", "--max-vertex 1000", D, O}, 1, "",
+       "tarnwick-package: --validate '--max-vertex 1000': unknown option '--max-vertex'\n" + kUsage},
+      {{"--system=kattis", "--validate", "--min-weight one", D, O}, 1, "",
+       "tarnwick-package: --validate '--min-weight one': --min-weight needs an integer, not "
+       "'one'\n" + kUsage},
+      {{"--system=kattis", "--validate", "--simple\n  --max-edges", D, O}, 1, "",
+       "tarnwick-package: --validate '--simple --max-edges': --max-edges needs an integer\n" + kUsage},
+      {{"--system=kattis", "--validate", "--connected=yes", D, O}, 1, "",
+       "tarnwick-package: --validate '--connected=yes': --connected takes no value\n" + kUsage},
+      {{"--system=kattis", "--validate", "--max-vertices 1000 t.in", D, O}, 1, "",
+       "tarnwick-package: --validate '--max-vertices 1000 t.in': 't.in' is not an option (the "
+       "validator reads standard input)\n" + kUsage},
       {{"--system=kattis", D + "/none", O}, 2, "", "tarnwick-package: " + D + "/none: No such file or directory\n"},
       {{"--system=kattis", "--samples", "x*", D, O}, 2, "", "tarnwick-package: --samples 'x*' matches no test\n"},
       {{"--system=kattis", "--samples", "4", D, O}, 2, "", "tarnwick-package: --samples 4: the folder holds 3 tests\n"},

@@ -33,7 +33,7 @@ constexpr ToolInfo kInfo = {
     "  --author NAME          its author and rights owner (The course staff)\n"
     "  --samples N|PATTERN    the samples: the first N tests, or those whose names\n"
     "                         match a shell pattern (1)\n"
-    "  --validate FLAGS       tarnwick-validate's constraints, after --strict\n"
+    "  --validate FLAGS       tarnwick-validate's constraints, after --kattis --strict\n"
     "                         ('--max-vertices 1000 --simple')\n"
     "  --time S               the time limit of a run, in seconds (1)\n"
     "  --memory MIB           the memory limit of a run, in MiB (1024)\n"
