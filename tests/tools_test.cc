@@ -100,8 +100,8 @@ TEST(ToolConventions, HelpVersionAndWrongUse) {
        "Usage: tarnwick-explain [--student] [--json | --dot] input_graph your_output_result "
        "source_vertex_id [line]\n"},
       {TARNWICK_VALIDATE, "tarnwick-validate",
-       "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-       "[--strict] input_graph\n"},
+       "Usage: tarnwick-validate [constraints] [--source S | --carried-source] "
+       "[--allow-non-vertex-source] [--kattis] [--strict] input_graph\n"},
       {TARNWICK_GRADE, "tarnwick-grade",
        "Usage: tarnwick-grade [OPTIONS] input_graph source_vertex_id result_file...\n"
        "       tarnwick-grade [OPTIONS] --testset DATA submission_folder...\n"},

@@ -15,8 +15,8 @@ namespace {
 
 constexpr ToolInfo kInfo = {
     "tarnwick-validate",
-    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-    "[--strict] input_graph\n",
+    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] "
+    "[--allow-non-vertex-source] [--kattis] [--strict] input_graph\n",
     "Reads a graph file the way tarnwick does and reports, one a line as\n"
     "FILE:LINE:COLUMN: error|warning: text, what the judge refuses or warns about\n"
     "and what it accepts but a test author rarely means; then a summary.\n"

@@ -407,8 +407,8 @@ TEST(Validate, ExactlyTheShownFewHideNothing) {
 }
 
 constexpr char kUsage[] =
-    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-    "[--strict] input_graph\n";
+    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] "
+    "[--allow-non-vertex-source] [--kattis] [--strict] input_graph\n";
 
 TEST(ValidateCli, WrongUseAndUnreadableFiles) {
   Scratch scratch;

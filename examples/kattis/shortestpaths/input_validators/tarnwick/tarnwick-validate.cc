@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit fab71ca6b46af1ada01126bfd2da6341b4a2ba46.
+// Made from the sources of commit ea127a99f40700e76f63044884dc892c88d88588, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -1689,8 +1689,8 @@ namespace {
 
 constexpr ToolInfo kInfo = {
     "tarnwick-validate",
-    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] [--kattis] "
-    "[--strict] input_graph\n",
+    "Usage: tarnwick-validate [constraints] [--source S | --carried-source] "
+    "[--allow-non-vertex-source] [--kattis] [--strict] input_graph\n",
     "Reads a graph file the way tarnwick does and reports, one a line as\n"
     "FILE:LINE:COLUMN: error|warning: text, what the judge refuses or warns about\n"
     "and what it accepts but a test author rarely means; then a summary.\n"

@@ -3,7 +3,7 @@
 // It is the checker of a judging system. Called with no system flag, it is
 // an output validator of Kattis and DOMjudge (as with --kattis): a flag (--kattis, --testlib,
 // --cms) or a program name ending in -kattis, -testlib or -cms asks for another.
-// Made from the sources of commit fab71ca6b46af1ada01126bfd2da6341b4a2ba46.
+// Made from the sources of commit ea127a99f40700e76f63044884dc892c88d88588.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-checker-kattis.cc -o tarnwick-checker

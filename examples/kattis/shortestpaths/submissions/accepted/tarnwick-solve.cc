@@ -3,7 +3,7 @@
 // It is the model solver. Given no operand, it reads a test input (the graph,
 // then the source after the m-th edge) on standard input, as a problem
 // package's accepted submission is run.
-// Made from the sources of commit fab71ca6b46af1ada01126bfd2da6341b4a2ba46.
+// Made from the sources of commit ea127a99f40700e76f63044884dc892c88d88588.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-solve.cc -o tarnwick-solve
