@@ -125,8 +125,25 @@ int cannot(const ToolInfo& tool, const std::string& reason) {
   return kExitCannot;
 }
 
+namespace {
+
+// Keeps the numbers 0, 1 and 2 taken: a standard descriptor that came closed
+// is opened on /dev/null the wrong way round (standard input for writing),
+// so that using it fails as on a closed one, and no file opened later takes
+// its number (the graph file read again as the team's output).
+void hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+    if (held >= 0 && held != fd) ::close(held);
+  }
+}
+
+}  // namespace
+
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
                  const FailureHandler& failed) {
+  hold_standard_descriptors();
   std::string why;
   try {
     return body(argc, argv);

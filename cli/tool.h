@@ -91,7 +91,9 @@ using MainBody = std::function<int(int argc, char** argv)>;
 // exception's own words) into an exit status, once it is told.
 using FailureHandler = std::function<int(const std::string& reason)>;
 
-// Returns body(argc, argv). When body throws, the failure is told in one
+// Returns body(argc, argv), with a standard descriptor that came closed held
+// so that using it fails as on a closed one (no file opened takes its
+// number). When body throws, the failure is told in one
 // line "NAME: reason" and kExitCannot is returned, or, with `failed` set,
 // failed(reason) is (a judging system's own way of telling it).
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
