@@ -2,6 +2,8 @@
 // system's exact file list and key files), the example Kattis package made
 // again from its own tests byte for byte, the Gradescope points file read
 // by the real grader, and the CMS checker speaking CMS's convention unasked.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -285,6 +287,35 @@ TEST(PackageCli, NoModelAnswerIsWarnedAndNeverASample) {
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.err, "tarnwick-package: neg: a sample must have a model answer, and neg.ans is empty "
             "(choose other samples with --samples)\n");
+}
+
+// An answer file that is not a regular file is refused at once: a folder was
+// read as an empty answer (no model answer), a FIFO or a link to a device
+// stalled the package maker; a dangling link is no missing answer to make.
+TEST(PackageCli, AnswerThatIsNotARegularFileIsRefused) {
+  struct Case {
+    const char* name;
+    void (*make)(const fs::path&);
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"folder", [](const fs::path& p) { fs::create_directory(p); }, "not a regular file"},
+      {"fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0644); }, "not a regular file"},
+      {"device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }, "not a regular file"},
+      {"dangling link", [](const fs::path& p) { fs::create_symlink("none", p); },
+       "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    Tests t;
+    fs::remove(t.s.dir() / "t" / "b.ans");
+    c.make(t.s.dir() / "t" / "b.ans");
+    Outcome o = tarnwick_test::run_program(
+        "/usr/bin/timeout", {"20", TARNWICK_PACKAGE, "--system=polygon", t.dir, t.out("p")}, t.s);
+    EXPECT_EQ(o.status, 2) << c.name;
+    EXPECT_EQ(o.out, "") << c.name;
+    EXPECT_EQ(o.err, "tarnwick-package: " + t.dir + "/b.ans: " + c.reason + "\n") << c.name;
+    EXPECT_FALSE(fs::exists(t.out("p"))) << c.name;
+  }
 }
 
 // The CMS checker, as CMS calls check/checker: input, correct output, the
