@@ -3,8 +3,10 @@
 
 #include <sstream>
 
+#include "cli/escape.h"
 #include "grade/testset.h"
 #include "package/output.h"
+#include "validate/command_line.h"
 
 namespace tarnwick {
 namespace {
@@ -16,6 +18,26 @@ std::string one_line_words(const std::string& text) {
   std::string word, joined;
   while (words >> word) joined += (joined.empty() ? "" : " ") + word;
   return joined;
+}
+
+// Returns why the input validator would refuse `flags` after --kattis
+// --strict (an unknown option, a bad value, an operand: it reads standard
+// input), or "".
+std::string check_validate_flags(const std::string& flags) {
+  std::vector<std::string> words = {"tarnwick-validate", "--kattis", "--strict"};
+  std::istringstream in(flags);
+  for (std::string word; in >> word;) words.push_back(word);
+  std::vector<const char*> argv;
+  for (const std::string& word : words) argv.push_back(word.c_str());
+  Args args;
+  ValidateCommand command;
+  std::string why;
+  if (read_args(validate_options(), {}, static_cast<int>(argv.size()), argv.data(), &args, &why) &&
+      args.operands.empty() && read_validate_command(args, true, &command, &why)) {
+    return "";
+  }
+  if (why.empty()) why = "'" + args.operands[0] + "' is no option (the input comes on standard input)";
+  return "--validate '" + flags + "': " + why;
 }
 
 // Takes --time and --memory. Returns why they are wrong, or "".
@@ -62,9 +84,11 @@ std::string take_options(const Args& args, PackageCommand* c) {
   if (const std::string* v = args.value("--build")) o.build = *v;
   if (const std::string* v = args.value("--run")) o.run = *v;
   if (const std::string* v = args.value("--static-dir")) c->static_dir = *v;
-  if (o.title.empty() || o.title.find('\n') != std::string::npos) {
-    return "--title must be one line, not empty";
+  if (o.title.empty() || !plain_text(o.title)) {
+    return "--title must be one line of UTF-8 text without control characters, not empty";
   }
+  if (!plain_text(o.author)) return "--author must be UTF-8 text without control characters";
+  if (std::string w = check_validate_flags(o.validate_flags); !w.empty()) return w;
   if (std::string w = check_samples(c->samples); !w.empty()) return w;
   if (std::string w = take_limits(args, &o); !w.empty()) return w;
   return take_name(c->out, &o);

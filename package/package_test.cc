@@ -112,6 +112,23 @@ TEST(PackageCli, UsageAndRefusals) {
        "tarnwick-package: --time '0' is not a number of seconds from 0.001 to 3600\n" + kUsage},
       {{"--system=cms", "--memory", "1G", D, O}, 1, "",
        "tarnwick-package: --memory '1G' is not a number of MiB from 1 to 1048576\n" + kUsage},
+      // What problem.yaml, the statement and problem.xml hold as they are: a
+      // control byte or one that is not UTF-8 made problem.yaml unreadable.
+      {{"--system=kattis", "--title", "Paths\x01", D, O}, 1, "",
+       "tarnwick-package: --title must be one line of UTF-8 text without control characters, not "
+       "empty\n" + kUsage},
+      {{"--system=kattis", "--author", "Ada\nLovelace", D, O}, 1, "",
+       "tarnwick-package: --author must be UTF-8 text without control characters\n" + kUsage},
+      {{"--system=kattis", "--author", "Ad\xe1", D, O}, 1, "",
+       "tarnwick-package: --author must be UTF-8 text without control characters\n" + kUsage},
+      // Flags the input validator refuses would make it refuse every test.
+      {{"--system=kattis", "--validate", "--max-vertices 9 --simpel", D, O}, 1, "",
+       "tarnwick-package: --validate '--max-vertices 9 --simpel': unknown option '--simpel'\n" + kUsage},
+      {{"--system=kattis", "--validate", "--max-weight=x", D, O}, 1, "",
+       "tarnwick-package: --validate '--max-weight=x': --max-weight needs an integer, not 'x'\n" + kUsage},
+      {{"--system=kattis", "--validate", "--connected 1000", D, O}, 1, "",
+       "tarnwick-package: --validate '--connected 1000': '1000' is no option (the input comes on "
+       "standard input)\n" + kUsage},
       {{"--system=polygon", "--samples=", D, O}, 1, "",
        "tarnwick-package: --samples needs a count or a pattern\n" + kUsage},
       {{"--system=kattis", D + "/none", O}, 2, "", "tarnwick-package: " + D + "/none: No such file or directory\n"},
