@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -101,9 +102,18 @@ int print(const ToolInfo& tool, std::string_view text) {
   return cannot(tool, "standard output: " + err);
 }
 
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv) {
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
+    // "--min-weight --help": the next argument is the option's value, whatever it holds.
+    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
+      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
+    });
+    if (takes_next) {
+      ++i;
+      continue;
+    }
     if (std::strcmp(argv[i], "--help") == 0) {
       return print(tool, std::string(tool.usage) + tool.summary);
     }

@@ -7,8 +7,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "cli/options.h"
 
 namespace tarnwick {
 
@@ -53,11 +56,13 @@ std::string joined(const Items& items, std::string_view sep, Write write) {
 // escaped).
 void say(std::string_view name, std::string_view message);
 
-// Answers a "--help" or "--version" argument, if any comes before a "--":
+// Answers a "--help" or "--version" argument, if any comes before a "--"
+// and is not the value of one of the value `options` given as "--name VALUE":
 // prints the usage and summary, or "NAME VERSION", on standard output and
 // returns kExitOk (kExitCannot, told as `cannot` does, when standard output
 // fails). Returns -1 when there is neither.
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv);
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options = {});
 
 // Prints "NAME: why" (when why is not empty) and the usage line on standard
 // error. Returns kExitWrongUse.
