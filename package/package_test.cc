@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/escape.h"
 #include "tests/cli_support.h"
 
 namespace {
@@ -332,6 +333,22 @@ TEST(PackageCli, AnswerThatIsNotARegularFileIsRefused) {
     EXPECT_EQ(o.out, "") << c.name;
     EXPECT_EQ(o.err, "tarnwick-package: " + t.dir + "/b.ans: " + c.reason + "\n") << c.name;
     EXPECT_FALSE(fs::exists(t.out("p"))) << c.name;
+  }
+}
+
+// The Gradescope package's points file names every test: a name with white
+// space, or with '#' first, made a points file its own grader refuses (every
+// submission's run failed), so such a test is refused.
+TEST(PackageCli, GradescopeRefusesTestsItsPointsFileCannotName) {
+  for (const std::string name : {"a b", "#1", "t\tab", "line\nend"}) {
+    Tests t;
+    fs::remove(t.s.dir() / "t" / "points");
+    t.s.file("t/" + name + ".in", "2 1\n1 2 5\n1\n");
+    Outcome o = package({"--system=gradescope", "--static-dir", t.bin, t.dir, t.out("g.zip")}, t.s);
+    EXPECT_EQ(o.status, 2) << name;
+    EXPECT_EQ(o.err, "tarnwick-package: test '" + tarnwick::printable(name) + "': the points file "
+              "of a Gradescope package cannot name it (white space, or '#' first)\n");
+    EXPECT_FALSE(fs::exists(t.out("g.zip"))) << name;
   }
 }
 
