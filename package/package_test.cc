@@ -245,6 +245,10 @@ TEST(PackageCli, PolygonNumbersTestsFromOne) {
             "        <test method=\"manual\" points=\"2.5\" sample=\"true\"/>\n"
             "        <test method=\"manual\" points=\"3\"/>\n"
             "      </tests>\n    </testset>\n  </judging>\n</problem>\n");
+  // One test is "1 test", as one sample is "1 sample".
+  for (const char* name : {"b.in", "c.in", "points"}) fs::remove(t.s.dir() / "t" / name);
+  o = package({"--system=polygon", t.dir, t.out("one")}, t.s);
+  EXPECT_EQ(o.out, t.out("one") + ": 5 files, 1 test, 1 sample\n");
 }
 
 TEST(PackageCli, CmsTaskInItalyYamlLayout) {
