@@ -59,7 +59,7 @@ std::string take_limits(const Args& args, PackageOptions* o) {
 // Takes the short name from OUT. Returns why it cannot be one, or "".
 std::string take_name(const std::string& out, PackageOptions* o) {
   std::string name = out.substr(out.find_last_of('/') + 1);
-  const bool zip = name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0;
+  const bool zip = name.size() >= 4 && name.compare(name.size() - 4, 4, ".zip") == 0;
   if (zipped(o->system) && !zip) {
     const char* word = o->system == System::kDomjudge ? "DOMjudge" : "Gradescope";
     return std::string("the ") + word + " package is a zip: OUT must end in .zip";

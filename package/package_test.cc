@@ -106,6 +106,10 @@ TEST(PackageCli, UsageAndRefusals) {
        "tarnwick-package: --system 'hackerrank' is none of kattis, domjudge, polygon, cms, gradescope\n" + kUsage},
       {{"--system=domjudge", D, O}, 1, "",
        "tarnwick-package: the DOMjudge package is a zip: OUT must end in .zip\n" + kUsage},
+      // ".zip" ends in .zip: what is wrong is the empty short name before it.
+      {{"--system=domjudge", D, t.out(".zip")}, 1, "",
+       "tarnwick-package: the problem's short name '' (the output's name) must be lower-case "
+       "letters and digits\n" + kUsage},
       {{"--system=kattis", D, t.out("Shortest")}, 1, "",
        "tarnwick-package: the problem's short name 'Shortest' (the output's name) must be lower-case "
        "letters and digits\n" + kUsage},
