@@ -222,6 +222,16 @@ std::string html_text(std::string_view text) {
   return out;
 }
 
+bool plain_text(std::string_view text) {
+  for (size_t i = 0, step; i < text.size(); i += step) {
+    step = utf8_length(text.substr(i));
+    if (step == 0) return false;
+    const char32_t cp = code_point(text.substr(i, step));
+    if (cp < 0x20 || cp == 0x7f || !page_character(cp)) return false;
+  }
+  return true;
+}
+
 std::string html_lines(std::string_view text) {
   std::string out;
   size_t start = 0;

@@ -44,6 +44,11 @@ std::string valid_utf8(std::string_view text);
 // nothing above U+10FFFF).
 bool is_utf8(std::string_view text);
 
+// Returns true when `text` is valid UTF-8 holding no control character (C0,
+// DEL or C1) and no noncharacter (U+FFFE): text that YAML, XML, HTML and a
+// terminal line all hold as it is, with nothing to escape but their quotes.
+bool plain_text(std::string_view text);
+
 // Returns the bytes of text as lower-case hexadecimal.
 std::string hex(std::string_view text);
 

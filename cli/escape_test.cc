@@ -100,5 +100,32 @@ TEST(Escape, Markup) {
   EXPECT_EQ(hex(std::string("\x00\xff", 2)), "00ff");
 }
 
+// Plain text is what a YAML scalar, an XML attribute and a LaTeX title hold
+// as it is: valid UTF-8, no control character of any kind, no noncharacter.
+TEST(Escape, PlainText) {
+  struct Case {
+    std::string in;
+    bool plain;
+  };
+  const Case cases[] = {
+      {"", true},
+      {"Shortest Paths", true},
+      {"caf\xc3\xa9 \\ \" % $ \xe2\x9c\x93", true},
+      {"a\nb", false},
+      {"a\tb", false},
+      {"a\rb", false},
+      {"a\x01", false},
+      {"a\x7f", false},
+      {std::string("a\0b", 3), false},
+      {"\xc2\x85", false},          // U+0085, a C1 control
+      {"\xc2\xa0", true},           // U+00A0, no control
+      {"\xef\xbf\xbe", false},      // U+FFFE
+      {"\xff", false},
+      {"\xc3", false},              // cut short
+      {"\xc0\xaf", false},          // overlong
+  };
+  for (const Case& c : cases) EXPECT_EQ(plain_text(c.in), c.plain) << printable(c.in);
+}
+
 }  // namespace
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -101,9 +102,18 @@ int print(const ToolInfo& tool, std::string_view text) {
   return cannot(tool, "standard output: " + err);
 }
 
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv) {
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
+    // "--min-weight --help": the next argument is the option's value, whatever it holds.
+    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
+      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
+    });
+    if (takes_next) {
+      ++i;
+      continue;
+    }
     if (std::strcmp(argv[i], "--help") == 0) {
       return print(tool, std::string(tool.usage) + tool.summary);
     }
@@ -125,8 +135,25 @@ int cannot(const ToolInfo& tool, const std::string& reason) {
   return kExitCannot;
 }
 
+namespace {
+
+// Keeps the numbers 0, 1 and 2 taken: a standard descriptor that came closed
+// is opened on /dev/null the wrong way round (standard input for writing),
+// so that using it fails as on a closed one, and no file opened later takes
+// its number (the graph file read again as the team's output).
+void hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+    if (held >= 0 && held != fd) ::close(held);
+  }
+}
+
+}  // namespace
+
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
                  const FailureHandler& failed) {
+  hold_standard_descriptors();
   std::string why;
   try {
     return body(argc, argv);

@@ -7,8 +7,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "cli/options.h"
 
 namespace tarnwick {
 
@@ -53,11 +56,13 @@ std::string joined(const Items& items, std::string_view sep, Write write) {
 // escaped).
 void say(std::string_view name, std::string_view message);
 
-// Answers a "--help" or "--version" argument, if any comes before a "--":
+// Answers a "--help" or "--version" argument, if any comes before a "--"
+// and is not the value of one of the value `options` given as "--name VALUE":
 // prints the usage and summary, or "NAME VERSION", on standard output and
 // returns kExitOk (kExitCannot, told as `cannot` does, when standard output
 // fails). Returns -1 when there is neither.
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv);
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options = {});
 
 // Prints "NAME: why" (when why is not empty) and the usage line on standard
 // error. Returns kExitWrongUse.
@@ -91,7 +96,9 @@ using MainBody = std::function<int(int argc, char** argv)>;
 // exception's own words) into an exit status, once it is told.
 using FailureHandler = std::function<int(const std::string& reason)>;
 
-// Returns body(argc, argv). When body throws, the failure is told in one
+// Returns body(argc, argv), with a standard descriptor that came closed held
+// so that using it fails as on a closed one (no file opened takes its
+// number). When body throws, the failure is told in one
 // line "NAME: reason" and kExitCannot is returned, or, with `failed` set,
 // failed(reason) is (a judging system's own way of telling it).
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,

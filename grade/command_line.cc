@@ -15,6 +15,8 @@ namespace {
 std::string check(const Args& args, const GradeCommand& c) {
   const bool set_only = c.format == Format::kGradescope || c.format == Format::kJunit ||
                         c.format == Format::kHtml;
+  if (args.has("--testset") && c.testset.empty()) return "--testset needs a folder";
+  if (args.has("--standings") && c.standings.empty()) return "--standings needs a file";
   if (c.testset.empty() && (set_only || args.has("--output-name"))) {
     return std::string(args.has("--output-name") ? "--output-name"
                                                  : "--format=" + format_name(c.format)) +

@@ -651,6 +651,11 @@ TEST(GradeTestset, GoldenRuns) {
       {{"--testset", D, "--max-result-bytes", "1T", A}, 1, "",
        "tarnwick-grade: --max-result-bytes '1T' is not a byte count (digits, then K, M or G)\n" + usage},
       {{"--testset"}, 1, "", "tarnwick-grade: --testset needs a value\n" + usage},
+      // An empty folder or file name is wrong use, never the option left out: the
+      // grade of one file (or the standings after the records) is not what was asked.
+      {{"--testset", "", D + "/t1.in", "1", A + "/t1.out"}, 1, "",
+       "tarnwick-grade: --testset needs a folder\n" + usage},
+      {{"--testset", D, "--standings=", A}, 1, "", "tarnwick-grade: --standings needs a file\n" + usage},
       {{"--testset", A, A}, 2, "", "tarnwick-grade: " + A + ": no test inputs (files NAME.in)\n"},
       {{"--testset", D + "/none", A}, 2, "", "tarnwick-grade: " + D + "/none: No such file or directory\n"},
   };

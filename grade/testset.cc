@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <iterator>
 #include <sstream>
@@ -270,6 +271,13 @@ bool parse_points(std::string_view text, const std::string& label, TestSet* set,
   }
   set->weighted = true;
   return true;
+}
+
+bool points_nameable(std::string_view name) {
+  // parse_points splits a line as an istream does, at what isspace says.
+  return !name.empty() && name[0] != '#' && std::none_of(name.begin(), name.end(), [](char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+  });
 }
 
 bool is_folder(const std::string& path, std::string* why) {

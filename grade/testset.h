@@ -62,6 +62,10 @@ bool parse_points_value(std::string_view text, int64_t* milli, std::string* why)
 bool parse_points(std::string_view text, const std::string& label, TestSet* set,
                   std::string* why);
 
+// Returns true when a line of a points file can name the test `name`: no
+// white space splits it, and no '#' in front makes its line a comment.
+bool points_nameable(std::string_view name);
+
 // Returns true when `path` is a folder (or a link to one). Returns false with
 // *why set ("PATH: reason") otherwise.
 bool is_folder(const std::string& path, std::string* why);

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "cli/escape.h"
 #include "grade/testset.h"
 #include "package/output.h"
 #include "validate/command_line.h"
@@ -60,7 +61,7 @@ std::string take_limits(const Args& args, PackageOptions* o) {
 // Takes the short name from OUT. Returns why it cannot be one, or "".
 std::string take_name(const std::string& out, PackageOptions* o) {
   std::string name = out.substr(out.find_last_of('/') + 1);
-  const bool zip = name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0;
+  const bool zip = name.size() >= 4 && name.compare(name.size() - 4, 4, ".zip") == 0;
   if (zipped(o->system) && !zip) {
     const char* word = o->system == System::kDomjudge ? "DOMjudge" : "Gradescope";
     return std::string("the ") + word + " package is a zip: OUT must end in .zip";
@@ -85,9 +86,10 @@ std::string take_options(const Args& args, PackageCommand* c) {
   if (const std::string* v = args.value("--build")) o.build = *v;
   if (const std::string* v = args.value("--run")) o.run = *v;
   if (const std::string* v = args.value("--static-dir")) c->static_dir = *v;
-  if (o.title.empty() || o.title.find('\n') != std::string::npos) {
-    return "--title must be one line, not empty";
+  if (o.title.empty() || !plain_text(o.title)) {
+    return "--title must be one line of UTF-8 text without control characters, not empty";
   }
+  if (!plain_text(o.author)) return "--author must be UTF-8 text without control characters";
   if (std::string w = check_samples(c->samples); !w.empty()) return w;
   if (std::string w = check_validate_flags(o.validate_flags); !w.empty()) return w;
   if (std::string w = take_limits(args, &o); !w.empty()) return w;

@@ -2,6 +2,8 @@
 // system's exact file list and key files), the example Kattis package made
 // again from its own tests byte for byte, the Gradescope points file read
 // by the real grader, and the CMS checker speaking CMS's convention unasked.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/escape.h"
 #include "tests/cli_support.h"
 
 namespace {
@@ -103,6 +106,10 @@ TEST(PackageCli, UsageAndRefusals) {
        "tarnwick-package: --system 'hackerrank' is none of kattis, domjudge, polygon, cms, gradescope\n" + kUsage},
       {{"--system=domjudge", D, O}, 1, "",
        "tarnwick-package: the DOMjudge package is a zip: OUT must end in .zip\n" + kUsage},
+      // ".zip" ends in .zip: what is wrong is the empty short name before it.
+      {{"--system=domjudge", D, t.out(".zip")}, 1, "",
+       "tarnwick-package: the problem's short name '' (the output's name) must be lower-case "
+       "letters and digits\n" + kUsage},
       {{"--system=kattis", D, t.out("Shortest")}, 1, "",
        "tarnwick-package: the problem's short name 'Shortest' (the output's name) must be lower-case "
        "letters and digits\n" + kUsage},
@@ -110,6 +117,15 @@ TEST(PackageCli, UsageAndRefusals) {
        "tarnwick-package: --time '0' is not a number of seconds from 0.001 to 3600\n" + kUsage},
       {{"--system=cms", "--memory", "1G", D, O}, 1, "",
        "tarnwick-package: --memory '1G' is not a number of MiB from 1 to 1048576\n" + kUsage},
+      // What problem.yaml, the statement and problem.xml hold as they are: a
+      // control byte or one that is not UTF-8 made problem.yaml unreadable.
+      {{"--system=kattis", "--title", "Paths\x01", D, O}, 1, "",
+       "tarnwick-package: --title must be one line of UTF-8 text without control characters, not "
+       "empty\n" + kUsage},
+      {{"--system=kattis", "--author", "Ada\nLovelace", D, O}, 1, "",
+       "tarnwick-package: --author must be UTF-8 text without control characters\n" + kUsage},
+      {{"--system=kattis", "--author", "Ad\xe1", D, O}, 1, "",
+       "tarnwick-package: --author must be UTF-8 text without control characters\n" + kUsage},
       {{"--system=polygon", "--samples=", D, O}, 1, "",
        "tarnwick-package: --samples needs a count or a pattern\n" + kUsage},
       // --validate takes what the input validator takes after --kattis --strict, and no file.
@@ -238,6 +254,10 @@ TEST(PackageCli, PolygonNumbersTestsFromOne) {
             "        <test method=\"manual\" points=\"2.5\" sample=\"true\"/>\n"
             "        <test method=\"manual\" points=\"3\"/>\n"
             "      </tests>\n    </testset>\n  </judging>\n</problem>\n");
+  // One test is "1 test", as one sample is "1 sample".
+  for (const char* name : {"b.in", "c.in", "points"}) fs::remove(t.s.dir() / "t" / name);
+  o = package({"--system=polygon", t.dir, t.out("one")}, t.s);
+  EXPECT_EQ(o.out, t.out("one") + ": 5 files, 1 test, 1 sample\n");
 }
 
 TEST(PackageCli, CmsTaskInItalyYamlLayout) {
@@ -298,6 +318,51 @@ TEST(PackageCli, NoModelAnswerIsWarnedAndNeverASample) {
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.err, "tarnwick-package: neg: a sample must have a model answer, and neg.ans is empty "
             "(choose other samples with --samples)\n");
+}
+
+// An answer file that is not a regular file is refused at once: a folder was
+// read as an empty answer (no model answer), a FIFO or a link to a device
+// stalled the package maker; a dangling link is no missing answer to make.
+TEST(PackageCli, AnswerThatIsNotARegularFileIsRefused) {
+  struct Case {
+    const char* name;
+    void (*make)(const fs::path&);
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"folder", [](const fs::path& p) { fs::create_directory(p); }, "not a regular file"},
+      {"fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0644); }, "not a regular file"},
+      {"device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }, "not a regular file"},
+      {"dangling link", [](const fs::path& p) { fs::create_symlink("none", p); },
+       "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    Tests t;
+    fs::remove(t.s.dir() / "t" / "b.ans");
+    c.make(t.s.dir() / "t" / "b.ans");
+    Outcome o = tarnwick_test::run_program(
+        "/usr/bin/timeout", {"20", TARNWICK_PACKAGE, "--system=polygon", t.dir, t.out("p")}, t.s);
+    EXPECT_EQ(o.status, 2) << c.name;
+    EXPECT_EQ(o.out, "") << c.name;
+    EXPECT_EQ(o.err, "tarnwick-package: " + t.dir + "/b.ans: " + c.reason + "\n") << c.name;
+    EXPECT_FALSE(fs::exists(t.out("p"))) << c.name;
+  }
+}
+
+// The Gradescope package's points file names every test: a name with white
+// space, or with '#' first, made a points file its own grader refuses (every
+// submission's run failed), so such a test is refused.
+TEST(PackageCli, GradescopeRefusesTestsItsPointsFileCannotName) {
+  for (const std::string name : {"a b", "#1", "t\tab", "line\nend"}) {
+    Tests t;
+    fs::remove(t.s.dir() / "t" / "points");
+    t.s.file("t/" + name + ".in", "2 1\n1 2 5\n1\n");
+    Outcome o = package({"--system=gradescope", "--static-dir", t.bin, t.dir, t.out("g.zip")}, t.s);
+    EXPECT_EQ(o.status, 2) << name;
+    EXPECT_EQ(o.err, "tarnwick-package: test '" + tarnwick::printable(name) + "': the points file "
+              "of a Gradescope package cannot name it (white space, or '#' first)\n");
+    EXPECT_FALSE(fs::exists(t.out("g.zip"))) << name;
+  }
 }
 
 // The CMS checker, as CMS calls check/checker: input, correct output, the

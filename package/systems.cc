@@ -10,6 +10,7 @@
 
 #include "cli/escape.h"
 #include "grade/grade.h"
+#include "grade/testset.h"
 #include "package/embedded.h"
 
 namespace tarnwick {
@@ -319,6 +320,12 @@ std::string check_short_name(System system, const std::string& name) {
 }
 
 std::string check_tests(System system, const std::vector<PackagedTest>& tests) {
+  for (const PackagedTest& t : tests) {
+    if (system == System::kGradescope && !points_nameable(t.name)) {
+      return "test '" + printable(t.name) + "': the points file of a Gradescope package cannot "
+             "name it (white space, or '#' first)";
+    }
+  }
   if (system != System::kKattis && system != System::kDomjudge) return "";
   static const std::regex kName("[a-zA-Z0-9_][a-zA-Z0-9_.-]{0,250}");
   bool secret = false;

@@ -49,8 +49,9 @@ struct PackageOptions {
 std::string check_short_name(System system, const std::string& name);
 
 // Returns an empty string when the tests' names suit `system` (Kattis: the
-// package format's file names, ^[a-zA-Z0-9_][a-zA-Z0-9_.-]{0,254}$), and a
-// Kattis or DOMjudge package keeps a test for data/secret; else why not.
+// package format's file names, ^[a-zA-Z0-9_][a-zA-Z0-9_.-]{0,254}$;
+// Gradescope: names its points file can give points to), and a Kattis or
+// DOMjudge package keeps a test for data/secret; else why not.
 std::string check_tests(System system, const std::vector<PackagedTest>& tests);
 
 // Returns the files of the package, in the order they are written.

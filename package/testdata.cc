@@ -4,15 +4,15 @@
 #include "package/testdata.h"
 
 #include <fnmatch.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "check/case.h"
 #include "cli/out_buffer.h"
+#include "cli/tool.h"
 #include "gen/answer.h"
 #include "grade/testset.h"
 #include "graph/graph_file.h"
@@ -21,25 +21,17 @@
 namespace tarnwick {
 namespace {
 
-// Reads the file at `path` whole into *bytes. Returns false with *why set
-// ("PATH: reason"), or, with *missing set, when there is no such file.
+// Reads the regular file at `path` whole into *bytes, never waiting on a FIFO
+// nor reading a device (cli's read_file). Returns false with *why set ("PATH:
+// reason"), or, with *missing set, when there is no entry of that name at
+// all (a dangling link is there, and refused).
 bool read_bytes(const std::string& path, std::string* bytes, std::string* why,
                 bool* missing = nullptr) {
-  errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (missing != nullptr && errno == ENOENT) return *missing = true, false;
-    *why = path + ": " + reason(errno != 0 ? errno : EIO);
-    return false;
+  struct stat st;
+  if (missing != nullptr && ::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    return *missing = true, false;
   }
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) {
-    *why = path + ": " + reason(EIO);
-    return false;
-  }
-  *bytes = all.str();
-  return true;
+  return read_file(path, bytes, why);
 }
 
 // Makes the model answer of the input at `path` into t->answer, empty with

@@ -25,13 +25,18 @@ using tarnwick_test::Outcome;
 using tarnwick_test::Scratch;
 namespace fs = std::filesystem;
 
-// Runs `binary` with `args` and standard input read from the file `in`.
+// Runs `binary` with `args` and standard input read from the file `in`
+// (closed when `in` is empty).
 Outcome run_piped(const std::string& binary, const std::vector<std::string>& args,
                   const std::string& in, const Scratch& s) {
   std::string out = (s.dir() / "stdout").string(), err = (s.dir() / "stderr").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  if (in.empty()) {
+    posix_spawn_file_actions_addclose(&actions, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+  }
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   std::vector<char*> argv{const_cast<char*>(binary.c_str())};
@@ -483,6 +488,19 @@ TEST(KattisValidator, FeedbackThatCannotBeWrittenIsAJudgeError) {
   o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, s.dir().string()}, s.dir().string(), s);
   EXPECT_EQ(o.status, 2) << "standard input is a folder";
   EXPECT_EQ(o.err, "tarnwick-checker: standard input: Is a directory\n");
+}
+
+// Standard input that came closed is no team output: the input file opened
+// first must not take its number and be read again as an empty output.
+TEST(KattisValidator, ClosedStandardInputIsAJudgeError) {
+  Scratch s;
+  std::string in = s.file("case.in", std::string(kEdges) + "1\n"), ans = s.file("case.ans", kModel);
+  Outcome o = run_piped(TARNWICK_CHECKER, {"--kattis", in, ans, s.dir().string()}, "", s);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(o.err, "tarnwick-checker: standard input: Bad file descriptor\n");
+  EXPECT_EQ(feedback(s.dir() / "judgemessage.txt"),
+            "judge error: standard input: Bad file descriptor\n");
 }
 
 // A feedback or result file left behind as a FIFO is refused at once, never

@@ -150,6 +150,18 @@ TEST(ToolConventions, OneOptionGrammar) {
   tarnwick_test::Outcome v =
       tarnwick_test::run_program(TARNWICK_VALIDATE, {"--min-weight", "-5", "--", input}, s);
   EXPECT_EQ(v.status, 0) << v.out;
+  // The value of "--name VALUE" is the next argument, whatever it holds: even
+  // "--help" or "--version" is a value there, not a request for help.
+  const std::string usage = "Usage: tarnwick-validate [constraints] [--source S | --carried-source] "
+                            "[--kattis] [--strict] input_graph\n";
+  for (const std::string word : {"--help", "--version"}) {
+    v = tarnwick_test::run_program(TARNWICK_VALIDATE, {"--min-weight", word, input}, s);
+    EXPECT_EQ(v.status, 1) << word;
+    EXPECT_EQ(v.out, "") << word;
+    EXPECT_EQ(v.err, "tarnwick-validate: --min-weight needs an integer, not '" + word + "'\n" + usage);
+  }
+  v = tarnwick_test::run_program(TARNWICK_VALIDATE, {"--min-weight=1", "--help", input}, s);
+  EXPECT_EQ(v.status, 0) << "a value given with '=' leaves the next argument alone";
   tarnwick_test::Outcome g = tarnwick_test::run_program(TARNWICK_GEN, {"2", "1", "-5", "-5", "1"}, s);
   EXPECT_TRUE(g.out.starts_with("2 1\n") && g.out.ends_with(" -5\n")) << g.out << g.err;
 }

@@ -56,7 +56,8 @@ int run_after_case(Tool& tool, Front& front) {
 // Runs the tool on its command line. Returns the exit status.
 int run_body(Tool& tool, int argc, char** argv) {
   if (tool.reads_options()) {
-    if (int status = answer_help_or_version(tool.info(), argc, argv); status >= 0) return status;
+    const int status = answer_help_or_version(tool.info(), argc, argv, tool.options());
+    if (status >= 0) return status;
   }
   Args args;
   std::string why;

@@ -74,7 +74,8 @@ class Package final : public Tool {
     }
     front.warn(warnings);
     return front.print(c_.out + ": " + std::to_string(files.size()) + " files, " +
-                       std::to_string(tests.size()) + " tests, " + sample_count(tests) + "\n");
+                       std::to_string(tests.size()) + (tests.size() == 1 ? " test, " : " tests, ") +
+                       sample_count(tests) + "\n");
   }
 
  private:

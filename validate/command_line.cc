@@ -1,6 +1,7 @@
 // tarnwick-validate's command line (see command_line.h).
 #include "validate/command_line.h"
 
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -17,6 +18,20 @@ const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds
     {"--max-edges", &GraphConstraints::max_edges},
     {"--min-weight", &GraphConstraints::min_weight},
     {"--max-weight", &GraphConstraints::max_weight}};
+
+// Returns why the bounds cannot all hold, a --min-X above its --max-X (no
+// graph would be valid: a slip in the flags, not a finding), or "".
+std::string crossed_bounds(const GraphConstraints& want) {
+  for (size_t i = 0; i + 1 < std::size(kBounds); i += 2) {
+    const std::optional<int64_t>& low = want.*kBounds[i].second;
+    const std::optional<int64_t>& high = want.*kBounds[i + 1].second;
+    if (low && high && *low > *high) {
+      return std::string(kBounds[i].first) + " " + std::to_string(*low) + " is above " +
+             kBounds[i + 1].first + " " + std::to_string(*high);
+    }
+  }
+  return "";
+}
 
 // Settles where the source comes from. Returns false with *why set.
 bool take_source(const Args& args, ValidateCommand* out, std::string* why) {
@@ -65,6 +80,7 @@ bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand
     }
     if (text != nullptr) want.*bound = v;
   }
+  if (why->empty()) *why = crossed_bounds(want);
   want.connected = args.has("--connected"), want.simple = args.has("--simple");
   out->options.allow_non_vertex_source = args.has("--allow-non-vertex-source");
   out->kattis = out->options.test_input = args.has("--kattis") || kattis_always;

@@ -427,6 +427,14 @@ TEST(ValidateCli, WrongUseAndUnreadableFiles) {
       {{"--max-weight"},
        std::string("tarnwick-validate: --max-weight needs an integer\n") + kUsage,
        1},
+      // Bounds that no graph meets are a slip in the flags: before, every weight was an error.
+      {{"--min-weight", "5", "--max-weight=1", graph},
+       std::string("tarnwick-validate: --min-weight 5 is above --max-weight 1\n") + kUsage,
+       1},
+      {{"--max-vertices", "-9223372036854775808", "--min-vertices", "9223372036854775807", graph},
+       std::string("tarnwick-validate: --min-vertices 9223372036854775807 is above --max-vertices "
+                   "-9223372036854775808\n") + kUsage,
+       1},
       {{"--simple=1", graph},
        std::string("tarnwick-validate: --simple takes no value\n") + kUsage,
        1},

@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit ea127a99f40700e76f63044884dc892c88d88588, with changes not yet committed.
+// Made from the sources of commit ab9691251ef2b798ca7c1fe3e09b2eea954c1a6f, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -1486,8 +1486,10 @@ std::string progress_text(double done, double elapsed);
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+
 
 namespace tarnwick {
 
@@ -1532,11 +1534,13 @@ std::string joined(const Items& items, std::string_view sep, Write write) {
 // escaped).
 void say(std::string_view name, std::string_view message);
 
-// Answers a "--help" or "--version" argument, if any comes before a "--":
+// Answers a "--help" or "--version" argument, if any comes before a "--"
+// and is not the value of one of the value `options` given as "--name VALUE":
 // prints the usage and summary, or "NAME VERSION", on standard output and
 // returns kExitOk (kExitCannot, told as `cannot` does, when standard output
 // fails). Returns -1 when there is neither.
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv);
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options = {});
 
 // Prints "NAME: why" (when why is not empty) and the usage line on standard
 // error. Returns kExitWrongUse.
@@ -1570,7 +1574,9 @@ using MainBody = std::function<int(int argc, char** argv)>;
 // exception's own words) into an exit status, once it is told.
 using FailureHandler = std::function<int(const std::string& reason)>;
 
-// Returns body(argc, argv). When body throws, the failure is told in one
+// Returns body(argc, argv), with a standard descriptor that came closed held
+// so that using it fails as on a closed one (no file opened takes its
+// number). When body throws, the failure is told in one
 // line "NAME: reason" and kExitCannot is returned, or, with `failed` set,
 // failed(reason) is (a judging system's own way of telling it).
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
@@ -1827,7 +1833,8 @@ int run_after_case(Tool& tool, Front& front) {
 // Runs the tool on its command line. Returns the exit status.
 int run_body(Tool& tool, int argc, char** argv) {
   if (tool.reads_options()) {
-    if (int status = answer_help_or_version(tool.info(), argc, argv); status >= 0) return status;
+    const int status = answer_help_or_version(tool.info(), argc, argv, tool.options());
+    if (status >= 0) return status;
   }
   Args args;
   std::string why;
@@ -1856,6 +1863,7 @@ int run_tool(Tool& tool, int argc, char** argv) {
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -1908,6 +1916,11 @@ std::string valid_utf8(std::string_view text);
 // Returns true when `text` is valid UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool is_utf8(std::string_view text);
+
+// Returns true when `text` is valid UTF-8 holding no control character (C0,
+// DEL or C1) and no noncharacter (U+FFFE): text that YAML, XML, HTML and a
+// terminal line all hold as it is, with nothing to escape but their quotes.
+bool plain_text(std::string_view text);
 
 // Returns the bytes of text as lower-case hexadecimal.
 std::string hex(std::string_view text);
@@ -2041,9 +2054,18 @@ int print(const ToolInfo& tool, std::string_view text) {
   return cannot(tool, "standard output: " + err);
 }
 
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv) {
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
+    // "--min-weight --help": the next argument is the option's value, whatever it holds.
+    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
+      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
+    });
+    if (takes_next) {
+      ++i;
+      continue;
+    }
     if (std::strcmp(argv[i], "--help") == 0) {
       return print(tool, std::string(tool.usage) + tool.summary);
     }
@@ -2065,8 +2087,25 @@ int cannot(const ToolInfo& tool, const std::string& reason) {
   return kExitCannot;
 }
 
+namespace {
+
+// Keeps the numbers 0, 1 and 2 taken: a standard descriptor that came closed
+// is opened on /dev/null the wrong way round (standard input for writing),
+// so that using it fails as on a closed one, and no file opened later takes
+// its number (the graph file read again as the team's output).
+void hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+    if (held >= 0 && held != fd) ::close(held);
+  }
+}
+
+}  // namespace
+
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
                  const FailureHandler& failed) {
+  hold_standard_descriptors();
   std::string why;
   try {
     return body(argc, argv);
@@ -2479,6 +2518,16 @@ std::string html_text(std::string_view text) {
     for (const char byte : c) append_hex_escape(static_cast<unsigned char>(byte), &out);
   }
   return out;
+}
+
+bool plain_text(std::string_view text) {
+  for (size_t i = 0, step; i < text.size(); i += step) {
+    step = utf8_length(text.substr(i));
+    if (step == 0) return false;
+    const char32_t cp = code_point(text.substr(i, step));
+    if (cp < 0x20 || cp == 0x7f || !page_character(cp)) return false;
+  }
+  return true;
 }
 
 std::string html_lines(std::string_view text) {
@@ -7630,6 +7679,7 @@ bool check_whole(const ByteReader& whole, StrictLayout* layout, std::string* err
 // ---- validate/command_line.cc ----
 // tarnwick-validate's command line (see command_line.h).
 
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -7646,6 +7696,20 @@ const std::pair<const char*, std::optional<int64_t> GraphConstraints::*> kBounds
     {"--max-edges", &GraphConstraints::max_edges},
     {"--min-weight", &GraphConstraints::min_weight},
     {"--max-weight", &GraphConstraints::max_weight}};
+
+// Returns why the bounds cannot all hold, a --min-X above its --max-X (no
+// graph would be valid: a slip in the flags, not a finding), or "".
+std::string crossed_bounds(const GraphConstraints& want) {
+  for (size_t i = 0; i + 1 < std::size(kBounds); i += 2) {
+    const std::optional<int64_t>& low = want.*kBounds[i].second;
+    const std::optional<int64_t>& high = want.*kBounds[i + 1].second;
+    if (low && high && *low > *high) {
+      return std::string(kBounds[i].first) + " " + std::to_string(*low) + " is above " +
+             kBounds[i + 1].first + " " + std::to_string(*high);
+    }
+  }
+  return "";
+}
 
 // Settles where the source comes from. Returns false with *why set.
 bool take_source(const Args& args, ValidateCommand* out, std::string* why) {
@@ -7694,6 +7758,7 @@ bool read_validate_command(const Args& args, bool kattis_always, ValidateCommand
     }
     if (text != nullptr) want.*bound = v;
   }
+  if (why->empty()) *why = crossed_bounds(want);
   want.connected = args.has("--connected"), want.simple = args.has("--simple");
   out->options.allow_non_vertex_source = args.has("--allow-non-vertex-source");
   out->kattis = out->options.test_input = args.has("--kattis") || kattis_always;

@@ -3,7 +3,7 @@
 // It is the model solver. Given no operand, it reads a test input (the graph,
 // then the source after the m-th edge) on standard input, as a problem
 // package's accepted submission is run.
-// Made from the sources of commit ea127a99f40700e76f63044884dc892c88d88588.
+// Made from the sources of commit ab9691251ef2b798ca7c1fe3e09b2eea954c1a6f, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-solve.cc -o tarnwick-solve
@@ -1469,8 +1469,10 @@ std::string progress_text(double done, double elapsed);
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
+
 
 namespace tarnwick {
 
@@ -1515,11 +1517,13 @@ std::string joined(const Items& items, std::string_view sep, Write write) {
 // escaped).
 void say(std::string_view name, std::string_view message);
 
-// Answers a "--help" or "--version" argument, if any comes before a "--":
+// Answers a "--help" or "--version" argument, if any comes before a "--"
+// and is not the value of one of the value `options` given as "--name VALUE":
 // prints the usage and summary, or "NAME VERSION", on standard output and
 // returns kExitOk (kExitCannot, told as `cannot` does, when standard output
 // fails). Returns -1 when there is neither.
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv);
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options = {});
 
 // Prints "NAME: why" (when why is not empty) and the usage line on standard
 // error. Returns kExitWrongUse.
@@ -1553,7 +1557,9 @@ using MainBody = std::function<int(int argc, char** argv)>;
 // exception's own words) into an exit status, once it is told.
 using FailureHandler = std::function<int(const std::string& reason)>;
 
-// Returns body(argc, argv). When body throws, the failure is told in one
+// Returns body(argc, argv), with a standard descriptor that came closed held
+// so that using it fails as on a closed one (no file opened takes its
+// number). When body throws, the failure is told in one
 // line "NAME: reason" and kExitCannot is returned, or, with `failed` set,
 // failed(reason) is (a judging system's own way of telling it).
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
@@ -1804,7 +1810,8 @@ int run_after_case(Tool& tool, Front& front) {
 // Runs the tool on its command line. Returns the exit status.
 int run_body(Tool& tool, int argc, char** argv) {
   if (tool.reads_options()) {
-    if (int status = answer_help_or_version(tool.info(), argc, argv); status >= 0) return status;
+    const int status = answer_help_or_version(tool.info(), argc, argv, tool.options());
+    if (status >= 0) return status;
   }
   Args args;
   std::string why;
@@ -1833,6 +1840,7 @@ int run_tool(Tool& tool, int argc, char** argv) {
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -1885,6 +1893,11 @@ std::string valid_utf8(std::string_view text);
 // Returns true when `text` is valid UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool is_utf8(std::string_view text);
+
+// Returns true when `text` is valid UTF-8 holding no control character (C0,
+// DEL or C1) and no noncharacter (U+FFFE): text that YAML, XML, HTML and a
+// terminal line all hold as it is, with nothing to escape but their quotes.
+bool plain_text(std::string_view text);
 
 // Returns the bytes of text as lower-case hexadecimal.
 std::string hex(std::string_view text);
@@ -2018,9 +2031,18 @@ int print(const ToolInfo& tool, std::string_view text) {
   return cannot(tool, "standard output: " + err);
 }
 
-int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv) {
+int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* argv,
+                           std::span<const OptionSpec> options) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
+    // "--min-weight --help": the next argument is the option's value, whatever it holds.
+    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
+      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
+    });
+    if (takes_next) {
+      ++i;
+      continue;
+    }
     if (std::strcmp(argv[i], "--help") == 0) {
       return print(tool, std::string(tool.usage) + tool.summary);
     }
@@ -2042,8 +2064,25 @@ int cannot(const ToolInfo& tool, const std::string& reason) {
   return kExitCannot;
 }
 
+namespace {
+
+// Keeps the numbers 0, 1 and 2 taken: a standard descriptor that came closed
+// is opened on /dev/null the wrong way round (standard input for writing),
+// so that using it fails as on a closed one, and no file opened later takes
+// its number (the graph file read again as the team's output).
+void hold_standard_descriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_NOCTTY);
+    if (held >= 0 && held != fd) ::close(held);
+  }
+}
+
+}  // namespace
+
 int guarded_main(std::string_view name, const MainBody& body, int argc, char** argv,
                  const FailureHandler& failed) {
+  hold_standard_descriptors();
   std::string why;
   try {
     return body(argc, argv);
@@ -2456,6 +2495,16 @@ std::string html_text(std::string_view text) {
     for (const char byte : c) append_hex_escape(static_cast<unsigned char>(byte), &out);
   }
   return out;
+}
+
+bool plain_text(std::string_view text) {
+  for (size_t i = 0, step; i < text.size(); i += step) {
+    step = utf8_length(text.substr(i));
+    if (step == 0) return false;
+    const char32_t cp = code_point(text.substr(i, step));
+    if (cp < 0x20 || cp == 0x7f || !page_character(cp)) return false;
+  }
+  return true;
 }
 
 std::string html_lines(std::string_view text) {
