@@ -153,7 +153,7 @@ TEST(ToolConventions, OneOptionGrammar) {
   // The value of "--name VALUE" is the next argument, whatever it holds: even
   // "--help" or "--version" is a value there, not a request for help.
   const std::string usage = "Usage: tarnwick-validate [constraints] [--source S | --carried-source] "
-                            "[--kattis] [--strict] input_graph\n";
+                            "[--allow-non-vertex-source] [--kattis] [--strict] input_graph\n";
   for (const std::string word : {"--help", "--version"}) {
     v = tarnwick_test::run_program(TARNWICK_VALIDATE, {"--min-weight", word, input}, s);
     EXPECT_EQ(v.status, 1) << word;
