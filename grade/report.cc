@@ -193,11 +193,11 @@ std::string build_output(const ClassResults& r) {
 }  // namespace
 
 // Gradescope's autograder reads /autograder/results/results.json as its
-// documentation's "Autograder Specifications", section "Output format", lays
-// it out: a top-level "score" and a "tests" array whose entries have "name",
-// "score", "max_score", "status" ("passed" or "failed", see "Test case
-// status"), "output" and "visibility" (visible, hidden, after_due_date,
-// after_published).
+// documentation (gradescope-autograders.readthedocs.io, section "Output
+// format") lays it out: a top-level "score" and a "tests" array whose
+// entries have "name", "score", "max_score", "status" ("passed" or
+// "failed", see "Test case status"), "output" and "visibility" (visible,
+// hidden, after_due_date, after_published).
 std::string gradescope_results(const ClassResults& r, std::string_view visibility) {
   std::string tests;
   for (size_t t = 0; t < r.set.tests.size(); ++t) {
