@@ -15,15 +15,14 @@ bool looks_like_option(std::string_view arg, std::span<const std::string_view> w
   return std::find(words.begin(), words.end(), arg) == words.end();
 }
 
-// Returns the option called `name` that the tool takes, or nullptr.
+}  // namespace
+
 const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name) {
   for (const OptionSpec& o : options) {
     if (name == o.name) return &o;
   }
   return nullptr;
 }
-
-}  // namespace
 
 bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
                int argc, const char* const* argv, Args* args, std::string* why) {

@@ -46,6 +46,9 @@ struct Args {
 bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
                int argc, const char* const* argv, Args* args, std::string* why);
 
+// Returns the option called `name` among `options`, or nullptr.
+const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name);
+
 // Returns true when text is a whole decimal number: an optional sign, then
 // digits only. With `value` given, also requires it to fit in 64 bits and
 // stores it there.

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,10 +106,7 @@ int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* ar
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
     // "--min-weight --help": the next argument is the option's value, whatever it holds.
-    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
-      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
-    });
-    if (takes_next) {
+    if (const OptionSpec* o = find_option(options, argv[i]); o != nullptr && o->value != nullptr) {
       ++i;
       continue;
     }

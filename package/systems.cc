@@ -228,8 +228,9 @@ std::vector<PackageFile> cms_files(const PackageOptions& o,
   return files;
 }
 
-// setup.sh: Gradescope runs it once when it builds the image (its autograder documentation); it
-// keeps the tests from the students' programs, which run as other users.
+// setup.sh: Gradescope runs it once when it builds the image (its autograder
+// documentation); it keeps the tests from the students' programs, which run
+// as other users.
 std::string setup_sh() {
   return "#!/usr/bin/env bash\n"
          "# Made by tarnwick-package. Gradescope runs this once, as root, when it builds\n"
@@ -265,9 +266,10 @@ std::string run_autograder(const PackageOptions& o) {
          "cat /autograder/results/grade.log >&2\n";
 }
 
-// The Gradescope zip: setup.sh and run_autograder at the root (its documentation),
-// the static tarnwick-grade, and data/ with each input and the points file,
-// whose third field makes the samples visible and the rest hidden.
+// The Gradescope zip: setup.sh and run_autograder at the root (as its
+// documentation lays an autograder out), the static tarnwick-grade, and
+// data/ with each input and the points file, whose third field makes the
+// samples visible and the rest hidden.
 std::vector<PackageFile> gradescope_files(const PackageOptions& o,
                                           const std::vector<PackagedTest>& tests) {
   std::vector<PackageFile> files = {{"setup.sh", setup_sh(), true},

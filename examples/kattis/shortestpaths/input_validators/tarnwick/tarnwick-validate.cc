@@ -3,7 +3,7 @@
 // It is the checker of test graphs as a problem package's input validator:
 // tarnwick-validate --kattis whatever its flags (the input on standard input,
 // exit 42 valid, 43 invalid), the package's input_validator_flags after it.
-// Made from the sources of commit ab9691251ef2b798ca7c1fe3e09b2eea954c1a6f, with changes not yet committed.
+// Made from the sources of commit 7c0b4b577b4544f9ad3d3624a3d2a46a16baeaba, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-validate.cc -o tarnwick-validate
@@ -81,6 +81,9 @@ struct Args {
 // needs a format", "--simple takes no value"; *args then holds what came before.
 bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
                int argc, const char* const* argv, Args* args, std::string* why);
+
+// Returns the option called `name` among `options`, or nullptr.
+const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name);
 
 // Returns true when text is a whole decimal number: an optional sign, then
 // digits only. With `value` given, also requires it to fit in 64 bits and
@@ -1863,7 +1866,6 @@ int run_tool(Tool& tool, int argc, char** argv) {
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -2059,10 +2061,7 @@ int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* ar
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
     // "--min-weight --help": the next argument is the option's value, whatever it holds.
-    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
-      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
-    });
-    if (takes_next) {
+    if (const OptionSpec* o = find_option(options, argv[i]); o != nullptr && o->value != nullptr) {
       ++i;
       continue;
     }
@@ -2139,15 +2138,14 @@ bool looks_like_option(std::string_view arg, std::span<const std::string_view> w
   return std::find(words.begin(), words.end(), arg) == words.end();
 }
 
-// Returns the option called `name` that the tool takes, or nullptr.
+}  // namespace
+
 const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name) {
   for (const OptionSpec& o : options) {
     if (name == o.name) return &o;
   }
   return nullptr;
 }
-
-}  // namespace
 
 bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
                int argc, const char* const* argv, Args* args, std::string* why) {

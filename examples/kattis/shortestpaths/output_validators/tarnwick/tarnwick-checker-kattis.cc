@@ -3,7 +3,7 @@
 // It is the checker of a judging system. Called with no system flag, it is
 // an output validator of Kattis and DOMjudge (as with --kattis): a flag (--kattis, --testlib,
 // --cms) or a program name ending in -kattis, -testlib or -cms asks for another.
-// Made from the sources of commit ab9691251ef2b798ca7c1fe3e09b2eea954c1a6f, with changes not yet committed.
+// Made from the sources of commit 7c0b4b577b4544f9ad3d3624a3d2a46a16baeaba, with changes not yet committed.
 //
 // Compile it alone (no other file, no include path), with any of:
 //   g++ -O2 -std=gnu++20 -pthread tarnwick-checker-kattis.cc -o tarnwick-checker
@@ -1551,6 +1551,9 @@ struct Args {
 bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
                int argc, const char* const* argv, Args* args, std::string* why);
 
+// Returns the option called `name` among `options`, or nullptr.
+const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name);
+
 // Returns true when text is a whole decimal number: an optional sign, then
 // digits only. With `value` given, also requires it to fit in 64 bits and
 // stores it there.
@@ -2053,7 +2056,6 @@ int run_tool(Tool& tool, int argc, char** argv) {
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -2249,10 +2251,7 @@ int answer_help_or_version(const ToolInfo& tool, int argc, const char* const* ar
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--") == 0) break;
     // "--min-weight --help": the next argument is the option's value, whatever it holds.
-    const bool takes_next = std::any_of(options.begin(), options.end(), [&](const OptionSpec& o) {
-      return o.value != nullptr && std::strcmp(argv[i], o.name) == 0;
-    });
-    if (takes_next) {
+    if (const OptionSpec* o = find_option(options, argv[i]); o != nullptr && o->value != nullptr) {
       ++i;
       continue;
     }
@@ -2329,15 +2328,14 @@ bool looks_like_option(std::string_view arg, std::span<const std::string_view> w
   return std::find(words.begin(), words.end(), arg) == words.end();
 }
 
-// Returns the option called `name` that the tool takes, or nullptr.
+}  // namespace
+
 const OptionSpec* find_option(std::span<const OptionSpec> options, std::string_view name) {
   for (const OptionSpec& o : options) {
     if (name == o.name) return &o;
   }
   return nullptr;
 }
-
-}  // namespace
 
 bool read_args(std::span<const OptionSpec> options, std::span<const std::string_view> words,
                int argc, const char* const* argv, Args* args, std::string* why) {
